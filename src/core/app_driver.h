@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qvt {
+
+inline constexpr std::uint32_t IOCTL_QVT_GET_VERSION = 0x00222048;
+inline constexpr std::uint32_t IOCTL_QVT_COMMAND = 0x0022205C;
+inline constexpr std::uint16_t kBootModeCommand = 0x0255;
+
+// One open device object of the maker's application-mode driver. Closing is destruction.
+class DriverDevice {
+public:
+    virtual ~DriverDevice() = default;
+    // A synchronous device-control call; true when the driver reports success.
+    virtual bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
+                           std::uint8_t* out, std::size_t out_size) = 0;
+};
+
+class AppDriver {
+public:
+    virtual ~AppDriver() = default;
+    // Opens a device object by name for read/write access, sharing read only, existing objects
+    // only, without overlapped I/O. Null when the object cannot be opened.
+    virtual std::unique_ptr<DriverDevice> Open(const std::string& name) = 0;
+};
+
+}  // namespace qvt

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "clock.h"
+#include "hid_bus.h"
+#include "window.h"
+
+namespace qvt {
+
+inline constexpr std::uint16_t kBootLoaderVendorId = 0x1232;
+inline constexpr std::uint16_t kBootLoaderProductId = 0x0103;
+inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
+inline constexpr std::uint32_t kReadTimeoutMs = 50;
+
+// The boot loader seen as a HID device: discovery, a kept handle and bounded report transfers.
+class BootLoaderLink {
+public:
+    BootLoaderLink(HidBus& bus, Clock& clock) : bus_(bus), clock_(clock) {}
+
+    enum class OpenOutcome { kOpen, kInvalid, kEnd };
+    struct Opened {
+        OpenOutcome outcome = OpenOutcome::kEnd;
+        std::unique_ptr<HidDevice> device;
+    };
+
+    bool FindBootLoaders();
+    void CloseBootLoaders();
+    Opened OpenBootLoader(std::size_t index);
+    static bool IsBootLoader(HidDevice& device);
+    // Every transfer goes to the one kept device; the device number only mirrors the callers'
+    // loop over the boot-loader count.
+    bool WriteBootReport(std::span<const std::uint8_t, kReportSize> report, int device_number);
+    // True only when a reply arrived; otherwise the buffer is left as it was.
+    bool ReadBootReport(std::span<std::uint8_t, kReportSize> reply, int device_number);
+    bool ProbeBootMode(Window& window);
+    void SettleWait(Window& window);
+
+    std::int32_t boot_loader_count() const { return boot_loader_count_; }
+    std::int32_t expected_count() const { return expected_count_; }
+    void set_expected_count(std::int32_t count) { expected_count_ = count; }
+    bool HoldsHandle() const { return kept_ != nullptr; }
+
+private:
+    HidBus& bus_;
+    Clock& clock_;
+    std::unique_ptr<HidDevice> kept_;
+    std::int32_t boot_loader_count_ = 0;
+    std::int32_t expected_count_ = 0;
+};
+
+}  // namespace qvt

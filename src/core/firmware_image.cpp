@@ -1,0 +1,37 @@
+#include "firmware_image.h"
+
+#include <algorithm>
+
+namespace qvt {
+
+bool FirmwareImageLoader::LoadFirmwareImage(Window& window) {
+    raw_.fill(0);
+    decode_.fill(0);
+    const auto bytes = resource_.Load();
+    if (!bytes) return false;
+    // A resource of any other size is not our image: decoding a zero tail (or a truncated
+    // one) would program garbage into the unit.
+    if (bytes->size() != kImageResourceSize) return false;
+    std::copy(bytes->begin(), bytes->end(), raw_.begin());
+    DescrambleImage();
+    const auto program_begin = decode_.begin() + kImageHeaderSize;
+    std::copy_n(program_begin, kProgramAreaSize, window.firmware.program.begin());
+    std::copy_n(program_begin + kProgramAreaSize, kTrailerSize, window.firmware.trailer.begin());
+    return true;
+}
+
+void FirmwareImageLoader::DescrambleImage() {
+    std::int32_t seed = 0;
+    for (std::size_t i = 0; i < kImageHeaderSize; ++i) seed += static_cast<std::int8_t>(raw_[i]);
+    for (std::size_t k = kImageHeaderSize; k < kImageResourceSize; ++k) {
+        const std::uint32_t value = table_[raw_[k]] - static_cast<std::uint32_t>(k) -
+                                    static_cast<std::uint32_t>(seed);
+        decode_[k] = static_cast<std::uint8_t>(value & 0xFF);
+    }
+}
+
+std::uint16_t FirmwareImageLoader::ImageVersion() const {
+    return static_cast<std::uint16_t>(raw_[0] | (raw_[1] << 8));
+}
+
+}  // namespace qvt

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <string_view>
+
+// Every text the updater shows or logs, verbatim. Trailing blanks and the odd "。. " ending are
+// part of the texts: the product has always shown them this way.
+namespace qvt::text {
+
+inline constexpr std::string_view kTitle = "QVT-40 R3 Update v3.10";
+
+// Controls
+inline constexpr std::string_view kStartCaption = "開始";
+inline constexpr std::string_view kForceCaption = "強制的にアップデートを行う";
+
+// Window
+inline constexpr std::string_view kImageError = "エラーが発生しました\r\n再度やり直してください。";
+inline constexpr std::string_view kCloseWhileBusy =
+    "アップデート中はアプリケーションを終了できません。";
+
+// Start-up check
+inline constexpr std::string_view kCaptionCurrent = "アップデート済";
+inline constexpr std::string_view kMessageCurrent =
+    "QVT-40 R3は最新版のためアップデートの必要がありません。\r\nアプリケーションを終了してください。";
+inline constexpr std::string_view kCaptionMissing = "QVT-40 R3 未接続";
+inline constexpr std::string_view kMessageMissing =
+    "QVT-40 R3がみつかりません。\r\n接続されていることを確認してください。";
+inline constexpr std::string_view kCaptionSeveral = "複数デバイス接続中";
+inline constexpr std::string_view kMessageSeveral =
+    "QVT-40 R3が複数接続されています。\r\n1台のみ接続してからやり直してください。";
+inline constexpr std::string_view kCaptionNeeded = "アップデートを行ってください";
+inline constexpr std::string_view kMessageNeeded =
+    "QVT-40 R3のアップデートが必要です。\r\n開始ボタンをクリックしてください。. ";
+
+// Boot-mode request
+inline constexpr std::string_view kBootSwitchStart = "ブートモード切替開始";
+
+// Boot-loader procedures
+inline constexpr std::string_view kBootLoaderNotFound =
+    "ブートローダが見つかりません！\r\nやり直してください。 ";
+inline constexpr std::string_view kEraseStart = "イレース開始";
+inline constexpr std::string_view kEraseDone = "イレース完了";
+inline constexpr std::string_view kEraseError = "イレースエラー";
+inline constexpr std::string_view kBlankStart = "ブランクチェック開始";
+inline constexpr std::string_view kBlankDone = "ブランクチェック完了";
+inline constexpr std::string_view kBlankError = "ブランクチェックエラー";
+inline constexpr std::string_view kProgramStart = "プログラミング開始";
+inline constexpr std::string_view kProgramDone = "プログラミング完了";
+inline constexpr std::string_view kVerifyStart = "ベリファイ開始";
+inline constexpr std::string_view kVerifyDone = "ベリファイ完了";
+inline constexpr std::string_view kVerifyError = "ベリファイエラー";
+inline constexpr std::string_view kResetStart = "リセット開始";
+inline constexpr std::string_view kResetDone = "リセット完了";
+inline constexpr std::string_view kResetError = "リセットエラー";
+
+// Update run
+inline constexpr std::string_view kUpdateStart = "アップデート開始";
+inline constexpr std::string_view kBootSwitchDone = "ブートモード切替完了";
+inline constexpr std::string_view kVersionCheckStart = "バージョンチェック開始";
+inline constexpr std::string_view kCaptionCompleted = "アップデート完了";
+inline constexpr std::string_view kCaptionCompletedOnRestart = "Update completion";
+inline constexpr std::string_view kMessageCompleted =
+    "アップデート完了\r\nアプリケーションを終了してください。";
+inline constexpr std::string_view kMessageRunFailed =
+    "アップデート中にエラーが発生しました。\r\n開始ボタンをクリックしてください。";
+
+}  // namespace qvt::text
+
+// Diagnostic log lines: English, each led by its procedure's tag.
+namespace qvt::logtext {
+
+inline constexpr std::string_view kEraseCount = "[EraseDevice]OpenHid count:";
+inline constexpr std::string_view kEraseGaveUp = "[EraseDevice]OpenHid error!";
+inline constexpr const char* kEraseFailedFormat = "[EraseDevice]erase error! (DevNum:%d / cnt:%d)";
+inline constexpr std::string_view kBlankCount = "[BlankCheck]OpenHid count:";
+inline constexpr std::string_view kBlankGaveUp = "[BlankCheck]OpenHid error!";
+inline constexpr std::string_view kBlankFailedAt = "[BlankCheck]error! adr=";
+inline constexpr std::string_view kProgramCount = "[ProgramVerify]OpenHid count:";
+inline constexpr std::string_view kProgramGaveUp = "[ProgramVerify]OpenHid error!";
+inline constexpr std::string_view kProgramFailedAt = "[ProgramVerify]error! adr=";
+inline constexpr std::string_view kResetCount = "[ResetDevice]OpenHid count:";
+inline constexpr std::string_view kResetGaveUp = "[ResetDevice]OpenHid error!";
+inline constexpr const char* kResetFailedFormat =
+    "[ResetDevice]erase error! (DevNum:%d / retcnt:%d)";
+
+inline constexpr std::string_view kBootFoundAtTry = "ChangeBootMode true: ";
+inline constexpr std::string_view kBootNeverFound = "CheckBootMode false!!";
+inline constexpr std::string_view kEraseStepFailed = "EraseDevice error";
+inline constexpr std::string_view kBlankStepFailed = "BlankCheck error";
+inline constexpr std::string_view kProgramStepFailed = "ProgramVerify error";
+inline constexpr std::string_view kResetStepFailed = "ResetDevice error";
+
+}  // namespace qvt::logtext

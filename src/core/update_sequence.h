@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app_device.h"
+#include "boot_loader_link.h"
+#include "boot_protocol.h"
+#include "clock.h"
+#include "window.h"
+
+namespace qvt {
+
+inline constexpr int kBootModeTries = 200;
+inline constexpr int kReturnCycles = 200;
+inline constexpr int kAttempts = 3;
+
+// The device counts at the first run, against which every completion test is made.
+struct StartSnapshot {
+    std::int32_t boot_loader_count = 0;
+    std::int32_t app_device_count = 0;
+};
+
+// The Start button's run: boot-mode switch, up to three attempts of the boot-loader
+// procedures, the reset and the wait for the unit to come back current.
+class UpdateSequence {
+public:
+    UpdateSequence(Window& window, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
+                   Clock& clock)
+        : window_(window), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
+
+    void btnStartClick();
+
+    std::int32_t FailedRunCount() const { return failed_run_count_; }
+    const StartSnapshot& snapshot() const { return snapshot_; }
+
+private:
+    void GuardedSteps();  // steps that the run's one exception handler covers
+    bool CompletionTest() const;
+    void FailRun();
+    void Complete(std::string_view caption);
+
+    Window& window_;
+    AppDevice& app_;
+    BootLoaderLink& link_;
+    BootProtocol& protocol_;
+    Clock& clock_;
+    std::int32_t failed_run_count_ = 0;
+    StartSnapshot snapshot_;
+};
+
+}  // namespace qvt

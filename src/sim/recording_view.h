@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "form_view.h"
+
+namespace qvt::sim {
+
+// A form view that remembers everything shown on it, for tests and for replaying a run.
+class RecordingView final : public FormView {
+public:
+    void SetMessage(std::string_view text) override { messages.emplace_back(text); }
+    void SetStatus(const StatusPanel& status) override { statuses.push_back(status); }
+    void AppendLog(std::string_view line) override { log.emplace_back(line); }
+    void SetProgress(int position, int maximum) override {
+        progress_position = position;
+        progress_maximum = maximum;
+        ++progress_updates;
+    }
+    void SetBarColor(std::uint32_t color) override { bar_color = color; }
+    void SetStartEnabled(bool enabled) override { start_enabled = enabled; }
+    void SetForceBox(bool enabled, bool checked) override {
+        force_enabled = enabled;
+        force_checked = checked;
+    }
+    void ShowModalBox(std::string_view text) override { modal_boxes.emplace_back(text); }
+    void Pump() override {
+        ++pumps;
+        if (on_pump) on_pump();
+    }
+
+    std::vector<std::string> messages;
+    std::vector<StatusPanel> statuses;
+    std::vector<std::string> log;
+    std::vector<std::string> modal_boxes;
+    int progress_position = -1;
+    int progress_maximum = -1;
+    long progress_updates = 0;
+    std::uint32_t bar_color = 0;
+    bool start_enabled = true;
+    bool force_enabled = true;
+    bool force_checked = false;
+    long pumps = 0;
+    // Runs inside every pump, as a window message would: a click, a close request, a fault.
+    std::function<void()> on_pump;
+};
+
+}  // namespace qvt::sim

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace qvt::sim {
+
+struct UnitSpec {
+    enum class Mode { kApplication, kBoot };
+    Mode mode = Mode::kApplication;
+    // The version of the application in the unit's flash; none means erased flash.
+    std::optional<std::uint16_t> version = 0x0300;
+};
+
+struct ForeignHid {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+};
+
+enum class FaultKind {
+    kIgnoreBootRequest,
+    kVersionQueryFails,
+    kRefuseWrites,
+    kFailingWrites,
+    kSilentReads,
+    kLateReads,
+    kStuckByte,
+    kUnplug,
+    kReturnVersion,
+    kStaysInBoot,
+    kAttach,
+};
+
+// Which boot-loader writes a write fault counts, by the report's command byte.
+enum class CommandFilter { kErase, kProgram, kProgramEnd, kRead, kReset, kAny };
+
+struct Fault {
+    FaultKind kind = FaultKind::kIgnoreBootRequest;
+    int unit = 0;
+    CommandFilter command = CommandFilter::kAny;
+    long from = 1;    // first affected occurrence, counted from 1 over the whole run
+    long count = -1;  // how many; -1 for every one from `from` on
+    std::uint32_t delay_ms = 0;
+    std::uint32_t address = 0;
+    std::uint8_t value = 0;
+    long after_reports = 0;
+    std::uint16_t version = 0;
+    UnitSpec attached;  // kAttach only
+
+    bool Covers(long occurrence) const {
+        return occurrence >= from && (count < 0 || occurrence < from + count);
+    }
+};
+
+struct Scenario {
+    std::vector<UnitSpec> units{UnitSpec{}};
+    std::vector<ForeignHid> foreign_hid;
+    std::uint32_t boot_switch_delay_ms = 2000;
+    std::uint32_t reset_delay_ms = 3000;
+    std::vector<Fault> faults;
+};
+
+// Either the scenario or a one-line message that names where the text is wrong.
+using ScenarioResult = std::variant<Scenario, std::string>;
+ScenarioResult ParseScenario(std::string_view json_text);
+ScenarioResult LoadScenarioFile(const std::string& path);
+
+}  // namespace qvt::sim

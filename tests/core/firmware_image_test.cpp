@@ -1,0 +1,182 @@
+#include "firmware_image.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "../support/fakes.h"
+#include "embedded_image.h"
+#include "product_table.h"
+#include "recording_view.h"
+#include "scramble.h"
+#include "synthetic_firmware.h"
+
+namespace qvt {
+namespace {
+
+using testing::BytesResource;
+
+DescrambleTable AsTable(std::span<const std::uint8_t, 256> bytes) {
+    DescrambleTable table{};
+    for (std::size_t i = 0; i < 256; ++i) table[i] = bytes[i];
+    return table;
+}
+
+std::array<std::uint8_t, 256> ReversedTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(255 - i);
+    return table;
+}
+
+std::vector<std::uint8_t> Plain(std::uint8_t fill) {
+    return std::vector<std::uint8_t>(tools::kPlainImageSize, fill);
+}
+
+struct Loaded {
+    explicit Loaded(std::optional<std::vector<std::uint8_t>> bytes, const DescrambleTable& table)
+        : resource(std::move(bytes)), loader(resource, table) {}
+    BytesResource resource;
+    FirmwareImageLoader loader;
+    sim::RecordingView view;
+    Window window{view};
+};
+
+TEST(FirmwareImage, ShippedResourceDecodesToTheReleasedPlainImage) {
+    EmbeddedImageResource resource;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable());
+    sim::RecordingView view;
+    Window window(view);
+    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    EXPECT_EQ(loader.ImageVersion(), 0x0310);
+    const auto plain = sim::SynthesizeFirmware(0x0310);
+    EXPECT_EQ(window.firmware.program, plain.program);
+    EXPECT_EQ(window.firmware.trailer, plain.trailer);
+    // The header is not decoded: offsets 0-15 of the decode buffer stay zero.
+    for (std::size_t k = 0; k < kImageHeaderSize; ++k) EXPECT_EQ(loader.decoded()[k], 0) << k;
+}
+
+TEST(FirmwareImage, RoundTripsThroughTheImageMakerForAnyPlainBytes) {
+    const auto table_bytes = ReversedTable();
+    const DescrambleTable table = AsTable(table_bytes);
+    // Header bytes above 0x7F count negative in the seed; all-0x00 and all-0xFF plains wrap
+    // in both directions.
+    const std::array<std::uint8_t, tools::kProductTagSize> tag{0xFF, 0x80, 0x7F, 0x01, 0xEE};
+    for (std::uint8_t fill : {0x00, 0xFF, 0x5A}) {
+        std::vector<std::uint8_t> plain = Plain(fill);
+        for (std::size_t i = 0; i < plain.size(); i += 7) plain[i] = static_cast<std::uint8_t>(i);
+        auto resource = tools::ScrambleImage(
+            std::span<const std::uint8_t, tools::kPlainImageSize>(plain.data(), plain.size()), 0xF3A1,
+            tag, table_bytes);
+        Loaded loaded(resource, table);
+        ASSERT_TRUE(loaded.loader.LoadFirmwareImage(loaded.window));
+        EXPECT_EQ(loaded.loader.ImageVersion(), 0xF3A1);
+        EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kProgramAreaSize,
+                               loaded.window.firmware.program.begin()));
+        EXPECT_TRUE(std::equal(plain.begin() + kProgramAreaSize, plain.end(),
+                               loaded.window.firmware.trailer.begin()));
+    }
+}
+
+TEST(FirmwareImage, DecodesByTheTableOffsetAndSignedHeaderSum) {
+    std::vector<std::uint8_t> raw(kImageResourceSize, 0);
+    raw[0] = 0x10;
+    raw[1] = 0x03;
+    raw[2] = 0xF0;  // -16 as a signed byte: seed = 16 + 3 - 16 = 3
+    const auto table_bytes = ReversedTable();
+    // T[raw] = 255 - raw. Pick raw so that T[raw] == (k + seed) mod 256: decodes to 0x00.
+    const std::size_t k = 300;
+    raw[k] = static_cast<std::uint8_t>(255 - ((k + 3) & 0xFF));
+    // One below that decodes to 0xFF: the subtraction wraps under zero.
+    raw[k + 1] = static_cast<std::uint8_t>(255 - ((k + 1 + 3 - 1) & 0xFF));
+    Loaded loaded(raw, AsTable(table_bytes));
+    ASSERT_TRUE(loaded.loader.LoadFirmwareImage(loaded.window));
+    EXPECT_EQ(loaded.loader.decoded()[k], 0x00);
+    EXPECT_EQ(loaded.loader.decoded()[k + 1], 0xFF);
+    // A zero byte at offset 16: T[0] = 255, minus 16 and 3.
+    EXPECT_EQ(loaded.loader.decoded()[16], 255 - 16 - 3);
+    EXPECT_EQ(loaded.window.firmware.program[k - 16], 0x00);
+}
+
+TEST(FirmwareImage, TwoLoadsGiveIdenticalResults) {
+    EmbeddedImageResource resource;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable());
+    sim::RecordingView view;
+    Window window(view);
+    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    const auto first_raw = loader.raw();
+    const auto first_decoded = loader.decoded();
+    const FirmwareImage first_image = window.firmware;
+    window.firmware.program.fill(0xFF);
+    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    EXPECT_EQ(loader.raw(), first_raw);
+    EXPECT_EQ(loader.decoded(), first_decoded);
+    EXPECT_EQ(window.firmware.program, first_image.program);
+    EXPECT_EQ(window.firmware.trailer, first_image.trailer);
+}
+
+class RefusedResource : public ::testing::TestWithParam<std::optional<std::size_t>> {};
+
+TEST_P(RefusedResource, LeavesBuffersZeroAndTheWindowImageAsItWas) {
+    const auto size = GetParam();
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (size) bytes = std::vector<std::uint8_t>(*size, 0x33);
+    Loaded loaded(bytes, ProductDescrambleTable());
+    loaded.window.firmware.program.fill(0xA5);
+    EXPECT_FALSE(loaded.loader.LoadFirmwareImage(loaded.window));
+    EXPECT_EQ(loaded.loader.ImageVersion(), 0);
+    EXPECT_TRUE(std::all_of(loaded.loader.raw().begin(), loaded.loader.raw().end(),
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(loaded.loader.decoded().begin(), loaded.loader.decoded().end(),
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(loaded.window.firmware.program.begin(), loaded.window.firmware.program.end(),
+                            [](std::uint8_t b) { return b == 0xA5; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingShortOrLong, RefusedResource,
+                         ::testing::Values(std::nullopt, std::optional<std::size_t>(0),
+                                           std::optional<std::size_t>(kImageResourceSize - 1),
+                                           std::optional<std::size_t>(kImageResourceSize + 1),
+                                           std::optional<std::size_t>(2 * kImageResourceSize)));
+
+TEST(FirmwareImage, AFailedLoadAfterAGoodOneResetsTheVersionToZero) {
+    EmbeddedImageResource good;
+    sim::RecordingView view;
+    Window window(view);
+    FirmwareImageLoader loader(good, ProductDescrambleTable());
+    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    BytesResource missing(std::nullopt);
+    FirmwareImageLoader second(missing, ProductDescrambleTable());
+    EXPECT_EQ(second.ImageVersion(), 0);  // zero before any load
+    EXPECT_FALSE(second.LoadFirmwareImage(window));
+    EXPECT_EQ(second.ImageVersion(), 0);
+}
+
+TEST(ImageMaker, RefusesATableThatIsNotAPermutation) {
+    auto table = ReversedTable();
+    EXPECT_FALSE(tools::CheckTable(table).has_value());
+    table[10] = table[20];
+    const auto problem = tools::CheckTable(table);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_NE(problem->find("not a permutation"), std::string::npos);
+    EXPECT_TRUE(tools::CheckTable(std::span<const std::uint8_t>(table.data(), 255)).has_value());
+}
+
+TEST(ImageMaker, ReproducesTheShippedResourceFromThePlainImage) {
+    EmbeddedImageResource shipped;
+    const auto bytes = shipped.Load();
+    ASSERT_TRUE(bytes.has_value());
+    const auto plain = sim::SynthesizeFirmware(0x0310);
+    std::vector<std::uint8_t> plain_bytes(plain.program.begin(), plain.program.end());
+    plain_bytes.insert(plain_bytes.end(), plain.trailer.begin(), plain.trailer.end());
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
+    std::array<std::uint8_t, tools::kProductTagSize> tag{};
+    std::copy_n(bytes->begin() + 2, tag.size(), tag.begin());
+    const auto made = tools::ScrambleImage(
+        std::span<const std::uint8_t, tools::kPlainImageSize>(plain_bytes.data(), plain_bytes.size()),
+        0x0310, tag, table);
+    EXPECT_TRUE(std::equal(made.begin(), made.end(), bytes->begin(), bytes->end()));
+}
+
+}  // namespace
+}  // namespace qvt

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "embedded_image.h"
+#include "product_table.h"
+#include "recording_view.h"
+#include "scenario.h"
+#include "simulated_world.h"
+#include "synthetic_firmware.h"
+#include "updater.h"
+#include "virtual_clock.h"
+
+namespace qvt::testing {
+
+inline sim::Scenario ScenarioFrom(std::string_view json) {
+    auto result = sim::ParseScenario(json);
+    if (auto* error = std::get_if<std::string>(&result)) {
+        ADD_FAILURE() << "scenario refused: " << *error;
+        return {};
+    }
+    return std::get<sim::Scenario>(std::move(result));
+}
+
+// A freshly started program with the simulated unit(s) behind it, in virtual time.
+struct Bench {
+    explicit Bench(sim::Scenario scenario = {})
+        : world(clock, std::move(scenario)),
+          updater(Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {}
+    explicit Bench(std::string_view json) : Bench(ScenarioFrom(json)) {}
+
+    // Creation with its start-up check, as the window's creation does it.
+    Bench& Create() {
+        updater.form.FormCreate();
+        return *this;
+    }
+    Bench& Start() {
+        updater.form.btnStartClick();
+        return *this;
+    }
+
+    const Controls& controls() const { return updater.window.controls(); }
+    const std::vector<std::string>& log() const { return updater.window.controls().log; }
+    bool Logged(std::string_view line) const {
+        return std::find(log().begin(), log().end(), line) != log().end();
+    }
+    long CountLogged(std::string_view line) const {
+        return std::count(log().begin(), log().end(), line);
+    }
+    bool ShowedMessage(std::string_view text) const {
+        return std::find(view.messages.begin(), view.messages.end(), text) != view.messages.end();
+    }
+    // True when the unit's application area holds exactly the shipped image.
+    bool UnitHoldsImage(std::size_t unit = 0) const {
+        const auto& flash = world.unit(unit).flash;
+        const auto& image = updater.window.firmware.program;
+        return std::equal(flash.begin() + 0x1100, flash.end(), image.begin() + 0x1100);
+    }
+    long Received(std::uint8_t command, std::size_t unit = 0) const {
+        const auto& counts = world.unit(unit).reports_received;
+        const auto found = counts.find(command);
+        return found == counts.end() ? 0 : found->second;
+    }
+    long TotalReceived(std::size_t unit = 0) const { return world.unit(unit).total_received; }
+
+    sim::VirtualClock clock;
+    sim::RecordingView view;
+    EmbeddedImageResource resource;
+    sim::SimulatedWorld world;
+    Updater updater;
+};
+
+inline constexpr std::string_view kOneOutdatedUnit =
+    R"({"units": [{"mode": "application", "version": "3.00"}]})";
+inline constexpr std::string_view kOneBootLoader = R"({"units": [{"mode": "boot"}]})";
+inline constexpr std::string_view kOneCurrentUnit =
+    R"({"units": [{"mode": "application", "version": "3.10"}]})";
+
+}  // namespace qvt::testing
