@@ -1,1 +1,159 @@
+#include "app_device.h"
+
 #include <gtest/gtest.h>
+
+#include <map>
+
+#include "bench.h"
+#include "texts.h"
+
+namespace qvt {
+namespace {
+
+// A driver whose device objects a test places at any index, recording every call.
+class ScriptedDriver final : public AppDriver {
+public:
+    struct Object {
+        std::uint16_t version = 0x0300;
+        bool version_fails = false;
+    };
+    std::map<int, Object> objects;
+    std::vector<std::string> opened_names;
+    std::vector<std::pair<int, std::uint32_t>> calls;  // index, control code
+    std::vector<std::uint16_t> commands;
+    int open = 0;
+
+    std::unique_ptr<DriverDevice> Open(const std::string& name) override {
+        opened_names.push_back(name);
+        for (auto& [index, object] : objects) {
+            if (name == AppDeviceName(index)) return std::make_unique<Device>(*this, index);
+        }
+        return nullptr;
+    }
+
+private:
+    class Device final : public DriverDevice {
+    public:
+        Device(ScriptedDriver& driver, int index) : driver_(driver), index_(index) { ++driver_.open; }
+        ~Device() override { --driver_.open; }
+        bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                       std::size_t out_size) override {
+            driver_.calls.emplace_back(index_, code);
+            const Object& object = driver_.objects[index_];
+            if (code == IOCTL_QVT_GET_VERSION) {
+                if (object.version_fails || out_size != 2) return false;
+                out[0] = static_cast<std::uint8_t>(object.version);
+                out[1] = static_cast<std::uint8_t>(object.version >> 8);
+                return true;
+            }
+            if (code == IOCTL_QVT_COMMAND && in_size == 2) {
+                driver_.commands.push_back(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+            }
+            return true;
+        }
+
+    private:
+        ScriptedDriver& driver_;
+        int index_;
+    };
+};
+
+struct CensusBench {
+    CensusBench() : image(resource, ProductDescrambleTable()), app(driver, image) {
+        image.LoadFirmwareImage(window);
+    }
+    EmbeddedImageResource resource;
+    ScriptedDriver driver;
+    sim::RecordingView view;
+    Window window{view};
+    FirmwareImageLoader image;
+    AppDevice app;
+};
+
+TEST(AppDeviceCensus, ProbesExactlyTheNineNamesInOrder) {
+    CensusBench bench;
+    EXPECT_FALSE(bench.app.CountAppDevices());
+    ASSERT_EQ(bench.driver.opened_names.size(), 9u);
+    EXPECT_EQ(bench.driver.opened_names.front(), "\\\\.\\QvtUsb2Device0");
+    EXPECT_EQ(bench.driver.opened_names.back(), "\\\\.\\QvtUsb2Device8");
+    EXPECT_EQ(bench.app.census().app_device_count, 0);
+    EXPECT_EQ(bench.app.census().device_version, 0);
+    EXPECT_FALSE(bench.app.HoldsHandle());
+}
+
+TEST(AppDeviceCensus, FindsADeviceInAGapAndNeverATenthName) {
+    CensusBench bench;
+    bench.driver.objects[3] = {0x0300};
+    bench.driver.objects[9] = {0x0300};  // beyond the nine names: never opened
+    EXPECT_TRUE(bench.app.CountAppDevices());
+    EXPECT_EQ(bench.app.census().app_device_count, 1);
+    EXPECT_EQ(bench.app.census().outdated_count, 1);
+    EXPECT_EQ(bench.app.census().device_version, 0x0300);
+    EXPECT_TRUE(bench.app.HoldsHandle());
+    EXPECT_EQ(bench.driver.open, 1);
+    bench.app.CloseAppDevice();
+    EXPECT_EQ(bench.driver.open, 0);
+}
+
+TEST(AppDeviceCensus, TwoDevicesCountTwoButOnlyTheFirstIsAsked) {
+    CensusBench bench;
+    bench.driver.objects[1] = {0x0310};
+    bench.driver.objects[4] = {0x0100};
+    EXPECT_TRUE(bench.app.CountAppDevices());
+    EXPECT_EQ(bench.app.census().app_device_count, 2);
+    EXPECT_EQ(bench.app.census().outdated_count, 0);  // the old second one is never read
+    ASSERT_EQ(bench.driver.calls.size(), 1u);
+    EXPECT_EQ(bench.driver.calls[0], std::make_pair(1, IOCTL_QVT_GET_VERSION));
+    EXPECT_EQ(bench.driver.open, 1);  // the second one's handle closed at once
+}
+
+TEST(AppDeviceCensus, ComparesVersionsAsUnsignedWords) {
+    const std::pair<std::uint16_t, int> cases[] = {
+        {0x030F, 1}, {0x0310, 0}, {0x0311, 0}, {0x0000, 1}, {0x8000, 0}, {0xFFFF, 0}};
+    for (const auto& [version, outdated] : cases) {
+        CensusBench bench;
+        bench.driver.objects[0] = {version};
+        bench.app.CountAppDevices();
+        EXPECT_EQ(bench.app.census().outdated_count, outdated) << std::hex << version;
+    }
+}
+
+TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
+    CensusBench bench;
+    bench.driver.objects[0] = {0x0100, true};
+    EXPECT_TRUE(bench.app.ProbeAppMode(bench.window));
+    EXPECT_EQ(bench.app.census().app_device_count, 1);
+    EXPECT_EQ(bench.app.census().outdated_count, 0);
+    EXPECT_EQ(bench.app.census().device_version, 0);
+    EXPECT_FALSE(bench.app.HoldsHandle());
+}
+
+TEST(BootModeRequest, SendsTheCommandWordToAnOutdatedDevice) {
+    CensusBench bench;
+    bench.driver.objects[0] = {0x0300};
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
+    EXPECT_EQ(bench.window.controls().message, text::kBootSwitchStart);
+    EXPECT_EQ(bench.driver.open, 0);
+}
+
+TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
+    CensusBench bench;
+    bench.driver.objects[0] = {0x0310};
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_TRUE(bench.driver.commands.empty());
+    bench.window.SetForceChecked(true);
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
+}
+
+TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {
+    CensusBench bench;
+    bench.window.UpdateState = 2;
+    EXPECT_FALSE(bench.app.RequestBootMode(bench.window));
+    EXPECT_EQ(bench.window.controls().message, text::kMessageMissing);
+    EXPECT_EQ(bench.window.controls().progress_position, 1);
+}
+
+}  // namespace
+}  // namespace qvt

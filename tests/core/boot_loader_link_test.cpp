@@ -1,1 +1,156 @@
+#include "boot_loader_link.h"
+
 #include <gtest/gtest.h>
+
+#include "bench.h"
+
+namespace qvt {
+namespace {
+
+using testing::Bench;
+
+// A bus whose paths at the listed indices fail to open, in front of the simulated one.
+class FlakyBus final : public HidBus {
+public:
+    FlakyBus(HidBus& inner, std::vector<std::size_t> failing) : inner_(inner), failing_(std::move(failing)) {}
+    std::optional<std::string> InterfacePath(std::size_t index) override { return inner_.InterfacePath(index); }
+    std::unique_ptr<HidDevice> Open(const std::string& path) override {
+        const std::size_t index = opens_++;
+        if (std::find(failing_.begin(), failing_.end(), index) != failing_.end()) return nullptr;
+        return inner_.Open(path);
+    }
+
+private:
+    HidBus& inner_;
+    std::vector<std::size_t> failing_;
+    std::size_t opens_ = 0;
+};
+
+TEST(FindBootLoaders, ForeignDevicesAloneAreNoBootLoader) {
+    Bench bench(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}]})");
+    EXPECT_FALSE(bench.updater.link.FindBootLoaders());
+    EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST(FindBootLoaders, MatchesTheVendorOrTheProductAlone) {
+    for (const char* device : {R"({"vendor": "0x1234", "product": "0x0103"})",
+                               R"({"vendor": "0x1232", "product": "0x9999"})"}) {
+        Bench bench(std::string(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, )") +
+                    device + "]}");
+        EXPECT_TRUE(bench.updater.link.FindBootLoaders()) << device;
+        EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
+        EXPECT_EQ(bench.world.open_handles(), 1);  // only the kept one
+        bench.updater.link.CloseBootLoaders();
+        EXPECT_EQ(bench.world.open_handles(), 0);
+    }
+}
+
+TEST(FindBootLoaders, TwoMatchesAgainstAnExpectationOfOneFailWithNoHandleOpen) {
+    Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
+    bench.updater.link.set_expected_count(1);
+    EXPECT_FALSE(bench.updater.link.FindBootLoaders());
+    EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTransfer) {
+    Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}, {"mode": "boot"}]})");
+    auto& link = bench.updater.link;
+    ASSERT_TRUE(link.FindBootLoaders());
+    EXPECT_EQ(link.boot_loader_count(), 3);
+    EXPECT_EQ(bench.world.open_handles(), 1);
+    BootCommandReport report;
+    report.set_command(BOOT_CMD_PROGRAM_END);
+    for (int d = 0; d < link.boot_loader_count(); ++d) EXPECT_TRUE(link.WriteBootReport(report.bytes, d));
+    EXPECT_EQ(bench.TotalReceived(0), 0);
+    EXPECT_EQ(bench.TotalReceived(1), 3);
+    EXPECT_EQ(bench.TotalReceived(2), 0);
+    link.CloseBootLoaders();
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
+    Bench bench(R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
+    FlakyBus bus(bench.world.bus(), {0});
+    BootLoaderLink link(bus, bench.clock);
+    EXPECT_TRUE(link.FindBootLoaders());
+    EXPECT_EQ(link.boot_loader_count(), 1);
+}
+
+TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndReportsNoReply) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    auto& link = bench.updater.link;
+    ASSERT_TRUE(link.FindBootLoaders());
+    BootReplyReport reply;
+    reply.bytes.fill(0x5A);
+    const auto before = bench.clock.NowMs();
+    EXPECT_FALSE(link.ReadBootReport(reply.bytes, 0));
+    EXPECT_EQ(bench.clock.NowMs() - before, 50u);
+    EXPECT_TRUE(std::all_of(reply.bytes.begin(), reply.bytes.end(), [](std::uint8_t b) { return b == 0x5A; }));
+}
+
+TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    auto& link = bench.updater.link;
+    ASSERT_TRUE(link.FindBootLoaders());
+    BootCommandReport request;
+    request.set_command(BOOT_CMD_READ);
+    request.set_address(0x1100);
+    request.set_length(58);
+    BootReplyReport reply;
+    const auto before = bench.clock.NowMs();
+    EXPECT_TRUE(link.WriteBootReport(request.bytes, 0));
+    EXPECT_TRUE(link.ReadBootReport(reply.bytes, 0));
+    EXPECT_EQ(bench.clock.NowMs(), before);
+    EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(), [](std::uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {
+    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes"}]})");
+    auto& link = bench.updater.link;
+    ASSERT_TRUE(link.FindBootLoaders());
+    BootCommandReport report;
+    const auto before = bench.clock.NowMs();
+    EXPECT_FALSE(link.WriteBootReport(report.bytes, 0));
+    EXPECT_EQ(bench.clock.NowMs() - before, 1000u);
+}
+
+TEST(BoundedTransfers, AWriteThatFailsAtOnceIsAFailureWithoutWaiting) {
+    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes"}]})");
+    auto& link = bench.updater.link;
+    ASSERT_TRUE(link.FindBootLoaders());
+    BootCommandReport report;
+    const auto before = bench.clock.NowMs();
+    EXPECT_FALSE(link.WriteBootReport(report.bytes, 0));
+    EXPECT_EQ(bench.clock.NowMs(), before);
+}
+
+TEST(BoundedTransfers, NoKeptHandleMeansNoTransfer) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    BootCommandReport report;
+    EXPECT_FALSE(bench.updater.link.WriteBootReport(report.bytes, 0));
+    EXPECT_FALSE(bench.updater.link.ReadBootReport(report.bytes, 0));
+    EXPECT_EQ(bench.TotalReceived(), 0);
+}
+
+TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    const auto before = bench.clock.NowMs();
+    const long pumps = bench.view.pumps;
+    EXPECT_TRUE(bench.updater.link.ProbeBootMode(bench.updater.window));
+    EXPECT_EQ(bench.clock.NowMs() - before, 1500u);
+    EXPECT_EQ(bench.view.pumps - pumps, 31);
+    EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST(ProbeBootMode, FindingNothingTakesNoTime) {
+    Bench bench(R"({"units": []})");
+    EXPECT_FALSE(bench.updater.link.ProbeBootMode(bench.updater.window));
+    EXPECT_EQ(bench.clock.NowMs(), 0u);
+    EXPECT_EQ(bench.view.pumps, 1);
+}
+
+}  // namespace
+}  // namespace qvt

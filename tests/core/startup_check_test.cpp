@@ -1,1 +1,110 @@
 #include <gtest/gtest.h>
+
+#include "bench.h"
+#include "texts.h"
+
+namespace qvt {
+namespace {
+
+using testing::Bench;
+
+struct Situation {
+    const char* name;
+    const char* scenario;
+    std::string_view caption;
+    std::uint32_t text_color;
+    std::string_view message;
+    bool start;
+    bool force;
+    int expected_boot_loaders;
+};
+
+std::ostream& operator<<(std::ostream& out, const Situation& s) { return out << s.name; }
+
+class StartupCheck : public ::testing::TestWithParam<Situation> {};
+
+TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
+    const Situation& s = GetParam();
+    Bench bench(s.scenario);
+    ASSERT_TRUE(bench.updater.form.FormCreate());
+    const Controls& c = bench.controls();
+    EXPECT_EQ(c.status.caption, s.caption);
+    EXPECT_EQ(c.status.background, color::kButtonFace);
+    EXPECT_EQ(c.status.text_color, s.text_color);
+    EXPECT_TRUE(c.status.visible);
+    EXPECT_EQ(c.message, s.message);
+    EXPECT_EQ(c.start_enabled, s.start);
+    EXPECT_EQ(c.force_enabled, s.force);
+    EXPECT_EQ(bench.updater.link.expected_count(), s.expected_boot_loaders);
+    EXPECT_EQ(bench.updater.window.UpdateState, 0);
+    EXPECT_EQ(c.bar_color, color::kGreen);
+    EXPECT_EQ(bench.view.bar_color, color::kGreen);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_EQ(bench.TotalReceived(), 0);  // nothing is touched before Start
+    // The view shows what the core keeps.
+    EXPECT_EQ(bench.view.messages.back(), s.message);
+    EXPECT_EQ(bench.view.statuses.back(), c.status);
+    EXPECT_EQ(bench.view.start_enabled, s.start);
+    EXPECT_EQ(bench.view.force_enabled, s.force);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FiveSituations, StartupCheck,
+    ::testing::Values(
+        Situation{"Current", R"({"units": [{"mode": "application", "version": "3.10"}]})",
+                  text::kCaptionCurrent, color::kGreen, text::kMessageCurrent, false, true, 0},
+        Situation{"Missing", R"({"units": []})", text::kCaptionMissing, color::kNavy, text::kMessageMissing,
+                  false, false, 0},
+        Situation{"CurrentAndBootLoader",
+                  R"({"units": [{"mode": "application", "version": "3.10"}, {"mode": "boot"}]})",
+                  text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
+        Situation{"TwoInApplicationMode",
+                  R"({"units": [{"mode": "application", "version": "3.10"}, {"mode": "application", "version": "3.00"}]})",
+                  text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
+        Situation{"Outdated", R"({"units": [{"mode": "application", "version": "3.0F"}]})", text::kCaptionNeeded,
+                  color::kRed, text::kMessageNeeded, true, false, 1},
+        Situation{"InBootMode", R"({"units": [{"mode": "boot"}]})", text::kCaptionNeeded, color::kRed,
+                  text::kMessageNeeded, true, false, 1}),
+    [](const ::testing::TestParamInfo<Situation>& info) { return info.param.name; });
+
+TEST(StartupCheckTexts, TheUpdateMessageKeepsItsOddEnding) {
+    const std::string_view message = text::kMessageNeeded;
+    EXPECT_EQ(message.substr(message.size() - 5), "\xE3\x80\x82. ");  // "。. "
+}
+
+TEST(StartupCheckProgress, TheUpdateRowResetsTheBarToZeroOfThirteen) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    bench.Create();
+    EXPECT_EQ(bench.view.progress_position, 0);
+    EXPECT_EQ(bench.view.progress_maximum, 13);
+    EXPECT_EQ(bench.view.progress_updates, 1);
+}
+
+TEST(ForceBox, OnACurrentUnitEnablesStartOnlyWhileTicked) {
+    Bench bench(R"({"units": [{"mode": "application", "version": "3.10"}]})");
+    bench.Create();
+    EXPECT_FALSE(bench.controls().start_enabled);
+    bench.updater.form.ckUpdateClick(true);
+    EXPECT_TRUE(bench.controls().start_enabled);
+    EXPECT_TRUE(bench.view.force_checked);
+    bench.updater.form.ckUpdateClick(false);
+    EXPECT_FALSE(bench.controls().start_enabled);  // no boot loader was expected
+}
+
+TEST(ForceBox, WithNoUnitItCannotEnableStart) {
+    Bench bench(R"({"units": []})");
+    bench.Create();
+    EXPECT_FALSE(bench.controls().force_enabled);
+    bench.updater.form.ckUpdateClick(true);  // even if a click got through
+    EXPECT_FALSE(bench.controls().start_enabled);
+}
+
+TEST(ForceBox, UntickingKeepsStartForAnExpectedBootLoader) {
+    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    bench.Create();
+    bench.updater.form.ckUpdateClick(false);
+    EXPECT_TRUE(bench.controls().start_enabled);
+}
+
+}  // namespace
+}  // namespace qvt

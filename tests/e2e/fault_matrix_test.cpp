@@ -1,1 +1,151 @@
+// Every fault the simulator can inject, across the phases of a run. Whatever happens, a run
+// ends in an outcome the updater defines, and completion is only ever reported for a unit
+// that holds the image and came back running it.
 #include <gtest/gtest.h>
+
+#include "bench.h"
+#include "texts.h"
+
+namespace qvt {
+namespace {
+
+using testing::Bench;
+
+enum class Outcome { kCompleted, kFailed, kNotStarted };
+
+struct Row {
+    const char* name;
+    const char* scenario;
+    Outcome outcome;
+    int update_state;                    // after the run
+    std::vector<const char*> log_lines;  // each appears at least once
+    int progress_maximum = -1;           // -1: not checked
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) { return out << row.name; }
+
+class FaultMatrix : public ::testing::TestWithParam<Row> {};
+
+TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
+    const Row& row = GetParam();
+    Bench bench(row.scenario);
+    bench.Create();
+    if (row.outcome == Outcome::kNotStarted) {
+        EXPECT_FALSE(bench.controls().start_enabled);
+        EXPECT_EQ(bench.TotalReceived(), 0);
+        EXPECT_EQ(bench.world.open_handles(), 0);
+        return;
+    }
+    ASSERT_TRUE(bench.controls().start_enabled);
+    bench.Start();
+
+    const Controls& c = bench.controls();
+    for (const char* line : row.log_lines) EXPECT_TRUE(bench.Logged(line)) << "missing log line: " << line;
+    EXPECT_EQ(bench.updater.window.UpdateState, row.update_state);
+    EXPECT_FALSE(bench.updater.window.busy);
+    EXPECT_FALSE(c.force_enabled);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+    if (row.progress_maximum >= 0) {
+        EXPECT_EQ(c.progress_maximum, row.progress_maximum);
+    }
+
+    const bool reported_complete = c.status.visible && c.status.caption == text::kCaptionCompleted;
+    if (row.outcome == Outcome::kCompleted) {
+        EXPECT_TRUE(reported_complete);
+        EXPECT_EQ(c.message, text::kMessageCompleted);
+        EXPECT_FALSE(c.start_enabled);
+        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    } else {
+        EXPECT_FALSE(reported_complete);
+        EXPECT_EQ(c.message, text::kMessageRunFailed);
+        EXPECT_TRUE(c.start_enabled);
+        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    }
+    // The invariant: completion means the unit holds the image and runs it.
+    if (reported_complete) {
+        EXPECT_TRUE(bench.UnitHoldsImage(0));
+        EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
+        EXPECT_GE(bench.world.unit(0).running_version, 0x0310);
+    }
+}
+
+const Row kRows[] = {
+    {"NoFault", "{}", Outcome::kCompleted, 0, {"[EraseDevice]OpenHid count:0"}, 13},
+    {"EraseRefusedInTheFirstTwoPasses",
+     R"({"faults": [{"kind": "refuse_writes", "command": "erase", "from": 1, "count": 2}]})",
+     Outcome::kCompleted, 0, {}, 13},
+    {"EraseRefusedInTheThirdPass",
+     R"({"faults": [{"kind": "refuse_writes", "command": "erase", "from": 3, "count": 1}]})",
+     Outcome::kCompleted, 0, {"[EraseDevice]erase error! (DevNum:1 / cnt:0)", "EraseDevice error"}, 14},
+    {"EraseAlwaysFailing", R"({"faults": [{"kind": "failing_writes", "command": "erase"}]})",
+     Outcome::kFailed, 2, {"[EraseDevice]erase error! (DevNum:1 / cnt:0)", "EraseDevice error"}, 16},
+    {"OneProgramReportLost",
+     R"({"faults": [{"kind": "refuse_writes", "command": "program", "from": 100, "count": 1}]})",
+     Outcome::kCompleted, 0, {}, 13},
+    {"EveryProgramReportFailing", R"({"faults": [{"kind": "failing_writes", "command": "program"}]})",
+     Outcome::kFailed, 2, {"[ProgramVerify]error! adr=4352", "ProgramVerify error"}, 31},
+    {"ProgramEndRefused", R"({"faults": [{"kind": "refuse_writes", "command": "program_end"}]})",
+     Outcome::kCompleted, 0, {}, 13},
+    {"ReadRequestRefusedOnce",
+     R"({"faults": [{"kind": "refuse_writes", "command": "read", "from": 5, "count": 1}]})",
+     Outcome::kCompleted, 0, {"[BlankCheck]error! adr=4584", "BlankCheck error"}, 16},
+    {"OneSilentReadInTheBlankCheck",
+     R"({"faults": [{"kind": "silent_reads", "from": 360, "count": 1}]})", Outcome::kCompleted, 0,
+     {"[BlankCheck]error! adr=4932", "BlankCheck error"}, 16},
+    {"BootLoaderFallsSilentAfterGoodBlankReplies",
+     R"({"faults": [{"kind": "silent_reads", "from": 10}]})", Outcome::kFailed, 2,
+     {"[BlankCheck]error! adr=4874", "BlankCheck error"}, 22},
+    {"OneSilentReadInTheVerification",
+     R"({"faults": [{"kind": "silent_reads", "from": 1000, "count": 1}]})", Outcome::kCompleted, 0,
+     {"ProgramVerify error"}, 19},
+    {"ALateReplyWithinTheBound",
+     R"({"faults": [{"kind": "late_reads", "from": 1, "count": 50, "delay_ms": 30}]})",
+     Outcome::kCompleted, 0, {}, 13},
+    {"ALateReplyPastTheBound",
+     R"({"faults": [{"kind": "late_reads", "from": 900, "count": 1, "delay_ms": 200}]})",
+     Outcome::kCompleted, 0, {"ProgramVerify error"}, 19},
+    {"StuckByteInTheApplicationArea",
+     R"({"faults": [{"kind": "stuck_byte", "address": "0x5FE0", "value": 0}]})", Outcome::kFailed, 2,
+     {"[BlankCheck]error! adr=24536", "BlankCheck error"}, 22},
+    {"StuckByteThatOnlyTheVerificationSees",
+     R"({"faults": [{"kind": "stuck_byte", "address": "0x1100", "value": 255}]})", Outcome::kFailed, 2,
+     {"[ProgramVerify]error! adr=4352", "ProgramVerify error"}, 31},
+    {"StuckByteInTheBootLoaderArea",
+     R"({"faults": [{"kind": "stuck_byte", "address": "0x0100", "value": 0}]})", Outcome::kCompleted, 0,
+     {}, 13},
+    {"UnplugDuringTheBlankCheck", R"({"faults": [{"kind": "unplug", "after_reports": 300}]})",
+     Outcome::kFailed, 2, {"BlankCheck error", "[EraseDevice]OpenHid count:200", "[EraseDevice]OpenHid error!"}},
+    {"UnplugDuringProgramming", R"({"faults": [{"kind": "unplug", "after_reports": 1200}]})",
+     Outcome::kFailed, 2, {"ProgramVerify error", "[EraseDevice]OpenHid error!"}},
+    {"BootRequestIgnored", R"({"faults": [{"kind": "ignore_boot_request"}]})", Outcome::kFailed, 0,
+     {"CheckBootMode false!!"}, 13},
+    {"BootSwitchSlowerThanTheWait", R"({"boot_switch_delay_ms": 250000})", Outcome::kFailed, 0,
+     {"CheckBootMode false!!"}},
+    {"SlowBootSwitchWithinTheWait", R"({"boot_switch_delay_ms": 20000})", Outcome::kCompleted, 0,
+     {}, 13},
+    {"ResetRefused", R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})", Outcome::kFailed,
+     0, {"[ResetDevice]erase error! (DevNum:1 / retcnt:0)", "ResetDevice error"}},
+    {"ComesBackWithTheOldVersion", R"({"faults": [{"kind": "return_version", "version": "3.00"}]})",
+     Outcome::kFailed, 0, {}},
+    {"ComesBackNewerThanTheImage", R"({"faults": [{"kind": "return_version", "version": "3.11"}]})",
+     Outcome::kCompleted, 0, {}},
+    {"StaysInTheBootLoaderAfterReset", R"({"faults": [{"kind": "stays_in_boot"}]})", Outcome::kFailed,
+     0, {"[ResetDevice]OpenHid count:0"}},
+    {"SecondOutdatedUnitPluggedInMidRun",
+     R"({"faults": [{"kind": "attach", "after_reports": 50, "unit": {"mode": "application", "version": "3.00"}}]})",
+     Outcome::kFailed, 0, {}},
+    {"ForeignHidDevicesBeside",
+     R"({"foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, {"vendor": "0x045E", "product": "0x0800"}]})",
+     Outcome::kCompleted, 0, {}, 13},
+    {"VersionQueryFailsAtStartUp", R"({"faults": [{"kind": "version_query_fails"}]})",
+     Outcome::kNotStarted, 0, {}},
+    {"TwoUnitsAtStartUp",
+     R"({"units": [{"mode": "application", "version": "3.00"}, {"mode": "boot"}]})", Outcome::kNotStarted, 0,
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace qvt

@@ -1,1 +1,261 @@
+// Whole runs of the Start button against the simulated unit, in virtual time.
 #include <gtest/gtest.h>
+
+#include "bench.h"
+#include "texts.h"
+
+namespace qvt {
+namespace {
+
+using testing::Bench;
+using testing::kOneBootLoader;
+using testing::kOneCurrentUnit;
+using testing::kOneOutdatedUnit;
+
+void ExpectCompleted(const Bench& bench, std::string_view caption) {
+    const Controls& c = bench.controls();
+    EXPECT_EQ(c.status.caption, caption);
+    EXPECT_EQ(c.status.background, color::kGreen);
+    EXPECT_EQ(c.status.text_color, color::kWhite);
+    EXPECT_TRUE(c.status.visible);
+    EXPECT_EQ(c.message, text::kMessageCompleted);
+    EXPECT_FALSE(c.start_enabled);
+    EXPECT_FALSE(c.force_enabled);
+    EXPECT_FALSE(bench.updater.window.busy);
+    EXPECT_EQ(bench.updater.window.UpdateState, 0);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+    // The view was told the same as the kept copy.
+    EXPECT_EQ(bench.view.statuses.back(), c.status);
+    EXPECT_FALSE(bench.view.start_enabled);
+}
+
+void ExpectFailedRun(const Bench& bench, int failed_runs, int update_state) {
+    const Controls& c = bench.controls();
+    EXPECT_EQ(c.message, text::kMessageRunFailed);
+    EXPECT_TRUE(c.start_enabled);
+    EXPECT_FALSE(c.force_enabled);
+    EXPECT_FALSE(c.status.visible);
+    EXPECT_FALSE(bench.updater.window.busy);
+    EXPECT_EQ(bench.updater.window.UpdateState, update_state);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), failed_runs);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
+    Bench bench(kOneOutdatedUnit);
+    bench.Create();
+    ASSERT_TRUE(bench.controls().start_enabled);
+    bench.Start();
+
+    ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_EQ(bench.controls().progress_position, 13);
+    EXPECT_EQ(bench.controls().progress_maximum, 13);
+    EXPECT_EQ(bench.CountLogged("ChangeBootMode true: 0") + bench.CountLogged("ChangeBootMode true: 1") +
+                  bench.CountLogged("ChangeBootMode true: 2"),
+              1);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    EXPECT_TRUE(bench.UnitHoldsImage());
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+    // 3 erase, 2x349 blank-check reads, 3x349 program and one end, 2x349 verify reads, 1 reset.
+    EXPECT_EQ(bench.TotalReceived(), 2448);
+    EXPECT_EQ(bench.Received(BOOT_CMD_READ), 1396);
+    EXPECT_EQ(bench.Received(BOOT_CMD_PROGRAM), 1047);
+    EXPECT_EQ(bench.Received(BOOT_CMD_PROGRAM_END), 1);
+}
+
+TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
+    Bench bench(kOneOutdatedUnit);
+    bench.Create().Start();
+    const std::vector<std::string_view> order = {
+        text::kUpdateStart,   text::kBootSwitchStart, text::kBootSwitchDone, text::kEraseStart,
+        text::kEraseDone,     text::kBlankStart,      text::kBlankDone,      text::kProgramStart,
+        text::kProgramDone,   text::kVerifyStart,     text::kVerifyDone,     text::kResetStart,
+        text::kResetDone,     text::kVersionCheckStart, text::kMessageCompleted};
+    std::vector<std::string_view> shown(bench.view.messages.begin(), bench.view.messages.end());
+    auto at = shown.begin();
+    for (auto expected : order) {
+        at = std::find(at, shown.end(), expected);
+        ASSERT_NE(at, shown.end()) << "missing or out of order: " << expected;
+    }
+}
+
+TEST(UpdateRun, FromBootModeSendsNoRequestAndEndsAtTwelveOfThirteen) {
+    Bench bench(kOneBootLoader);
+    bench.Create().Start();
+    ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
+    EXPECT_EQ(bench.controls().progress_position, 12);
+    EXPECT_EQ(bench.controls().progress_maximum, 13);
+    EXPECT_TRUE(bench.UnitHoldsImage());
+    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+}
+
+TEST(UpdateRun, ForcedOnACurrentUnitRunsTheWholeUpdate) {
+    Bench bench(kOneCurrentUnit);
+    bench.Create();
+    EXPECT_FALSE(bench.controls().start_enabled);
+    bench.updater.form.ckUpdateClick(true);
+    ASSERT_TRUE(bench.controls().start_enabled);
+    bench.Start();
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_EQ(bench.TotalReceived(), 2448);
+}
+
+TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
+    Bench bench(kOneBootLoader);
+    bench.Create();
+    bench.updater.window.SetForceChecked(true);
+    bench.Start();
+    EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
+    ExpectCompleted(bench, text::kCaptionCompleted);
+}
+
+TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
+    Bench bench(R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})");
+    bench.Create().Start();
+    ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_EQ(bench.CountLogged("EraseDevice error"), 1);
+    EXPECT_TRUE(bench.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
+    EXPECT_EQ(bench.controls().progress_position, 14);
+    EXPECT_EQ(bench.controls().progress_maximum, 14);
+}
+
+TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
+    Bench bench(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, 2);
+    EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
+    EXPECT_EQ(bench.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
+    EXPECT_EQ(bench.Received(BOOT_CMD_RESET), 0);
+    EXPECT_EQ(bench.controls().progress_maximum, 13 + 18);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+}
+
+TEST(UpdateRun, AResetReportedAsFailedStillGoesOnToCompletion) {
+    Bench bench(R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})");
+    bench.Create();
+    // The unit restarts on its own (power cycled) once the tool has given up on the reset.
+    bench.view.on_pump = [&] {
+        if (bench.Logged("ResetDevice error") && bench.world.unit(0).state == sim::UnitState::kBoot) {
+            bench.world.PowerCycle(0);
+        }
+    };
+    bench.Start();
+    EXPECT_TRUE(bench.Logged("[ResetDevice]erase error! (DevNum:1 / retcnt:0)"));
+    EXPECT_TRUE(bench.Logged("ResetDevice error"));
+    ExpectCompleted(bench, text::kCaptionCompleted);
+}
+
+TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
+    Bench bench(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    bench.Create();
+    const auto before = bench.clock.NowMs();
+    const long searches_before = bench.world.searches();
+    bench.Start();
+    ExpectFailedRun(bench, 1, 0);
+    EXPECT_TRUE(bench.Logged("CheckBootMode false!!"));
+    EXPECT_EQ(bench.world.searches() - searches_before, 200);
+    EXPECT_EQ(bench.clock.NowMs() - before, 500 + 200 * 1000);
+    EXPECT_EQ(bench.TotalReceived(), 0);
+}
+
+TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
+    // The unit takes longer to come back than the tool waits.
+    Bench bench(R"({"reset_delay_ms": 400000})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, 0);
+    EXPECT_TRUE(bench.UnitHoldsImage());
+    const int position = bench.controls().progress_position;
+    const int maximum = bench.controls().progress_maximum;
+    const long reports = bench.TotalReceived();
+
+    bench.clock.Sleep(400000);  // the user waits, then clicks Start again
+    bench.Start();
+    ExpectCompleted(bench, text::kCaptionCompletedOnRestart);
+    EXPECT_EQ(bench.TotalReceived(), reports);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.controls().progress_position, position);
+    EXPECT_EQ(bench.controls().progress_maximum, maximum);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+}
+
+TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
+    Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, 2);
+    EXPECT_EQ(bench.CountLogged("BlankCheck error"), 3);
+    EXPECT_EQ(bench.CountLogged("[BlankCheck]error! adr=4352"), 3);
+    ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+
+    const auto lines_before = bench.log().size();
+    bench.Start();  // still silent: fails again, but only after finding the boot loader at once
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.log()[lines_before], "ChangeBootMode true: 0");
+    ExpectFailedRun(bench, 2, 2);
+}
+
+TEST(UpdateRun, ReturningWithTheOldVersionFailsAfterTwoHundredCycles) {
+    Bench bench(R"({"faults": [{"kind": "return_version", "version": "3.00"}]})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, 0);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
+}
+
+TEST(UpdateRun, ASecondUnitPluggedInMeanwhileFailsTheCompletionTest) {
+    Bench bench(R"({"faults": [{"kind": "attach", "after_reports": 100,
+                                "unit": {"mode": "application", "version": "3.00"}}]})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, 0);
+    EXPECT_TRUE(bench.UnitHoldsImage(0));
+    EXPECT_EQ(bench.world.unit_count(), 2u);
+}
+
+TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
+    Bench bench(kOneOutdatedUnit);
+    bench.Create();
+    bench.view.on_pump = [&] {
+        if (bench.controls().message == text::kProgramStart) throw std::runtime_error("boom");
+    };
+    bench.Start();
+    bench.view.on_pump = nullptr;
+    const auto lines = bench.log().size();
+    ExpectFailedRun(bench, 1, 0);
+    EXPECT_EQ(bench.log().size(), lines);
+    EXPECT_FALSE(bench.Logged("ProgramVerify error"));
+}
+
+TEST(UpdateRun, ACloseRequestDuringTheRunIsRefusedAndTheRunGoesOn) {
+    Bench bench(kOneOutdatedUnit);
+    bench.Create();
+    int refused = 0;
+    bench.view.on_pump = [&] {
+        if (bench.controls().message == text::kEraseDone && refused == 0) {
+            if (!bench.updater.form.FormClose()) ++refused;
+        }
+    };
+    bench.Start();
+    EXPECT_EQ(refused, 1);
+    ASSERT_EQ(bench.view.modal_boxes.size(), 1u);
+    EXPECT_EQ(bench.view.modal_boxes[0], text::kCloseWhileBusy);
+    ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_TRUE(bench.updater.form.FormClose());
+}
+
+TEST(UpdateRun, TakesTheBootLoaderWaitAndSettleTimesInVirtualTime) {
+    Bench bench(kOneBootLoader);
+    bench.Create();
+    const auto before = bench.clock.NowMs();
+    bench.Start();
+    // Each procedure: 1000 ms after discovery, its pass pauses and a 1.5 s settle; the
+    // boot-mode probe's settle and the 1000 ms after it; the reset's 3 s away from the bus.
+    const std::uint64_t elapsed = bench.clock.NowMs() - before;
+    EXPECT_GT(elapsed, 15000u);
+    EXPECT_LT(elapsed, 30000u);
+}
+
+}  // namespace
+}  // namespace qvt

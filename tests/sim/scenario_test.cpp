@@ -1,1 +1,92 @@
+#include "scenario.h"
+
 #include <gtest/gtest.h>
+
+#include "version_text.h"
+
+namespace qvt::sim {
+namespace {
+
+std::string ErrorOf(std::string_view json) {
+    const auto result = ParseScenario(json);
+    const auto* error = std::get_if<std::string>(&result);
+    return error ? *error : std::string("<accepted>");
+}
+
+TEST(Scenario, TheDocumentedExampleLoads) {
+    const auto result = ParseScenario(R"({
+      "units": [ { "mode": "application", "version": "3.00" } ],
+      "foreign_hid": [ { "vendor": "0x046D", "product": "0xC52B" } ],
+      "boot_switch_delay_ms": 2000,
+      "reset_delay_ms": 3000,
+      "faults": [ { "unit": 0, "kind": "refuse_writes", "command": "erase", "from": 1, "count": 2 } ]
+    })");
+    ASSERT_TRUE(std::holds_alternative<Scenario>(result)) << std::get<std::string>(result);
+    const Scenario& s = std::get<Scenario>(result);
+    ASSERT_EQ(s.units.size(), 1u);
+    EXPECT_EQ(s.units[0].version, 0x0300);
+    ASSERT_EQ(s.foreign_hid.size(), 1u);
+    EXPECT_EQ(s.foreign_hid[0].vendor, 0x046D);
+    EXPECT_EQ(s.foreign_hid[0].product, 0xC52B);
+    ASSERT_EQ(s.faults.size(), 1u);
+    EXPECT_EQ(s.faults[0].kind, FaultKind::kRefuseWrites);
+    EXPECT_EQ(s.faults[0].command, CommandFilter::kErase);
+    EXPECT_TRUE(s.faults[0].Covers(1));
+    EXPECT_TRUE(s.faults[0].Covers(2));
+    EXPECT_FALSE(s.faults[0].Covers(3));
+}
+
+TEST(Scenario, DefaultsToOneOutdatedUnitInApplicationMode) {
+    const auto result = ParseScenario("{}");
+    ASSERT_TRUE(std::holds_alternative<Scenario>(result));
+    const Scenario& s = std::get<Scenario>(result);
+    ASSERT_EQ(s.units.size(), 1u);
+    EXPECT_EQ(s.units[0].mode, UnitSpec::Mode::kApplication);
+    EXPECT_EQ(s.units[0].version, 0x0300);
+    EXPECT_EQ(s.boot_switch_delay_ms, 2000u);
+    EXPECT_EQ(s.reset_delay_ms, 3000u);
+}
+
+TEST(Scenario, RefusalsSayWhere) {
+    EXPECT_NE(ErrorOf(R"({"units": [)").find("malformed JSON"), std::string::npos);
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "melt"}]})"), "faults[0].kind: unknown fault kind \"melt\"");
+    EXPECT_EQ(ErrorOf(R"({"unit": []})"), "scenario: unknown key \"unit\"");
+    EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "sleep"}]})"),
+              "units[0].mode: expected \"application\" or \"boot\", not \"sleep\"");
+    EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "boot", "version": "3.1"}]})"),
+              "units[0].version: \"3.1\" is not a version such as \"3.10\"");
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "unplug", "unit": 2, "after_reports": 3}]})"),
+              "faults[0].unit: no unit 2 in \"units\"");
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "refuse_writes", "command": "format"}]})").rfind("faults[0].command", 0), 0u);
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "silent_reads", "from": 0}]})"),
+              "faults[0].from: must lie between 1 and 2147483647");
+    EXPECT_EQ(ErrorOf(R"({"foreign_hid": [{"vendor": "0x1G00", "product": "1"}]})"),
+              "foreign_hid[0].vendor: \"0x1G00\" is not a 16-bit hexadecimal number");
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "stuck_byte", "address": "0x6000"}]})"),
+              "faults[0].address: lies outside the flash (0x0000-0x5FFF)");
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "attach", "after_reports": 5}]})"),
+              "faults[0].unit: missing: the unit that is plugged in");
+    EXPECT_EQ(ErrorOf(R"([1, 2])"), "scenario: expected an object");
+}
+
+TEST(Scenario, AMissingFileIsRefusedByName) {
+    const auto result = LoadScenarioFile("/nonexistent/scenario.json");
+    ASSERT_TRUE(std::holds_alternative<std::string>(result));
+    EXPECT_NE(std::get<std::string>(result).find("/nonexistent/scenario.json"), std::string::npos);
+}
+
+TEST(VersionText, WritesAndReadsTheTitlesHexadecimalDigits) {
+    EXPECT_EQ(FormatVersion(0x0310), "3.10");
+    EXPECT_EQ(FormatVersion(0x030F), "3.0F");
+    EXPECT_EQ(ParseVersion("3.0F"), 0x030F);
+    EXPECT_EQ(ParseVersion("3.0f"), 0x030F);
+    EXPECT_EQ(ParseVersion("3.00"), 0x0300);
+    EXPECT_EQ(ParseVersion("FF.FF"), 0xFFFF);
+    EXPECT_FALSE(ParseVersion("3.1").has_value());
+    EXPECT_FALSE(ParseVersion("310").has_value());
+    EXPECT_FALSE(ParseVersion("1FF.00").has_value());
+    EXPECT_FALSE(ParseVersion("3.G0").has_value());
+}
+
+}  // namespace
+}  // namespace qvt::sim

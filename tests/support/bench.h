@@ -67,7 +67,9 @@ struct Bench {
         const auto found = counts.find(command);
         return found == counts.end() ? 0 : found->second;
     }
-    long TotalReceived(std::size_t unit = 0) const { return world.unit(unit).total_received; }
+    long TotalReceived(std::size_t unit = 0) const {
+        return unit < world.unit_count() ? world.unit(unit).total_received : 0;
+    }
 
     sim::VirtualClock clock;
     sim::RecordingView view;
