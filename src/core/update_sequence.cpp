@@ -148,6 +148,7 @@ void UpdateSequence::Complete(std::string_view caption) {
     window_.ShowMessage(text::kMessageCompleted);
     window_.UpdateState = 0;
     window_.busy = false;
+    completed_ = true;
 }
 
 }  // namespace qvt

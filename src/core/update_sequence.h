@@ -31,6 +31,8 @@ public:
     void btnStartClick();
 
     std::int32_t FailedRunCount() const { return failed_run_count_; }
+    // True once a run has reported completion (either way); nothing enables Start after it.
+    bool completed() const { return completed_; }
     const StartSnapshot& snapshot() const { return snapshot_; }
 
 private:
@@ -45,6 +47,7 @@ private:
     BootProtocol& protocol_;
     Clock& clock_;
     std::int32_t failed_run_count_ = 0;
+    bool completed_ = false;
     StartSnapshot snapshot_;
 };
 

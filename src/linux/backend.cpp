@@ -1,0 +1,38 @@
+#include "backend.h"
+
+#include <variant>
+
+#include "hidapi_bus.h"
+#include "steady_clock.h"
+#include "virtual_clock.h"
+
+namespace qvt::linux_app {
+
+std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& error) {
+    auto backend = std::make_unique<Backend>();
+    if (options.virtual_time) {
+        backend->clock_ = std::make_unique<sim::VirtualClock>();
+    } else {
+        backend->clock_ = std::make_unique<SteadyClock>();
+    }
+    if (!options.simulate) {
+        backend->hid_ = std::make_unique<HidapiBus>();
+        return backend;
+    }
+    sim::Scenario scenario;
+    if (options.scenario_path) {
+        auto loaded = sim::LoadScenarioFile(*options.scenario_path);
+        if (auto* message = std::get_if<std::string>(&loaded)) {
+            error = *message;
+            return nullptr;
+        }
+        scenario = std::get<sim::Scenario>(std::move(loaded));
+    }
+    backend->world_ = std::make_unique<sim::SimulatedWorld>(*backend->clock_, std::move(scenario));
+    return backend;
+}
+
+AppDriver& Backend::driver() { return world_ ? world_->driver() : no_driver_; }
+HidBus& Backend::bus() { return world_ ? world_->bus() : *hid_; }
+
+}  // namespace qvt::linux_app

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app_driver.h"
+#include "clock.h"
+#include "embedded_image.h"
+#include "hid_bus.h"
+#include "no_app_driver.h"
+#include "options.h"
+#include "simulated_world.h"
+
+namespace qvt::linux_app {
+
+// The devices and the clock behind the window: the simulated unit, or the real bus.
+class Backend {
+public:
+    // Null with `error` set when the scenario cannot be used.
+    static std::unique_ptr<Backend> Create(const Options& options, std::string& error);
+
+    Clock& clock() { return *clock_; }
+    AppDriver& driver();
+    HidBus& bus();
+    ImageResource& resource() { return resource_; }
+    sim::SimulatedWorld* world() { return world_.get(); }
+
+private:
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<sim::SimulatedWorld> world_;
+    std::unique_ptr<HidBus> hid_;
+    NoAppDriver no_driver_;
+    EmbeddedImageResource resource_;
+};
+
+}  // namespace qvt::linux_app

@@ -1,0 +1,81 @@
+#include "options.h"
+
+#include <charconv>
+
+namespace qvt::linux_app {
+
+const char* const kUsageText =
+    "usage: qvt-update [options]\n"
+    "Brings a QVT-40 R3 up to firmware 3.10.\n"
+    "\n"
+    "  --simulate          update a simulated unit (default: one unit at 3.00 in application mode)\n"
+    "  --scenario FILE     the simulated unit(s) and faults, as a JSON scenario; implies --simulate\n"
+    "  --virtual-time      with the simulator only: every wait takes no real time\n"
+    "  --force             tick the force box once the start-up check has run\n"
+    "  --runs N            click Start by itself whenever it is enabled, up to N times (default 1;\n"
+    "                      in the window only when given)\n"
+    "  --console           print every change of the window on stdout instead of showing it\n"
+    "  --help              show this text\n"
+    "  --version           show the firmware version this tool installs\n"
+    "\n"
+    "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
+    "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage.\n";
+
+ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
+    ParsedOptions parsed;
+    Options& o = parsed.options;
+    auto fail = [&](std::string message) {
+        parsed.error = std::move(message);
+        return parsed;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string_view argument = arguments[i];
+        std::optional<std::string_view> inline_value;
+        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string_view::npos) {
+            inline_value = argument.substr(equals + 1);
+            argument = argument.substr(0, equals);
+        }
+        auto value = [&]() -> std::optional<std::string_view> {
+            if (inline_value) return inline_value;
+            if (i + 1 < arguments.size()) return arguments[++i];
+            return std::nullopt;
+        };
+        const bool takes_value = argument == "--scenario" || argument == "--runs";
+        if (inline_value && !takes_value) return fail("option " + std::string(argument) + " takes no value");
+
+        if (argument == "--simulate") {
+            o.simulate = true;
+        } else if (argument == "--scenario") {
+            const auto path = value();
+            if (!path || path->empty()) return fail("--scenario needs a file");
+            o.scenario_path = std::string(*path);
+            o.simulate = true;
+        } else if (argument == "--virtual-time") {
+            o.virtual_time = true;
+        } else if (argument == "--force") {
+            o.force = true;
+        } else if (argument == "--runs") {
+            const auto text = value();
+            if (!text) return fail("--runs needs a number");
+            int runs = 0;
+            const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), runs);
+            if (error != std::errc() || end != text->data() + text->size() || runs < 1) {
+                return fail("--runs needs a whole number of at least 1, not \"" + std::string(*text) + "\"");
+            }
+            o.runs = runs;
+            o.runs_given = true;
+        } else if (argument == "--console") {
+            o.console = true;
+        } else if (argument == "--help") {
+            o.help = true;
+        } else if (argument == "--version") {
+            o.version = true;
+        } else {
+            return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
+        }
+    }
+    if (o.virtual_time && !o.simulate) return fail("--virtual-time works only with --simulate or --scenario");
+    return parsed;
+}
+
+}  // namespace qvt::linux_app

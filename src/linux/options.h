@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvt::linux_app {
+
+enum ExitCode {
+    kExitCompleted = 0,
+    kExitRunFailed = 1,
+    kExitNoUpdate = 2,  // the start-up check allowed no update: current, missing or several
+    kExitImageError = 3,
+    kExitUsage = 64,
+};
+
+struct Options {
+    bool simulate = false;
+    std::optional<std::string> scenario_path;
+    bool virtual_time = false;
+    bool force = false;
+    int runs = 1;
+    bool runs_given = false;
+    bool console = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty when the command line is usable
+};
+
+ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments);
+extern const char* const kUsageText;
+
+}  // namespace qvt::linux_app

@@ -1,0 +1,24 @@
+#include "run_driver.h"
+
+namespace qvt::linux_app {
+
+void ApplyForce(Updater& updater, const Options& options) {
+    if (options.force && updater.window.controls().force_enabled) updater.form.ckUpdateClick(true);
+}
+
+void ClickStartWhileEnabled(Updater& updater, const Options& options) {
+    for (int run = 0; run < options.runs && updater.window.controls().start_enabled &&
+                      !updater.sequence.completed();
+         ++run) {
+        updater.form.btnStartClick();
+    }
+}
+
+int OutcomeOf(const Updater& updater, bool image_loaded) {
+    if (!image_loaded) return kExitImageError;
+    if (updater.sequence.completed()) return kExitCompleted;
+    if (updater.sequence.FailedRunCount() == 0) return kExitNoUpdate;  // Start was never usable
+    return kExitRunFailed;
+}
+
+}  // namespace qvt::linux_app

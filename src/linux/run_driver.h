@@ -1,0 +1,15 @@
+#pragma once
+
+#include "options.h"
+#include "updater.h"
+
+namespace qvt::linux_app {
+
+// What the person at the window would do from the command line: tick the force box when
+// asked, then click Start whenever it is enabled, up to the number of runs.
+void ApplyForce(Updater& updater, const Options& options);
+void ClickStartWhileEnabled(Updater& updater, const Options& options);
+// The outcome of the session as an exit status.
+int OutcomeOf(const Updater& updater, bool image_loaded);
+
+}  // namespace qvt::linux_app
