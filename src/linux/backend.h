@@ -22,7 +22,9 @@ public:
     Clock& clock() { return *clock_; }
     AppDriver& driver();
     HidBus& bus();
-    ImageResource& resource() { return resource_; }
+    ImageResource& resource() { return *resource_; }
+    // Another image source in place of the embedded one (tests of the image error).
+    void ReplaceResource(std::unique_ptr<ImageResource> resource) { resource_ = std::move(resource); }
     sim::SimulatedWorld* world() { return world_.get(); }
 
 private:
@@ -30,7 +32,7 @@ private:
     std::unique_ptr<sim::SimulatedWorld> world_;
     std::unique_ptr<HidBus> hid_;
     NoAppDriver no_driver_;
-    EmbeddedImageResource resource_;
+    std::unique_ptr<ImageResource> resource_ = std::make_unique<EmbeddedImageResource>();
 };
 
 }  // namespace qvt::linux_app

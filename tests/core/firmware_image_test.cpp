@@ -34,7 +34,8 @@ std::vector<std::uint8_t> Plain(std::uint8_t fill) {
 
 struct Loaded {
     explicit Loaded(std::optional<std::vector<std::uint8_t>> bytes, const DescrambleTable& table)
-        : resource(std::move(bytes)), loader(resource, table) {}
+        : table(table), resource(std::move(bytes)), loader(resource, this->table) {}
+    DescrambleTable table;  // the loader keeps a reference to it
     BytesResource resource;
     FirmwareImageLoader loader;
     sim::RecordingView view;

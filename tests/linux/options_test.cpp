@@ -1,0 +1,102 @@
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+namespace qvt::linux_app {
+namespace {
+
+ParsedOptions Parse(std::vector<std::string_view> arguments) { return ParseOptions(arguments); }
+
+TEST(Options, ReadsEveryOption) {
+    const auto parsed = Parse({"--scenario", "s.json", "--virtual-time", "--force", "--runs", "3", "--console"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.options.simulate);  // implied by --scenario
+    EXPECT_EQ(parsed.options.scenario_path, "s.json");
+    EXPECT_TRUE(parsed.options.virtual_time);
+    EXPECT_TRUE(parsed.options.force);
+    EXPECT_EQ(parsed.options.runs, 3);
+    EXPECT_TRUE(parsed.options.runs_given);
+    EXPECT_TRUE(parsed.options.console);
+    EXPECT_EQ(Parse({"--runs=2", "--simulate"}).options.runs, 2);
+}
+
+TEST(Options, DefaultsToOneRunOfTheRealDevice) {
+    const auto parsed = Parse({});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_FALSE(parsed.options.simulate);
+    EXPECT_EQ(parsed.options.runs, 1);
+    EXPECT_FALSE(parsed.options.runs_given);
+}
+
+TEST(Options, RefusesWhatItCannotUse) {
+    EXPECT_EQ(Parse({"--frobnicate"}).error, "unknown option \"--frobnicate\" (see --help)");
+    EXPECT_EQ(Parse({"--virtual-time"}).error, "--virtual-time works only with --simulate or --scenario");
+    EXPECT_EQ(Parse({"--runs", "0"}).error, "--runs needs a whole number of at least 1, not \"0\"");
+    EXPECT_EQ(Parse({"--runs", "two"}).error, "--runs needs a whole number of at least 1, not \"two\"");
+    EXPECT_EQ(Parse({"--runs"}).error, "--runs needs a number");
+    EXPECT_EQ(Parse({"--scenario"}).error, "--scenario needs a file");
+    EXPECT_EQ(Parse({"--force=yes"}).error, "option --force takes no value");
+    EXPECT_EQ(Parse({"simulate"}).error, "unknown option \"simulate\" (see --help)");
+}
+
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ProcessResult RunBinary(const std::string& arguments) {
+    const std::string err_path = ::testing::TempDir() + "qvt-update-stderr.txt";
+    const std::string command = std::string(QVT_UPDATE_BINARY) + " " + arguments + " 2>" + err_path;
+    ProcessResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) result.out += buffer.data();
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(err_path);
+    result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+    return result;
+}
+
+TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
+    const std::string bad_scenario = ::testing::TempDir() + "bad-scenario.json";
+    std::ofstream(bad_scenario) << R"({"faults": [{"kind": "explode"}]})";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--bogus", "qvt-update: unknown option \"--bogus\" (see --help)\n"},
+        {"--virtual-time --console", "qvt-update: --virtual-time works only with --simulate or --scenario\n"},
+        {"--scenario /nonexistent.json --console", "qvt-update: cannot read scenario file /nonexistent.json\n"},
+        {"--scenario " + bad_scenario + " --console",
+         "qvt-update: " + bad_scenario + ": faults[0].kind: unknown fault kind \"explode\"\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const auto result = RunBinary(arguments);
+        EXPECT_EQ(result.status, 64) << arguments;
+        EXPECT_EQ(result.err, message) << arguments;
+        EXPECT_EQ(result.out, "") << arguments;
+    }
+}
+
+TEST(ProgramUsage, HelpAndVersion) {
+    const auto help = RunBinary("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--virtual-time"), std::string::npos);
+    const auto version = RunBinary("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "QVT-40 R3 Update v3.10\n");
+}
+
+TEST(ProgramUsage, AWholeSimulatedUpdateInVirtualTimeExitsZeroQuickly) {
+    const auto result = RunBinary("--console --simulate --virtual-time");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("caption=アップデート完了\n"), std::string::npos);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace qvt::linux_app

@@ -1,0 +1,123 @@
+// The Qt window on the offscreen platform, with the simulated unit behind it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include "bench.h"
+#include "qt_main_window.h"
+#include "texts.h"
+
+namespace qvt::linux_app {
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+struct WindowBench {
+    explicit WindowBench(std::string_view json)
+        : world(clock, testing::ScenarioFrom(json)),
+          updater(Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {
+        window.Attach(updater.form);
+        window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
+        updater.form.FormCreate();
+        window.show();
+    }
+    sim::VirtualClock clock;
+    EmbeddedImageResource resource;
+    sim::SimulatedWorld world;
+    QtMainWindow window;
+    Updater updater;
+    std::vector<std::string> boxes;
+};
+
+TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtMainWindow& w = bench.window;
+    EXPECT_EQ(w.windowTitle(), Q(text::kTitle));
+    EXPECT_EQ(w.size(), QSize(307, 110));
+    EXPECT_EQ(w.Panel3.geometry(), QRect(4, 4, 300, 53));
+    EXPECT_EQ(w.ProgBar1.geometry(), QRect(5, 28, 218, 20));
+    EXPECT_EQ(w.pnlMsg1.geometry(), w.ProgBar1.geometry());  // lies exactly over the bar
+    EXPECT_EQ(w.btnStart.geometry(), QRect(228, 4, 67, 45));
+    EXPECT_EQ(w.ckUpdate.geometry(), QRect(5, 6, 220, 17));
+    EXPECT_EQ(w.edtMsg.geometry(), QRect(4, 58, 301, 49));
+    EXPECT_EQ(w.log.geometry(), QRect(4, 112, 300, 81));
+    EXPECT_GE(w.log.geometry().top(), w.height());  // never visible
+    EXPECT_EQ(w.btnStart.text(), Q(text::kStartCaption));
+    EXPECT_TRUE(w.btnStart.font().bold());
+    EXPECT_EQ(w.ckUpdate.text(), Q(text::kForceCaption));
+    EXPECT_EQ(w.font().pixelSize(), 12);
+    EXPECT_EQ(w.pnlMsg1.font().pixelSize(), 13);
+    EXPECT_TRUE(w.pnlMsg1.font().bold());
+    EXPECT_TRUE(w.edtMsg.isReadOnly());
+}
+
+TEST(QtWindow, ShowsTheStartUpCheck) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtMainWindow& w = bench.window;
+    EXPECT_TRUE(w.pnlMsg1.isVisible());
+    EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionNeeded));
+    EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(w.edtMsg.toPlainText(),
+              QString::fromUtf8("QVT-40 R3のアップデートが必要です。\n開始ボタンをクリックしてください。. "));
+    EXPECT_TRUE(w.btnStart.isEnabled());
+    EXPECT_FALSE(w.ckUpdate.isEnabled());
+    EXPECT_EQ(w.ProgBar1.value(), 0);
+    EXPECT_EQ(w.ProgBar1.maximum(), 13);
+}
+
+TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtMainWindow& w = bench.window;
+    w.btnStart.click();
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_TRUE(w.pnlMsg1.isVisible());
+    EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionCompleted));
+    EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::Window), QColor(0, 0x80, 0));
+    EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    EXPECT_EQ(w.edtMsg.toPlainText(), QString::fromUtf8("アップデート完了\nアプリケーションを終了してください。"));
+    EXPECT_FALSE(w.btnStart.isEnabled());
+    EXPECT_FALSE(w.ckUpdate.isEnabled());
+    EXPECT_EQ(w.ProgBar1.value(), 13);
+    EXPECT_EQ(w.ProgBar1.maximum(), 13);
+    EXPECT_TRUE(w.log.toPlainText().contains(QStringLiteral("[ResetDevice]OpenHid count:0")));
+
+    QDir().mkpath(QStringLiteral(QVT_SCREENSHOT_DIR));
+    const QString path = QStringLiteral(QVT_SCREENSHOT_DIR "/qt-window-after-run.png");
+    EXPECT_TRUE(w.grab().save(path));
+}
+
+TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
+    WindowBench bench(testing::kOneCurrentUnit);
+    QtMainWindow& w = bench.window;
+    EXPECT_FALSE(w.btnStart.isEnabled());
+    ASSERT_TRUE(w.ckUpdate.isEnabled());
+    w.ckUpdate.click();
+    EXPECT_TRUE(w.ckUpdate.isChecked());
+    EXPECT_TRUE(w.btnStart.isEnabled());
+}
+
+TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtMainWindow& w = bench.window;
+    bool close_result = true;
+    bench.world.clock();  // the run pumps Qt's queue; the close arrives as a posted event
+    QTimer::singleShot(0, &w, [&] { close_result = w.close(); });
+    w.btnStart.click();
+    EXPECT_FALSE(close_result);
+    ASSERT_EQ(bench.boxes.size(), 1u);
+    EXPECT_EQ(bench.boxes[0], text::kCloseWhileBusy);
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_TRUE(w.close());  // after the run it closes
+}
+
+}  // namespace
+}  // namespace qvt::linux_app
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
