@@ -1,0 +1,75 @@
+// QvtUpdate.exe: brings a QVT-40 R3 up to firmware 3.10.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+
+#include "main_window.h"
+#include "product_table.h"
+#include "system_libraries.h"
+#include "texts.h"
+#include "updater.h"
+#include "wide_text.h"
+#include "win_app_driver.h"
+#include "win_clock.h"
+#include "win_hid_bus.h"
+#include "win_image_resource.h"
+
+namespace {
+
+using namespace qvt;
+using namespace qvt::win32;
+
+void InitCommonControls() {
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    if (const auto init = reinterpret_cast<InitFn>(
+            reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")))) {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        init(&controls);
+    }
+}
+
+void Run(HINSTANCE instance) {
+    InitCommonControls();
+    if (!MainWindow::RegisterClasses(instance)) throw std::runtime_error("cannot register the window class");
+    WinClock clock;
+    WinAppDriver driver;
+    WinHidBus bus;
+    WinImageResource resource;
+    MainWindow window(instance, true);
+    if (!window.hwnd()) throw std::runtime_error("cannot create the main window");
+    Updater updater(Ports{window, clock, driver, bus, resource, ProductDescrambleTable()});
+    window.Attach(updater.form);
+    updater.form.FormCreate();
+    ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+    UpdateWindow(window.hwnd());
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!window.hwnd() || !IsDialogMessageW(window.hwnd(), &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (auto pending = window.TakePendingException()) std::rethrow_exception(pending);
+    }
+    if (auto pending = window.TakePendingException()) std::rethrow_exception(pending);
+}
+
+void ShowException(const char* what) {
+    MessageBoxW(nullptr, Widen(what).c_str(), Widen(text::kTitle).c_str(), MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything loads a library: only System32 is searched, never the program's folder.
+    RestrictDllSearchToSystem32();
+    try {
+        Run(instance);
+    } catch (const std::exception& error) {
+        ShowException(error.what());
+    } catch (...) {
+        ShowException("");  // a non-standard exception, shown as a standard one with no message
+    }
+    return 0;
+}

@@ -1,0 +1,322 @@
+#include "main_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "system_libraries.h"
+#include "texts.h"
+#include "wide_text.h"
+
+namespace qvt::win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TMainForm";
+constexpr wchar_t kPanelClass[] = L"TPanel";
+constexpr wchar_t kFontFace[] = L"ＭＳ Ｐゴシック";
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
+constexpr int kClientWidth = 307;
+constexpr int kClientHeight = 110;
+
+struct Placement {
+    ControlId id;
+    int left, top, width, height;
+};
+// Design positions at 96 DPI, relative to each control's parent.
+constexpr Placement kPlacements[] = {
+    {kPanel3, 4, 4, 300, 53},   {kProgBar1, 5, 28, 218, 20}, {kBtnStart, 228, 4, 67, 45}, {kCkUpdate, 5, 6, 220, 17},
+    {kPnlMsg1, 5, 28, 218, 20}, {kEdtMsg, 4, 58, 301, 49},   {kLog, 4, 112, 300, 81},
+};
+
+int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+
+HFONT MakeFont(int height, bool bold, UINT dpi) {
+    // Windows substitutes a Japanese Gothic where the face itself is missing.
+    return CreateFontW(Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontFace);
+}
+
+UINT DpiOf(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (get_dpi) {
+        if (const UINT dpi = get_dpi(hwnd)) return dpi;
+    }
+    HDC dc = GetDC(hwnd);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(hwnd, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+RECT WindowRectForClient(int width, int height, UINT dpi) {
+    RECT rect{0, 0, width, height};
+    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust_for_dpi = reinterpret_cast<AdjustFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjust_for_dpi) {
+        adjust_for_dpi(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
+    }
+    return rect;
+}
+
+}  // namespace
+
+COLORREF ToColorRef(std::uint32_t value) {
+    if (value == color::kButtonFace) return GetSysColor(COLOR_BTNFACE);
+    return static_cast<COLORREF>(value & 0x00FFFFFF);
+}
+
+bool MainWindow::RegisterClasses(HINSTANCE instance) {
+    WNDCLASSEXW window{};
+    window.cbSize = sizeof window;
+    window.lpfnWndProc = WindowProc;
+    window.hInstance = instance;
+    window.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    window.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window.lpszClassName = kWindowClass;
+    WNDCLASSEXW panel = window;
+    panel.lpfnWndProc = PanelProc;
+    panel.hIcon = nullptr;
+    panel.lpszClassName = kPanelClass;
+    const bool window_ok = RegisterClassExW(&window) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    const bool panel_ok = RegisterClassExW(&panel) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return window_ok && panel_ok;
+}
+
+MainWindow::MainWindow(HINSTANCE instance, bool quit_on_destroy)
+    : instance_(instance), quit_on_destroy_(quit_on_destroy) {
+    const std::wstring title = Widen(text::kTitle);
+    CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (!hwnd_) return;
+    Layout(DpiOf(hwnd_), nullptr);
+}
+
+MainWindow::~MainWindow() {
+    if (hwnd_) {
+        quit_on_destroy_ = false;
+        DestroyWindow(hwnd_);
+    }
+}
+
+HWND MainWindow::control(ControlId id) const {
+    switch (id) {
+        case kPanel3: return Panel3_;
+        case kProgBar1: return ProgBar1_;
+        case kBtnStart: return btnStart_;
+        case kCkUpdate: return ckUpdate_;
+        case kPnlMsg1: return pnlMsg1_;
+        case kEdtMsg: return edtMsg_;
+        case kLog: return log_;
+    }
+    return nullptr;
+}
+
+void MainWindow::CreateControls() {
+    auto make = [&](DWORD ex_style, const wchar_t* window_class, std::string_view caption, DWORD style, HWND parent,
+                    ControlId id) {
+        return CreateWindowExW(ex_style, window_class, Widen(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+                               0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    };
+    // In the design's creation order, which also gives the tab order.
+    Panel3_ = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, hwnd_, kPanel3);
+    ProgBar1_ = make(0, L"msctls_progress32", "", WS_CLIPSIBLINGS, Panel3_, kProgBar1);
+    btnStart_ = make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Panel3_, kBtnStart);
+    ckUpdate_ = make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Panel3_, kCkUpdate);
+    pnlMsg1_ = make(WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE, Panel3_, kPnlMsg1);
+    ShowWindow(pnlMsg1_, SW_HIDE);
+    edtMsg_ = make(WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                   hwnd_, kEdtMsg);
+    log_ = make(WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, hwnd_, kLog);
+    SendMessageW(log_, EM_SETLIMITTEXT, 0, 0);  // the log keeps every line of a long run
+    SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, kProgressInitialMax);
+    // The bar colour message only works on an unthemed bar.
+    using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+    if (const auto set_theme = reinterpret_cast<SetWindowThemeFn>(
+            reinterpret_cast<void*>(SystemProc(L"uxtheme.dll", "SetWindowTheme")))) {
+        set_theme(ProgBar1_, L" ", L" ");
+    }
+    status_.caption.clear();
+    status_.visible = false;
+}
+
+void MainWindow::Layout(UINT dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    font_.reset(MakeFont(-12, false, dpi));
+    bold_font_.reset(MakeFont(-12, true, dpi));
+    status_font_.reset(MakeFont(-13, true, dpi));
+    for (const Placement& p : kPlacements) {
+        HWND child = control(p.id);
+        MoveWindow(child, Scale(p.left, dpi), Scale(p.top, dpi), Scale(p.width, dpi), Scale(p.height, dpi), TRUE);
+        HGDIOBJ font = p.id == kBtnStart ? bold_font_.get() : p.id == kPnlMsg1 ? status_font_.get() : font_.get();
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    const RECT frame = WindowRectForClient(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    if (suggested) {
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2);
+    const int top = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2);
+    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::SetMessage(std::string_view text) { SetWindowTextW(edtMsg_, Widen(text).c_str()); }
+
+void MainWindow::SetStatus(const StatusPanel& status) {
+    status_ = status;
+    status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
+    SetWindowTextW(pnlMsg1_, Widen(status.caption).c_str());
+    if (status.visible) {
+        // Over the bar, which it hides while shown.
+        SetWindowPos(pnlMsg1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    } else {
+        ShowWindow(pnlMsg1_, SW_HIDE);
+    }
+    InvalidateRect(pnlMsg1_, nullptr, TRUE);
+}
+
+void MainWindow::AppendLog(std::string_view line) {
+    const int length = GetWindowTextLengthW(log_);
+    const std::wstring text = (length > 0 ? L"\r\n" : L"") + Widen(line);
+    SendMessageW(log_, EM_SETSEL, length, length);
+    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void MainWindow::SetProgress(int position, int maximum) {
+    SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, maximum);
+    SendMessageW(ProgBar1_, PBM_SETPOS, std::min(position, maximum), 0);  // past the end: a full bar
+}
+
+void MainWindow::SetBarColor(std::uint32_t color) {
+    SendMessageW(ProgBar1_, kPbmSetBarColor, 0, static_cast<LPARAM>(ToColorRef(color)));
+}
+
+void MainWindow::SetStartEnabled(bool enabled) { EnableWindow(btnStart_, enabled); }
+
+void MainWindow::SetForceBox(bool enabled, bool checked) {
+    EnableWindow(ckUpdate_, enabled);
+    SendMessageW(ckUpdate_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void MainWindow::ShowModalBox(std::string_view text) {
+    if (modal_handler_) {
+        modal_handler_(text);
+        return;
+    }
+    MessageBoxW(hwnd_, Widen(text).c_str(), Widen(text::kTitle).c_str(), MB_OK);
+}
+
+void MainWindow::Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
+            break;
+        }
+        if (!hwnd_ || !IsDialogMessageW(hwnd_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (pending_) std::rethrow_exception(TakePendingException());
+}
+
+LRESULT MainWindow::ColorControl(HDC dc, HWND control) {
+    if (control == pnlMsg1_) {
+        SetTextColor(dc, ToColorRef(status_.text_color));
+        SetBkColor(dc, ToColorRef(status_.background));
+        return reinterpret_cast<LRESULT>(status_brush_.get());
+    }
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            return SendMessageW(GetParent(hwnd), message, wparam, lparam);
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(hwnd, &paint);
+            RECT rect;
+            GetClientRect(hwnd, &rect);
+            FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
+            DrawEdge(dc, &rect, BDR_RAISEDOUTER, BF_RECT);
+            EndPaint(hwnd, &paint);
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    try {
+        return self->Handle(hwnd, message, wparam, lparam);
+    } catch (...) {
+        self->pending_ = std::current_exception();
+        PostQuitMessage(0);
+        return 0;
+    }
+}
+
+LRESULT MainWindow::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE:
+            CreateControls();
+            return 0;
+        case WM_COMMAND: {
+            const int id = LOWORD(wparam);
+            if (HIWORD(wparam) != BN_CLICKED || !form_) break;
+            if (id == kBtnStart) {
+                form_->btnStartClick();
+                return 0;
+            }
+            if (id == kCkUpdate) {
+                form_->ckUpdateClick(SendMessageW(ckUpdate_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+                return 0;
+            }
+            break;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+            return ColorControl(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
+        case WM_DPICHANGED:
+            Layout(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
+            return 0;
+        case WM_CLOSE:
+            if (form_ && !form_->FormClose()) return 0;  // refused while an update runs
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            hwnd_ = nullptr;
+            if (quit_on_destroy_) PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+}  // namespace qvt::win32

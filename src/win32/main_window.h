@@ -1,0 +1,81 @@
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+
+#include "form_view.h"
+#include "main_form.h"
+#include "unique_handle.h"
+
+namespace qvt::win32 {
+
+// Control identifiers, in creation order.
+enum ControlId : int {
+    kPanel3 = 100,
+    kProgBar1,
+    kBtnStart,
+    kCkUpdate,
+    kPnlMsg1,
+    kEdtMsg,
+    kLog,
+};
+
+inline constexpr UINT kPbmSetBarColor = 0x0409;
+
+// MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
+// 96 DPI scaled for the monitor, the controls at their design places.
+class MainWindow final : public FormView {
+public:
+    static bool RegisterClasses(HINSTANCE instance);
+
+    MainWindow(HINSTANCE instance, bool quit_on_destroy);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    void Attach(MainForm& form) { form_ = &form; }
+    void SetModalBoxHandler(std::function<void(std::string_view)> handler) { modal_handler_ = std::move(handler); }
+    HWND hwnd() const { return hwnd_; }
+    HWND control(ControlId id) const;
+    UINT dpi() const { return dpi_; }
+    // An exception raised inside a window message, kept to be raised again by the message
+    // loop: C++ exceptions must not unwind through Windows' own frames.
+    std::exception_ptr TakePendingException() { return std::exchange(pending_, nullptr); }
+
+    void SetMessage(std::string_view text) override;
+    void SetStatus(const StatusPanel& status) override;
+    void AppendLog(std::string_view line) override;
+    void SetProgress(int position, int maximum) override;
+    void SetBarColor(std::uint32_t color) override;
+    void SetStartEnabled(bool enabled) override;
+    void SetForceBox(bool enabled, bool checked) override;
+    void ShowModalBox(std::string_view text) override;
+    void Pump() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    void CreateControls();
+    void Layout(UINT dpi, const RECT* suggested);
+    LRESULT ColorControl(HDC dc, HWND control);
+
+    HINSTANCE instance_;
+    bool quit_on_destroy_;
+    HWND hwnd_ = nullptr;
+    HWND Panel3_ = nullptr, ProgBar1_ = nullptr, btnStart_ = nullptr, ckUpdate_ = nullptr, pnlMsg1_ = nullptr,
+         edtMsg_ = nullptr, log_ = nullptr;
+    UINT dpi_ = 96;
+    UniqueGdiObject font_, bold_font_, status_font_, status_brush_;
+    StatusPanel status_;
+    MainForm* form_ = nullptr;
+    std::function<void(std::string_view)> modal_handler_;
+    std::exception_ptr pending_;
+};
+
+// A core colour (0x00BBGGRR or the button-face system colour) as a COLORREF.
+COLORREF ToColorRef(std::uint32_t value);
+
+}  // namespace qvt::win32

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include "clock.h"
+
+namespace qvt::win32 {
+
+// The GUI thread's blocking sleep, as the product has always waited.
+class WinClock final : public Clock {
+public:
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint64_t NowMs() const override { return GetTickCount64(); }
+};
+
+}  // namespace qvt::win32

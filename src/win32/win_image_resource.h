@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include "image_resource.h"
+
+namespace qvt::win32 {
+
+// RCDATA 201 of a module: by default the running program's own.
+class WinImageResource final : public ImageResource {
+public:
+    explicit WinImageResource(HMODULE module = GetModuleHandleW(nullptr)) : module_(module) {}
+    std::optional<std::span<const std::uint8_t>> Load() override;
+
+private:
+    HMODULE module_;
+};
+
+}  // namespace qvt::win32

@@ -1,0 +1,41 @@
+// Resource 201 read back from this test program's own module.
+#include <gtest/gtest.h>
+
+#include "embedded_image.h"
+#include "firmware_image.h"
+#include "product_table.h"
+#include "recording_view.h"
+#include "synthetic_firmware.h"
+#include "win_image_resource.h"
+
+namespace qvt::win32 {
+namespace {
+
+TEST(WinImageResource, ReadsRcdata201FromTheOwnModule) {
+    WinImageResource resource;
+    const auto bytes = resource.Load();
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(bytes->size(), 24848u);
+    EmbeddedImageResource embedded;
+    const auto same = embedded.Load();
+    ASSERT_TRUE(same.has_value());
+    EXPECT_TRUE(std::equal(bytes->begin(), bytes->end(), same->begin(), same->end()));
+}
+
+TEST(WinImageResource, DecodesToVersion310AndTheReleasedImage) {
+    WinImageResource resource;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable());
+    sim::RecordingView view;
+    Window window(view);
+    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    EXPECT_EQ(loader.ImageVersion(), 0x0310);
+    EXPECT_EQ(window.firmware.program, sim::SynthesizeFirmware(0x0310).program);
+}
+
+TEST(WinImageResource, AModuleWithoutTheResourceLoadsNothing) {
+    WinImageResource resource(GetModuleHandleW(L"kernel32.dll"));
+    EXPECT_FALSE(resource.Load().has_value());
+}
+
+}  // namespace
+}  // namespace qvt::win32

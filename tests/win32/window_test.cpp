@@ -1,0 +1,165 @@
+// The real Win32 window with the simulated unit behind it, driven as a user would.
+#include <gtest/gtest.h>
+
+// clang-format off
+#include "main_window.h"
+#include <commctrl.h>
+// clang-format on
+
+#include "bench.h"
+#include "system_libraries.h"
+#include "texts.h"
+#include "wide_text.h"
+
+namespace qvt::win32 {
+namespace {
+
+std::string TextOf(HWND control) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    text.resize(text.size() - 1);
+    return Narrow(text);
+}
+
+RECT RectInParent(HWND control) {
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+bool SameRect(const RECT& rect, int left, int top, int width, int height) {
+    return rect.left == left && rect.top == top && rect.right - rect.left == width && rect.bottom - rect.top == height;
+}
+
+struct WindowBench {
+    explicit WindowBench(std::string_view json)
+        : world(clock, testing::ScenarioFrom(json)),
+          window(GetModuleHandleW(nullptr), false),
+          updater(Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {
+        window.Attach(updater.form);
+        window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
+        updater.form.FormCreate();
+        ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+        window.Pump();
+    }
+    HWND operator[](ControlId id) const { return window.control(id); }
+    // The colours the status panel is painted with, asked the way Windows asks its parent.
+    std::pair<COLORREF, COLORREF> StatusColours() {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageW((*this)[kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>((*this)[kPnlMsg1]));
+        const std::pair<COLORREF, COLORREF> colours{GetTextColor(dc), GetBkColor(dc)};
+        DeleteDC(dc);
+        return colours;
+    }
+
+    sim::VirtualClock clock;
+    EmbeddedImageResource resource;
+    sim::SimulatedWorld world;
+    MainWindow window;
+    Updater updater;
+    std::vector<std::string> boxes;
+};
+
+class Win32Window : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RestrictDllSearchToSystem32();
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        reinterpret_cast<InitFn>(reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
+        ASSERT_TRUE(MainWindow::RegisterClasses(GetModuleHandleW(nullptr)));
+    }
+};
+
+TEST_F(Win32Window, HasItsControlsAtTheDesignPlaces) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    ASSERT_NE(bench.window.hwnd(), nullptr);
+    ASSERT_EQ(bench.window.dpi(), 96u);
+    wchar_t class_name[32];
+    GetClassNameW(bench.window.hwnd(), class_name, 32);
+    EXPECT_STREQ(class_name, L"TMainForm");
+    EXPECT_EQ(TextOf(bench.window.hwnd()), text::kTitle);
+    RECT client;
+    GetClientRect(bench.window.hwnd(), &client);
+    EXPECT_EQ(client.right, 307);
+    EXPECT_EQ(client.bottom, 110);
+    EXPECT_TRUE(SameRect(RectInParent(bench[kPanel3]), 4, 4, 300, 53));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kProgBar1]), 5, 28, 218, 20));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kPnlMsg1]), 5, 28, 218, 20));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kBtnStart]), 228, 4, 67, 45));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kCkUpdate]), 5, 6, 220, 17));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kEdtMsg]), 4, 58, 301, 49));
+    EXPECT_TRUE(SameRect(RectInParent(bench[kLog]), 4, 112, 300, 81));
+    EXPECT_EQ(GetParent(bench[kBtnStart]), bench[kPanel3]);
+    EXPECT_EQ(TextOf(bench[kBtnStart]), text::kStartCaption);
+    EXPECT_EQ(TextOf(bench[kCkUpdate]), text::kForceCaption);
+    EXPECT_TRUE(GetWindowLongW(bench[kEdtMsg], GWL_STYLE) & ES_READONLY);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kBtnStart], WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(font.lfWeight, FW_BOLD);
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kPnlMsg1], WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -13);
+}
+
+TEST_F(Win32Window, ShowsTheStartUpCheck) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageNeeded);
+    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionNeeded);
+    EXPECT_TRUE(IsWindowVisible(bench[kPnlMsg1]));
+    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
+    EXPECT_FALSE(IsWindowEnabled(bench[kCkUpdate]));
+    EXPECT_EQ(bench.StatusColours().first, RGB(255, 0, 0));
+    EXPECT_EQ(bench.StatusColours().second, GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(Win32Window, StartClickedRunsTheUpdateAndTheControlsShowTheResult) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    // A close request waits in the queue; the run's first pump delivers it.
+    PostMessageW(bench.window.hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(bench[kBtnStart], BM_CLICK, 0, 0);
+
+    ASSERT_EQ(bench.boxes.size(), 1u);
+    EXPECT_EQ(bench.boxes[0], text::kCloseWhileBusy);
+    ASSERT_NE(bench.window.hwnd(), nullptr);  // the close was refused
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageCompleted);
+    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_TRUE(IsWindowVisible(bench[kPnlMsg1]));
+    EXPECT_EQ(bench.StatusColours(), std::make_pair(RGB(255, 255, 255), RGB(0, 128, 0)));
+    EXPECT_FALSE(IsWindowEnabled(bench[kBtnStart]));
+    EXPECT_FALSE(IsWindowEnabled(bench[kCkUpdate]));
+    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETPOS, 0, 0), 13);
+    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETRANGE, FALSE, 0), 13);
+    EXPECT_NE(TextOf(bench[kLog]).find("[ResetDevice]OpenHid count:0"), std::string::npos);
+    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+
+    SendMessageW(bench.window.hwnd(), WM_CLOSE, 0, 0);  // after the run it closes
+    EXPECT_EQ(bench.window.hwnd(), nullptr);
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+TEST_F(Win32Window, TheForceBoxEnablesStartOnACurrentUnit) {
+    WindowBench bench(testing::kOneCurrentUnit);
+    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionCurrent);
+    EXPECT_FALSE(IsWindowEnabled(bench[kBtnStart]));
+    SendMessageW(bench[kCkUpdate], BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(bench[kCkUpdate], BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
+}
+
+TEST_F(Win32Window, AFailedRunLeavesStartEnabledAndTheBarAsItWas) {
+    WindowBench bench(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    SendMessageW(bench[kBtnStart], BM_CLICK, 0, 0);
+    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageRunFailed);
+    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
+    EXPECT_FALSE(IsWindowVisible(bench[kPnlMsg1]));
+    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETPOS, 0, 0), 2);
+    EXPECT_NE(TextOf(bench[kLog]).find("CheckBootMode false!!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qvt::win32
