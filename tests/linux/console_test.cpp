@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -20,7 +22,7 @@ Transcript Session(std::vector<std::string_view> arguments, const char* scenario
                std::unique_ptr<ImageResource> resource = nullptr) {
     std::string path;
     if (scenario_json) {
-        path = ::testing::TempDir() + "console-scenario.json";
+        path = ::testing::TempDir() + "console-scenario-" + std::to_string(getpid()) + ".json";
         std::ofstream(path) << scenario_json;
         arguments.push_back("--scenario");
         arguments.push_back(path);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 namespace qvt::linux_app {
 namespace {
@@ -50,7 +51,10 @@ struct ProcessResult {
 };
 
 ProcessResult RunBinary(const std::string& arguments) {
-    const std::string err_path = ::testing::TempDir() + "qvt-update-stderr.txt";
+    // One file per test and process: ctest runs these in parallel.
+    const std::string err_path = ::testing::TempDir() + "qvt-update-stderr-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                                 std::to_string(getpid()) + ".txt";
     const std::string command = std::string(QVT_UPDATE_BINARY) + " " + arguments + " 2>" + err_path;
     ProcessResult result;
     FILE* pipe = popen(command.c_str(), "r");
@@ -65,7 +69,7 @@ ProcessResult RunBinary(const std::string& arguments) {
 }
 
 TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
-    const std::string bad_scenario = ::testing::TempDir() + "bad-scenario.json";
+    const std::string bad_scenario = ::testing::TempDir() + "bad-scenario-" + std::to_string(getpid()) + ".json";
     std::ofstream(bad_scenario) << R"({"faults": [{"kind": "explode"}]})";
     const std::pair<std::string, std::string> cases[] = {
         {"--bogus", "qvt-update: unknown option \"--bogus\" (see --help)\n"},
