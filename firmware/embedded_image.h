@@ -10,7 +10,7 @@ namespace qvt {
 
 // The image resource linked into the program as bytes, on platforms without resources.
 class EmbeddedImageResource final : public ImageResource {
-public:
+  public:
     std::optional<std::span<const std::uint8_t>> Load() override;
 };
 

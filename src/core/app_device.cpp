@@ -31,7 +31,9 @@ bool AppDevice::CountAppDevices() {
     return census_.app_device_count != 0;
 }
 
-void AppDevice::CloseAppDevice() { kept_.reset(); }
+void AppDevice::CloseAppDevice() {
+    kept_.reset();
+}
 
 bool AppDevice::ProbeAppMode(Window&) {
     if (!CountAppDevices()) return false;
@@ -46,9 +48,11 @@ bool AppDevice::RequestBootMode(Window& window) {
         window.ShowMessage(text::kMessageMissing);
         return false;
     }
-    if (kept_ && (window.controls().force_checked || image_.ImageVersion() > census_.device_version)) {
-        const std::array<std::uint8_t, 2> command{static_cast<std::uint8_t>(kBootModeCommand & 0xFF),
-                                                  static_cast<std::uint8_t>(kBootModeCommand >> 8)};
+    if (kept_ &&
+        (window.controls().force_checked || image_.ImageVersion() > census_.device_version)) {
+        const std::array<std::uint8_t, 2> command{
+            static_cast<std::uint8_t>(kBootModeCommand & 0xFF),
+            static_cast<std::uint8_t>(kBootModeCommand >> 8)};
         kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0);
     }
     CloseAppDevice();

@@ -22,8 +22,9 @@ struct DeviceCensus {
 
 // The units in application mode, seen through the maker's driver.
 class AppDevice {
-public:
-    AppDevice(AppDriver& driver, const FirmwareImageLoader& image) : driver_(driver), image_(image) {}
+  public:
+    AppDevice(AppDriver& driver, const FirmwareImageLoader& image)
+        : driver_(driver), image_(image) {}
 
     // Counts the openable device objects, reads the first one's version and keeps its handle.
     bool CountAppDevices();
@@ -35,7 +36,7 @@ public:
     const DeviceCensus& census() const { return census_; }
     bool HoldsHandle() const { return kept_ != nullptr; }
 
-private:
+  private:
     AppDriver& driver_;
     const FirmwareImageLoader& image_;
     DeviceCensus census_;

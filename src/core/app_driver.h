@@ -13,7 +13,7 @@ inline constexpr std::uint16_t kBootModeCommand = 0x0255;
 
 // One open device object of the maker's application-mode driver. Closing is destruction.
 class DriverDevice {
-public:
+  public:
     virtual ~DriverDevice() = default;
     // A synchronous device-control call; true when the driver reports success.
     virtual bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
@@ -21,7 +21,7 @@ public:
 };
 
 class AppDriver {
-public:
+  public:
     virtual ~AppDriver() = default;
     // Opens a device object by name for read/write access, sharing read only, existing objects
     // only, without overlapped I/O. Null when the object cannot be opened.

@@ -27,7 +27,9 @@ bool BootLoaderLink::FindBootLoaders() {
     return true;
 }
 
-void BootLoaderLink::CloseBootLoaders() { kept_.reset(); }
+void BootLoaderLink::CloseBootLoaders() {
+    kept_.reset();
+}
 
 BootLoaderLink::Opened BootLoaderLink::OpenBootLoader(std::size_t index) {
     const auto path = bus_.InterfacePath(index);

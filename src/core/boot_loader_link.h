@@ -18,7 +18,7 @@ inline constexpr std::uint32_t kReadTimeoutMs = 50;
 
 // The boot loader seen as a HID device: discovery, a kept handle and bounded report transfers.
 class BootLoaderLink {
-public:
+  public:
     BootLoaderLink(HidBus& bus, Clock& clock) : bus_(bus), clock_(clock) {}
 
     enum class OpenOutcome { kOpen, kInvalid, kEnd };
@@ -44,7 +44,7 @@ public:
     void set_expected_count(std::int32_t count) { expected_count_ = count; }
     bool HoldsHandle() const { return kept_ != nullptr; }
 
-private:
+  private:
     HidBus& bus_;
     Clock& clock_;
     std::unique_ptr<HidDevice> kept_;

@@ -119,7 +119,8 @@ bool BootProtocol::EraseDevice(Window& window) {
         window.AdvanceProgress();
         return true;
     }
-    window.AppendLog(FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
+    window.AppendLog(
+        FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
     window.ShowMessage(text::kEraseError);
     window.UpdateState = 0;
     return false;
@@ -233,7 +234,8 @@ bool BootProtocol::ResetDevice(Window& window) {
         return true;
     }
     window.ShowMessage(text::kResetError);
-    window.AppendLog(FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
+    window.AppendLog(
+        FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
     window.UpdateState = 0;
     return false;
 }

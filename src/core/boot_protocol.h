@@ -17,7 +17,7 @@ inline constexpr int kDiscoveryTries = 200;
 // The four boot-loader procedures. Each waits for the boot loader, runs its commands, closes
 // the handle and reports its outcome as a result, a message and log lines.
 class BootProtocol {
-public:
+  public:
     BootProtocol(BootLoaderLink& link, FirmwareImageLoader& image, Clock& clock)
         : link_(link), image_(image), clock_(clock) {}
 
@@ -26,7 +26,7 @@ public:
     bool ProgramVerify(Window& window);
     bool ResetDevice(Window& window);
 
-private:
+  private:
     struct DiscoveryLog {
         std::string_view count;
         std::string_view gave_up;

@@ -24,8 +24,8 @@ void FirmwareImageLoader::DescrambleImage() {
     std::int32_t seed = 0;
     for (std::size_t i = 0; i < kImageHeaderSize; ++i) seed += static_cast<std::int8_t>(raw_[i]);
     for (std::size_t k = kImageHeaderSize; k < kImageResourceSize; ++k) {
-        const std::uint32_t value = table_[raw_[k]] - static_cast<std::uint32_t>(k) -
-                                    static_cast<std::uint32_t>(seed);
+        const std::uint32_t value =
+            table_[raw_[k]] - static_cast<std::uint32_t>(k) - static_cast<std::uint32_t>(seed);
         decode_[k] = static_cast<std::uint8_t>(value & 0xFF);
     }
 }

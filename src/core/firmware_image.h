@@ -11,7 +11,7 @@ namespace qvt {
 
 // Loads the scrambled image resource and decodes it into the window's FirmwareImage.
 class FirmwareImageLoader {
-public:
+  public:
     FirmwareImageLoader(ImageResource& resource, const DescrambleTable& table)
         : resource_(resource), table_(table) {}
 
@@ -29,7 +29,7 @@ public:
     const std::array<std::uint8_t, kImageResourceSize>& raw() const { return raw_; }
     const std::array<std::uint8_t, kImageResourceSize>& decoded() const { return decode_; }
 
-private:
+  private:
     ImageResource& resource_;
     const DescrambleTable& table_;
     std::array<std::uint8_t, kImageResourceSize> raw_{};

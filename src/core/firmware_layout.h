@@ -11,7 +11,8 @@ namespace qvt {
 inline constexpr std::size_t kImageHeaderSize = 16;
 inline constexpr std::size_t kProgramAreaSize = 0x6000;
 inline constexpr std::size_t kTrailerSize = 0x100;
-inline constexpr std::size_t kImageResourceSize = kImageHeaderSize + kProgramAreaSize + kTrailerSize;
+inline constexpr std::size_t kImageResourceSize =
+    kImageHeaderSize + kProgramAreaSize + kTrailerSize;
 static_assert(kImageResourceSize == 24848);
 
 inline constexpr int kImageResourceId = 201;

@@ -28,7 +28,7 @@ struct StatusPanel {
 // The controls of the main window as the core drives them. Each platform renders them its own
 // way; texts arrive in UTF-8 with "\r\n" line breaks.
 class FormView {
-public:
+  public:
     virtual ~FormView() = default;
     virtual void SetMessage(std::string_view text) = 0;
     virtual void SetStatus(const StatusPanel& status) = 0;

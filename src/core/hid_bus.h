@@ -26,7 +26,7 @@ enum class Transfer {
 // An open HID device. The adapter behind it owns the waiting and cancelling: when a call
 // returns, no transfer is pending on the device. Closing is destruction.
 class HidDevice {
-public:
+  public:
     virtual ~HidDevice() = default;
     virtual bool GetAttributes(HidAttributes& attributes) = 0;
     virtual Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) = 0;
@@ -34,7 +34,7 @@ public:
 };
 
 class HidBus {
-public:
+  public:
     virtual ~HidBus() = default;
     // The device path of the present HID interface at this index; nullopt past the last one.
     // The set of present interfaces is taken afresh on every call.

@@ -8,7 +8,7 @@ namespace qvt {
 
 // The raw bytes of the firmware image resource (RCDATA 201) of the running program.
 class ImageResource {
-public:
+  public:
     virtual ~ImageResource() = default;
     // Nullopt when the resource is missing or cannot be loaded or locked. The bytes stay valid
     // for the life of the port.

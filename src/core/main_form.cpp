@@ -45,8 +45,8 @@ void MainForm::StartupCheck() {
         window_.SetForceEnabled(force);
     };
     if (boot == 0 && outdated == 0 && app == 1) {
-        apply(text::kCaptionCurrent, color::kButtonFace, color::kGreen, text::kMessageCurrent, false,
-              true);
+        apply(text::kCaptionCurrent, color::kButtonFace, color::kGreen, text::kMessageCurrent,
+              false, true);
     } else if (boot == 0 && outdated == 0 && app == 0) {
         apply(text::kCaptionMissing, color::kButtonFace, color::kNavy, text::kMessageMissing, false,
               false);

@@ -11,7 +11,7 @@ namespace qvt {
 // The window's event handlers: creation with its start-up device check, the force box, Start
 // and the close request.
 class MainForm {
-public:
+  public:
     MainForm(Window& window, FirmwareImageLoader& image, AppDevice& app, BootLoaderLink& link,
              UpdateSequence& sequence)
         : window_(window), image_(image), app_(app), link_(link), sequence_(sequence) {}
@@ -25,7 +25,7 @@ public:
     void btnStartClick() { sequence_.btnStartClick(); }
     void ReleaseHandles();
 
-private:
+  private:
     Window& window_;
     FirmwareImageLoader& image_;
     AppDevice& app_;

@@ -20,7 +20,8 @@ inline constexpr std::string_view kCloseWhileBusy =
 // Start-up check
 inline constexpr std::string_view kCaptionCurrent = "アップデート済";
 inline constexpr std::string_view kMessageCurrent =
-    "QVT-40 R3は最新版のためアップデートの必要がありません。\r\nアプリケーションを終了してください。";
+    "QVT-40 "
+    "R3は最新版のためアップデートの必要がありません。\r\nアプリケーションを終了してください。";
 inline constexpr std::string_view kCaptionMissing = "QVT-40 R3 未接続";
 inline constexpr std::string_view kMessageMissing =
     "QVT-40 R3がみつかりません。\r\n接続されていることを確認してください。";

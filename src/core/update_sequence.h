@@ -23,7 +23,7 @@ struct StartSnapshot {
 // The Start button's run: boot-mode switch, up to three attempts of the boot-loader
 // procedures, the reset and the wait for the unit to come back current.
 class UpdateSequence {
-public:
+  public:
     UpdateSequence(Window& window, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
                    Clock& clock)
         : window_(window), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
@@ -35,7 +35,7 @@ public:
     bool completed() const { return completed_; }
     const StartSnapshot& snapshot() const { return snapshot_; }
 
-private:
+  private:
     void GuardedSteps();  // steps that the run's one exception handler covers
     bool CompletionTest() const;
     void FailRun();

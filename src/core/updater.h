@@ -27,7 +27,7 @@ struct Ports {
 // The composition root: one of each module, wired by reference. Every front end and every test
 // builds one, so each starts from the state of a freshly started program.
 class Updater {
-public:
+  public:
     explicit Updater(const Ports& ports)
         : window(ports.view),
           image(ports.resource, ports.table),

@@ -9,10 +9,14 @@ std::optional<unsigned> HexValue(std::string_view digits) {
     unsigned value = 0;
     for (char c : digits) {
         value <<= 4;
-        if (c >= '0' && c <= '9') value |= static_cast<unsigned>(c - '0');
-        else if (c >= 'A' && c <= 'F') value |= static_cast<unsigned>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            value |= static_cast<unsigned>(c - '0');
+        else if (c >= 'A' && c <= 'F')
+            value |= static_cast<unsigned>(c - 'A' + 10);
+        else if (c >= 'a' && c <= 'f')
+            value |= static_cast<unsigned>(c - 'a' + 10);
+        else
+            return std::nullopt;
     }
     return value;
 }

@@ -29,7 +29,7 @@ struct Controls {
 // The main window's fields and the three ways the system shows text. Every write goes to the
 // platform view as well as to the kept copy.
 class Window {
-public:
+  public:
     explicit Window(FormView& view) : view_(view) {}
 
     std::int32_t UpdateState = 0;
@@ -54,8 +54,10 @@ public:
     // Raises the bar by one while a step runs; at UpdateState 0 resets it to 0 of 13. Pumps.
     void AdvanceProgress();
 
-private:
-    void PushProgress() { view_.SetProgress(controls_.progress_position, controls_.progress_maximum); }
+  private:
+    void PushProgress() {
+        view_.SetProgress(controls_.progress_position, controls_.progress_maximum);
+    }
     void PushForce() { view_.SetForceBox(controls_.force_enabled, controls_.force_checked); }
 
     FormView& view_;

@@ -32,7 +32,11 @@ std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& er
     return backend;
 }
 
-AppDriver& Backend::driver() { return world_ ? world_->driver() : no_driver_; }
-HidBus& Backend::bus() { return world_ ? world_->bus() : *hid_; }
+AppDriver& Backend::driver() {
+    return world_ ? world_->driver() : no_driver_;
+}
+HidBus& Backend::bus() {
+    return world_ ? world_->bus() : *hid_;
+}
 
 }  // namespace qvt::linux_app

@@ -15,7 +15,7 @@ namespace qvt::linux_app {
 
 // The devices and the clock behind the window: the simulated unit, or the real bus.
 class Backend {
-public:
+  public:
     // Null with `error` set when the scenario cannot be used.
     static std::unique_ptr<Backend> Create(const Options& options, std::string& error);
 
@@ -24,10 +24,12 @@ public:
     HidBus& bus();
     ImageResource& resource() { return *resource_; }
     // Another image source in place of the embedded one (tests of the image error).
-    void ReplaceResource(std::unique_ptr<ImageResource> resource) { resource_ = std::move(resource); }
+    void ReplaceResource(std::unique_ptr<ImageResource> resource) {
+        resource_ = std::move(resource);
+    }
     sim::SimulatedWorld* world() { return world_.get(); }
 
-private:
+  private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimulatedWorld> world_;
     std::unique_ptr<HidBus> hid_;

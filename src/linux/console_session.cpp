@@ -8,8 +8,8 @@ namespace qvt::linux_app {
 
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors) {
     ConsoleView view(out, errors);
-    Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(), backend.resource(),
-                          ProductDescrambleTable()});
+    Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
+                          backend.resource(), ProductDescrambleTable()});
     const bool loaded = updater.form.FormCreate();
     if (loaded) {
         ApplyForce(updater, options);

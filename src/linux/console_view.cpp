@@ -35,15 +35,19 @@ void ConsoleView::Emit(std::string& last, std::string line) {
     out_ << last << '\n';
 }
 
-void ConsoleView::SetMessage(std::string_view text) { Emit(message_, "message: " + OneLine(text)); }
+void ConsoleView::SetMessage(std::string_view text) {
+    Emit(message_, "message: " + OneLine(text));
+}
 
 void ConsoleView::SetStatus(const StatusPanel& status) {
-    Emit(status_, std::string("status: ") + (status.visible ? "shown" : "hidden") + " fg=" +
-                      Hex(status.text_color) + " bg=" + Hex(status.background) +
+    Emit(status_, std::string("status: ") + (status.visible ? "shown" : "hidden") +
+                      " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
                       " caption=" + OneLine(status.caption));
 }
 
-void ConsoleView::AppendLog(std::string_view line) { out_ << "log: " << OneLine(line) << '\n'; }
+void ConsoleView::AppendLog(std::string_view line) {
+    out_ << "log: " << OneLine(line) << '\n';
+}
 
 void ConsoleView::SetProgress(int position, int maximum) {
     Emit(progress_, "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
@@ -58,6 +62,8 @@ void ConsoleView::SetForceBox(bool enabled, bool checked) {
                      (checked ? "checked" : "unchecked"));
 }
 
-void ConsoleView::ShowModalBox(std::string_view text) { errors_ << "box: " << OneLine(text) << '\n'; }
+void ConsoleView::ShowModalBox(std::string_view text) {
+    errors_ << "box: " << OneLine(text) << '\n';
+}
 
 }  // namespace qvt::linux_app

@@ -10,7 +10,7 @@ namespace qvt::linux_app {
 
 // The window as lines of text: every change of a control, one line each, as it happens.
 class ConsoleView final : public FormView {
-public:
+  public:
     explicit ConsoleView(std::ostream& out, std::ostream& errors) : out_(out), errors_(errors) {}
 
     void SetMessage(std::string_view text) override;
@@ -23,7 +23,7 @@ public:
     void ShowModalBox(std::string_view text) override;
     void Pump() override { out_.flush(); }
 
-private:
+  private:
     void Emit(std::string& last, std::string line);
 
     std::ostream& out_;

@@ -14,7 +14,7 @@ struct EnumerationDeleter {
 };
 
 class HidapiDevice final : public HidDevice {
-public:
+  public:
     explicit HidapiDevice(hid_device* device) : device_(device) {}
     ~HidapiDevice() override { hid_close(device_); }
     HidapiDevice(const HidapiDevice&) = delete;
@@ -51,14 +51,18 @@ public:
         return Transfer::kCompleted;
     }
 
-private:
+  private:
     hid_device* device_;
 };
 
 }  // namespace
 
-HidapiBus::HidapiBus() { hid_init(); }
-HidapiBus::~HidapiBus() { hid_exit(); }
+HidapiBus::HidapiBus() {
+    hid_init();
+}
+HidapiBus::~HidapiBus() {
+    hid_exit();
+}
 
 std::optional<std::string> HidapiBus::InterfacePath(std::size_t index) {
     // A fresh list for every index, as devices come and go between two calls.

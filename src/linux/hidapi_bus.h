@@ -6,7 +6,7 @@ namespace qvt::linux_app {
 
 // HID devices through hidapi's hidraw back end.
 class HidapiBus final : public HidBus {
-public:
+  public:
     HidapiBus();
     ~HidapiBus() override;
     HidapiBus(const HidapiBus&) = delete;

@@ -8,11 +8,14 @@ const char* const kUsageText =
     "usage: qvt-update [options]\n"
     "Brings a QVT-40 R3 up to firmware 3.10.\n"
     "\n"
-    "  --simulate          update a simulated unit (default: one unit at 3.00 in application mode)\n"
-    "  --scenario FILE     the simulated unit(s) and faults, as a JSON scenario; implies --simulate\n"
+    "  --simulate          update a simulated unit (default: one unit at 3.00 in application "
+    "mode)\n"
+    "  --scenario FILE     the simulated unit(s) and faults, as a JSON scenario; implies "
+    "--simulate\n"
     "  --virtual-time      with the simulator only: every wait takes no real time\n"
     "  --force             tick the force box once the start-up check has run\n"
-    "  --runs N            click Start by itself whenever it is enabled, up to N times (default 1;\n"
+    "  --runs N            click Start by itself whenever it is enabled, up to N times (default "
+    "1;\n"
     "                      in the window only when given)\n"
     "  --console           print every change of the window on stdout instead of showing it\n"
     "  --help              show this text\n"
@@ -31,7 +34,8 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         std::optional<std::string_view> inline_value;
-        if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string_view::npos) {
+        if (const auto equals = argument.find('=');
+            argument.rfind("--", 0) == 0 && equals != std::string_view::npos) {
             inline_value = argument.substr(equals + 1);
             argument = argument.substr(0, equals);
         }
@@ -41,7 +45,8 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             return std::nullopt;
         };
         const bool takes_value = argument == "--scenario" || argument == "--runs";
-        if (inline_value && !takes_value) return fail("option " + std::string(argument) + " takes no value");
+        if (inline_value && !takes_value)
+            return fail("option " + std::string(argument) + " takes no value");
 
         if (argument == "--simulate") {
             o.simulate = true;
@@ -58,9 +63,11 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             const auto text = value();
             if (!text) return fail("--runs needs a number");
             int runs = 0;
-            const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), runs);
+            const auto [end, error] =
+                std::from_chars(text->data(), text->data() + text->size(), runs);
             if (error != std::errc() || end != text->data() + text->size() || runs < 1) {
-                return fail("--runs needs a whole number of at least 1, not \"" + std::string(*text) + "\"");
+                return fail("--runs needs a whole number of at least 1, not \"" +
+                            std::string(*text) + "\"");
             }
             o.runs = runs;
             o.runs_given = true;
@@ -74,7 +81,8 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
         }
     }
-    if (o.virtual_time && !o.simulate) return fail("--virtual-time works only with --simulate or --scenario");
+    if (o.virtual_time && !o.simulate)
+        return fail("--virtual-time works only with --simulate or --scenario");
     return parsed;
 }
 

@@ -108,7 +108,9 @@ void QtMainWindow::SetStatus(const StatusPanel& status) {
     if (status.visible) pnlMsg1.raise();
 }
 
-void QtMainWindow::AppendLog(std::string_view line) { log.appendPlainText(FromUtf8(line)); }
+void QtMainWindow::AppendLog(std::string_view line) {
+    log.appendPlainText(FromUtf8(line));
+}
 
 void QtMainWindow::SetProgress(int position, int maximum) {
     // A position past the maximum shows as a full bar.
@@ -118,10 +120,13 @@ void QtMainWindow::SetProgress(int position, int maximum) {
 
 void QtMainWindow::SetBarColor(std::uint32_t value) {
     const QColor bar = ToQColor(value);
-    ProgBar1.setStyleSheet(QStringLiteral("QProgressBar::chunk { background-color: %1; }").arg(bar.name()));
+    ProgBar1.setStyleSheet(
+        QStringLiteral("QProgressBar::chunk { background-color: %1; }").arg(bar.name()));
 }
 
-void QtMainWindow::SetStartEnabled(bool enabled) { btnStart.setEnabled(enabled); }
+void QtMainWindow::SetStartEnabled(bool enabled) {
+    btnStart.setEnabled(enabled);
+}
 
 void QtMainWindow::SetForceBox(bool enabled, bool checked) {
     ckUpdate.setEnabled(enabled);
@@ -136,7 +141,9 @@ void QtMainWindow::ShowModalBox(std::string_view text) {
     QMessageBox::information(this, windowTitle(), FromUtf8(text), QMessageBox::Ok);
 }
 
-void QtMainWindow::Pump() { QCoreApplication::processEvents(); }
+void QtMainWindow::Pump() {
+    QCoreApplication::processEvents();
+}
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {
     if (form_ && !form_->FormClose()) {

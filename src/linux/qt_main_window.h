@@ -17,13 +17,15 @@ namespace qvt::linux_app {
 // MainForm as a Qt6 window: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
 class QtMainWindow final : public QWidget, public FormView {
-public:
+  public:
     QtMainWindow();
 
     // The handlers the controls call; set once the core exists.
     void Attach(MainForm& form) { form_ = &form; }
     // Tests answer the modal box themselves instead of a real, blocking one.
-    void SetModalBoxHandler(std::function<void(std::string_view)> handler) { modal_handler_ = std::move(handler); }
+    void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
+        modal_handler_ = std::move(handler);
+    }
 
     void SetMessage(std::string_view text) override;
     void SetStatus(const StatusPanel& status) override;
@@ -44,10 +46,10 @@ public:
     QPlainTextEdit edtMsg{this};
     QPlainTextEdit log{this};
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     MainForm* form_ = nullptr;
     std::function<void(std::string_view)> modal_handler_;
 };

@@ -15,8 +15,8 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend) 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(text::kTitle.data(), text::kTitle.size()));
     QtMainWindow window;
-    Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(), backend.resource(),
-                          ProductDescrambleTable()});
+    Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
+                          backend.resource(), ProductDescrambleTable()});
     window.Attach(updater.form);
     // As the product does: the image and the device check run while the window is created.
     if (updater.form.FormCreate()) ApplyForce(updater, options);

@@ -12,7 +12,7 @@ namespace qvt::sim {
 
 // A form view that remembers everything shown on it, for tests and for replaying a run.
 class RecordingView final : public FormView {
-public:
+  public:
     void SetMessage(std::string_view text) override { messages.emplace_back(text); }
     void SetStatus(const StatusPanel& status) override { statuses.push_back(status); }
     void AppendLog(std::string_view line) override { log.emplace_back(line); }

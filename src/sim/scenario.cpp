@@ -103,14 +103,17 @@ CommandFilter ParseCommand(const json& object, const std::string& where) {
     if (!object.contains("command")) return CommandFilter::kAny;
     const json& value = object.at("command");
     static const std::pair<const char*, CommandFilter> kNames[] = {
-        {"erase", CommandFilter::kErase}, {"program", CommandFilter::kProgram},
-        {"program_end", CommandFilter::kProgramEnd}, {"read", CommandFilter::kRead},
-        {"reset", CommandFilter::kReset}, {"any", CommandFilter::kAny}};
+        {"erase", CommandFilter::kErase},
+        {"program", CommandFilter::kProgram},
+        {"program_end", CommandFilter::kProgramEnd},
+        {"read", CommandFilter::kRead},
+        {"reset", CommandFilter::kReset},
+        {"any", CommandFilter::kAny}};
     for (const auto& [name, filter] : kNames) {
         if (value == name) return filter;
     }
-    Fail(where + ".command", "unknown command " + value.dump() +
-                                 " (erase, program, program_end, read, reset or any)");
+    Fail(where + ".command",
+         "unknown command " + value.dump() + " (erase, program, program_end, read, reset or any)");
 }
 
 Fault ParseFault(const json& object, const std::string& where, std::size_t unit_count) {
@@ -154,14 +157,16 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
         fault.kind = FaultKind::kLateReads;
         fault.unit = unit_index();
         range();
-        fault.delay_ms = static_cast<std::uint32_t>(Integer(object, "delay_ms", where, 0, kMax, 100));
+        fault.delay_ms =
+            static_cast<std::uint32_t>(Integer(object, "delay_ms", where, 0, kMax, 100));
     } else if (kind == "stuck_byte") {
         OnlyKeys(object, where, {"kind", "unit", "address", "value"});
         fault.kind = FaultKind::kStuckByte;
         fault.unit = unit_index();
         if (!object.contains("address")) Fail(where + ".address", "missing");
         fault.address = HexWord(object, "address", where);
-        if (fault.address >= 0x6000) Fail(where + ".address", "lies outside the flash (0x0000-0x5FFF)");
+        if (fault.address >= 0x6000)
+            Fail(where + ".address", "lies outside the flash (0x0000-0x5FFF)");
         fault.value = static_cast<std::uint8_t>(Integer(object, "value", where, 0, 255, 0));
     } else if (kind == "unplug") {
         OnlyKeys(object, where, {"kind", "unit", "after_reports"});
@@ -188,7 +193,8 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
 }
 
 Scenario Parse(const json& root) {
-    OnlyKeys(root, "scenario", {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "faults"});
+    OnlyKeys(root, "scenario",
+             {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "faults"});
     Scenario scenario;
     if (root.contains("units")) {
         const json& units = root.at("units");
@@ -209,8 +215,8 @@ Scenario Parse(const json& root) {
         }
     }
     constexpr long kDay = 86'400'000;
-    scenario.boot_switch_delay_ms =
-        static_cast<std::uint32_t>(Integer(root, "boot_switch_delay_ms", "scenario", 0, kDay, 2000));
+    scenario.boot_switch_delay_ms = static_cast<std::uint32_t>(
+        Integer(root, "boot_switch_delay_ms", "scenario", 0, kDay, 2000));
     scenario.reset_delay_ms =
         static_cast<std::uint32_t>(Integer(root, "reset_delay_ms", "scenario", 0, kDay, 3000));
     if (root.contains("faults")) {

@@ -15,12 +15,18 @@ constexpr const char* kUnitPrefix = "sim-hid/unit/";
 
 std::uint8_t FilterCommand(CommandFilter filter) {
     switch (filter) {
-        case CommandFilter::kErase: return BOOT_CMD_ERASE;
-        case CommandFilter::kProgram: return BOOT_CMD_PROGRAM;
-        case CommandFilter::kProgramEnd: return BOOT_CMD_PROGRAM_END;
-        case CommandFilter::kRead: return BOOT_CMD_READ;
-        case CommandFilter::kReset: return BOOT_CMD_RESET;
-        case CommandFilter::kAny: break;
+        case CommandFilter::kErase:
+            return BOOT_CMD_ERASE;
+        case CommandFilter::kProgram:
+            return BOOT_CMD_PROGRAM;
+        case CommandFilter::kProgramEnd:
+            return BOOT_CMD_PROGRAM_END;
+        case CommandFilter::kRead:
+            return BOOT_CMD_READ;
+        case CommandFilter::kReset:
+            return BOOT_CMD_RESET;
+        case CommandFilter::kAny:
+            break;
     }
     return 0;
 }
@@ -47,7 +53,7 @@ bool ParsePath(const std::string& path, const char* prefix, unsigned long long& 
 }  // namespace
 
 class SimDriverDevice final : public DriverDevice {
-public:
+  public:
     SimDriverDevice(SimulatedWorld& world, std::size_t unit, std::uint64_t generation)
         : world_(world), unit_(unit), generation_(generation) {
         world_.HandleOpened();
@@ -58,18 +64,22 @@ public:
         return world_.DriverIoControl(unit_, generation_, code, in, in_size, out, out_size);
     }
 
-private:
+  private:
     SimulatedWorld& world_;
     std::size_t unit_;
     std::uint64_t generation_;
 };
 
 class SimHidDevice final : public HidDevice {
-public:
+  public:
     // A foreign device has no unit behind it.
     SimHidDevice(SimulatedWorld& world, HidAttributes attributes, bool is_unit, std::size_t unit,
                  std::uint64_t generation)
-        : world_(world), attributes_(attributes), is_unit_(is_unit), unit_(unit), generation_(generation) {
+        : world_(world),
+          attributes_(attributes),
+          is_unit_(is_unit),
+          unit_(unit),
+          generation_(generation) {
         world_.HandleOpened();
     }
     ~SimHidDevice() override { world_.HandleClosed(); }
@@ -90,7 +100,7 @@ public:
         return world_.UnitRead(unit_, generation_, report, timeout_ms);
     }
 
-private:
+  private:
     SimulatedWorld& world_;
     HidAttributes attributes_;
     bool is_unit_;
@@ -99,7 +109,7 @@ private:
 };
 
 class SimulatedWorld::Driver final : public AppDriver {
-public:
+  public:
     explicit Driver(SimulatedWorld& world) : world_(world) {}
     std::unique_ptr<DriverDevice> Open(const std::string& name) override {
         world_.Advance();
@@ -107,7 +117,8 @@ public:
         if (name.rfind(prefix, 0) != 0) return nullptr;
         const std::string digits = name.substr(prefix.size());
         if (digits.empty() || digits.size() > 3 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
             return nullptr;
         }
         std::size_t unit = 0;
@@ -115,12 +126,12 @@ public:
         return std::make_unique<SimDriverDevice>(world_, unit, world_.unit(unit).generation);
     }
 
-private:
+  private:
     SimulatedWorld& world_;
 };
 
 class SimulatedWorld::Bus final : public HidBus {
-public:
+  public:
     explicit Bus(SimulatedWorld& world) : world_(world) {}
     std::optional<std::string> InterfacePath(std::size_t index) override {
         world_.Advance();
@@ -135,19 +146,20 @@ public:
         if (ParsePath(path, kForeignPrefix, a, nullptr)) {
             if (a >= world_.foreign().size()) return nullptr;
             const ForeignHid& device = world_.foreign()[a];
-            return std::make_unique<SimHidDevice>(world_, HidAttributes{device.vendor, device.product, 0x0100},
-                                                  false, 0, 0);
+            return std::make_unique<SimHidDevice>(
+                world_, HidAttributes{device.vendor, device.product, 0x0100}, false, 0, 0);
         }
         if (ParsePath(path, kUnitPrefix, a, &b) && world_.UnitAlive(a, b) &&
             world_.unit(a).state == UnitState::kBoot) {
             world_.DropPendingReplies(a);
             return std::make_unique<SimHidDevice>(
-                world_, HidAttributes{kBootLoaderVendorId, kBootLoaderProductId, 0x0001}, true, a, b);
+                world_, HidAttributes{kBootLoaderVendorId, kBootLoaderProductId, 0x0001}, true, a,
+                b);
         }
         return nullptr;
     }
 
-private:
+  private:
     SimulatedWorld& world_;
 };
 
@@ -162,8 +174,12 @@ SimulatedWorld::SimulatedWorld(Clock& clock, Scenario scenario)
 
 SimulatedWorld::~SimulatedWorld() = default;
 
-AppDriver& SimulatedWorld::driver() { return *driver_; }
-HidBus& SimulatedWorld::bus() { return *bus_; }
+AppDriver& SimulatedWorld::driver() {
+    return *driver_;
+}
+HidBus& SimulatedWorld::bus() {
+    return *bus_;
+}
 
 void SimulatedWorld::AddUnit(const UnitSpec& spec) {
     SimUnit unit;
@@ -173,7 +189,8 @@ void SimulatedWorld::AddUnit(const UnitSpec& spec) {
         std::fill(unit.flash.begin() + kFlashFirstAddress, unit.flash.end(), 0xFF);
     }
     unit.running_version = spec.version.value_or(0);
-    unit.state = spec.mode == UnitSpec::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
+    unit.state =
+        spec.mode == UnitSpec::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
     units_.push_back(unit);
 }
 
@@ -220,9 +237,8 @@ void SimulatedWorld::Finish(std::size_t index) {
             unit.state = UnitState::kBoot;  // the boot loader starts no broken application
             return;
         }
-        unit.running_version = HasFault(index, FaultKind::kReturnVersion, &override)
-                                   ? override->version
-                                   : *version;
+        unit.running_version =
+            HasFault(index, FaultKind::kReturnVersion, &override) ? override->version : *version;
     }
     unit.state = unit.transition_to;
 }
@@ -269,7 +285,8 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
                                      std::uint32_t code, const std::uint8_t* in,
                                      std::size_t in_size, std::uint8_t* out, std::size_t out_size) {
     Advance();
-    if (!UnitAlive(index, generation) || units_[index].state != UnitState::kApplication) return false;
+    if (!UnitAlive(index, generation) || units_[index].state != UnitState::kApplication)
+        return false;
     SimUnit& unit = units_[index];
     if (code == IOCTL_QVT_GET_VERSION) {
         if (HasFault(index, FaultKind::kVersionQueryFails) || out_size < 2 || !out) return false;
@@ -297,7 +314,8 @@ std::vector<std::string> SimulatedWorld::HidPaths() const {
     }
     for (std::size_t i = 0; i < units_.size(); ++i) {
         if (units_[i].state == UnitState::kBoot) {
-            paths.push_back(kUnitPrefix + std::to_string(i) + "/" + std::to_string(units_[i].generation));
+            paths.push_back(kUnitPrefix + std::to_string(i) + "/" +
+                            std::to_string(units_[i].generation));
         }
     }
     return paths;
@@ -364,7 +382,8 @@ void SimulatedWorld::Deliver(std::size_t index, std::span<const std::uint8_t> re
             bool silent = false;
             std::uint32_t delay = 0;
             for (const Fault& fault : scenario_.faults) {
-                if (static_cast<std::size_t>(fault.unit) != index || !fault.Covers(number)) continue;
+                if (static_cast<std::size_t>(fault.unit) != index || !fault.Covers(number))
+                    continue;
                 if (fault.kind == FaultKind::kSilentReads) silent = true;
                 if (fault.kind == FaultKind::kLateReads) delay = std::max(delay, fault.delay_ms);
             }
@@ -387,12 +406,14 @@ void SimulatedWorld::Deliver(std::size_t index, std::span<const std::uint8_t> re
     }
 
     const Fault* unplug = nullptr;
-    if (HasFault(index, FaultKind::kUnplug, &unplug) && unit.total_received >= unplug->after_reports) {
+    if (HasFault(index, FaultKind::kUnplug, &unplug) &&
+        unit.total_received >= unplug->after_reports) {
         Unplug(index);
     }
     for (std::size_t i = 0; i < scenario_.faults.size(); ++i) {
         const Fault& fault = scenario_.faults[i];
-        if (fault.kind == FaultKind::kAttach && !attached_[i] && total_reports_ >= fault.after_reports) {
+        if (fault.kind == FaultKind::kAttach && !attached_[i] &&
+            total_reports_ >= fault.after_reports) {
             attached_[i] = true;
             AddUnit(fault.attached);
         }
@@ -408,7 +429,8 @@ Transfer SimulatedWorld::UnitRead(std::size_t index, std::uint64_t generation,
     if (!unit.replies.empty() && unit.replies.front().available_at_ms <= now + timeout_ms) {
         const Reply reply = unit.replies.front();
         unit.replies.pop_front();
-        if (reply.available_at_ms > now) clock_.Sleep(static_cast<std::uint32_t>(reply.available_at_ms - now));
+        if (reply.available_at_ms > now)
+            clock_.Sleep(static_cast<std::uint32_t>(reply.available_at_ms - now));
         std::copy(reply.bytes.begin(), reply.bytes.end(), report.begin());
         return Transfer::kCompleted;
     }

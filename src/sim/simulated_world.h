@@ -50,7 +50,7 @@ struct SimUnit {
 // The simulated unit(s) and foreign HID devices behind both device ports. A model of the
 // device, not a script: state changes only through what the updater sends and through time.
 class SimulatedWorld {
-public:
+  public:
     SimulatedWorld(Clock& clock, Scenario scenario);
     ~SimulatedWorld();
     SimulatedWorld(const SimulatedWorld&) = delete;
@@ -91,7 +91,7 @@ public:
     void SearchStarted() { ++searches_; }
     const std::vector<ForeignHid>& foreign() const { return scenario_.foreign_hid; }
 
-private:
+  private:
     void AddUnit(const UnitSpec& spec);
     void Deliver(std::size_t index, std::span<const std::uint8_t> report);
     void StartTransition(SimUnit& unit, UnitState to, std::uint32_t delay_ms);

@@ -9,7 +9,7 @@ namespace qvt::sim {
 namespace {
 
 class Xorshift {
-public:
+  public:
     explicit Xorshift(std::uint32_t seed) : state_(seed ? seed : 0x9E3779B9u) {}
     std::uint32_t Next() {
         state_ ^= state_ << 13;
@@ -19,7 +19,7 @@ public:
     }
     std::uint8_t Byte() { return static_cast<std::uint8_t>(Next() >> 11); }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
@@ -77,8 +77,8 @@ PlainImage SynthesizeFirmware(std::uint16_t version) {
     const auto code_length = static_cast<std::uint16_t>(code_end - kAppBodyAddress);
     header[6] = static_cast<std::uint8_t>(code_length & 0xFF);
     header[7] = static_cast<std::uint8_t>(code_length >> 8);
-    const std::uint16_t crc =
-        Crc16(std::span(image.program).subspan(kAppBodyAddress, kFlashEndAddress - kAppBodyAddress));
+    const std::uint16_t crc = Crc16(
+        std::span(image.program).subspan(kAppBodyAddress, kFlashEndAddress - kAppBodyAddress));
     header[8] = static_cast<std::uint8_t>(crc & 0xFF);
     header[9] = static_cast<std::uint8_t>(crc >> 8);
     for (int i = 10; i < 16; ++i) header[i] = 0;

@@ -29,7 +29,8 @@ inline constexpr std::array<std::uint8_t, 4> kAppMagic{'Q', '4', '0', 'R'};
 PlainImage SynthesizeFirmware(std::uint16_t version);
 
 // The version of the application in this flash, or nullopt when none would start.
-std::optional<std::uint16_t> ValidApplicationVersion(std::span<const std::uint8_t, kProgramAreaSize> flash);
+std::optional<std::uint16_t> ValidApplicationVersion(
+    std::span<const std::uint8_t, kProgramAreaSize> flash);
 
 std::uint16_t Crc16(std::span<const std::uint8_t> bytes);
 

@@ -9,7 +9,7 @@ namespace qvt::sim {
 // Time that passes only when someone sleeps: a 200-second wait takes microseconds and its
 // length can still be measured.
 class VirtualClock final : public Clock {
-public:
+  public:
     void Sleep(std::uint32_t ms) override {
         now_ms_ += ms;
         ++sleeps_;
@@ -17,7 +17,7 @@ public:
     std::uint64_t NowMs() const override { return now_ms_; }
     long sleeps() const { return sleeps_; }
 
-private:
+  private:
     std::uint64_t now_ms_ = 0;
     long sleeps_ = 0;
 };

@@ -1,6 +1,8 @@
 // QvtUpdate.exe: brings a QVT-40 R3 up to firmware 3.10.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include <exception>
 
@@ -31,7 +33,8 @@ void InitCommonControls() {
 
 void Run(HINSTANCE instance) {
     InitCommonControls();
-    if (!MainWindow::RegisterClasses(instance)) throw std::runtime_error("cannot register the window class");
+    if (!MainWindow::RegisterClasses(instance))
+        throw std::runtime_error("cannot register the window class");
     WinClock clock;
     WinAppDriver driver;
     WinHidBus bus;

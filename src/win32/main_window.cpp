@@ -25,22 +25,26 @@ struct Placement {
 };
 // Design positions at 96 DPI, relative to each control's parent.
 constexpr Placement kPlacements[] = {
-    {kPanel3, 4, 4, 300, 53},   {kProgBar1, 5, 28, 218, 20}, {kBtnStart, 228, 4, 67, 45}, {kCkUpdate, 5, 6, 220, 17},
-    {kPnlMsg1, 5, 28, 218, 20}, {kEdtMsg, 4, 58, 301, 49},   {kLog, 4, 112, 300, 81},
+    {kPanel3, 4, 4, 300, 53},   {kProgBar1, 5, 28, 218, 20}, {kBtnStart, 228, 4, 67, 45},
+    {kCkUpdate, 5, 6, 220, 17}, {kPnlMsg1, 5, 28, 218, 20},  {kEdtMsg, 4, 58, 301, 49},
+    {kLog, 4, 112, 300, 81},
 };
 
-int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
+int Scale(int value, UINT dpi) {
+    return MulDiv(value, static_cast<int>(dpi), 96);
+}
 
 HFONT MakeFont(int height, bool bold, UINT dpi) {
     // Windows substitutes a Japanese Gothic where the face itself is missing.
-    return CreateFontW(Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kFontFace);
+    return CreateFontW(Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, kFontFace);
 }
 
 UINT DpiOf(HWND hwnd) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (get_dpi) {
         if (const UINT dpi = get_dpi(hwnd)) return dpi;
     }
@@ -53,8 +57,8 @@ UINT DpiOf(HWND hwnd) {
 RECT WindowRectForClient(int width, int height, UINT dpi) {
     RECT rect{0, 0, width, height};
     using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjust_for_dpi = reinterpret_cast<AdjustFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    static const auto adjust_for_dpi = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
     if (adjust_for_dpi) {
         adjust_for_dpi(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi);
     } else {
@@ -83,7 +87,8 @@ bool MainWindow::RegisterClasses(HINSTANCE instance) {
     panel.lpfnWndProc = PanelProc;
     panel.hIcon = nullptr;
     panel.lpszClassName = kPanelClass;
-    const bool window_ok = RegisterClassExW(&window) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    const bool window_ok =
+        RegisterClassExW(&window) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     const bool panel_ok = RegisterClassExW(&panel) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     return window_ok && panel_ok;
 }
@@ -91,8 +96,8 @@ bool MainWindow::RegisterClasses(HINSTANCE instance) {
 MainWindow::MainWindow(HINSTANCE instance, bool quit_on_destroy)
     : instance_(instance), quit_on_destroy_(quit_on_destroy) {
     const std::wstring title = Widen(text::kTitle);
-    CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!hwnd_) return;
     Layout(DpiOf(hwnd_), nullptr);
 }
@@ -106,33 +111,46 @@ MainWindow::~MainWindow() {
 
 HWND MainWindow::control(ControlId id) const {
     switch (id) {
-        case kPanel3: return Panel3_;
-        case kProgBar1: return ProgBar1_;
-        case kBtnStart: return btnStart_;
-        case kCkUpdate: return ckUpdate_;
-        case kPnlMsg1: return pnlMsg1_;
-        case kEdtMsg: return edtMsg_;
-        case kLog: return log_;
+        case kPanel3:
+            return Panel3_;
+        case kProgBar1:
+            return ProgBar1_;
+        case kBtnStart:
+            return btnStart_;
+        case kCkUpdate:
+            return ckUpdate_;
+        case kPnlMsg1:
+            return pnlMsg1_;
+        case kEdtMsg:
+            return edtMsg_;
+        case kLog:
+            return log_;
     }
     return nullptr;
 }
 
 void MainWindow::CreateControls() {
-    auto make = [&](DWORD ex_style, const wchar_t* window_class, std::string_view caption, DWORD style, HWND parent,
-                    ControlId id) {
-        return CreateWindowExW(ex_style, window_class, Widen(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
-                               0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    auto make = [&](DWORD ex_style, const wchar_t* window_class, std::string_view caption,
+                    DWORD style, HWND parent, ControlId id) {
+        return CreateWindowExW(
+            ex_style, window_class, Widen(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
+            0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     };
     // In the design's creation order, which also gives the tab order.
     Panel3_ = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, hwnd_, kPanel3);
     ProgBar1_ = make(0, L"msctls_progress32", "", WS_CLIPSIBLINGS, Panel3_, kProgBar1);
-    btnStart_ = make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Panel3_, kBtnStart);
-    ckUpdate_ = make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Panel3_, kCkUpdate);
-    pnlMsg1_ = make(WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE, Panel3_, kPnlMsg1);
+    btnStart_ =
+        make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Panel3_, kBtnStart);
+    ckUpdate_ =
+        make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Panel3_, kCkUpdate);
+    pnlMsg1_ = make(WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE,
+                    Panel3_, kPnlMsg1);
     ShowWindow(pnlMsg1_, SW_HIDE);
-    edtMsg_ = make(WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                   hwnd_, kEdtMsg);
-    log_ = make(WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, hwnd_, kLog);
+    edtMsg_ =
+        make(WS_EX_CLIENTEDGE, L"EDIT", "",
+             WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, hwnd_, kEdtMsg);
+    log_ = make(WS_EX_CLIENTEDGE, L"EDIT", "",
+                WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, hwnd_, kLog);
     SendMessageW(log_, EM_SETLIMITTEXT, 0, 0);  // the log keeps every line of a long run
     SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, kProgressInitialMax);
     // The bar colour message only works on an unthemed bar.
@@ -152,15 +170,20 @@ void MainWindow::Layout(UINT dpi, const RECT* suggested) {
     status_font_.reset(MakeFont(-13, true, dpi));
     for (const Placement& p : kPlacements) {
         HWND child = control(p.id);
-        MoveWindow(child, Scale(p.left, dpi), Scale(p.top, dpi), Scale(p.width, dpi), Scale(p.height, dpi), TRUE);
-        HGDIOBJ font = p.id == kBtnStart ? bold_font_.get() : p.id == kPnlMsg1 ? status_font_.get() : font_.get();
+        MoveWindow(child, Scale(p.left, dpi), Scale(p.top, dpi), Scale(p.width, dpi),
+                   Scale(p.height, dpi), TRUE);
+        HGDIOBJ font = p.id == kBtnStart  ? bold_font_.get()
+                       : p.id == kPnlMsg1 ? status_font_.get()
+                                          : font_.get();
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    const RECT frame = WindowRectForClient(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), dpi);
+    const RECT frame =
+        WindowRectForClient(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     if (suggested) {
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
     RECT work{};
@@ -170,7 +193,9 @@ void MainWindow::Layout(UINT dpi, const RECT* suggested) {
     SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::SetMessage(std::string_view text) { SetWindowTextW(edtMsg_, Widen(text).c_str()); }
+void MainWindow::SetMessage(std::string_view text) {
+    SetWindowTextW(edtMsg_, Widen(text).c_str());
+}
 
 void MainWindow::SetStatus(const StatusPanel& status) {
     status_ = status;
@@ -194,14 +219,17 @@ void MainWindow::AppendLog(std::string_view line) {
 
 void MainWindow::SetProgress(int position, int maximum) {
     SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, maximum);
-    SendMessageW(ProgBar1_, PBM_SETPOS, std::min(position, maximum), 0);  // past the end: a full bar
+    SendMessageW(ProgBar1_, PBM_SETPOS, std::min(position, maximum),
+                 0);  // past the end: a full bar
 }
 
 void MainWindow::SetBarColor(std::uint32_t color) {
     SendMessageW(ProgBar1_, kPbmSetBarColor, 0, static_cast<LPARAM>(ToColorRef(color)));
 }
 
-void MainWindow::SetStartEnabled(bool enabled) { EnableWindow(btnStart_, enabled); }
+void MainWindow::SetStartEnabled(bool enabled) {
+    EnableWindow(btnStart_, enabled);
+}
 
 void MainWindow::SetForceBox(bool enabled, bool checked) {
     EnableWindow(ckUpdate_, enabled);
@@ -264,7 +292,8 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wparam, L
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        auto* self =
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }

@@ -27,7 +27,7 @@ inline constexpr UINT kPbmSetBarColor = 0x0409;
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
 class MainWindow final : public FormView {
-public:
+  public:
     static bool RegisterClasses(HINSTANCE instance);
 
     MainWindow(HINSTANCE instance, bool quit_on_destroy);
@@ -36,7 +36,9 @@ public:
     MainWindow& operator=(const MainWindow&) = delete;
 
     void Attach(MainForm& form) { form_ = &form; }
-    void SetModalBoxHandler(std::function<void(std::string_view)> handler) { modal_handler_ = std::move(handler); }
+    void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
+        modal_handler_ = std::move(handler);
+    }
     HWND hwnd() const { return hwnd_; }
     HWND control(ControlId id) const;
     UINT dpi() const { return dpi_; }
@@ -54,7 +56,7 @@ public:
     void ShowModalBox(std::string_view text) override;
     void Pump() override;
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -65,8 +67,8 @@ private:
     HINSTANCE instance_;
     bool quit_on_destroy_;
     HWND hwnd_ = nullptr;
-    HWND Panel3_ = nullptr, ProgBar1_ = nullptr, btnStart_ = nullptr, ckUpdate_ = nullptr, pnlMsg1_ = nullptr,
-         edtMsg_ = nullptr, log_ = nullptr;
+    HWND Panel3_ = nullptr, ProgBar1_ = nullptr, btnStart_ = nullptr, ckUpdate_ = nullptr,
+         pnlMsg1_ = nullptr, edtMsg_ = nullptr, log_ = nullptr;
     UINT dpi_ = 96;
     UniqueGdiObject font_, bold_font_, status_font_, status_brush_;
     StatusPanel status_;

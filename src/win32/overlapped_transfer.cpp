@@ -31,13 +31,15 @@ Transfer Bounded(HANDLE handle, DWORD timeout_ms, Start start) {
 }  // namespace
 
 Transfer OverlappedWrite(HANDLE handle, const void* data, DWORD size, DWORD timeout_ms) {
-    return Bounded(handle, timeout_ms,
-                   [&](OVERLAPPED* overlapped) { return WriteFile(handle, data, size, nullptr, overlapped) != FALSE; });
+    return Bounded(handle, timeout_ms, [&](OVERLAPPED* overlapped) {
+        return WriteFile(handle, data, size, nullptr, overlapped) != FALSE;
+    });
 }
 
 Transfer OverlappedRead(HANDLE handle, void* data, DWORD size, DWORD timeout_ms) {
-    return Bounded(handle, timeout_ms,
-                   [&](OVERLAPPED* overlapped) { return ReadFile(handle, data, size, nullptr, overlapped) != FALSE; });
+    return Bounded(handle, timeout_ms, [&](OVERLAPPED* overlapped) {
+        return ReadFile(handle, data, size, nullptr, overlapped) != FALSE;
+    });
 }
 
 }  // namespace qvt::win32

@@ -5,12 +5,16 @@ namespace {
 
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
-    function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    function =
+        module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
 }
 
 }  // namespace
 
-bool RestrictDllSearchToSystem32() { return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE; }
+bool RestrictDllSearchToSystem32() {
+    return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
 
 FARPROC SystemProc(const wchar_t* library, const char* name) {
     HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -18,8 +22,9 @@ FARPROC SystemProc(const wchar_t* library, const char* name) {
 }
 
 bool SystemLibraries::loaded() const {
-    return HidD_GetHidGuid && HidD_GetAttributes && SetupDiGetClassDevsW && SetupDiEnumDeviceInterfaces &&
-           SetupDiGetDeviceInterfaceDetailW && SetupDiDestroyDeviceInfoList;
+    return HidD_GetHidGuid && HidD_GetAttributes && SetupDiGetClassDevsW &&
+           SetupDiEnumDeviceInterfaces && SetupDiGetDeviceInterfaceDetailW &&
+           SetupDiDestroyDeviceInfoList;
 }
 
 const SystemLibraries& Libraries() {
@@ -31,7 +36,8 @@ const SystemLibraries& Libraries() {
         Resolve(hid, "HidD_GetAttributes", found.HidD_GetAttributes);
         Resolve(setupapi, "SetupDiGetClassDevsW", found.SetupDiGetClassDevsW);
         Resolve(setupapi, "SetupDiEnumDeviceInterfaces", found.SetupDiEnumDeviceInterfaces);
-        Resolve(setupapi, "SetupDiGetDeviceInterfaceDetailW", found.SetupDiGetDeviceInterfaceDetailW);
+        Resolve(setupapi, "SetupDiGetDeviceInterfaceDetailW",
+                found.SetupDiGetDeviceInterfaceDetailW);
         Resolve(setupapi, "SetupDiDestroyDeviceInfoList", found.SetupDiDestroyDeviceInfoList);
         return found;
     }();

@@ -7,24 +7,25 @@ namespace qvt::win32 {
 namespace {
 
 class WinDriverDevice final : public DriverDevice {
-public:
+  public:
     explicit WinDriverDevice(UniqueFile file) : file_(std::move(file)) {}
-    bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
-                   std::size_t out_size) override {
+    bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
+                   std::uint8_t* out, std::size_t out_size) override {
         DWORD returned = 0;
-        return DeviceIoControl(file_.get(), code, const_cast<std::uint8_t*>(in), static_cast<DWORD>(in_size), out,
-                               static_cast<DWORD>(out_size), &returned, nullptr) != FALSE;
+        return DeviceIoControl(file_.get(), code, const_cast<std::uint8_t*>(in),
+                               static_cast<DWORD>(in_size), out, static_cast<DWORD>(out_size),
+                               &returned, nullptr) != FALSE;
     }
 
-private:
+  private:
     UniqueFile file_;
 };
 
 }  // namespace
 
 std::unique_ptr<DriverDevice> WinAppDriver::Open(const std::string& name) {
-    UniqueFile file(CreateFileW(Widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    UniqueFile file(CreateFileW(Widen(name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return nullptr;
     return std::make_unique<WinDriverDevice>(std::move(file));
 }

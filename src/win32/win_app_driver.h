@@ -6,7 +6,7 @@ namespace qvt::win32 {
 
 // The maker's application-mode driver: numbered device objects and two control codes.
 class WinAppDriver final : public AppDriver {
-public:
+  public:
     std::unique_ptr<DriverDevice> Open(const std::string& name) override;
 };
 

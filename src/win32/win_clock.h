@@ -8,7 +8,7 @@ namespace qvt::win32 {
 
 // The GUI thread's blocking sleep, as the product has always waited.
 class WinClock final : public Clock {
-public:
+  public:
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
     std::uint64_t NowMs() const override { return GetTickCount64(); }
 };

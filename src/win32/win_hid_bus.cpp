@@ -13,7 +13,7 @@ namespace qvt::win32 {
 namespace {
 
 class DeviceInfoSet {
-public:
+  public:
     explicit DeviceInfoSet(HDEVINFO set) : set_(set) {}
     ~DeviceInfoSet() {
         if (set_ != INVALID_HANDLE_VALUE) Libraries().SetupDiDestroyDeviceInfoList(set_);
@@ -23,12 +23,12 @@ public:
     HDEVINFO get() const { return set_; }
     explicit operator bool() const { return set_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HDEVINFO set_;
 };
 
 class WinHidDevice final : public HidDevice {
-public:
+  public:
     explicit WinHidDevice(UniqueFile file) : file_(std::move(file)) {}
 
     bool GetAttributes(HidAttributes& attributes) override {
@@ -40,7 +40,8 @@ public:
     }
 
     Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) override {
-        return OverlappedWrite(file_.get(), report.data(), static_cast<DWORD>(report.size()), timeout_ms);
+        return OverlappedWrite(file_.get(), report.data(), static_cast<DWORD>(report.size()),
+                               timeout_ms);
     }
 
     // Read into a buffer of our own, so that the caller's buffer changes only with a reply.
@@ -52,7 +53,7 @@ public:
         return result;
     }
 
-private:
+  private:
     UniqueFile file_;
 };
 
@@ -64,29 +65,33 @@ std::optional<std::string> WinHidBus::InterfacePath(std::size_t index) {
     GUID hid_class{};
     libraries.HidD_GetHidGuid(&hid_class);
     // A fresh set of present interfaces for every index.
-    DeviceInfoSet set(libraries.SetupDiGetClassDevsW(&hid_class, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    DeviceInfoSet set(libraries.SetupDiGetClassDevsW(&hid_class, nullptr, nullptr,
+                                                     DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!set) return std::nullopt;
     SP_DEVICE_INTERFACE_DATA interface_data{};
     interface_data.cbSize = sizeof interface_data;
-    if (!libraries.SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hid_class, static_cast<DWORD>(index),
-                                               &interface_data)) {
+    if (!libraries.SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hid_class,
+                                               static_cast<DWORD>(index), &interface_data)) {
         return std::nullopt;
     }
     DWORD required = 0;
-    libraries.SetupDiGetDeviceInterfaceDetailW(set.get(), &interface_data, nullptr, 0, &required, nullptr);
+    libraries.SetupDiGetDeviceInterfaceDetailW(set.get(), &interface_data, nullptr, 0, &required,
+                                               nullptr);
     if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return std::nullopt;
     std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));  // DWORD-aligned
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-    if (!libraries.SetupDiGetDeviceInterfaceDetailW(set.get(), &interface_data, detail, required, nullptr, nullptr)) {
+    if (!libraries.SetupDiGetDeviceInterfaceDetailW(set.get(), &interface_data, detail, required,
+                                                    nullptr, nullptr)) {
         return std::nullopt;
     }
     return Narrow(detail->DevicePath);
 }
 
 std::unique_ptr<HidDevice> WinHidBus::Open(const std::string& path) {
-    UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr));
     if (!file) return nullptr;
     return std::make_unique<WinHidDevice>(std::move(file));
 }

@@ -8,11 +8,11 @@ namespace qvt::win32 {
 
 // RCDATA 201 of a module: by default the running program's own.
 class WinImageResource final : public ImageResource {
-public:
+  public:
     explicit WinImageResource(HMODULE module = GetModuleHandleW(nullptr)) : module_(module) {}
     std::optional<std::span<const std::uint8_t>> Load() override;
 
-private:
+  private:
     HMODULE module_;
 };
 

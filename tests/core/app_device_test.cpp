@@ -12,7 +12,7 @@ namespace {
 
 // A driver whose device objects a test places at any index, recording every call.
 class ScriptedDriver final : public AppDriver {
-public:
+  public:
     struct Object {
         std::uint16_t version = 0x0300;
         bool version_fails = false;
@@ -31,13 +31,15 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     class Device final : public DriverDevice {
-    public:
-        Device(ScriptedDriver& driver, int index) : driver_(driver), index_(index) { ++driver_.open; }
+      public:
+        Device(ScriptedDriver& driver, int index) : driver_(driver), index_(index) {
+            ++driver_.open;
+        }
         ~Device() override { --driver_.open; }
-        bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
-                       std::size_t out_size) override {
+        bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
+                       std::uint8_t* out, std::size_t out_size) override {
             driver_.calls.emplace_back(index_, code);
             const Object& object = driver_.objects[index_];
             if (code == IOCTL_QVT_GET_VERSION) {
@@ -52,7 +54,7 @@ private:
             return true;
         }
 
-    private:
+      private:
         ScriptedDriver& driver_;
         int index_;
     };
@@ -108,8 +110,8 @@ TEST(AppDeviceCensus, TwoDevicesCountTwoButOnlyTheFirstIsAsked) {
 }
 
 TEST(AppDeviceCensus, ComparesVersionsAsUnsignedWords) {
-    const std::pair<std::uint16_t, int> cases[] = {
-        {0x030F, 1}, {0x0310, 0}, {0x0311, 0}, {0x0000, 1}, {0x8000, 0}, {0xFFFF, 0}};
+    const std::pair<std::uint16_t, int> cases[] = {{0x030F, 1}, {0x0310, 0}, {0x0311, 0},
+                                                   {0x0000, 1}, {0x8000, 0}, {0xFFFF, 0}};
     for (const auto& [version, outdated] : cases) {
         CensusBench bench;
         bench.driver.objects[0] = {version};

@@ -11,16 +11,19 @@ using testing::Bench;
 
 // A bus whose paths at the listed indices fail to open, in front of the simulated one.
 class FlakyBus final : public HidBus {
-public:
-    FlakyBus(HidBus& inner, std::vector<std::size_t> failing) : inner_(inner), failing_(std::move(failing)) {}
-    std::optional<std::string> InterfacePath(std::size_t index) override { return inner_.InterfacePath(index); }
+  public:
+    FlakyBus(HidBus& inner, std::vector<std::size_t> failing)
+        : inner_(inner), failing_(std::move(failing)) {}
+    std::optional<std::string> InterfacePath(std::size_t index) override {
+        return inner_.InterfacePath(index);
+    }
     std::unique_ptr<HidDevice> Open(const std::string& path) override {
         const std::size_t index = opens_++;
         if (std::find(failing_.begin(), failing_.end(), index) != failing_.end()) return nullptr;
         return inner_.Open(path);
     }
 
-private:
+  private:
     HidBus& inner_;
     std::vector<std::size_t> failing_;
     std::size_t opens_ = 0;
@@ -36,8 +39,10 @@ TEST(FindBootLoaders, ForeignDevicesAloneAreNoBootLoader) {
 TEST(FindBootLoaders, MatchesTheVendorOrTheProductAlone) {
     for (const char* device : {R"({"vendor": "0x1234", "product": "0x0103"})",
                                R"({"vendor": "0x1232", "product": "0x9999"})"}) {
-        Bench bench(std::string(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, )") +
-                    device + "]}");
+        Bench bench(
+            std::string(
+                R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, )") +
+            device + "]}");
         EXPECT_TRUE(bench.updater.link.FindBootLoaders()) << device;
         EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
         EXPECT_EQ(bench.world.open_handles(), 1);  // only the kept one
@@ -62,7 +67,8 @@ TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTra
     EXPECT_EQ(bench.world.open_handles(), 1);
     BootCommandReport report;
     report.set_command(BOOT_CMD_PROGRAM_END);
-    for (int d = 0; d < link.boot_loader_count(); ++d) EXPECT_TRUE(link.WriteBootReport(report.bytes, d));
+    for (int d = 0; d < link.boot_loader_count(); ++d)
+        EXPECT_TRUE(link.WriteBootReport(report.bytes, d));
     EXPECT_EQ(bench.TotalReceived(0), 0);
     EXPECT_EQ(bench.TotalReceived(1), 3);
     EXPECT_EQ(bench.TotalReceived(2), 0);
@@ -71,7 +77,8 @@ TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTra
 }
 
 TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
+    Bench bench(
+        R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
     FlakyBus bus(bench.world.bus(), {0});
     BootLoaderLink link(bus, bench.clock);
     EXPECT_TRUE(link.FindBootLoaders());
@@ -87,7 +94,8 @@ TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndReportsNoReply) {
     const auto before = bench.clock.NowMs();
     EXPECT_FALSE(link.ReadBootReport(reply.bytes, 0));
     EXPECT_EQ(bench.clock.NowMs() - before, 50u);
-    EXPECT_TRUE(std::all_of(reply.bytes.begin(), reply.bytes.end(), [](std::uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(std::all_of(reply.bytes.begin(), reply.bytes.end(),
+                            [](std::uint8_t b) { return b == 0x5A; }));
 }
 
 TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
@@ -103,7 +111,8 @@ TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
     EXPECT_TRUE(link.WriteBootReport(request.bytes, 0));
     EXPECT_TRUE(link.ReadBootReport(reply.bytes, 0));
     EXPECT_EQ(bench.clock.NowMs(), before);
-    EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(),
+                            [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {

@@ -13,7 +13,8 @@ using testing::Bench;
 
 // A window mid-run with one boot loader attached, as the procedures find it.
 struct ProtocolBench : Bench {
-    explicit ProtocolBench(std::string_view json = R"({"units": [{"mode": "boot"}]})") : Bench(json) {
+    explicit ProtocolBench(std::string_view json = R"({"units": [{"mode": "boot"}]})")
+        : Bench(json) {
         updater.image.LoadFirmwareImage(updater.window);
         updater.window.UpdateState = 2;
     }
@@ -40,7 +41,8 @@ TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
     EXPECT_EQ(bench.clock.NowMs(), 1000u + 1500u + 1500u);
     EXPECT_EQ(bench.Received(BOOT_CMD_ERASE), 3);
     const auto report = bench.Report(0);
-    EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(),
+                            [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
 
@@ -64,7 +66,8 @@ TEST(DiscoveryWait, GivesUpAfterTwoHundredSearchesASecondApart) {
     EXPECT_FALSE(bench.protocol().BlankCheck(bench.window()));
     EXPECT_EQ(bench.world.searches(), 200);
     EXPECT_EQ(bench.clock.NowMs(), 200'000u);
-    EXPECT_EQ(bench.log(), (std::vector<std::string>{"[BlankCheck]OpenHid count:200", "[BlankCheck]OpenHid error!"}));
+    EXPECT_EQ(bench.log(), (std::vector<std::string>{"[BlankCheck]OpenHid count:200",
+                                                     "[BlankCheck]OpenHid error!"}));
     EXPECT_EQ(bench.controls().message, text::kBootLoaderNotFound);
     EXPECT_EQ(bench.window().UpdateState, 0);
     EXPECT_EQ(bench.controls().progress_position, 1);
@@ -104,7 +107,8 @@ TEST(BlankCheck, ASilentBootLoaderFailsAtTheFirstChunk) {
 
 TEST(BlankCheck, ABootLoaderThatStopsAnsweringIsNotTakenForBlank) {
     // Its last reply was all 0xFF: without a reply the chunk counts as different.
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads", "from": 400}]})");
+    ProtocolBench bench(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads", "from": 400}]})");
     EXPECT_FALSE(bench.protocol().BlankCheck(bench.window()));
     EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=" + std::to_string(0x1100 + 58 * 50));
 }
@@ -139,7 +143,8 @@ TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
     EXPECT_EQ(end.command(), BOOT_CMD_PROGRAM_END);
     EXPECT_EQ(end.address(), 0x5FD8u);
     EXPECT_EQ(end.length(), 40);
-    EXPECT_TRUE(std::equal(end.data().begin(), end.data().end(), bench.Report(first + 3 * 349 - 1).data().begin()));
+    EXPECT_TRUE(std::equal(end.data().begin(), end.data().end(),
+                           bench.Report(first + 3 * 349 - 1).data().begin()));
     // The verification's read requests carry the last program report's data bytes.
     const auto read = bench.Report(first + 3 * 349 + 1);
     EXPECT_EQ(read.command(), BOOT_CMD_READ);
@@ -165,8 +170,10 @@ TEST(ProgramVerify, ADifferenceIsLoggedAtItsChunksAddress) {
     };
     for (const Case& c : {Case{"0x1100", 0x00, "[ProgramVerify]error! adr=4352"},
                           Case{"0x5FE0", 0x00, "[ProgramVerify]error! adr=24536"}}) {
-        ProtocolBench bench(std::string(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": ")") +
-                            c.address + R"(", "value": )" + std::to_string(c.value) + "}]}");
+        ProtocolBench bench(
+            std::string(
+                R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": ")") +
+            c.address + R"(", "value": )" + std::to_string(c.value) + "}]}");
         EXPECT_FALSE(bench.protocol().ProgramVerify(bench.window()));
         EXPECT_EQ(bench.log().back(), c.line);
         EXPECT_EQ(bench.window().UpdateState, 0);
@@ -191,7 +198,8 @@ TEST(ProgramVerify, AFailedReloadProgramsAndVerifiesTheErasedPattern) {
     EXPECT_TRUE(protocol.EraseDevice(bench.window()));
     EXPECT_TRUE(protocol.ProgramVerify(bench.window()));
     EXPECT_TRUE(std::all_of(bench.updater.window.firmware.program.begin(),
-                            bench.updater.window.firmware.program.end(), [](std::uint8_t b) { return b == 0xFF; }));
+                            bench.updater.window.firmware.program.end(),
+                            [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
@@ -207,7 +215,8 @@ TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
 }
 
 TEST(ResetDevice, ATimedOutResetFailsWithItsCounts) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "reset"}]})");
+    ProtocolBench bench(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "reset"}]})");
     EXPECT_FALSE(bench.protocol().ResetDevice(bench.window()));
     EXPECT_EQ(bench.controls().message, text::kResetError);
     EXPECT_EQ(bench.log().back(), "[ResetDevice]erase error! (DevNum:1 / retcnt:0)");

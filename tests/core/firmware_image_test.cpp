@@ -66,8 +66,8 @@ TEST(FirmwareImage, RoundTripsThroughTheImageMakerForAnyPlainBytes) {
         std::vector<std::uint8_t> plain = Plain(fill);
         for (std::size_t i = 0; i < plain.size(); i += 7) plain[i] = static_cast<std::uint8_t>(i);
         auto resource = tools::ScrambleImage(
-            std::span<const std::uint8_t, tools::kPlainImageSize>(plain.data(), plain.size()), 0xF3A1,
-            tag, table_bytes);
+            std::span<const std::uint8_t, tools::kPlainImageSize>(plain.data(), plain.size()),
+            0xF3A1, tag, table_bytes);
         Loaded loaded(resource, table);
         ASSERT_TRUE(loaded.loader.LoadFirmwareImage(loaded.window));
         EXPECT_EQ(loaded.loader.ImageVersion(), 0xF3A1);
@@ -129,7 +129,8 @@ TEST_P(RefusedResource, LeavesBuffersZeroAndTheWindowImageAsItWas) {
                             [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::all_of(loaded.loader.decoded().begin(), loaded.loader.decoded().end(),
                             [](std::uint8_t b) { return b == 0; }));
-    EXPECT_TRUE(std::all_of(loaded.window.firmware.program.begin(), loaded.window.firmware.program.end(),
+    EXPECT_TRUE(std::all_of(loaded.window.firmware.program.begin(),
+                            loaded.window.firmware.program.end(),
                             [](std::uint8_t b) { return b == 0xA5; }));
 }
 
@@ -170,12 +171,13 @@ TEST(ImageMaker, ReproducesTheShippedResourceFromThePlainImage) {
     std::vector<std::uint8_t> plain_bytes(plain.program.begin(), plain.program.end());
     plain_bytes.insert(plain_bytes.end(), plain.trailer.begin(), plain.trailer.end());
     std::array<std::uint8_t, 256> table{};
-    for (std::size_t i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
+    for (std::size_t i = 0; i < 256; ++i)
+        table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
     std::array<std::uint8_t, tools::kProductTagSize> tag{};
     std::copy_n(bytes->begin() + 2, tag.size(), tag.begin());
-    const auto made = tools::ScrambleImage(
-        std::span<const std::uint8_t, tools::kPlainImageSize>(plain_bytes.data(), plain_bytes.size()),
-        0x0310, tag, table);
+    const auto made = tools::ScrambleImage(std::span<const std::uint8_t, tools::kPlainImageSize>(
+                                               plain_bytes.data(), plain_bytes.size()),
+                                           0x0310, tag, table);
     EXPECT_TRUE(std::equal(made.begin(), made.end(), bytes->begin(), bytes->end()));
 }
 

@@ -19,7 +19,9 @@ struct Situation {
     int expected_boot_loaders;
 };
 
-std::ostream& operator<<(std::ostream& out, const Situation& s) { return out << s.name; }
+std::ostream& operator<<(std::ostream& out, const Situation& s) {
+    return out << s.name;
+}
 
 class StartupCheck : public ::testing::TestWithParam<Situation> {};
 
@@ -53,18 +55,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Situation{"Current", R"({"units": [{"mode": "application", "version": "3.10"}]})",
                   text::kCaptionCurrent, color::kGreen, text::kMessageCurrent, false, true, 0},
-        Situation{"Missing", R"({"units": []})", text::kCaptionMissing, color::kNavy, text::kMessageMissing,
-                  false, false, 0},
+        Situation{"Missing", R"({"units": []})", text::kCaptionMissing, color::kNavy,
+                  text::kMessageMissing, false, false, 0},
         Situation{"CurrentAndBootLoader",
                   R"({"units": [{"mode": "application", "version": "3.10"}, {"mode": "boot"}]})",
                   text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
-        Situation{"TwoInApplicationMode",
-                  R"({"units": [{"mode": "application", "version": "3.10"}, {"mode": "application", "version": "3.00"}]})",
-                  text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
-        Situation{"Outdated", R"({"units": [{"mode": "application", "version": "3.0F"}]})", text::kCaptionNeeded,
-                  color::kRed, text::kMessageNeeded, true, false, 1},
-        Situation{"InBootMode", R"({"units": [{"mode": "boot"}]})", text::kCaptionNeeded, color::kRed,
-                  text::kMessageNeeded, true, false, 1}),
+        Situation{
+            "TwoInApplicationMode",
+            R"({"units": [{"mode": "application", "version": "3.10"}, {"mode": "application", "version": "3.00"}]})",
+            text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
+        Situation{"Outdated", R"({"units": [{"mode": "application", "version": "3.0F"}]})",
+                  text::kCaptionNeeded, color::kRed, text::kMessageNeeded, true, false, 1},
+        Situation{"InBootMode", R"({"units": [{"mode": "boot"}]})", text::kCaptionNeeded,
+                  color::kRed, text::kMessageNeeded, true, false, 1}),
     [](const ::testing::TestParamInfo<Situation>& info) { return info.param.name; });
 
 TEST(StartupCheckTexts, TheUpdateMessageKeepsItsOddEnding) {

@@ -41,7 +41,8 @@ TEST(WindowLog, CollectsLinesInOrder) {
     Window window(view);
     window.AppendLog("[EraseDevice]OpenHid count:0");
     window.AppendLog("EraseDevice error");
-    EXPECT_EQ(window.controls().log, (std::vector<std::string>{"[EraseDevice]OpenHid count:0", "EraseDevice error"}));
+    EXPECT_EQ(window.controls().log,
+              (std::vector<std::string>{"[EraseDevice]OpenHid count:0", "EraseDevice error"}));
     EXPECT_EQ(view.log, window.controls().log);
 }
 
@@ -71,7 +72,8 @@ TEST(FormCreate, AnImageErrorDisablesStartAndChecksNoDevice) {
     sim::RecordingView view;
     testing::BytesResource missing(std::nullopt);
     sim::SimulatedWorld world(clock, {});
-    Updater updater(Ports{view, clock, world.driver(), world.bus(), missing, ProductDescrambleTable()});
+    Updater updater(
+        Ports{view, clock, world.driver(), world.bus(), missing, ProductDescrambleTable()});
     EXPECT_FALSE(updater.form.FormCreate());
     EXPECT_EQ(updater.window.controls().message, text::kImageError);
     EXPECT_FALSE(updater.window.controls().start_enabled);

@@ -50,7 +50,8 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     ExpectCompleted(bench, text::kCaptionCompleted);
     EXPECT_EQ(bench.controls().progress_position, 13);
     EXPECT_EQ(bench.controls().progress_maximum, 13);
-    EXPECT_EQ(bench.CountLogged("ChangeBootMode true: 0") + bench.CountLogged("ChangeBootMode true: 1") +
+    EXPECT_EQ(bench.CountLogged("ChangeBootMode true: 0") +
+                  bench.CountLogged("ChangeBootMode true: 1") +
                   bench.CountLogged("ChangeBootMode true: 2"),
               1);
     EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
@@ -69,10 +70,10 @@ TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
     Bench bench(kOneOutdatedUnit);
     bench.Create().Start();
     const std::vector<std::string_view> order = {
-        text::kUpdateStart,   text::kBootSwitchStart, text::kBootSwitchDone, text::kEraseStart,
-        text::kEraseDone,     text::kBlankStart,      text::kBlankDone,      text::kProgramStart,
-        text::kProgramDone,   text::kVerifyStart,     text::kVerifyDone,     text::kResetStart,
-        text::kResetDone,     text::kVersionCheckStart, text::kMessageCompleted};
+        text::kUpdateStart, text::kBootSwitchStart,   text::kBootSwitchDone,  text::kEraseStart,
+        text::kEraseDone,   text::kBlankStart,        text::kBlankDone,       text::kProgramStart,
+        text::kProgramDone, text::kVerifyStart,       text::kVerifyDone,      text::kResetStart,
+        text::kResetDone,   text::kVersionCheckStart, text::kMessageCompleted};
     std::vector<std::string_view> shown(bench.view.messages.begin(), bench.view.messages.end());
     auto at = shown.begin();
     for (auto expected : order) {
@@ -114,7 +115,8 @@ TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
 }
 
 TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
-    Bench bench(R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})");
+    Bench bench(
+        R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})");
     bench.Create().Start();
     ExpectCompleted(bench, text::kCaptionCompleted);
     EXPECT_EQ(bench.CountLogged("EraseDevice error"), 1);
@@ -139,7 +141,8 @@ TEST(UpdateRun, AResetReportedAsFailedStillGoesOnToCompletion) {
     bench.Create();
     // The unit restarts on its own (power cycled) once the tool has given up on the reset.
     bench.view.on_pump = [&] {
-        if (bench.Logged("ResetDevice error") && bench.world.unit(0).state == sim::UnitState::kBoot) {
+        if (bench.Logged("ResetDevice error") &&
+            bench.world.unit(0).state == sim::UnitState::kBoot) {
             bench.world.PowerCycle(0);
         }
     };

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <fstream>
@@ -19,7 +18,7 @@ struct Transcript {
 };
 
 Transcript Session(std::vector<std::string_view> arguments, const char* scenario_json = nullptr,
-               std::unique_ptr<ImageResource> resource = nullptr) {
+                   std::unique_ptr<ImageResource> resource = nullptr) {
     std::string path;
     if (scenario_json) {
         path = ::testing::TempDir() + "console-scenario-" + std::to_string(getpid()) + ".json";
@@ -42,68 +41,71 @@ Transcript Session(std::vector<std::string_view> arguments, const char* scenario
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(Console, TheDefaultScenarioPrintsEveryChangeOfAWholeUpdate) {
     const auto t = Session({"--simulate", "--virtual-time"});
     EXPECT_EQ(t.status, 0);
-    EXPECT_EQ(t.out,
-              "status: shown fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
-              "message: QVT-40 R3のアップデートが必要です。\\n開始ボタンをクリックしてください。. \n"
-              "force: disabled unchecked\n"
-              "start: disabled\n"
-              "message: アップデート開始\n"
-              "status: hidden fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
-              "progress: 1/13\n"
-              "message: ブートモード切替開始\n"
-              "progress: 2/13\n"
-              "log: ChangeBootMode true: 2\n"
-              "message: ブートモード切替完了\n"
-              "progress: 3/13\n"
-              "message: イレース開始\n"
-              "progress: 4/13\n"
-              "log: [EraseDevice]OpenHid count:0\n"
-              "message: イレース完了\n"
-              "progress: 5/13\n"
-              "message: ブランクチェック開始\n"
-              "progress: 6/13\n"
-              "log: [BlankCheck]OpenHid count:0\n"
-              "message: ブランクチェック完了\n"
-              "progress: 7/13\n"
-              "message: プログラミング開始\n"
-              "progress: 8/13\n"
-              "log: [ProgramVerify]OpenHid count:0\n"
-              "message: プログラミング完了\n"
-              "progress: 9/13\n"
-              "message: ベリファイ開始\n"
-              "progress: 10/13\n"
-              "message: ベリファイ完了\n"
-              "progress: 11/13\n"
-              "message: リセット開始\n"
-              "progress: 12/13\n"
-              "log: [ResetDevice]OpenHid count:0\n"
-              "message: リセット完了\n"
-              "progress: 13/13\n"
-              "message: バージョンチェック開始\n"
-              "status: shown fg=0x00FFFFFF bg=0x00008000 caption=アップデート完了\n"
-              "message: アップデート完了\\nアプリケーションを終了してください。\n");
+    EXPECT_EQ(
+        t.out,
+        "status: shown fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
+        "message: QVT-40 R3のアップデートが必要です。\\n開始ボタンをクリックしてください。. \n"
+        "force: disabled unchecked\n"
+        "start: disabled\n"
+        "message: アップデート開始\n"
+        "status: hidden fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
+        "progress: 1/13\n"
+        "message: ブートモード切替開始\n"
+        "progress: 2/13\n"
+        "log: ChangeBootMode true: 2\n"
+        "message: ブートモード切替完了\n"
+        "progress: 3/13\n"
+        "message: イレース開始\n"
+        "progress: 4/13\n"
+        "log: [EraseDevice]OpenHid count:0\n"
+        "message: イレース完了\n"
+        "progress: 5/13\n"
+        "message: ブランクチェック開始\n"
+        "progress: 6/13\n"
+        "log: [BlankCheck]OpenHid count:0\n"
+        "message: ブランクチェック完了\n"
+        "progress: 7/13\n"
+        "message: プログラミング開始\n"
+        "progress: 8/13\n"
+        "log: [ProgramVerify]OpenHid count:0\n"
+        "message: プログラミング完了\n"
+        "progress: 9/13\n"
+        "message: ベリファイ開始\n"
+        "progress: 10/13\n"
+        "message: ベリファイ完了\n"
+        "progress: 11/13\n"
+        "message: リセット開始\n"
+        "progress: 12/13\n"
+        "log: [ResetDevice]OpenHid count:0\n"
+        "message: リセット完了\n"
+        "progress: 13/13\n"
+        "message: バージョンチェック開始\n"
+        "status: shown fg=0x00FFFFFF bg=0x00008000 caption=アップデート完了\n"
+        "message: アップデート完了\\nアプリケーションを終了してください。\n");
     EXPECT_EQ(t.err, "");
 }
 
 TEST(Console, AFailedRunEndsWithStartEnabledAndExitOne) {
     const auto t = Session({"--virtual-time"}, R"({"faults": [{"kind": "ignore_boot_request"}]})");
     EXPECT_EQ(t.status, 1);
-    EXPECT_TRUE(EndsWith(t.out,
-                         "log: CheckBootMode false!!\n"
-                         "message: アップデート中にエラーが発生しました。\\n開始ボタンをクリックしてください。\n"
-                         "start: enabled\n"))
+    EXPECT_TRUE(EndsWith(
+        t.out,
+        "log: CheckBootMode false!!\n"
+        "message: アップデート中にエラーが発生しました。\\n開始ボタンをクリックしてください。\n"
+        "start: enabled\n"))
         << t.out;
 }
 
 TEST(Console, RunsAgainUpToTheNumberOfRuns) {
     const auto t = Session({"--virtual-time", "--runs", "3"},
-                       R"({"faults": [{"kind": "ignore_boot_request"}]})");
+                           R"({"faults": [{"kind": "ignore_boot_request"}]})");
     EXPECT_EQ(t.status, 1);
     std::size_t failures = 0;
     for (std::size_t at = t.out.find("log: CheckBootMode false!!"); at != std::string::npos;
@@ -127,10 +129,12 @@ TEST(Console, ACurrentUnitAllowsNoUpdateUnlessForced) {
     const char* current = R"({"units": [{"mode": "application", "version": "3.10"}]})";
     const auto plain = Session({"--virtual-time"}, current);
     EXPECT_EQ(plain.status, 2);
-    EXPECT_EQ(plain.out,
-              "status: shown fg=0x00008000 bg=0x8000000F caption=アップデート済\n"
-              "message: QVT-40 R3は最新版のためアップデートの必要がありません。\\nアプリケーションを終了してください。\n"
-              "start: disabled\n");
+    EXPECT_EQ(
+        plain.out,
+        "status: shown fg=0x00008000 bg=0x8000000F caption=アップデート済\n"
+        "message: QVT-40 "
+        "R3は最新版のためアップデートの必要がありません。\\nアプリケーションを終了してください。\n"
+        "start: disabled\n");
     const auto forced = Session({"--virtual-time", "--force"}, current);
     EXPECT_EQ(forced.status, 0);
     EXPECT_NE(forced.out.find("force: enabled checked\nstart: enabled\n"), std::string::npos);
@@ -138,15 +142,15 @@ TEST(Console, ACurrentUnitAllowsNoUpdateUnlessForced) {
 
 TEST(Console, NoUnitAndSeveralUnitsExitTwo) {
     EXPECT_EQ(Session({"--virtual-time"}, R"({"units": []})").status, 2);
-    EXPECT_EQ(Session({"--virtual-time", "--force"},
-                  R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})")
-                  .status,
-              2);
+    EXPECT_EQ(
+        Session({"--virtual-time", "--force"}, R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})")
+            .status,
+        2);
 }
 
 TEST(Console, TheImageErrorExitsThree) {
     const auto t = Session({"--simulate", "--virtual-time"}, nullptr,
-                       std::make_unique<testing::BytesResource>(std::nullopt));
+                           std::make_unique<testing::BytesResource>(std::nullopt));
     EXPECT_EQ(t.status, 3);
     EXPECT_EQ(t.out, "message: エラーが発生しました\\n再度やり直してください。\nstart: disabled\n");
 }

@@ -1,19 +1,22 @@
 #include "options.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <unistd.h>
 
 namespace qvt::linux_app {
 namespace {
 
-ParsedOptions Parse(std::vector<std::string_view> arguments) { return ParseOptions(arguments); }
+ParsedOptions Parse(std::vector<std::string_view> arguments) {
+    return ParseOptions(arguments);
+}
 
 TEST(Options, ReadsEveryOption) {
-    const auto parsed = Parse({"--scenario", "s.json", "--virtual-time", "--force", "--runs", "3", "--console"});
+    const auto parsed =
+        Parse({"--scenario", "s.json", "--virtual-time", "--force", "--runs", "3", "--console"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.options.simulate);  // implied by --scenario
     EXPECT_EQ(parsed.options.scenario_path, "s.json");
@@ -35,9 +38,11 @@ TEST(Options, DefaultsToOneRunOfTheRealDevice) {
 
 TEST(Options, RefusesWhatItCannotUse) {
     EXPECT_EQ(Parse({"--frobnicate"}).error, "unknown option \"--frobnicate\" (see --help)");
-    EXPECT_EQ(Parse({"--virtual-time"}).error, "--virtual-time works only with --simulate or --scenario");
+    EXPECT_EQ(Parse({"--virtual-time"}).error,
+              "--virtual-time works only with --simulate or --scenario");
     EXPECT_EQ(Parse({"--runs", "0"}).error, "--runs needs a whole number of at least 1, not \"0\"");
-    EXPECT_EQ(Parse({"--runs", "two"}).error, "--runs needs a whole number of at least 1, not \"two\"");
+    EXPECT_EQ(Parse({"--runs", "two"}).error,
+              "--runs needs a whole number of at least 1, not \"two\"");
     EXPECT_EQ(Parse({"--runs"}).error, "--runs needs a number");
     EXPECT_EQ(Parse({"--scenario"}).error, "--scenario needs a file");
     EXPECT_EQ(Parse({"--force=yes"}).error, "option --force takes no value");
@@ -53,8 +58,8 @@ struct ProcessResult {
 ProcessResult RunBinary(const std::string& arguments) {
     // One file per test and process: ctest runs these in parallel.
     const std::string err_path = ::testing::TempDir() + "qvt-update-stderr-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                                 std::to_string(getpid()) + ".txt";
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                 "-" + std::to_string(getpid()) + ".txt";
     const std::string command = std::string(QVT_UPDATE_BINARY) + " " + arguments + " 2>" + err_path;
     ProcessResult result;
     FILE* pipe = popen(command.c_str(), "r");
@@ -69,12 +74,15 @@ ProcessResult RunBinary(const std::string& arguments) {
 }
 
 TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
-    const std::string bad_scenario = ::testing::TempDir() + "bad-scenario-" + std::to_string(getpid()) + ".json";
+    const std::string bad_scenario =
+        ::testing::TempDir() + "bad-scenario-" + std::to_string(getpid()) + ".json";
     std::ofstream(bad_scenario) << R"({"faults": [{"kind": "explode"}]})";
     const std::pair<std::string, std::string> cases[] = {
         {"--bogus", "qvt-update: unknown option \"--bogus\" (see --help)\n"},
-        {"--virtual-time --console", "qvt-update: --virtual-time works only with --simulate or --scenario\n"},
-        {"--scenario /nonexistent.json --console", "qvt-update: cannot read scenario file /nonexistent.json\n"},
+        {"--virtual-time --console",
+         "qvt-update: --virtual-time works only with --simulate or --scenario\n"},
+        {"--scenario /nonexistent.json --console",
+         "qvt-update: cannot read scenario file /nonexistent.json\n"},
         {"--scenario " + bad_scenario + " --console",
          "qvt-update: " + bad_scenario + ": faults[0].kind: unknown fault kind \"explode\"\n"},
     };

@@ -12,12 +12,15 @@
 namespace qvt::linux_app {
 namespace {
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 struct WindowBench {
     explicit WindowBench(std::string_view json)
         : world(clock, testing::ScenarioFrom(json)),
-          updater(Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {
+          updater(Ports{window, clock, world.driver(), world.bus(), resource,
+                        ProductDescrambleTable()}) {
         window.Attach(updater.form);
         window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
         updater.form.FormCreate();
@@ -60,7 +63,8 @@ TEST(QtWindow, ShowsTheStartUpCheck) {
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionNeeded));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(w.edtMsg.toPlainText(),
-              QString::fromUtf8("QVT-40 R3のアップデートが必要です。\n開始ボタンをクリックしてください。. "));
+              QString::fromUtf8(
+                  "QVT-40 R3のアップデートが必要です。\n開始ボタンをクリックしてください。. "));
     EXPECT_TRUE(w.btnStart.isEnabled());
     EXPECT_FALSE(w.ckUpdate.isEnabled());
     EXPECT_EQ(w.ProgBar1.value(), 0);
@@ -76,7 +80,8 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionCompleted));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::Window), QColor(0, 0x80, 0));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 255, 255));
-    EXPECT_EQ(w.edtMsg.toPlainText(), QString::fromUtf8("アップデート完了\nアプリケーションを終了してください。"));
+    EXPECT_EQ(w.edtMsg.toPlainText(),
+              QString::fromUtf8("アップデート完了\nアプリケーションを終了してください。"));
     EXPECT_FALSE(w.btnStart.isEnabled());
     EXPECT_FALSE(w.ckUpdate.isEnabled());
     EXPECT_EQ(w.ProgBar1.value(), 13);

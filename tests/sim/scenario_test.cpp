@@ -49,7 +49,8 @@ TEST(Scenario, DefaultsToOneOutdatedUnitInApplicationMode) {
 
 TEST(Scenario, RefusalsSayWhere) {
     EXPECT_NE(ErrorOf(R"({"units": [)").find("malformed JSON"), std::string::npos);
-    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "melt"}]})"), "faults[0].kind: unknown fault kind \"melt\"");
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "melt"}]})"),
+              "faults[0].kind: unknown fault kind \"melt\"");
     EXPECT_EQ(ErrorOf(R"({"unit": []})"), "scenario: unknown key \"unit\"");
     EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "sleep"}]})"),
               "units[0].mode: expected \"application\" or \"boot\", not \"sleep\"");
@@ -57,7 +58,9 @@ TEST(Scenario, RefusalsSayWhere) {
               "units[0].version: \"3.1\" is not a version such as \"3.10\"");
     EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "unplug", "unit": 2, "after_reports": 3}]})"),
               "faults[0].unit: no unit 2 in \"units\"");
-    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "refuse_writes", "command": "format"}]})").rfind("faults[0].command", 0), 0u);
+    EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "refuse_writes", "command": "format"}]})")
+                  .rfind("faults[0].command", 0),
+              0u);
     EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "silent_reads", "from": 0}]})"),
               "faults[0].from: must lie between 1 and 2147483647");
     EXPECT_EQ(ErrorOf(R"({"foreign_hid": [{"vendor": "0x1G00", "product": "1"}]})"),

@@ -15,14 +15,17 @@ struct Rig {
         const auto path = world.bus().InterfacePath(index);
         return path ? world.bus().Open(*path) : nullptr;
     }
-    static BootCommandReport Command(std::uint8_t command, std::uint32_t address = 0, std::uint8_t length = 0) {
+    static BootCommandReport Command(std::uint8_t command, std::uint32_t address = 0,
+                                     std::uint8_t length = 0) {
         BootCommandReport report;
         report.set_command(command);
         report.set_address(address);
         report.set_length(length);
         return report;
     }
-    Transfer Send(HidDevice& device, const BootCommandReport& report) { return device.Write(report.bytes, 1000); }
+    Transfer Send(HidDevice& device, const BootCommandReport& report) {
+        return device.Write(report.bytes, 1000);
+    }
     std::optional<BootReplyReport> ReadAt(HidDevice& device, std::uint32_t address) {
         Send(device, Command(BOOT_CMD_READ, address, 58));
         BootReplyReport reply;
@@ -99,7 +102,8 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
     {
         auto device = rig.OpenBootLoader();
         rig.Send(*device, Rig::Command(BOOT_CMD_RESET));
-        EXPECT_EQ(device->Write(Rig::Command(BOOT_CMD_RESET).bytes, 1000), Transfer::kFailed);  // gone
+        EXPECT_EQ(device->Write(Rig::Command(BOOT_CMD_RESET).bytes, 1000),
+                  Transfer::kFailed);  // gone
     }
     rig.clock.Sleep(3000);
     EXPECT_EQ(rig.AppVersion(), 0x0300);
@@ -113,7 +117,8 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
 }
 
 TEST(SimulatedFaults, RefusedWritesHangForTheirBoundAndNeverArrive) {
-    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "read", "from": 2, "count": 1}]})");
+    Rig rig(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "read", "from": 2, "count": 1}]})");
     auto device = rig.OpenBootLoader();
     EXPECT_TRUE(rig.ReadAt(*device, 0x1100));
     const auto before = rig.clock.NowMs();
@@ -125,7 +130,8 @@ TEST(SimulatedFaults, RefusedWritesHangForTheirBoundAndNeverArrive) {
 }
 
 TEST(SimulatedFaults, FailingWritesFailAtOnce) {
-    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes", "command": "any", "from": 1, "count": 1}]})");
+    Rig rig(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes", "command": "any", "from": 1, "count": 1}]})");
     auto device = rig.OpenBootLoader();
     EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kFailed);
     EXPECT_EQ(rig.clock.NowMs(), 0u);
@@ -145,11 +151,13 @@ TEST(SimulatedFaults, SilentAndLateReads) {
     EXPECT_EQ(rig.clock.NowMs() - t, 30u);
     EXPECT_FALSE(rig.ReadAt(*device, 0x1100));  // 80 ms late: missed...
     BootReplyReport stale;
-    EXPECT_EQ(device->Read(stale.bytes, 50), Transfer::kCompleted);  // ...and arrives for the next read
+    EXPECT_EQ(device->Read(stale.bytes, 50),
+              Transfer::kCompleted);  // ...and arrives for the next read
 }
 
 TEST(SimulatedFaults, AStuckByteReadsBackItsValue) {
-    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": "0x1105", "value": 66}]})");
+    Rig rig(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": "0x1105", "value": 66}]})");
     auto device = rig.OpenBootLoader();
     const auto reply = rig.ReadAt(*device, 0x1100);
     ASSERT_TRUE(reply);
@@ -179,7 +187,8 @@ TEST(SimulatedFaults, BootRequestIgnoredAndVersionQueryFailing) {
 }
 
 TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
-    Rig old(R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "return_version", "version": "3.00"}]})");
+    Rig old(
+        R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "return_version", "version": "3.00"}]})");
     {
         auto device = old.OpenBootLoader();
         old.Send(*device, Rig::Command(BOOT_CMD_RESET));
@@ -187,7 +196,8 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
     old.clock.Sleep(3000);
     EXPECT_EQ(old.AppVersion(), 0x0300);
 
-    Rig stays(R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "stays_in_boot"}]})");
+    Rig stays(
+        R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "stays_in_boot"}]})");
     {
         auto device = stays.OpenBootLoader();
         stays.Send(*device, Rig::Command(BOOT_CMD_RESET));
@@ -198,7 +208,8 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
 }
 
 TEST(SimulatedFaults, AttachPlugsInAUnitAfterReportsOverAllUnits) {
-    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "attach", "after_reports": 2, "unit": {"mode": "application", "version": "3.10"}}]})");
+    Rig rig(
+        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "attach", "after_reports": 2, "unit": {"mode": "application", "version": "3.10"}}]})");
     auto device = rig.OpenBootLoader();
     rig.Send(*device, Rig::Command(BOOT_CMD_ERASE));
     EXPECT_FALSE(rig.AppVersion(1).has_value());

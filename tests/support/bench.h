@@ -32,7 +32,8 @@ inline sim::Scenario ScenarioFrom(std::string_view json) {
 struct Bench {
     explicit Bench(sim::Scenario scenario = {})
         : world(clock, std::move(scenario)),
-          updater(Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {}
+          updater(Ports{view, clock, world.driver(), world.bus(), resource,
+                        ProductDescrambleTable()}) {}
     explicit Bench(std::string_view json) : Bench(ScenarioFrom(json)) {}
 
     // Creation with its start-up check, as the window's creation does it.

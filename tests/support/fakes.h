@@ -11,14 +11,15 @@ namespace qvt::testing {
 
 // An image resource with whatever bytes a test gives it; nullopt stands for a missing one.
 class BytesResource final : public ImageResource {
-public:
-    explicit BytesResource(std::optional<std::vector<std::uint8_t>> bytes) : bytes_(std::move(bytes)) {}
+  public:
+    explicit BytesResource(std::optional<std::vector<std::uint8_t>> bytes)
+        : bytes_(std::move(bytes)) {}
     std::optional<std::span<const std::uint8_t>> Load() override {
         if (!bytes_) return std::nullopt;
         return std::span<const std::uint8_t>(*bytes_);
     }
 
-private:
+  private:
     std::optional<std::vector<std::uint8_t>> bytes_;
 };
 

@@ -17,7 +17,7 @@ namespace {
 
 // Counts the devices that the core opens and still holds.
 class CountingBus final : public HidBus {
-public:
+  public:
     explicit CountingBus(HidBus& inner) : inner_(inner) {}
     std::optional<std::string> InterfacePath(std::size_t index) override {
         auto path = inner_.InterfacePath(index);
@@ -34,14 +34,17 @@ public:
     int opened = 0;
     int open_now = 0;
 
-private:
+  private:
     class Counted final : public HidDevice {
-    public:
-        Counted(std::unique_ptr<HidDevice> inner, CountingBus& bus) : inner_(std::move(inner)), bus_(bus) {
+      public:
+        Counted(std::unique_ptr<HidDevice> inner, CountingBus& bus)
+            : inner_(std::move(inner)), bus_(bus) {
             ++bus_.open_now;
         }
         ~Counted() override { --bus_.open_now; }
-        bool GetAttributes(HidAttributes& attributes) override { return inner_->GetAttributes(attributes); }
+        bool GetAttributes(HidAttributes& attributes) override {
+            return inner_->GetAttributes(attributes);
+        }
         Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout) override {
             return inner_->Write(report, timeout);
         }
@@ -49,7 +52,7 @@ private:
             return inner_->Read(report, timeout);
         }
 
-    private:
+      private:
         std::unique_ptr<HidDevice> inner_;
         CountingBus& bus_;
     };
@@ -75,7 +78,9 @@ TEST(WinHidEnumeration, FindsNoBootLoaderAndLeavesNothingOpen) {
 TEST(WinHidEnumeration, AnIndexPastTheEndIsTheEnd) {
     WinHidBus bus;
     EXPECT_FALSE(bus.InterfacePath(100000).has_value());
-    EXPECT_EQ(bus.Open("\\\\?\\hid#vid_1232&pid_0103#nothing#{4d1e55b2-f16f-11cf-88cb-001111000030}"), nullptr);
+    EXPECT_EQ(
+        bus.Open("\\\\?\\hid#vid_1232&pid_0103#nothing#{4d1e55b2-f16f-11cf-88cb-001111000030}"),
+        nullptr);
 }
 
 TEST(WinAppDriverCensus, NoDeviceObjectOpensAndNoHandleIsKept) {

@@ -12,13 +12,14 @@ namespace {
 
 struct PipePair {
     explicit PipePair(DWORD buffer_size = 4096) {
-        const std::wstring name =
-            L"\\\\.\\pipe\\qvt-transfer-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+        const std::wstring name = L"\\\\.\\pipe\\qvt-transfer-" +
+                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(++serial);
         server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, buffer_size, buffer_size,
-                                      0, nullptr));
-        device.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OVERLAPPED, nullptr));
+                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1,
+                                      buffer_size, buffer_size, 0, nullptr));
+        device.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     }
     DWORD Available() const {
         DWORD available = 0;
@@ -33,7 +34,9 @@ struct PipePair {
     UniqueFile device;
 };
 
-ULONGLONG Elapsed(ULONGLONG since) { return GetTickCount64() - since; }
+ULONGLONG Elapsed(ULONGLONG since) {
+    return GetTickCount64() - since;
+}
 
 TEST(OverlappedTransfer, AReadWithNothingToReadTimesOutAfterFiftyMilliseconds) {
     PipePair pipe;
@@ -41,7 +44,8 @@ TEST(OverlappedTransfer, AReadWithNothingToReadTimesOutAfterFiftyMilliseconds) {
     std::array<std::uint8_t, 65> buffer{};
     buffer.fill(0x5A);
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50), Transfer::kTimedOut);
+    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50),
+              Transfer::kTimedOut);
     const ULONGLONG took = Elapsed(start);
     EXPECT_GE(took, 40u);
     EXPECT_LT(took, 500u);
@@ -68,7 +72,8 @@ TEST(OverlappedTransfer, AWriteThatCannotCompleteFailsAfterOneSecond) {
     const DWORD queued = pipe.Available();
     std::array<std::uint8_t, 65> report{};
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000), Transfer::kTimedOut);
+    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000),
+              Transfer::kTimedOut);
     const ULONGLONG took = Elapsed(start);
     EXPECT_GE(took, 900u);
     EXPECT_LT(took, 3000u);
@@ -80,7 +85,8 @@ TEST(OverlappedTransfer, AWriteAndAReadThatCanCompleteSucceed) {
     ASSERT_TRUE(pipe.server && pipe.device);
     std::array<std::uint8_t, 65> report{};
     report[1] = 7;
-    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000), Transfer::kCompleted);
+    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000),
+              Transfer::kCompleted);
     EXPECT_EQ(pipe.Available(), 65u);
     const std::array<std::uint8_t, 65> reply = [] {
         std::array<std::uint8_t, 65> bytes{};
@@ -89,7 +95,8 @@ TEST(OverlappedTransfer, AWriteAndAReadThatCanCompleteSucceed) {
     }();
     ASSERT_TRUE(pipe.ServerWrite(reply.data(), reply.size()));
     std::array<std::uint8_t, 65> buffer{};
-    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50), Transfer::kCompleted);
+    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50),
+              Transfer::kCompleted);
     EXPECT_EQ(buffer, reply);
 }
 
@@ -99,8 +106,10 @@ TEST(OverlappedTransfer, ATransferOnABrokenHandleFailsAtOnce) {
     pipe.server.reset();  // the other end goes away, as an unplugged device does
     std::array<std::uint8_t, 65> report{};
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000), Transfer::kFailed);
-    EXPECT_EQ(OverlappedRead(pipe.device.get(), report.data(), report.size(), 50), Transfer::kFailed);
+    EXPECT_EQ(OverlappedWrite(pipe.device.get(), report.data(), report.size(), 1000),
+              Transfer::kFailed);
+    EXPECT_EQ(OverlappedRead(pipe.device.get(), report.data(), report.size(), 50),
+              Transfer::kFailed);
     EXPECT_LT(Elapsed(start), 500u);
 }
 

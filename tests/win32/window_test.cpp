@@ -29,14 +29,16 @@ RECT RectInParent(HWND control) {
 }
 
 bool SameRect(const RECT& rect, int left, int top, int width, int height) {
-    return rect.left == left && rect.top == top && rect.right - rect.left == width && rect.bottom - rect.top == height;
+    return rect.left == left && rect.top == top && rect.right - rect.left == width &&
+           rect.bottom - rect.top == height;
 }
 
 struct WindowBench {
     explicit WindowBench(std::string_view json)
         : world(clock, testing::ScenarioFrom(json)),
           window(GetModuleHandleW(nullptr), false),
-          updater(Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()}) {
+          updater(Ports{window, clock, world.driver(), world.bus(), resource,
+                        ProductDescrambleTable()}) {
         window.Attach(updater.form);
         window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
         updater.form.FormCreate();
@@ -63,12 +65,13 @@ struct WindowBench {
 };
 
 class Win32Window : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         RestrictDllSearchToSystem32();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        reinterpret_cast<InitFn>(reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
+        reinterpret_cast<InitFn>(reinterpret_cast<void*>(
+            SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
         ASSERT_TRUE(MainWindow::RegisterClasses(GetModuleHandleW(nullptr)));
     }
 };
@@ -97,11 +100,13 @@ TEST_F(Win32Window, HasItsControlsAtTheDesignPlaces) {
     EXPECT_EQ(TextOf(bench[kCkUpdate]), text::kForceCaption);
     EXPECT_TRUE(GetWindowLongW(bench[kEdtMsg], GWL_STYLE) & ES_READONLY);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kBtnStart], WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kBtnStart], WM_GETFONT, 0, 0)),
+               sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -12);
     EXPECT_EQ(font.lfWeight, FW_BOLD);
     EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kPnlMsg1], WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kPnlMsg1], WM_GETFONT, 0, 0)),
+               sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -13);
 }
 

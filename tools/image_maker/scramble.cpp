@@ -13,9 +13,10 @@ std::optional<std::string> CheckTable(std::span<const std::uint8_t> table) {
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (seen_at[table[i]] >= 0) {
             char line[128];
-            std::snprintf(line, sizeof line,
-                          "the table is not a permutation: value 0x%02X stands at entries %d and %zu",
-                          table[i], seen_at[table[i]], i);
+            std::snprintf(
+                line, sizeof line,
+                "the table is not a permutation: value 0x%02X stands at entries %d and %zu",
+                table[i], seen_at[table[i]], i);
             return std::string(line);
         }
         seen_at[table[i]] = static_cast<int>(i);
@@ -35,7 +36,8 @@ std::vector<std::uint8_t> ScrambleImage(std::span<const std::uint8_t, kPlainImag
     resource[1] = static_cast<std::uint8_t>(version >> 8);
     std::copy(tag.begin(), tag.end(), resource.begin() + 2);
     std::int32_t seed = 0;
-    for (std::size_t i = 0; i < kImageHeaderSize; ++i) seed += static_cast<std::int8_t>(resource[i]);
+    for (std::size_t i = 0; i < kImageHeaderSize; ++i)
+        seed += static_cast<std::int8_t>(resource[i]);
     for (std::size_t k = kImageHeaderSize; k < kImageResourceSize; ++k) {
         const std::uint32_t sum = plain[k - kImageHeaderSize] + static_cast<std::uint32_t>(k) +
                                   static_cast<std::uint32_t>(seed);
