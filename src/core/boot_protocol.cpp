@@ -16,10 +16,11 @@ constexpr int kErasePasses = 3;
 constexpr int kProgramPasses = 3;
 constexpr int kReadPasses = 2;
 
-const std::array<std::uint8_t, kChunkSize> kBlankPattern = [] {
-    std::array<std::uint8_t, kChunkSize> blank{};
-    blank.fill(0xFF);
-    return blank;
+// What erased flash reads back as, indexed like the image.
+const FlashBytes kErasedFlash = [] {
+    FlashBytes erased{};
+    erased.fill(0xFF);
+    return erased;
 }();
 
 std::string FormatCounts(const char* format, int device_count, int accepted) {
@@ -77,25 +78,35 @@ bool BootProtocol::ReadExchange(Window& window, BootCommandReport& request, Boot
 
 std::optional<std::uint32_t> BootProtocol::ReadPass(Window& window, BootCommandReport& request,
                                                     BootReplyReport& reply,
-                                                    const std::uint8_t* expected,
-                                                    bool expected_follows_address) {
-    auto expected_at = [&](std::uint32_t address) {
-        return expected_follows_address ? expected + address : expected;
-    };
+                                                    const FlashBytes& expected) {
     std::uint32_t address = kFlashFirstAddress;
     for (; address + kChunkSize < kFlashEndAddress; address += kChunkSize) {
-        if (!ReadExchange(window, request, reply, address, kChunkSize, expected_at(address))) {
+        if (!ReadExchange(window, request, reply, address, kChunkSize, &expected[address])) {
             return address;
         }
     }
-    if (address < kFlashEndAddress) {
-        if (!ReadExchange(window, request, reply, address, kFlashEndAddress - address,
-                          expected_at(address))) {
-            return address;
-        }
+    if (address < kFlashEndAddress &&
+        !ReadExchange(window, request, reply, address, kFlashEndAddress - address,
+                      &expected[address])) {
+        return address;
     }
     clock_.Sleep(kPassPauseMs);
     return std::nullopt;
+}
+
+bool BootProtocol::ReadBack(Window& window, BootCommandReport& request, const FlashBytes& expected,
+                            std::string_view failure_message, std::string_view failed_at_log) {
+    BootReplyReport reply;
+    for (int pass = 0; pass < kReadPasses; ++pass) {
+        if (const auto failed_at = ReadPass(window, request, reply, expected)) {
+            window.ShowMessage(failure_message);
+            window.UpdateState = 0;
+            link_.CloseBootLoaders();
+            window.AppendLog(WithNumber(failed_at_log, *failed_at));
+            return false;
+        }
+    }
+    return true;
 }
 
 bool BootProtocol::EraseDevice(Window& window) {
@@ -133,17 +144,10 @@ bool BootProtocol::BlankCheck(Window& window) {
     if (!DiscoveryWait(window, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
 
     BootCommandReport request;
-    BootReplyReport reply;
     request.set_command(BOOT_CMD_READ);
     request.set_length(kChunkSize);
-    for (int pass = 0; pass < kReadPasses; ++pass) {
-        if (const auto failed_at = ReadPass(window, request, reply, kBlankPattern.data(), false)) {
-            window.ShowMessage(text::kBlankError);
-            window.UpdateState = 0;
-            link_.CloseBootLoaders();
-            window.AppendLog(WithNumber(logtext::kBlankFailedAt, *failed_at));
-            return false;
-        }
+    if (!ReadBack(window, request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
+        return false;
     }
     link_.CloseBootLoaders();
     window.ShowMessage(text::kBlankDone);
@@ -195,17 +199,10 @@ bool BootProtocol::ProgramVerify(Window& window) {
     window.UpdateState = 6;
     window.ShowMessage(text::kVerifyStart);
     window.AdvanceProgress();
-    BootReplyReport reply;
     report.set_command(BOOT_CMD_READ);
     report.set_length(kChunkSize);
-    for (int pass = 0; pass < kReadPasses; ++pass) {
-        if (const auto failed_at = ReadPass(window, report, reply, program.data(), true)) {
-            window.ShowMessage(text::kVerifyError);
-            window.UpdateState = 0;
-            link_.CloseBootLoaders();
-            window.AppendLog(WithNumber(logtext::kProgramFailedAt, *failed_at));
-            return false;
-        }
+    if (!ReadBack(window, report, program, text::kVerifyError, logtext::kProgramFailedAt)) {
+        return false;
     }
     link_.CloseBootLoaders();
     window.ShowMessage(text::kVerifyDone);

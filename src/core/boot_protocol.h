@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,8 @@
 namespace qvt {
 
 inline constexpr int kDiscoveryTries = 200;
+
+using FlashBytes = std::array<std::uint8_t, kProgramAreaSize>;
 
 // The four boot-loader procedures. Each waits for the boot loader, runs its commands, closes
 // the handle and reports its outcome as a result, a message and log lines.
@@ -32,10 +35,13 @@ class BootProtocol {
         std::string_view gave_up;
     };
     bool DiscoveryWait(Window& window, const DiscoveryLog& log);
-    // One pass over the programmed range; the failing chunk's address, if any.
+    // Two passes of the range walk against flash-indexed expected bytes. On a difference:
+    // the failure message, UpdateState 0, the handle closed, then the chunk's address logged.
+    bool ReadBack(Window& window, BootCommandReport& request, const FlashBytes& expected,
+                  std::string_view failure_message, std::string_view failed_at_log);
+    // One pass; the failing chunk's address, if any.
     std::optional<std::uint32_t> ReadPass(Window& window, BootCommandReport& request,
-                                          BootReplyReport& reply, const std::uint8_t* expected,
-                                          bool expected_follows_address);
+                                          BootReplyReport& reply, const FlashBytes& expected);
     bool ReadExchange(Window& window, BootCommandReport& request, BootReplyReport& reply,
                       std::uint32_t address, std::size_t count, const std::uint8_t* expected);
     int SendToEvery(const BootCommandReport& report);

@@ -79,21 +79,21 @@ std::uint16_t Version(const json& object, const char* key, const std::string& wh
     return *parsed;
 }
 
-UnitSpec ParseUnit(const json& object, const std::string& where) {
+UnitSetup ParseUnit(const json& object, const std::string& where) {
     OnlyKeys(object, where, {"mode", "version"});
-    UnitSpec unit;
+    UnitSetup unit;
     if (!object.contains("mode")) Fail(where + ".mode", "missing");
     const json& mode = object.at("mode");
     if (mode == "application") {
-        unit.mode = UnitSpec::Mode::kApplication;
+        unit.mode = UnitSetup::Mode::kApplication;
     } else if (mode == "boot") {
-        unit.mode = UnitSpec::Mode::kBoot;
+        unit.mode = UnitSetup::Mode::kBoot;
     } else {
         Fail(where + ".mode", "expected \"application\" or \"boot\", not " + mode.dump());
     }
     if (object.contains("version")) {
         unit.version = Version(object, "version", where);
-    } else if (unit.mode == UnitSpec::Mode::kBoot) {
+    } else if (unit.mode == UnitSetup::Mode::kBoot) {
         unit.version.reset();  // a unit found in its boot loader may have no application at all
     }
     return unit;

@@ -9,7 +9,7 @@
 
 namespace qvt::sim {
 
-struct UnitSpec {
+struct UnitSetup {
     enum class Mode { kApplication, kBoot };
     Mode mode = Mode::kApplication;
     // The version of the application in the unit's flash; none means erased flash.
@@ -49,7 +49,7 @@ struct Fault {
     std::uint8_t value = 0;
     long after_reports = 0;
     std::uint16_t version = 0;
-    UnitSpec attached;  // kAttach only
+    UnitSetup attached;  // kAttach only
 
     bool Covers(long occurrence) const {
         return occurrence >= from && (count < 0 || occurrence < from + count);
@@ -57,7 +57,7 @@ struct Fault {
 };
 
 struct Scenario {
-    std::vector<UnitSpec> units{UnitSpec{}};
+    std::vector<UnitSetup> units{UnitSetup{}};
     std::vector<ForeignHid> foreign_hid;
     std::uint32_t boot_switch_delay_ms = 2000;
     std::uint32_t reset_delay_ms = 3000;

@@ -168,7 +168,7 @@ SimulatedWorld::SimulatedWorld(Clock& clock, Scenario scenario)
       scenario_(std::move(scenario)),
       driver_(std::make_unique<Driver>(*this)),
       bus_(std::make_unique<Bus>(*this)) {
-    for (const UnitSpec& spec : scenario_.units) AddUnit(spec);
+    for (const UnitSetup& setup : scenario_.units) AddUnit(setup);
     attached_.assign(scenario_.faults.size(), false);
 }
 
@@ -181,16 +181,16 @@ HidBus& SimulatedWorld::bus() {
     return *bus_;
 }
 
-void SimulatedWorld::AddUnit(const UnitSpec& spec) {
+void SimulatedWorld::AddUnit(const UnitSetup& setup) {
     SimUnit unit;
     unit.driver_index = static_cast<int>(units_.size());
-    unit.flash = SynthesizeFirmware(spec.version.value_or(0)).program;
-    if (!spec.version) {
+    unit.flash = SynthesizeFirmware(setup.version.value_or(0)).program;
+    if (!setup.version) {
         std::fill(unit.flash.begin() + kFlashFirstAddress, unit.flash.end(), 0xFF);
     }
-    unit.running_version = spec.version.value_or(0);
+    unit.running_version = setup.version.value_or(0);
     unit.state =
-        spec.mode == UnitSpec::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
+        setup.mode == UnitSetup::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
     units_.push_back(unit);
 }
 

@@ -92,7 +92,7 @@ class SimulatedWorld {
     const std::vector<ForeignHid>& foreign() const { return scenario_.foreign_hid; }
 
   private:
-    void AddUnit(const UnitSpec& spec);
+    void AddUnit(const UnitSetup& setup);
     void Deliver(std::size_t index, std::span<const std::uint8_t> report);
     void StartTransition(SimUnit& unit, UnitState to, std::uint32_t delay_ms);
     void Finish(std::size_t index);

@@ -59,7 +59,7 @@ TEST(FirmwareImage, ShippedResourceDecodesToTheReleasedPlainImage) {
 TEST(FirmwareImage, RoundTripsThroughTheImageMakerForAnyPlainBytes) {
     const auto table_bytes = ReversedTable();
     const DescrambleTable table = AsTable(table_bytes);
-    // Header bytes above 0x7F count negative in the seed; all-0x00 and all-0xFF plains wrap
+    // Header bytes above 0x7F count negative in the header sum; all-0x00 and all-0xFF plains wrap
     // in both directions.
     const std::array<std::uint8_t, tools::kProductTagSize> tag{0xFF, 0x80, 0x7F, 0x01, 0xEE};
     for (std::uint8_t fill : {0x00, 0xFF, 0x5A}) {

@@ -41,7 +41,7 @@ TEST(Scenario, DefaultsToOneOutdatedUnitInApplicationMode) {
     ASSERT_TRUE(std::holds_alternative<Scenario>(result));
     const Scenario& s = std::get<Scenario>(result);
     ASSERT_EQ(s.units.size(), 1u);
-    EXPECT_EQ(s.units[0].mode, UnitSpec::Mode::kApplication);
+    EXPECT_EQ(s.units[0].mode, UnitSetup::Mode::kApplication);
     EXPECT_EQ(s.units[0].version, 0x0300);
     EXPECT_EQ(s.boot_switch_delay_ms, 2000u);
     EXPECT_EQ(s.reset_delay_ms, 3000u);
