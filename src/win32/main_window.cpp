@@ -177,20 +177,33 @@ void MainWindow::Layout(UINT dpi, const RECT* suggested) {
                                           : font_.get();
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
-    const RECT frame =
-        WindowRectForClient(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), dpi);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
+    const int client_width = Scale(kClientWidth, dpi);
+    const int client_height = Scale(kClientHeight, dpi);
+    const RECT frame = WindowRectForClient(client_width, client_height, dpi);
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    LONG left = 0;
+    LONG top = 0;
     if (suggested) {
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        return;
+        left = suggested->left;
+        top = suggested->top;
+    } else {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        left = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2);
+        top = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2);
     }
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2);
-    const int top = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2);
     SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame that the system really draws may differ from the computed one (a DPI change
+    // that the frame does not follow): correct the size by what the client area misses.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    if (client.right != client_width || client.bottom != client_height) {
+        width += client_width - client.right;
+        height += client_height - client.bottom;
+        SetWindowPos(hwnd_, nullptr, 0, 0, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
 }
 
 void MainWindow::SetMessage(std::string_view text) {
