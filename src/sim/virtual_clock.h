@@ -10,16 +10,11 @@ namespace qvt::sim {
 // length can still be measured.
 class VirtualClock final : public Clock {
   public:
-    void Sleep(std::uint32_t ms) override {
-        now_ms_ += ms;
-        ++sleeps_;
-    }
+    void Sleep(std::uint32_t ms) override { now_ms_ += ms; }
     std::uint64_t NowMs() const override { return now_ms_; }
-    long sleeps() const { return sleeps_; }
 
   private:
     std::uint64_t now_ms_ = 0;
-    long sleeps_ = 0;
 };
 
 }  // namespace qvt::sim

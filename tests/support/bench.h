@@ -54,9 +54,6 @@ struct Bench {
     long CountLogged(std::string_view line) const {
         return std::count(log().begin(), log().end(), line);
     }
-    bool ShowedMessage(std::string_view text) const {
-        return std::find(view.messages.begin(), view.messages.end(), text) != view.messages.end();
-    }
     // True when the unit's application area holds exactly the shipped image.
     bool UnitHoldsImage(std::size_t unit = 0) const {
         const auto& flash = world.unit(unit).flash;
