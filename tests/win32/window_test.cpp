@@ -113,7 +113,8 @@ TEST_F(Win32Window, HasItsControlsAtTheDesignPlaces) {
 TEST_F(Win32Window, RescalesForANewMonitorDpi) {
     WindowBench bench(testing::kOneOutdatedUnit);
     RECT suggested{10, 20, 10 + 500, 20 + 300};
-    SendMessageW(bench.window.hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(bench.window.hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(bench.window.dpi(), 144u);
     RECT client;
     GetClientRect(bench.window.hwnd(), &client);
@@ -122,7 +123,8 @@ TEST_F(Win32Window, RescalesForANewMonitorDpi) {
     EXPECT_TRUE(SameRect(RectInParent(bench[kBtnStart]), 342, 6, 101, 68));
     EXPECT_TRUE(SameRect(RectInParent(bench[kPnlMsg1]), 8, 42, 327, 30));
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kEdtMsg], WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kEdtMsg], WM_GETFONT, 0, 0)),
+               sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -18);
 }
 
