@@ -7,7 +7,7 @@
 namespace qvt {
 
 std::string AppDeviceName(int index) {
-    return "\\\\.\\QvtUsb2Device" + std::to_string(index);
+    return std::string(kAppDeviceNamePrefix) + std::to_string(index);
 }
 
 bool AppDevice::CountAppDevices() {
@@ -35,28 +35,27 @@ void AppDevice::CloseAppDevice() {
     kept_.reset();
 }
 
-bool AppDevice::ProbeAppMode(Window&) {
+bool AppDevice::ProbeAppMode() {
     if (!CountAppDevices()) return false;
     CloseAppDevice();
     return true;
 }
 
-bool AppDevice::RequestBootMode(Window& window) {
-    window.ShowMessage(text::kBootSwitchStart);
-    window.AdvanceProgress();
+bool AppDevice::RequestBootMode(StepDisplay& display, bool force) {
+    display.ShowMessage(text::kBootSwitchStart);
+    display.AdvanceProgress();
     if (!CountAppDevices()) {
-        window.ShowMessage(text::kMessageMissing);
+        display.ShowMessage(text::kMessageMissing);
         return false;
     }
-    if (kept_ &&
-        (window.controls().force_checked || image_.ImageVersion() > census_.device_version)) {
+    if (kept_ && (force || image_.ImageVersion() > census_.device_version)) {
         const std::array<std::uint8_t, 2> command{
             static_cast<std::uint8_t>(kBootModeCommand & 0xFF),
             static_cast<std::uint8_t>(kBootModeCommand >> 8)};
         kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0);
     }
     CloseAppDevice();
-    window.Pump();
+    display.Pump();
     return true;
 }
 

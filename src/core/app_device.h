@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app_driver.h"
 #include "firmware_image.h"
-#include "window.h"
+#include "step_display.h"
 
 namespace qvt {
 
+inline constexpr std::string_view kAppDeviceNamePrefix = "\\\\.\\QvtUsb2Device";
 inline constexpr int kAppDeviceNameCount = 9;  // "\\.\QvtUsb2Device0" to "...8", no more
 
 std::string AppDeviceName(int index);
@@ -29,9 +31,10 @@ class AppDevice {
     // Counts the openable device objects, reads the first one's version and keeps its handle.
     bool CountAppDevices();
     void CloseAppDevice();
-    bool ProbeAppMode(Window& window);
-    // Asks the unit to restart into its boot loader; false only when no unit was found.
-    bool RequestBootMode(Window& window);
+    bool ProbeAppMode();
+    // Asks the unit to restart into its boot loader (when it is outdated, or always when forced);
+    // false only when no unit was found.
+    bool RequestBootMode(StepDisplay& display, bool force);
 
     const DeviceCensus& census() const { return census_; }
     bool HoldsHandle() const { return kept_ != nullptr; }

@@ -42,10 +42,14 @@ BootLoaderLink::Opened BootLoaderLink::OpenBootLoader(std::size_t index) {
 bool BootLoaderLink::IsBootLoader(HidDevice& device) {
     HidAttributes attributes;
     if (!device.GetAttributes(attributes)) return false;
+    // Either ID alone makes a boot loader: units have shipped with the maker's vendor ID and
+    // with the boot loader's product ID under another vendor.
     return attributes.vendor_id == kBootLoaderVendorId ||
            attributes.product_id == kBootLoaderProductId;
 }
 
+// The device number mirrors the callers' loop over the boot-loader count; every transfer goes
+// to the one kept device, as it always has.
 bool BootLoaderLink::WriteBootReport(std::span<const std::uint8_t, kReportSize> report, int) {
     if (!kept_) return false;
     // A write that fails or completes with an error was not accepted, however fast it ended.
@@ -59,19 +63,19 @@ bool BootLoaderLink::ReadBootReport(std::span<std::uint8_t, kReportSize> reply, 
     return kept_->Read(reply, kReadTimeoutMs) == Transfer::kCompleted;
 }
 
-bool BootLoaderLink::ProbeBootMode(Window& window) {
+bool BootLoaderLink::ProbeBootMode() {
     boot_loader_count_ = 0;
     const bool found = FindBootLoaders();
     CloseBootLoaders();
-    if (found) SettleWait(window);
-    window.Pump();
+    if (found) SettleWait();
+    pump_.Pump();
     return found;
 }
 
-void BootLoaderLink::SettleWait(Window& window) {
-    for (int i = 0; i < 30; ++i) {
-        clock_.Sleep(50);
-        window.Pump();
+void BootLoaderLink::SettleWait() {
+    for (int i = 0; i < kSettleSleeps; ++i) {
+        clock_.Sleep(kSettleSleepMs);
+        pump_.Pump();
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "clock.h"
 #include "hid_bus.h"
-#include "window.h"
+#include "message_pump.h"
 
 namespace qvt {
 
@@ -15,11 +15,14 @@ inline constexpr std::uint16_t kBootLoaderVendorId = 0x1232;
 inline constexpr std::uint16_t kBootLoaderProductId = 0x0103;
 inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
 inline constexpr std::uint32_t kReadTimeoutMs = 50;
+inline constexpr int kSettleSleeps = 30;
+inline constexpr std::uint32_t kSettleSleepMs = 50;
 
 // The boot loader seen as a HID device: discovery, a kept handle and bounded report transfers.
 class BootLoaderLink {
   public:
-    BootLoaderLink(HidBus& bus, Clock& clock) : bus_(bus), clock_(clock) {}
+    BootLoaderLink(HidBus& bus, Clock& clock, MessagePump& pump)
+        : bus_(bus), clock_(clock), pump_(pump) {}
 
     enum class OpenOutcome { kOpen, kInvalid, kEnd };
     struct Opened {
@@ -31,13 +34,13 @@ class BootLoaderLink {
     void CloseBootLoaders();
     Opened OpenBootLoader(std::size_t index);
     static bool IsBootLoader(HidDevice& device);
-    // Every transfer goes to the one kept device; the device number only mirrors the callers'
-    // loop over the boot-loader count.
     bool WriteBootReport(std::span<const std::uint8_t, kReportSize> report, int device_number);
     // True only when a reply arrived; otherwise the buffer is left as it was.
     bool ReadBootReport(std::span<std::uint8_t, kReportSize> reply, int device_number);
-    bool ProbeBootMode(Window& window);
-    void SettleWait(Window& window);
+    // Tells whether a boot loader is present; leaves no handle open.
+    bool ProbeBootMode();
+    // About 1.5 seconds in 50 ms sleeps, pumping after each.
+    void SettleWait();
 
     std::int32_t boot_loader_count() const { return boot_loader_count_; }
     std::int32_t expected_count() const { return expected_count_; }
@@ -47,6 +50,7 @@ class BootLoaderLink {
   private:
     HidBus& bus_;
     Clock& clock_;
+    MessagePump& pump_;
     std::unique_ptr<HidDevice> kept_;
     std::int32_t boot_loader_count_ = 0;
     std::int32_t expected_count_ = 0;

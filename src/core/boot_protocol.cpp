@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint32_t kPassPauseMs = 500;
 constexpr std::uint32_t kDiscoveryIntervalMs = 1000;
+constexpr std::uint32_t kBeforeFirstReportMs = 1000;
 constexpr int kErasePasses = 3;
 constexpr int kProgramPasses = 3;
 constexpr int kReadPasses = 2;
@@ -35,21 +36,20 @@ std::string WithNumber(std::string_view prefix, long long number) {
 
 }  // namespace
 
-bool BootProtocol::DiscoveryWait(Window& window, const DiscoveryLog& log) {
+bool BootProtocol::DiscoveryWait(StepDisplay& display, const DiscoveryLog& log) {
     int attempts = 0;
     while (!link_.FindBootLoaders()) {
         clock_.Sleep(kDiscoveryIntervalMs);
-        window.Pump();
+        display.Pump();
         if (++attempts == kDiscoveryTries) break;
     }
-    window.AppendLog(WithNumber(log.count, attempts));
+    display.AppendLog(WithNumber(log.count, attempts));
     if (attempts == kDiscoveryTries) {
-        window.ShowMessage(text::kBootLoaderNotFound);
-        window.UpdateState = 0;
-        window.AppendLog(log.gave_up);
+        display.ShowMessage(text::kBootLoaderNotFound);
+        display.AppendLog(log.gave_up);
         return false;
     }
-    clock_.Sleep(1000);
+    clock_.Sleep(kBeforeFirstReportMs);
     return true;
 }
 
@@ -61,8 +61,8 @@ int BootProtocol::SendToEvery(const BootCommandReport& report) {
     return accepted;
 }
 
-bool BootProtocol::ReadExchange(Window& window, BootCommandReport& request, BootReplyReport& reply,
-                                std::uint32_t address, std::size_t count,
+bool BootProtocol::ReadExchange(StepDisplay& display, BootCommandReport& request,
+                                BootReplyReport& reply, std::uint32_t address, std::size_t count,
                                 const std::uint8_t* expected) {
     request.set_address(address);
     for (int d = 0; d < link_.boot_loader_count(); ++d) {
@@ -71,22 +71,23 @@ bool BootProtocol::ReadExchange(Window& window, BootCommandReport& request, Boot
         // reply, and a stale run of 0xFF must not pass for erased or programmed flash.
         const bool replied = link_.ReadBootReport(reply.bytes, d);
         if (!replied || !std::equal(expected, expected + count, reply.data().begin())) return false;
-        window.Pump();
+        display.Pump();
     }
     return true;
 }
 
-std::optional<std::uint32_t> BootProtocol::ReadPass(Window& window, BootCommandReport& request,
+std::optional<std::uint32_t> BootProtocol::ReadPass(StepDisplay& display,
+                                                    BootCommandReport& request,
                                                     BootReplyReport& reply,
                                                     const FlashBytes& expected) {
     std::uint32_t address = kFlashFirstAddress;
     for (; address + kChunkSize < kFlashEndAddress; address += kChunkSize) {
-        if (!ReadExchange(window, request, reply, address, kChunkSize, &expected[address])) {
+        if (!ReadExchange(display, request, reply, address, kChunkSize, &expected[address])) {
             return address;
         }
     }
     if (address < kFlashEndAddress &&
-        !ReadExchange(window, request, reply, address, kFlashEndAddress - address,
+        !ReadExchange(display, request, reply, address, kFlashEndAddress - address,
                       &expected[address])) {
         return address;
     }
@@ -94,29 +95,28 @@ std::optional<std::uint32_t> BootProtocol::ReadPass(Window& window, BootCommandR
     return std::nullopt;
 }
 
-bool BootProtocol::ReadBack(Window& window, BootCommandReport& request, const FlashBytes& expected,
-                            std::string_view failure_message, std::string_view failed_at_log) {
+bool BootProtocol::ReadBack(StepDisplay& display, BootCommandReport& request,
+                            const FlashBytes& expected, std::string_view failure_message,
+                            std::string_view failed_at_log) {
     BootReplyReport reply;
     for (int pass = 0; pass < kReadPasses; ++pass) {
-        if (const auto failed_at = ReadPass(window, request, reply, expected)) {
-            window.ShowMessage(failure_message);
-            window.UpdateState = 0;
+        if (const auto failed_at = ReadPass(display, request, reply, expected)) {
+            display.ShowMessage(failure_message);
             link_.CloseBootLoaders();
-            window.AppendLog(WithNumber(failed_at_log, *failed_at));
+            display.AppendLog(WithNumber(failed_at_log, *failed_at));
             return false;
         }
     }
     return true;
 }
 
-bool BootProtocol::EraseDevice(Window& window) {
-    window.UpdateState = 3;
-    window.ShowMessage(text::kEraseStart);
-    window.AdvanceProgress();
-    if (!DiscoveryWait(window, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
+bool BootProtocol::EraseDevice(StepDisplay& display) {
+    display.ShowMessage(text::kEraseStart);
+    display.AdvanceProgress();
+    if (!DiscoveryWait(display, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
 
     BootCommandReport report;
-    report.set_command(BOOT_CMD_ERASE);
+    report.set_command(BootCommand::kErase);
     int accepted = 0;
     for (int pass = 0; pass < kErasePasses; ++pass) {
         accepted = SendToEvery(report);  // only the last pass decides
@@ -125,53 +125,50 @@ bool BootProtocol::EraseDevice(Window& window) {
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        window.ShowMessage(text::kEraseDone);
-        link_.SettleWait(window);
-        window.AdvanceProgress();
+        display.ShowMessage(text::kEraseDone);
+        link_.SettleWait();
+        display.AdvanceProgress();
         return true;
     }
-    window.AppendLog(
+    display.AppendLog(
         FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
-    window.ShowMessage(text::kEraseError);
-    window.UpdateState = 0;
+    display.ShowMessage(text::kEraseError);
     return false;
 }
 
-bool BootProtocol::BlankCheck(Window& window) {
-    window.UpdateState = 4;
-    window.ShowMessage(text::kBlankStart);
-    window.AdvanceProgress();
-    if (!DiscoveryWait(window, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
+bool BootProtocol::BlankCheck(StepDisplay& display) {
+    display.ShowMessage(text::kBlankStart);
+    display.AdvanceProgress();
+    if (!DiscoveryWait(display, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
 
     BootCommandReport request;
-    request.set_command(BOOT_CMD_READ);
+    request.set_command(BootCommand::kRead);
     request.set_length(kChunkSize);
-    if (!ReadBack(window, request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
+    if (!ReadBack(display, request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
         return false;
     }
     link_.CloseBootLoaders();
-    window.ShowMessage(text::kBlankDone);
-    window.AdvanceProgress();
-    link_.SettleWait(window);
+    display.ShowMessage(text::kBlankDone);
+    display.AdvanceProgress();
+    link_.SettleWait();
     return true;
 }
 
-bool BootProtocol::ProgramVerify(Window& window) {
-    window.UpdateState = 5;
-    window.ShowMessage(text::kProgramStart);
-    window.AdvanceProgress();
+bool BootProtocol::ProgramVerify(StepDisplay& display,
+                                 const std::function<void()>& verification_begins) {
+    display.ShowMessage(text::kProgramStart);
+    display.AdvanceProgress();
     // Always program freshly decoded bytes; if the reload fails, the 0xFF fill is what gets
     // programmed and what the verification expects.
-    window.firmware.program.fill(0xFF);
-    window.firmware.trailer.fill(0xFF);
-    image_.LoadFirmwareImage(window);
-    if (!DiscoveryWait(window, {logtext::kProgramCount, logtext::kProgramGaveUp})) return false;
+    loader_.EraseFirmwareImage();
+    loader_.LoadFirmwareImage();
+    if (!DiscoveryWait(display, {logtext::kProgramCount, logtext::kProgramGaveUp})) return false;
 
     BootCommandReport report;
-    report.set_command(BOOT_CMD_PROGRAM);
+    report.set_command(BootCommand::kProgram);
     report.set_length(kChunkSize);
-    window.Pump();
-    const auto& program = window.firmware.program;
+    display.Pump();
+    const auto& program = image_.program;
     for (int pass = 0; pass < kProgramPasses; ++pass) {
         report.set_length(kChunkSize);
         std::size_t fill = 0;
@@ -182,58 +179,56 @@ bool BootProtocol::ProgramVerify(Window& window) {
                 SendToEvery(report);
                 fill = 0;
             }
-            window.Pump();
+            display.Pump();
         }
         // The short last chunk: its tail still holds bytes of the report before it.
         report.set_length(static_cast<std::uint8_t>(fill));
         SendToEvery(report);
         clock_.Sleep(kPassPauseMs);
     }
-    report.set_command(BOOT_CMD_PROGRAM_END);
+    report.set_command(BootCommand::kProgramEnd);
     SendToEvery(report);
-    window.Pump();
-    window.ShowMessage(text::kProgramDone);
-    window.AdvanceProgress();
-    link_.SettleWait(window);
+    display.Pump();
+    display.ShowMessage(text::kProgramDone);
+    display.AdvanceProgress();
+    link_.SettleWait();
 
-    window.UpdateState = 6;
-    window.ShowMessage(text::kVerifyStart);
-    window.AdvanceProgress();
-    report.set_command(BOOT_CMD_READ);
+    if (verification_begins) verification_begins();
+    display.ShowMessage(text::kVerifyStart);
+    display.AdvanceProgress();
+    report.set_command(BootCommand::kRead);
     report.set_length(kChunkSize);
-    if (!ReadBack(window, report, program, text::kVerifyError, logtext::kProgramFailedAt)) {
+    if (!ReadBack(display, report, program, text::kVerifyError, logtext::kProgramFailedAt)) {
         return false;
     }
     link_.CloseBootLoaders();
-    window.ShowMessage(text::kVerifyDone);
-    window.AdvanceProgress();
-    link_.SettleWait(window);
+    display.ShowMessage(text::kVerifyDone);
+    display.AdvanceProgress();
+    link_.SettleWait();
     return true;
 }
 
-bool BootProtocol::ResetDevice(Window& window) {
-    window.UpdateState = 7;
-    window.ShowMessage(text::kResetStart);
-    window.AdvanceProgress();
-    window.Pump();
-    if (!DiscoveryWait(window, {logtext::kResetCount, logtext::kResetGaveUp})) return false;
+bool BootProtocol::ResetDevice(StepDisplay& display) {
+    display.ShowMessage(text::kResetStart);
+    display.AdvanceProgress();
+    display.Pump();
+    if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return false;
 
     BootCommandReport report;
-    report.set_command(BOOT_CMD_RESET);
+    report.set_command(BootCommand::kReset);
     const int accepted = SendToEvery(report);
-    window.Pump();
+    display.Pump();
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        window.ShowMessage(text::kResetDone);
-        window.AdvanceProgress();
-        link_.SettleWait(window);
+        display.ShowMessage(text::kResetDone);
+        display.AdvanceProgress();
+        link_.SettleWait();
         return true;
     }
-    window.ShowMessage(text::kResetError);
-    window.AppendLog(
+    display.ShowMessage(text::kResetError);
+    display.AppendLog(
         FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
-    window.UpdateState = 0;
     return false;
 }
 

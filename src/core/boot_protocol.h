@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -9,7 +10,7 @@
 #include "boot_reports.h"
 #include "clock.h"
 #include "firmware_image.h"
-#include "window.h"
+#include "step_display.h"
 
 namespace qvt {
 
@@ -18,36 +19,41 @@ inline constexpr int kDiscoveryTries = 200;
 using FlashBytes = std::array<std::uint8_t, kProgramAreaSize>;
 
 // The four boot-loader procedures. Each waits for the boot loader, runs its commands, closes
-// the handle and reports its outcome as a result, a message and log lines.
+// the handle and reports its outcome as its result, a message and log lines; the run decides
+// what follows.
 class BootProtocol {
   public:
-    BootProtocol(BootLoaderLink& link, FirmwareImageLoader& image, Clock& clock)
-        : link_(link), image_(image), clock_(clock) {}
+    BootProtocol(BootLoaderLink& link, FirmwareImageLoader& loader, const FirmwareImage& image,
+                 Clock& clock)
+        : link_(link), loader_(loader), image_(image), clock_(clock) {}
 
-    bool EraseDevice(Window& window);
-    bool BlankCheck(Window& window);
-    bool ProgramVerify(Window& window);
-    bool ResetDevice(Window& window);
+    bool EraseDevice(StepDisplay& display);
+    bool BlankCheck(StepDisplay& display);
+    // Programs the freshly reloaded image, then verifies it; `verification_begins` is called
+    // between the two phases.
+    bool ProgramVerify(StepDisplay& display, const std::function<void()>& verification_begins);
+    bool ResetDevice(StepDisplay& display);
 
   private:
     struct DiscoveryLog {
         std::string_view count;
         std::string_view gave_up;
     };
-    bool DiscoveryWait(Window& window, const DiscoveryLog& log);
-    // Two passes of the range walk against flash-indexed expected bytes. On a difference:
-    // the failure message, UpdateState 0, the handle closed, then the chunk's address logged.
-    bool ReadBack(Window& window, BootCommandReport& request, const FlashBytes& expected,
+    bool DiscoveryWait(StepDisplay& display, const DiscoveryLog& log);
+    // Two passes of the range walk against flash-indexed expected bytes. On a difference: the
+    // failure message, the handle closed, then the chunk's address logged.
+    bool ReadBack(StepDisplay& display, BootCommandReport& request, const FlashBytes& expected,
                   std::string_view failure_message, std::string_view failed_at_log);
     // One pass; the failing chunk's address, if any.
-    std::optional<std::uint32_t> ReadPass(Window& window, BootCommandReport& request,
+    std::optional<std::uint32_t> ReadPass(StepDisplay& display, BootCommandReport& request,
                                           BootReplyReport& reply, const FlashBytes& expected);
-    bool ReadExchange(Window& window, BootCommandReport& request, BootReplyReport& reply,
+    bool ReadExchange(StepDisplay& display, BootCommandReport& request, BootReplyReport& reply,
                       std::uint32_t address, std::size_t count, const std::uint8_t* expected);
     int SendToEvery(const BootCommandReport& report);
 
     BootLoaderLink& link_;
-    FirmwareImageLoader& image_;
+    FirmwareImageLoader& loader_;
+    const FirmwareImage& image_;
     Clock& clock_;
 };
 

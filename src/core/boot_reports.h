@@ -4,18 +4,22 @@
 #include <cstdint>
 #include <span>
 
+#include "firmware_layout.h"
 #include "hid_bus.h"
 
 namespace qvt {
 
-inline constexpr std::uint8_t BOOT_CMD_ERASE = 4;
-inline constexpr std::uint8_t BOOT_CMD_PROGRAM = 5;
-inline constexpr std::uint8_t BOOT_CMD_PROGRAM_END = 6;
-inline constexpr std::uint8_t BOOT_CMD_READ = 7;
-inline constexpr std::uint8_t BOOT_CMD_RESET = 8;
+// The boot loader's command codes (BOOT_CMD_ERASE, _PROGRAM, _PROGRAM_END, _READ, _RESET).
+enum class BootCommand : std::uint8_t {
+    kErase = 4,
+    kProgram = 5,
+    kProgramEnd = 6,
+    kRead = 7,
+    kReset = 8,
+};
 
 inline constexpr std::uint32_t kFlashFirstAddress = 0x1100;
-inline constexpr std::uint32_t kFlashEndAddress = 0x6000;  // exclusive
+inline constexpr std::uint32_t kFlashEndAddress = kFlashSize;  // exclusive
 inline constexpr std::size_t kChunkSize = 58;
 inline constexpr std::size_t kReportDataOffset = 7;
 
@@ -23,8 +27,8 @@ inline constexpr std::size_t kReportDataOffset = 7;
 struct BootCommandReport {
     std::array<std::uint8_t, kReportSize> bytes{};
 
-    std::uint8_t command() const { return bytes[1]; }
-    void set_command(std::uint8_t command) { bytes[1] = command; }
+    BootCommand command() const { return static_cast<BootCommand>(bytes[1]); }
+    void set_command(BootCommand command) { bytes[1] = static_cast<std::uint8_t>(command); }
     std::uint32_t address() const {
         return bytes[2] | (bytes[3] << 8) | (bytes[4] << 16) | (std::uint32_t{bytes[5]} << 24);
     }

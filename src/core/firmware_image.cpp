@@ -4,7 +4,7 @@
 
 namespace qvt {
 
-bool FirmwareImageLoader::LoadFirmwareImage(Window& window) {
+bool FirmwareImageLoader::LoadFirmwareImage() {
     raw_.fill(0);
     decode_.fill(0);
     const auto bytes = resource_.Load();
@@ -15,9 +15,14 @@ bool FirmwareImageLoader::LoadFirmwareImage(Window& window) {
     std::copy(bytes->begin(), bytes->end(), raw_.begin());
     DescrambleImage();
     const auto program_begin = decode_.begin() + kImageHeaderSize;
-    std::copy_n(program_begin, kProgramAreaSize, window.firmware.program.begin());
-    std::copy_n(program_begin + kProgramAreaSize, kTrailerSize, window.firmware.trailer.begin());
+    std::copy_n(program_begin, kProgramAreaSize, image_.program.begin());
+    std::copy_n(program_begin + kProgramAreaSize, kTrailerSize, image_.trailer.begin());
     return true;
+}
+
+void FirmwareImageLoader::EraseFirmwareImage() {
+    image_.program.fill(0xFF);
+    image_.trailer.fill(0xFF);
 }
 
 void FirmwareImageLoader::DescrambleImage() {

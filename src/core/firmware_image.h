@@ -5,20 +5,22 @@
 
 #include "firmware_layout.h"
 #include "image_resource.h"
-#include "window.h"
 
 namespace qvt {
 
-// Loads the scrambled image resource and decodes it into the window's FirmwareImage.
+// Loads the scrambled image resource and decodes it into the program's FirmwareImage.
 class FirmwareImageLoader {
   public:
-    FirmwareImageLoader(ImageResource& resource, const DescrambleTable& table)
-        : resource_(resource), table_(table) {}
+    FirmwareImageLoader(ImageResource& resource, const DescrambleTable& table, FirmwareImage& image)
+        : resource_(resource), table_(table), image_(image) {}
 
-    // True when the resource was found, had exactly the image's size, and was decoded into
-    // window.firmware. On false both buffers are zero (image version 0) and the window's image
-    // is left as it was. Shows nothing itself.
-    bool LoadFirmwareImage(Window& window);
+    // True when the resource was found, had exactly the image's size, and was decoded into the
+    // FirmwareImage. On false both buffers are zero (image version 0) and the FirmwareImage is
+    // left as it was. Shows nothing itself.
+    bool LoadFirmwareImage();
+
+    // Fills the FirmwareImage with 0xFF, erased flash, ahead of a reload.
+    void EraseFirmwareImage();
 
     // Decodes the raw buffer into the decode buffer: offsets 16 on, header untouched.
     void DescrambleImage();
@@ -32,6 +34,7 @@ class FirmwareImageLoader {
   private:
     ImageResource& resource_;
     const DescrambleTable& table_;
+    FirmwareImage& image_;
     std::array<std::uint8_t, kImageResourceSize> raw_{};
     std::array<std::uint8_t, kImageResourceSize> decode_{};
 };

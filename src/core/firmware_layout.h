@@ -8,8 +8,9 @@ namespace qvt {
 
 // Layout of the image resource: a 16-byte header (version word, product tag), the scrambled
 // program area for flash addresses 0x0000-0x5FFF, and a scrambled 256-byte trailer.
+inline constexpr std::size_t kFlashSize = 0x6000;
 inline constexpr std::size_t kImageHeaderSize = 16;
-inline constexpr std::size_t kProgramAreaSize = 0x6000;
+inline constexpr std::size_t kProgramAreaSize = kFlashSize;
 inline constexpr std::size_t kTrailerSize = 0x100;
 inline constexpr std::size_t kImageResourceSize =
     kImageHeaderSize + kProgramAreaSize + kTrailerSize;

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "message_pump.h"
+
 namespace qvt {
 
 // Colour values as the window framework writes them: 0x00BBGGRR, or a system colour.
@@ -25,11 +27,10 @@ struct StatusPanel {
     bool operator==(const StatusPanel&) const = default;
 };
 
-// The controls of the main window as the core drives them. Each platform renders them its own
-// way; texts arrive in UTF-8 with "\r\n" line breaks.
-class FormView {
+// The controls of the main window as the core drives them, and its message queue. Each platform
+// renders them its own way; texts arrive in UTF-8 with "\r\n" line breaks.
+class FormView : public MessagePump {
   public:
-    virtual ~FormView() = default;
     virtual void SetMessage(std::string_view text) = 0;
     virtual void SetStatus(const StatusPanel& status) = 0;
     virtual void AppendLog(std::string_view line) = 0;
@@ -39,8 +40,6 @@ class FormView {
     virtual void SetForceBox(bool enabled, bool checked) = 0;
     // A modal box with one OK button; returns when the user has dismissed it.
     virtual void ShowModalBox(std::string_view text) = 0;
-    // Processes all pending window messages once.
-    virtual void Pump() = 0;
 };
 
 }  // namespace qvt

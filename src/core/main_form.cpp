@@ -5,19 +5,19 @@
 namespace qvt {
 
 bool MainForm::FormCreate() {
-    if (!image_.LoadFirmwareImage(window_)) {
-        window_.ShowMessage(text::kImageError);
-        window_.SetStartEnabled(false);
+    if (!loader_.LoadFirmwareImage()) {
+        controls_.ShowMessage(text::kImageError);
+        controls_.SetStartEnabled(false);
         return false;
     }
-    window_.SetBarColor(color::kGreen);
+    controls_.SetBarColor(color::kGreen);
     StartupCheck();
     return true;
 }
 
 bool MainForm::FormClose() {
-    if (window_.busy) {
-        window_.ShowModalBox(text::kCloseWhileBusy);
+    if (sequence_.busy()) {
+        controls_.ShowModalBox(text::kCloseWhileBusy);
         return false;
     }
     ReleaseHandles();
@@ -30,19 +30,20 @@ void MainForm::ReleaseHandles() {
 }
 
 void MainForm::StartupCheck() {
-    app_.ProbeAppMode(window_);
-    link_.ProbeBootMode(window_);
+    app_.ProbeAppMode();
+    link_.ProbeBootMode();
     const int app = app_.census().app_device_count;
     const int outdated = app_.census().outdated_count;
     const int boot = link_.boot_loader_count();
-    window_.UpdateState = 0;
+    // The check runs once, at creation, before any run: the run's state is still idle, so the
+    // update row's bar step below resets the bar to 0 of 13.
 
     auto apply = [&](std::string_view caption, std::uint32_t background, std::uint32_t text_color,
                      std::string_view message, bool start, bool force) {
-        window_.ShowStatus({std::string(caption), background, text_color, true});
-        window_.ShowMessage(message);
-        window_.SetStartEnabled(start);
-        window_.SetForceEnabled(force);
+        controls_.ShowStatus({std::string(caption), background, text_color, true});
+        controls_.ShowMessage(message);
+        controls_.SetStartEnabled(start);
+        controls_.SetForceEnabled(force);
     };
     if (boot == 0 && outdated == 0 && app == 1) {
         apply(text::kCaptionCurrent, color::kButtonFace, color::kGreen, text::kMessageCurrent,
@@ -54,19 +55,19 @@ void MainForm::StartupCheck() {
         apply(text::kCaptionSeveral, color::kButtonFace, color::kFuchsia, text::kMessageSeveral,
               false, false);
     } else {
-        apply(text::kCaptionNeeded, window_.controls().status.background, color::kRed,
+        apply(text::kCaptionNeeded, controls_.controls().status.background, color::kRed,
               text::kMessageNeeded, true, false);
         link_.set_expected_count(boot + outdated);
-        window_.AdvanceProgress();
+        controls_.AdvanceProgress(sequence_.update_state());
     }
 }
 
 void MainForm::ckUpdateClick(bool checked) {
-    window_.SetForceChecked(checked);
+    controls_.SetForceChecked(checked);
     if (checked) {
-        window_.SetStartEnabled(app_.census().app_device_count != 0);
+        controls_.SetStartEnabled(app_.census().app_device_count != 0);
     } else {
-        window_.SetStartEnabled(link_.expected_count() != 0);
+        controls_.SetStartEnabled(link_.expected_count() != 0);
     }
 }
 

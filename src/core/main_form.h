@@ -3,18 +3,18 @@
 #include "app_device.h"
 #include "boot_loader_link.h"
 #include "firmware_image.h"
+#include "form_controls.h"
 #include "update_sequence.h"
-#include "window.h"
 
 namespace qvt {
 
-// The window's event handlers: creation with its start-up device check, the force box, Start
-// and the close request.
+// MainForm's logic, whatever platform draws it: creation with its start-up device check, the
+// force box, Start and the close request.
 class MainForm {
   public:
-    MainForm(Window& window, FirmwareImageLoader& image, AppDevice& app, BootLoaderLink& link,
-             UpdateSequence& sequence)
-        : window_(window), image_(image), app_(app), link_(link), sequence_(sequence) {}
+    MainForm(FormControls& controls, FirmwareImageLoader& loader, AppDevice& app,
+             BootLoaderLink& link, UpdateSequence& sequence)
+        : controls_(controls), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
 
     // False when the image failed to load: the error is shown and Start stays disabled.
     bool FormCreate();
@@ -26,8 +26,8 @@ class MainForm {
     void ReleaseHandles();
 
   private:
-    Window& window_;
-    FirmwareImageLoader& image_;
+    FormControls& controls_;
+    FirmwareImageLoader& loader_;
     AppDevice& app_;
     BootLoaderLink& link_;
     UpdateSequence& sequence_;

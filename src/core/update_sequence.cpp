@@ -7,17 +7,18 @@
 namespace qvt {
 namespace {
 constexpr std::uint32_t kWaitCycleMs = 1000;
-}
+constexpr std::uint32_t kAfterBootRequestMs = 500;
+}  // namespace
 
 void UpdateSequence::btnStartClick() {
-    window_.busy = true;
-    window_.SetStartEnabled(false);
-    window_.SetForceEnabled(false);
+    busy_ = true;
+    form_.SetStartEnabled(false);
+    form_.SetForceEnabled(false);
 
     if (failed_run_count_ != 0) {
         // A restart: the unit may have come back current since the last run failed.
-        app_.ProbeAppMode(window_);
-        link_.ProbeBootMode(window_);
+        app_.ProbeAppMode();
+        link_.ProbeBootMode();
         if (CompletionTest()) {
             Complete(text::kCaptionCompletedOnRestart);
             return;
@@ -26,104 +27,112 @@ void UpdateSequence::btnStartClick() {
         snapshot_ = {link_.boot_loader_count(), app_.census().app_device_count};
     }
 
-    window_.UpdateState = 0;
-    window_.ShowMessage(text::kUpdateStart);
-    window_.AdvanceProgress();
-    window_.HideStatus();
+    state_ = UpdateState::kIdle;
+    form_.ShowMessage(text::kUpdateStart);
+    display_.AdvanceProgress();
+    form_.HideStatus();
 
     try {
         GuardedSteps();
     } catch (...) {
-        window_.ShowMessage(text::kMessageRunFailed);
-        window_.SetStartEnabled(true);
+        form_.ShowMessage(text::kMessageRunFailed);
+        form_.SetStartEnabled(true);
         ++failed_run_count_;
-        window_.busy = false;
-        window_.UpdateState = 0;
+        busy_ = false;
+        state_ = UpdateState::kIdle;
     }
 }
 
 void UpdateSequence::GuardedSteps() {
-    window_.UpdateState = 2;
-    window_.AdvanceProgress();
-    const bool force = window_.controls().force_checked;
-    if (app_.census().outdated_count != 0 || (force && link_.boot_loader_count() == 0)) {
-        app_.RequestBootMode(window_);
-        clock_.Sleep(500);
-    }
-
-    bool found = false;
-    for (int attempt = 0; attempt < kBootModeTries && !found; ++attempt) {
-        if (link_.ProbeBootMode(window_)) {
-            window_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(attempt));
-            found = true;
-        } else {
-            clock_.Sleep(kWaitCycleMs);
-            window_.Pump();
-        }
-    }
-    if (!found) {
-        window_.AppendLog(logtext::kBootNeverFound);
-        window_.UpdateState = 0;
+    if (!SwitchToBootMode()) {
+        state_ = UpdateState::kIdle;
         FailRun();
         return;
     }
-    window_.ShowMessage(text::kBootSwitchDone);
-    window_.AdvanceProgress();
-    clock_.Sleep(kWaitCycleMs);
-
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (window_.UpdateState == 2) {
-            if (!protocol_.EraseDevice(window_)) {
-                window_.AppendLog(logtext::kEraseStepFailed);
-                window_.UpdateState = 2;
-                window_.RaiseProgressMaximum(1);
-            }
-            window_.Pump();
-        }
-        if (window_.UpdateState == 3) {
-            if (!protocol_.BlankCheck(window_)) {
-                window_.AppendLog(logtext::kBlankStepFailed);
-                window_.UpdateState = 2;
-                window_.RaiseProgressMaximum(3);
-            }
-            window_.Pump();
-        }
-        if (window_.UpdateState == 4 || window_.UpdateState == 5) {
-            if (protocol_.ProgramVerify(window_)) break;
-            window_.AppendLog(logtext::kProgramStepFailed);
-            window_.UpdateState = 2;
-            window_.RaiseProgressMaximum(6);
-            window_.Pump();
-        }
-    }
-
-    if (window_.UpdateState == 6) {
+    Attempts();
+    if (state_ == UpdateState::kVerify) {
+        state_ = UpdateState::kReset;
         // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
-        if (!protocol_.ResetDevice(window_)) {
-            window_.AppendLog(logtext::kResetStepFailed);
-            window_.UpdateState = 7;
-        }
-        window_.Pump();
+        if (!protocol_.ResetDevice(display_)) form_.AppendLog(logtext::kResetStepFailed);
+        form_.Pump();
     }
-    if (window_.UpdateState != 7) {
-        FailRun();
+    if (state_ != UpdateState::kReset) {
+        FailRun();  // the attempts ended without a verified programming; no reset was sent
         return;
     }
+    ReturnWait();
+}
 
-    window_.UpdateState = 0;
-    window_.ShowMessage(text::kVersionCheckStart);
-    window_.Pump();
+bool UpdateSequence::SwitchToBootMode() {
+    state_ = UpdateState::kBootSwitch;
+    display_.AdvanceProgress();
+    const bool force = form_.controls().force_checked;
+    if (app_.census().outdated_count != 0 || (force && link_.boot_loader_count() == 0)) {
+        app_.RequestBootMode(display_, force);
+        clock_.Sleep(kAfterBootRequestMs);
+    }
+    for (int attempt = 0; attempt < kBootModeTries; ++attempt) {
+        if (link_.ProbeBootMode()) {
+            form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(attempt));
+            form_.ShowMessage(text::kBootSwitchDone);
+            display_.AdvanceProgress();
+            clock_.Sleep(kWaitCycleMs);
+            return true;
+        }
+        clock_.Sleep(kWaitCycleMs);
+        form_.Pump();
+    }
+    form_.AppendLog(logtext::kBootNeverFound);
+    return false;
+}
+
+// Up to three attempts. A success leads to the next procedure within the same attempt; a
+// failure sends the next attempt back to the erase. Each procedure runs in its own state, and
+// the state it leaves on success names the procedure that comes next.
+void UpdateSequence::Attempts() {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (state_ == UpdateState::kBootSwitch) {
+            state_ = UpdateState::kErase;
+            if (!protocol_.EraseDevice(display_)) StepFailed(logtext::kEraseStepFailed, 1);
+            form_.Pump();
+        }
+        if (state_ == UpdateState::kErase) {
+            state_ = UpdateState::kBlankCheck;
+            if (!protocol_.BlankCheck(display_)) StepFailed(logtext::kBlankStepFailed, 3);
+            form_.Pump();
+        }
+        if (state_ == UpdateState::kBlankCheck) {
+            state_ = UpdateState::kProgram;
+            if (protocol_.ProgramVerify(display_, [this] { state_ = UpdateState::kVerify; })) {
+                return;
+            }
+            StepFailed(logtext::kProgramStepFailed, 6);
+            form_.Pump();
+        }
+    }
+}
+
+void UpdateSequence::StepFailed(std::string_view line, int raise) {
+    form_.AppendLog(line);
+    state_ = UpdateState::kBootSwitch;
+    form_.RaiseProgressMaximum(raise);
+}
+
+void UpdateSequence::ReturnWait() {
+    state_ = UpdateState::kIdle;
+    form_.ShowMessage(text::kVersionCheckStart);
+    form_.Pump();
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
-        if (link_.ProbeBootMode(window_)) {
+        if (link_.ProbeBootMode()) {
             clock_.Sleep(kWaitCycleMs);
         } else {
-            if (app_.ProbeAppMode(window_) && CompletionTest()) {
+            if (app_.ProbeAppMode() && CompletionTest()) {
                 Complete(text::kCaptionCompleted);
                 return;
             }
             clock_.Sleep(kWaitCycleMs);
         }
-        window_.Pump();
+        form_.Pump();
     }
     FailRun();
 }
@@ -136,18 +145,18 @@ bool UpdateSequence::CompletionTest() const {
 
 void UpdateSequence::FailRun() {
     ++failed_run_count_;
-    window_.ShowMessage(text::kMessageRunFailed);
-    window_.SetStartEnabled(true);
-    window_.busy = false;
+    form_.ShowMessage(text::kMessageRunFailed);
+    form_.SetStartEnabled(true);
+    busy_ = false;
 }
 
 void UpdateSequence::Complete(std::string_view caption) {
-    window_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
-    window_.SetStartEnabled(false);
-    window_.SetForceEnabled(false);
-    window_.ShowMessage(text::kMessageCompleted);
-    window_.UpdateState = 0;
-    window_.busy = false;
+    form_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
+    form_.SetStartEnabled(false);
+    form_.SetForceEnabled(false);
+    form_.ShowMessage(text::kMessageCompleted);
+    state_ = UpdateState::kIdle;
+    busy_ = false;
     completed_ = true;
 }
 

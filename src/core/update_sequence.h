@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "app_device.h"
 #include "boot_loader_link.h"
 #include "boot_protocol.h"
 #include "clock.h"
-#include "window.h"
+#include "form_controls.h"
+#include "update_state.h"
 
 namespace qvt {
 
@@ -21,15 +23,19 @@ struct StartSnapshot {
 };
 
 // The Start button's run: boot-mode switch, up to three attempts of the boot-loader
-// procedures, the reset and the wait for the unit to come back current.
+// procedures, the reset and the wait for the unit to come back current. It owns the run's
+// state, and every transition of UpdateState is made here.
 class UpdateSequence {
   public:
-    UpdateSequence(Window& window, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
+    UpdateSequence(FormControls& form, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
                    Clock& clock)
-        : window_(window), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
+        : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
 
     void btnStartClick();
 
+    UpdateState update_state() const { return state_; }
+    // Set for the whole of a run; the window refuses to close meanwhile.
+    bool busy() const { return busy_; }
     std::int32_t FailedRunCount() const { return failed_run_count_; }
     // True once a run has reported completion (either way); nothing enables Start after it.
     bool completed() const { return completed_; }
@@ -37,15 +43,24 @@ class UpdateSequence {
 
   private:
     void GuardedSteps();  // steps that the run's one exception handler covers
+    bool SwitchToBootMode();
+    void Attempts();
+    // After a failed procedure: its log line, back to the boot-mode switch so that the next
+    // attempt starts with the erase, and the bar's maximum raised by the steps it skipped.
+    void StepFailed(std::string_view line, int raise);
+    void ReturnWait();
     bool CompletionTest() const;
     void FailRun();
     void Complete(std::string_view caption);
 
-    Window& window_;
+    FormControls& form_;
     AppDevice& app_;
     BootLoaderLink& link_;
     BootProtocol& protocol_;
     Clock& clock_;
+    UpdateState state_ = UpdateState::kIdle;
+    FormStepDisplay display_{form_, state_};
+    bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
     bool completed_ = false;
     StartSnapshot snapshot_;

@@ -6,12 +6,12 @@
 #include "boot_protocol.h"
 #include "clock.h"
 #include "firmware_image.h"
+#include "form_controls.h"
 #include "form_view.h"
 #include "hid_bus.h"
 #include "image_resource.h"
 #include "main_form.h"
 #include "update_sequence.h"
-#include "window.h"
 
 namespace qvt {
 
@@ -29,19 +29,20 @@ struct Ports {
 class Updater {
   public:
     explicit Updater(const Ports& ports)
-        : window(ports.view),
-          image(ports.resource, ports.table),
-          app(ports.driver, image),
-          link(ports.bus, ports.clock),
-          protocol(link, image, ports.clock),
-          sequence(window, app, link, protocol, ports.clock),
-          form(window, image, app, link, sequence) {}
+        : controls(ports.view),
+          loader(ports.resource, ports.table, firmware),
+          app(ports.driver, loader),
+          link(ports.bus, ports.clock, ports.view),
+          protocol(link, loader, firmware, ports.clock),
+          sequence(controls, app, link, protocol, ports.clock),
+          form(controls, loader, app, link, sequence) {}
 
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
 
-    Window window;
-    FirmwareImageLoader image;
+    FirmwareImage firmware;
+    FormControls controls;
+    FirmwareImageLoader loader;
     AppDevice app;
     BootLoaderLink link;
     BootProtocol protocol;

@@ -1,4 +1,4 @@
-#include "console_view.h"
+#include "console_form_view.h"
 #include "product_table.h"
 #include "run_driver.h"
 #include "sessions.h"
@@ -7,7 +7,7 @@
 namespace qvt::linux_app {
 
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors) {
-    ConsoleView view(out, errors);
+    ConsoleFormView view(out, errors);
     Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable()});
     const bool loaded = updater.form.FormCreate();

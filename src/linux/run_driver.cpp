@@ -3,11 +3,12 @@
 namespace qvt::linux_app {
 
 void ApplyForce(Updater& updater, const Options& options) {
-    if (options.force && updater.window.controls().force_enabled) updater.form.ckUpdateClick(true);
+    if (options.force && updater.controls.controls().force_enabled)
+        updater.form.ckUpdateClick(true);
 }
 
 void ClickStartWhileEnabled(Updater& updater, const Options& options) {
-    for (int run = 0; run < options.runs && updater.window.controls().start_enabled &&
+    for (int run = 0; run < options.runs && updater.controls.controls().start_enabled &&
                       !updater.sequence.completed();
          ++run) {
         updater.form.btnStartClick();

@@ -3,7 +3,7 @@
 #include <QTimer>
 
 #include "product_table.h"
-#include "qt_main_window.h"
+#include "qt_form_view.h"
 #include "run_driver.h"
 #include "sessions.h"
 #include "texts.h"
@@ -14,7 +14,7 @@ namespace qvt::linux_app {
 int RunWindow(int& argc, char** argv, const Options& options, Backend& backend) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(text::kTitle.data(), text::kTitle.size()));
-    QtMainWindow window;
+    QtFormView window;
     Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable()});
     window.Attach(updater.form);

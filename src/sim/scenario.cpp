@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "firmware_layout.h"
 #include "version_text.h"
 
 namespace qvt::sim {
@@ -165,8 +166,9 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
         fault.unit = unit_index();
         if (!object.contains("address")) Fail(where + ".address", "missing");
         fault.address = HexWord(object, "address", where);
-        if (fault.address >= 0x6000)
+        if (fault.address >= kFlashSize) {
             Fail(where + ".address", "lies outside the flash (0x0000-0x5FFF)");
+        }
         fault.value = static_cast<std::uint8_t>(Integer(object, "value", where, 0, 255, 0));
     } else if (kind == "unplug") {
         OnlyKeys(object, where, {"kind", "unit", "after_reports"});

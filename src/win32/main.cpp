@@ -6,12 +6,12 @@
 
 #include <exception>
 
-#include "main_window.h"
 #include "product_table.h"
 #include "system_libraries.h"
 #include "texts.h"
 #include "updater.h"
 #include "wide_text.h"
+#include "win32_form_view.h"
 #include "win_app_driver.h"
 #include "win_clock.h"
 #include "win_hid_bus.h"
@@ -33,13 +33,13 @@ void InitCommonControls() {
 
 void Run(HINSTANCE instance) {
     InitCommonControls();
-    if (!MainWindow::RegisterClasses(instance))
+    if (!Win32FormView::RegisterClasses(instance))
         throw std::runtime_error("cannot register the window class");
     WinClock clock;
     WinAppDriver driver;
     WinHidBus bus;
     WinImageResource resource;
-    MainWindow window(instance, true);
+    Win32FormView window(instance, true);
     if (!window.hwnd()) throw std::runtime_error("cannot create the main window");
     Updater updater(Ports{window, clock, driver, bus, resource, ProductDescrambleTable()});
     window.Attach(updater.form);

@@ -14,7 +14,7 @@ void WholeUpdate(benchmark::State& state) {
         bench.Create().Start();
         if (!bench.updater.sequence.completed()) state.SkipWithError("the update did not complete");
         written = bench.TotalReceived();
-        read = bench.Received(BOOT_CMD_READ);
+        read = bench.Received(BootCommand::kRead);
         pumps = bench.view.pumps;
     }
     state.counters["reports_written"] = static_cast<double>(written);
@@ -25,10 +25,9 @@ BENCHMARK(WholeUpdate)->Unit(benchmark::kMillisecond);
 
 void Descramble(benchmark::State& state) {
     EmbeddedImageResource resource;
-    FirmwareImageLoader loader(resource, ProductDescrambleTable());
-    sim::RecordingView view;
-    Window window(view);
-    loader.LoadFirmwareImage(window);
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    loader.LoadFirmwareImage();
     for (auto _ : state) {
         loader.DescrambleImage();
         benchmark::DoNotOptimize(loader.decoded().data());

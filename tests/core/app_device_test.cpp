@@ -61,14 +61,17 @@ class ScriptedDriver final : public AppDriver {
 };
 
 struct CensusBench {
-    CensusBench() : image(resource, ProductDescrambleTable()), app(driver, image) {
-        image.LoadFirmwareImage(window);
+    CensusBench() : loader(resource, ProductDescrambleTable(), image), app(driver, loader) {
+        loader.LoadFirmwareImage();
     }
     EmbeddedImageResource resource;
     ScriptedDriver driver;
-    sim::RecordingView view;
-    Window window{view};
-    FirmwareImageLoader image;
+    sim::RecordingFormView view;
+    FormControls form{view};
+    UpdateState state = UpdateState::kBootSwitch;  // as the run has it when it asks
+    FormStepDisplay display{form, state};
+    FirmwareImage image;
+    FirmwareImageLoader loader;
     AppDevice app;
 };
 
@@ -123,7 +126,7 @@ TEST(AppDeviceCensus, ComparesVersionsAsUnsignedWords) {
 TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0100, true};
-    EXPECT_TRUE(bench.app.ProbeAppMode(bench.window));
+    EXPECT_TRUE(bench.app.ProbeAppMode());
     EXPECT_EQ(bench.app.census().app_device_count, 1);
     EXPECT_EQ(bench.app.census().outdated_count, 0);
     EXPECT_EQ(bench.app.census().device_version, 0);
@@ -133,28 +136,26 @@ TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
 TEST(BootModeRequest, SendsTheCommandWordToAnOutdatedDevice) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0300};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
     EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
-    EXPECT_EQ(bench.window.controls().message, text::kBootSwitchStart);
+    EXPECT_EQ(bench.form.controls().message, text::kBootSwitchStart);
     EXPECT_EQ(bench.driver.open, 0);
 }
 
 TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0310};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
     EXPECT_TRUE(bench.driver.commands.empty());
-    bench.window.SetForceChecked(true);
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.window));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, true));
     EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
 }
 
 TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {
     CensusBench bench;
-    bench.window.UpdateState = 2;
-    EXPECT_FALSE(bench.app.RequestBootMode(bench.window));
-    EXPECT_EQ(bench.window.controls().message, text::kMessageMissing);
-    EXPECT_EQ(bench.window.controls().progress_position, 1);
+    EXPECT_FALSE(bench.app.RequestBootMode(bench.display, false));
+    EXPECT_EQ(bench.form.controls().message, text::kMessageMissing);
+    EXPECT_EQ(bench.form.controls().progress_position, 1);
 }
 
 }  // namespace

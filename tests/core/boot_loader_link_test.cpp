@@ -66,7 +66,7 @@ TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTra
     EXPECT_EQ(link.boot_loader_count(), 3);
     EXPECT_EQ(bench.world.open_handles(), 1);
     BootCommandReport report;
-    report.set_command(BOOT_CMD_PROGRAM_END);
+    report.set_command(BootCommand::kProgramEnd);
     for (int d = 0; d < link.boot_loader_count(); ++d)
         EXPECT_TRUE(link.WriteBootReport(report.bytes, d));
     EXPECT_EQ(bench.TotalReceived(0), 0);
@@ -80,7 +80,7 @@ TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
     Bench bench(
         R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
     FlakyBus bus(bench.world.bus(), {0});
-    BootLoaderLink link(bus, bench.clock);
+    BootLoaderLink link(bus, bench.clock, bench.view);
     EXPECT_TRUE(link.FindBootLoaders());
     EXPECT_EQ(link.boot_loader_count(), 1);
 }
@@ -103,7 +103,7 @@ TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
     auto& link = bench.updater.link;
     ASSERT_TRUE(link.FindBootLoaders());
     BootCommandReport request;
-    request.set_command(BOOT_CMD_READ);
+    request.set_command(BootCommand::kRead);
     request.set_address(0x1100);
     request.set_length(58);
     BootReplyReport reply;
@@ -147,7 +147,7 @@ TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
     Bench bench(R"({"units": [{"mode": "boot"}]})");
     const auto before = bench.clock.NowMs();
     const long pumps = bench.view.pumps;
-    EXPECT_TRUE(bench.updater.link.ProbeBootMode(bench.updater.window));
+    EXPECT_TRUE(bench.updater.link.ProbeBootMode());
     EXPECT_EQ(bench.clock.NowMs() - before, 1500u);
     EXPECT_EQ(bench.view.pumps - pumps, 31);
     EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
@@ -156,7 +156,7 @@ TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
 
 TEST(ProbeBootMode, FindingNothingTakesNoTime) {
     Bench bench(R"({"units": []})");
-    EXPECT_FALSE(bench.updater.link.ProbeBootMode(bench.updater.window));
+    EXPECT_FALSE(bench.updater.link.ProbeBootMode());
     EXPECT_EQ(bench.clock.NowMs(), 0u);
     EXPECT_EQ(bench.view.pumps, 1);
 }

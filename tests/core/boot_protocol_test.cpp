@@ -4,6 +4,7 @@
 
 #include "bench.h"
 #include "fakes.h"
+#include "scramble.h"
 #include "texts.h"
 
 namespace qvt {
@@ -11,15 +12,19 @@ namespace {
 
 using testing::Bench;
 
-// A window mid-run with one boot loader attached, as the procedures find it.
+// A run with one boot loader attached, as the procedures find it: a step is running, so every
+// bar step rises.
 struct ProtocolBench : Bench {
     explicit ProtocolBench(std::string_view json = R"({"units": [{"mode": "boot"}]})")
         : Bench(json) {
-        updater.image.LoadFirmwareImage(updater.window);
-        updater.window.UpdateState = 2;
+        updater.loader.LoadFirmwareImage();
     }
-    Window& window() { return updater.window; }
+    StepDisplay& display() { return step_display; }
     BootProtocol& protocol() { return updater.protocol; }
+    bool ProgramVerify(BootProtocol& with) {
+        return with.ProgramVerify(step_display, [this] { verification_began = true; });
+    }
+    bool ProgramVerify() { return ProgramVerify(updater.protocol); }
     const std::vector<std::array<std::uint8_t, kReportSize>>& history(std::size_t unit = 0) {
         return world.unit(unit).history;
     }
@@ -28,18 +33,21 @@ struct ProtocolBench : Bench {
         report.bytes = history(unit).at(i);
         return report;
     }
+
+    UpdateState state = UpdateState::kErase;
+    FormStepDisplay step_display{updater.controls, state};
+    bool verification_began = false;
 };
 
 TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
     ProtocolBench bench;
-    EXPECT_TRUE(bench.protocol().EraseDevice(bench.window()));
-    EXPECT_EQ(bench.window().UpdateState, 3);
+    EXPECT_TRUE(bench.protocol().EraseDevice(bench.display()));
     EXPECT_EQ(bench.controls().progress_position, 2);
     EXPECT_EQ(bench.controls().message, text::kEraseDone);
     EXPECT_EQ(bench.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
     // 1000 ms before the first report, three passes of 500 ms, then the settle wait.
     EXPECT_EQ(bench.clock.NowMs(), 1000u + 1500u + 1500u);
-    EXPECT_EQ(bench.Received(BOOT_CMD_ERASE), 3);
+    EXPECT_EQ(bench.Received(BootCommand::kErase), 3);
     const auto report = bench.Report(0);
     EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(),
                             [](std::uint8_t b) { return b == 0; }));
@@ -49,12 +57,11 @@ TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
 TEST(EraseDevice, OnlyTheThirdPassDecides) {
     ProtocolBench refused_first(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "count": 2}]})");
-    EXPECT_TRUE(refused_first.protocol().EraseDevice(refused_first.window()));
+    EXPECT_TRUE(refused_first.protocol().EraseDevice(refused_first.display()));
 
     ProtocolBench refused_last(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "from": 3}]})");
-    EXPECT_FALSE(refused_last.protocol().EraseDevice(refused_last.window()));
-    EXPECT_EQ(refused_last.window().UpdateState, 0);
+    EXPECT_FALSE(refused_last.protocol().EraseDevice(refused_last.display()));
     EXPECT_EQ(refused_last.controls().message, text::kEraseError);
     EXPECT_EQ(refused_last.controls().progress_position, 1);
     EXPECT_TRUE(refused_last.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
@@ -63,33 +70,31 @@ TEST(EraseDevice, OnlyTheThirdPassDecides) {
 
 TEST(DiscoveryWait, GivesUpAfterTwoHundredSearchesASecondApart) {
     ProtocolBench bench(R"({"units": []})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.window()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
     EXPECT_EQ(bench.world.searches(), 200);
     EXPECT_EQ(bench.clock.NowMs(), 200'000u);
     EXPECT_EQ(bench.log(), (std::vector<std::string>{"[BlankCheck]OpenHid count:200",
                                                      "[BlankCheck]OpenHid error!"}));
     EXPECT_EQ(bench.controls().message, text::kBootLoaderNotFound);
-    EXPECT_EQ(bench.window().UpdateState, 0);
     EXPECT_EQ(bench.controls().progress_position, 1);
 }
 
 TEST(DiscoveryWait, CountsTheSearchesBeforeTheBootLoaderAppeared) {
     ProtocolBench bench(R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500})");
-    bench.updater.app.RequestBootMode(bench.window());
+    bench.updater.app.RequestBootMode(bench.display(), false);
     const auto start = bench.clock.NowMs();
-    EXPECT_TRUE(bench.protocol().ResetDevice(bench.window()));
+    EXPECT_TRUE(bench.protocol().ResetDevice(bench.display()));
     EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:5"));
     EXPECT_EQ(bench.clock.NowMs() - start, 5000u + 1000u + 1500u);
 }
 
 TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}]})");
-    EXPECT_TRUE(bench.protocol().BlankCheck(bench.window()));
-    EXPECT_EQ(bench.window().UpdateState, 4);
+    EXPECT_TRUE(bench.protocol().BlankCheck(bench.display()));
     ASSERT_EQ(bench.history().size(), 698u);
     for (std::size_t i = 0; i < 349; ++i) {
         const auto report = bench.Report(i);
-        EXPECT_EQ(report.command(), BOOT_CMD_READ);
+        EXPECT_EQ(report.command(), BootCommand::kRead);
         EXPECT_EQ(report.address(), 0x1100 + 58 * i);
         EXPECT_EQ(report.length(), 58);  // the short chunk asks for 58 too
         EXPECT_EQ(bench.Report(349 + i).address(), report.address());
@@ -99,7 +104,7 @@ TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
 
 TEST(BlankCheck, ASilentBootLoaderFailsAtTheFirstChunk) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads"}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.window()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
     EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=4352");
     EXPECT_EQ(bench.controls().message, text::kBlankError);
     EXPECT_EQ(bench.history().size(), 1u);  // nothing more after the difference
@@ -109,24 +114,24 @@ TEST(BlankCheck, ABootLoaderThatStopsAnsweringIsNotTakenForBlank) {
     // Its last reply was all 0xFF: without a reply the chunk counts as different.
     ProtocolBench bench(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads", "from": 400}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.window()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
     EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=" + std::to_string(0x1100 + 58 * 50));
 }
 
 TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
     ProtocolBench bench(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
-    bench.protocol().EraseDevice(bench.window());
+    bench.protocol().EraseDevice(bench.display());
     const std::size_t first = bench.history().size();
-    EXPECT_TRUE(bench.protocol().ProgramVerify(bench.window()));
-    EXPECT_EQ(bench.window().UpdateState, 6);
+    EXPECT_TRUE(bench.ProgramVerify());
+    EXPECT_TRUE(bench.verification_began);
     EXPECT_EQ(bench.controls().message, text::kVerifyDone);
     EXPECT_TRUE(bench.UnitHoldsImage());
-    const auto& image = bench.updater.window.firmware.program;
+    const auto& image = bench.updater.firmware.program;
     for (int pass = 0; pass < 3; ++pass) {
         for (std::size_t chunk = 0; chunk < 349; ++chunk) {
             const auto report = bench.Report(first + pass * 349 + chunk);
             const std::uint32_t address = 0x1100 + 58 * static_cast<std::uint32_t>(chunk);
-            ASSERT_EQ(report.command(), BOOT_CMD_PROGRAM);
+            ASSERT_EQ(report.command(), BootCommand::kProgram);
             ASSERT_EQ(report.address(), address);
             const std::size_t length = chunk < 348 ? 58 : 40;
             ASSERT_EQ(report.length(), length);
@@ -140,26 +145,63 @@ TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
         }
     }
     const auto end = bench.Report(first + 3 * 349);
-    EXPECT_EQ(end.command(), BOOT_CMD_PROGRAM_END);
+    EXPECT_EQ(end.command(), BootCommand::kProgramEnd);
     EXPECT_EQ(end.address(), 0x5FD8u);
     EXPECT_EQ(end.length(), 40);
     EXPECT_TRUE(std::equal(end.data().begin(), end.data().end(),
                            bench.Report(first + 3 * 349 - 1).data().begin()));
     // The verification's read requests carry the last program report's data bytes.
     const auto read = bench.Report(first + 3 * 349 + 1);
-    EXPECT_EQ(read.command(), BOOT_CMD_READ);
+    EXPECT_EQ(read.command(), BootCommand::kRead);
     EXPECT_EQ(read.length(), 58);
     EXPECT_TRUE(std::equal(read.data().begin(), read.data().end(), end.data().begin()));
 }
 
-TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
+// The reports that programming and verification send for an image whose boot-loader area
+// and trailer are filled with the given bytes.
+std::vector<std::array<std::uint8_t, kReportSize>> ReportsFor(std::uint8_t boot_area,
+                                                              std::uint8_t trailer) {
+    auto plain = sim::SynthesizeFirmware(0x0310);
+    std::fill(plain.program.begin(), plain.program.begin() + kFlashFirstAddress, boot_area);
+    plain.trailer.fill(trailer);
+    std::vector<std::uint8_t> bytes(tools::kPlainImageSize);
+    std::copy(plain.program.begin(), plain.program.end(), bytes.begin());
+    std::copy(plain.trailer.begin(), plain.trailer.end(), bytes.begin() + kProgramAreaSize);
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
+    }
+    const std::array<std::uint8_t, tools::kProductTagSize> tag{'Q', 'V', 'T'};
+    testing::BytesResource resource(tools::ScrambleImage(
+        std::span<const std::uint8_t, tools::kPlainImageSize>(bytes), 0x0310, tag, table));
+
     ProtocolBench bench;
-    bench.protocol().ProgramVerify(bench.window());
-    for (const auto& bytes : bench.history()) {
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    BootProtocol protocol(bench.updater.link, loader, image, bench.clock);
+    EXPECT_TRUE(bench.ProgramVerify(protocol));
+    // The image really carried the bytes that must stay behind.
+    EXPECT_EQ(image.program[0], boot_area);
+    EXPECT_EQ(image.program[kFlashFirstAddress - 1], boot_area);
+    EXPECT_EQ(image.trailer[0], trailer);
+    return bench.history();
+}
+
+TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
+    const auto reports = ReportsFor(0x00, 0x00);
+    ASSERT_EQ(reports.size(), 1047u + 1u + 698u);  // program, end, verification reads
+    for (const auto& bytes : reports) {
         BootCommandReport report;
         report.bytes = bytes;
-        EXPECT_GE(report.address(), 0x1100u);
+        EXPECT_GE(report.address(), kFlashFirstAddress);
+        EXPECT_LT(report.address(), kFlashEndAddress);
+        // The data a program report carries ends within the flash; a read may ask past it.
+        if (report.command() == BootCommand::kProgram) {
+            EXPECT_LE(report.address() + report.length(), kFlashEndAddress);
+        }
     }
+    // Other bytes below 0x1100 and another trailer change no report at all.
+    EXPECT_EQ(ReportsFor(0xA5, 0x5A), reports);
 }
 
 TEST(ProgramVerify, ADifferenceIsLoggedAtItsChunksAddress) {
@@ -174,9 +216,8 @@ TEST(ProgramVerify, ADifferenceIsLoggedAtItsChunksAddress) {
             std::string(
                 R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": ")") +
             c.address + R"(", "value": )" + std::to_string(c.value) + "}]}");
-        EXPECT_FALSE(bench.protocol().ProgramVerify(bench.window()));
+        EXPECT_FALSE(bench.ProgramVerify());
         EXPECT_EQ(bench.log().back(), c.line);
-        EXPECT_EQ(bench.window().UpdateState, 0);
         EXPECT_EQ(bench.controls().progress_position, 3);
         EXPECT_EQ(bench.controls().message, text::kVerifyError);
         EXPECT_EQ(bench.world.open_handles(), 0);
@@ -186,48 +227,46 @@ TEST(ProgramVerify, ADifferenceIsLoggedAtItsChunksAddress) {
 TEST(ProgramVerify, ReplyBytesPastTheShortChunkAreNotCompared) {
     // The simulated boot loader answers zeros past 0x5FFF; the image has 0xFF padding there.
     ProtocolBench bench;
-    bench.protocol().EraseDevice(bench.window());
-    EXPECT_TRUE(bench.protocol().ProgramVerify(bench.window()));
+    bench.protocol().EraseDevice(bench.display());
+    EXPECT_TRUE(bench.ProgramVerify());
 }
 
 TEST(ProgramVerify, AFailedReloadProgramsAndVerifiesTheErasedPattern) {
     testing::BytesResource missing(std::nullopt);
     ProtocolBench bench;
-    FirmwareImageLoader loader(missing, ProductDescrambleTable());
-    BootProtocol protocol(bench.updater.link, loader, bench.clock);
-    EXPECT_TRUE(protocol.EraseDevice(bench.window()));
-    EXPECT_TRUE(protocol.ProgramVerify(bench.window()));
-    EXPECT_TRUE(std::all_of(bench.updater.window.firmware.program.begin(),
-                            bench.updater.window.firmware.program.end(),
+    FirmwareImage image;
+    FirmwareImageLoader loader(missing, ProductDescrambleTable(), image);
+    BootProtocol protocol(bench.updater.link, loader, image, bench.clock);
+    EXPECT_TRUE(protocol.EraseDevice(bench.display()));
+    EXPECT_TRUE(bench.ProgramVerify(protocol));
+    EXPECT_TRUE(std::all_of(image.program.begin(), image.program.end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
-    EXPECT_TRUE(bench.protocol().EraseDevice(bench.window()));
-    EXPECT_EQ(bench.Received(BOOT_CMD_ERASE, 1), 6);
-    EXPECT_EQ(bench.Received(BOOT_CMD_ERASE, 0), 0);
+    EXPECT_TRUE(bench.protocol().EraseDevice(bench.display()));
+    EXPECT_EQ(bench.Received(BootCommand::kErase, 1), 6);
+    EXPECT_EQ(bench.Received(BootCommand::kErase, 0), 0);
     // The first reset restarts the kept unit, so the second device number's write finds it
     // gone: both numbers reach one device.
-    EXPECT_FALSE(bench.protocol().ResetDevice(bench.window()));
-    EXPECT_EQ(bench.Received(BOOT_CMD_RESET, 1), 1);
+    EXPECT_FALSE(bench.protocol().ResetDevice(bench.display()));
+    EXPECT_EQ(bench.Received(BootCommand::kReset, 1), 1);
     EXPECT_TRUE(bench.Logged("[ResetDevice]erase error! (DevNum:2 / retcnt:1)"));
 }
 
 TEST(ResetDevice, ATimedOutResetFailsWithItsCounts) {
     ProtocolBench bench(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "reset"}]})");
-    EXPECT_FALSE(bench.protocol().ResetDevice(bench.window()));
+    EXPECT_FALSE(bench.protocol().ResetDevice(bench.display()));
     EXPECT_EQ(bench.controls().message, text::kResetError);
     EXPECT_EQ(bench.log().back(), "[ResetDevice]erase error! (DevNum:1 / retcnt:0)");
-    EXPECT_EQ(bench.window().UpdateState, 0);
 }
 
 TEST(ResetDevice, AnAcceptedResetRestartsTheUnit) {
     ProtocolBench bench;
-    EXPECT_TRUE(bench.protocol().ResetDevice(bench.window()));
+    EXPECT_TRUE(bench.protocol().ResetDevice(bench.display()));
     EXPECT_EQ(bench.controls().message, text::kResetDone);
-    EXPECT_EQ(bench.window().UpdateState, 7);
     EXPECT_EQ(bench.controls().progress_position, 2);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);
 }

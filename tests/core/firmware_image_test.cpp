@@ -4,10 +4,9 @@
 
 #include <numeric>
 
-#include "../support/fakes.h"
 #include "embedded_image.h"
+#include "fakes.h"
 #include "product_table.h"
-#include "recording_view.h"
 #include "scramble.h"
 #include "synthetic_firmware.h"
 
@@ -34,24 +33,22 @@ std::vector<std::uint8_t> Plain(std::uint8_t fill) {
 
 struct Loaded {
     explicit Loaded(std::optional<std::vector<std::uint8_t>> bytes, const DescrambleTable& table)
-        : table(table), resource(std::move(bytes)), loader(resource, this->table) {}
+        : table(table), resource(std::move(bytes)), loader(resource, this->table, image) {}
     DescrambleTable table;  // the loader keeps a reference to it
     BytesResource resource;
+    FirmwareImage image;
     FirmwareImageLoader loader;
-    sim::RecordingView view;
-    Window window{view};
 };
 
 TEST(FirmwareImage, ShippedResourceDecodesToTheReleasedPlainImage) {
     EmbeddedImageResource resource;
-    FirmwareImageLoader loader(resource, ProductDescrambleTable());
-    sim::RecordingView view;
-    Window window(view);
-    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    ASSERT_TRUE(loader.LoadFirmwareImage());
     EXPECT_EQ(loader.ImageVersion(), 0x0310);
     const auto plain = sim::SynthesizeFirmware(0x0310);
-    EXPECT_EQ(window.firmware.program, plain.program);
-    EXPECT_EQ(window.firmware.trailer, plain.trailer);
+    EXPECT_EQ(image.program, plain.program);
+    EXPECT_EQ(image.trailer, plain.trailer);
     // The header is not decoded: offsets 0-15 of the decode buffer stay zero.
     for (std::size_t k = 0; k < kImageHeaderSize; ++k) EXPECT_EQ(loader.decoded()[k], 0) << k;
 }
@@ -69,12 +66,12 @@ TEST(FirmwareImage, RoundTripsThroughTheImageMakerForAnyPlainBytes) {
             std::span<const std::uint8_t, tools::kPlainImageSize>(plain.data(), plain.size()),
             0xF3A1, tag, table_bytes);
         Loaded loaded(resource, table);
-        ASSERT_TRUE(loaded.loader.LoadFirmwareImage(loaded.window));
+        ASSERT_TRUE(loaded.loader.LoadFirmwareImage());
         EXPECT_EQ(loaded.loader.ImageVersion(), 0xF3A1);
         EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kProgramAreaSize,
-                               loaded.window.firmware.program.begin()));
+                               loaded.image.program.begin()));
         EXPECT_TRUE(std::equal(plain.begin() + kProgramAreaSize, plain.end(),
-                               loaded.window.firmware.trailer.begin()));
+                               loaded.image.trailer.begin()));
     }
 }
 
@@ -90,47 +87,45 @@ TEST(FirmwareImage, DecodesByTheTableOffsetAndSignedHeaderSum) {
     // One below that decodes to 0xFF: the subtraction wraps under zero.
     raw[k + 1] = static_cast<std::uint8_t>(255 - ((k + 1 + 3 - 1) & 0xFF));
     Loaded loaded(raw, AsTable(table_bytes));
-    ASSERT_TRUE(loaded.loader.LoadFirmwareImage(loaded.window));
+    ASSERT_TRUE(loaded.loader.LoadFirmwareImage());
     EXPECT_EQ(loaded.loader.decoded()[k], 0x00);
     EXPECT_EQ(loaded.loader.decoded()[k + 1], 0xFF);
     // A zero byte at offset 16: T[0] = 255, minus 16 and 3.
     EXPECT_EQ(loaded.loader.decoded()[16], 255 - 16 - 3);
-    EXPECT_EQ(loaded.window.firmware.program[k - 16], 0x00);
+    EXPECT_EQ(loaded.image.program[k - 16], 0x00);
 }
 
 TEST(FirmwareImage, TwoLoadsGiveIdenticalResults) {
     EmbeddedImageResource resource;
-    FirmwareImageLoader loader(resource, ProductDescrambleTable());
-    sim::RecordingView view;
-    Window window(view);
-    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    ASSERT_TRUE(loader.LoadFirmwareImage());
     const auto first_raw = loader.raw();
     const auto first_decoded = loader.decoded();
-    const FirmwareImage first_image = window.firmware;
-    window.firmware.program.fill(0xFF);
-    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    const FirmwareImage first_image = image;
+    loader.EraseFirmwareImage();
+    ASSERT_TRUE(loader.LoadFirmwareImage());
     EXPECT_EQ(loader.raw(), first_raw);
     EXPECT_EQ(loader.decoded(), first_decoded);
-    EXPECT_EQ(window.firmware.program, first_image.program);
-    EXPECT_EQ(window.firmware.trailer, first_image.trailer);
+    EXPECT_EQ(image.program, first_image.program);
+    EXPECT_EQ(image.trailer, first_image.trailer);
 }
 
 class RefusedResource : public ::testing::TestWithParam<std::optional<std::size_t>> {};
 
-TEST_P(RefusedResource, LeavesBuffersZeroAndTheWindowImageAsItWas) {
+TEST_P(RefusedResource, LeavesBuffersZeroAndTheImageAsItWas) {
     const auto size = GetParam();
     std::optional<std::vector<std::uint8_t>> bytes;
     if (size) bytes = std::vector<std::uint8_t>(*size, 0x33);
     Loaded loaded(bytes, ProductDescrambleTable());
-    loaded.window.firmware.program.fill(0xA5);
-    EXPECT_FALSE(loaded.loader.LoadFirmwareImage(loaded.window));
+    loaded.image.program.fill(0xA5);
+    EXPECT_FALSE(loaded.loader.LoadFirmwareImage());
     EXPECT_EQ(loaded.loader.ImageVersion(), 0);
     EXPECT_TRUE(std::all_of(loaded.loader.raw().begin(), loaded.loader.raw().end(),
                             [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::all_of(loaded.loader.decoded().begin(), loaded.loader.decoded().end(),
                             [](std::uint8_t b) { return b == 0; }));
-    EXPECT_TRUE(std::all_of(loaded.window.firmware.program.begin(),
-                            loaded.window.firmware.program.end(),
+    EXPECT_TRUE(std::all_of(loaded.image.program.begin(), loaded.image.program.end(),
                             [](std::uint8_t b) { return b == 0xA5; }));
 }
 
@@ -141,44 +136,23 @@ INSTANTIATE_TEST_SUITE_P(MissingShortOrLong, RefusedResource,
                                            std::optional<std::size_t>(2 * kImageResourceSize)));
 
 TEST(FirmwareImage, AFailedLoadAfterAGoodOneResetsTheVersionToZero) {
-    EmbeddedImageResource good;
-    sim::RecordingView view;
-    Window window(view);
-    FirmwareImageLoader loader(good, ProductDescrambleTable());
-    ASSERT_TRUE(loader.LoadFirmwareImage(window));
-    BytesResource missing(std::nullopt);
-    FirmwareImageLoader second(missing, ProductDescrambleTable());
-    EXPECT_EQ(second.ImageVersion(), 0);  // zero before any load
-    EXPECT_FALSE(second.LoadFirmwareImage(window));
-    EXPECT_EQ(second.ImageVersion(), 0);
-}
-
-TEST(ImageMaker, RefusesATableThatIsNotAPermutation) {
-    auto table = ReversedTable();
-    EXPECT_FALSE(tools::CheckTable(table).has_value());
-    table[10] = table[20];
-    const auto problem = tools::CheckTable(table);
-    ASSERT_TRUE(problem.has_value());
-    EXPECT_NE(problem->find("not a permutation"), std::string::npos);
-    EXPECT_TRUE(tools::CheckTable(std::span<const std::uint8_t>(table.data(), 255)).has_value());
-}
-
-TEST(ImageMaker, ReproducesTheShippedResourceFromThePlainImage) {
     EmbeddedImageResource shipped;
     const auto bytes = shipped.Load();
     ASSERT_TRUE(bytes.has_value());
-    const auto plain = sim::SynthesizeFirmware(0x0310);
-    std::vector<std::uint8_t> plain_bytes(plain.program.begin(), plain.program.end());
-    plain_bytes.insert(plain_bytes.end(), plain.trailer.begin(), plain.trailer.end());
-    std::array<std::uint8_t, 256> table{};
-    for (std::size_t i = 0; i < 256; ++i)
-        table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
-    std::array<std::uint8_t, tools::kProductTagSize> tag{};
-    std::copy_n(bytes->begin() + 2, tag.size(), tag.begin());
-    const auto made = tools::ScrambleImage(std::span<const std::uint8_t, tools::kPlainImageSize>(
-                                               plain_bytes.data(), plain_bytes.size()),
-                                           0x0310, tag, table);
-    EXPECT_TRUE(std::equal(made.begin(), made.end(), bytes->begin(), bytes->end()));
+    BytesResource resource(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    EXPECT_EQ(loader.ImageVersion(), 0);  // zero before any load
+    ASSERT_TRUE(loader.LoadFirmwareImage());
+    ASSERT_EQ(loader.ImageVersion(), 0x0310);
+    const FirmwareImage good = image;
+
+    resource.Replace(std::nullopt);
+    EXPECT_FALSE(loader.LoadFirmwareImage());
+    EXPECT_EQ(loader.ImageVersion(), 0);
+    EXPECT_TRUE(std::all_of(loader.raw().begin(), loader.raw().end(),
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(image.program, good.program);  // the image itself is left as it was
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Whole runs of the Start button against the simulated unit, in virtual time.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "bench.h"
 #include "texts.h"
 
@@ -21,22 +23,22 @@ void ExpectCompleted(const Bench& bench, std::string_view caption) {
     EXPECT_EQ(c.message, text::kMessageCompleted);
     EXPECT_FALSE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);
-    EXPECT_FALSE(bench.updater.window.busy);
-    EXPECT_EQ(bench.updater.window.UpdateState, 0);
+    EXPECT_FALSE(bench.updater.sequence.busy());
+    EXPECT_EQ(bench.updater.sequence.update_state(), UpdateState::kIdle);
     EXPECT_EQ(bench.world.open_handles(), 0);
     // The view was told the same as the kept copy.
     EXPECT_EQ(bench.view.statuses.back(), c.status);
     EXPECT_FALSE(bench.view.start_enabled);
 }
 
-void ExpectFailedRun(const Bench& bench, int failed_runs, int update_state) {
+void ExpectFailedRun(const Bench& bench, int failed_runs, UpdateState update_state) {
     const Controls& c = bench.controls();
     EXPECT_EQ(c.message, text::kMessageRunFailed);
     EXPECT_TRUE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);
     EXPECT_FALSE(c.status.visible);
-    EXPECT_FALSE(bench.updater.window.busy);
-    EXPECT_EQ(bench.updater.window.UpdateState, update_state);
+    EXPECT_FALSE(bench.updater.sequence.busy());
+    EXPECT_EQ(bench.updater.sequence.update_state(), update_state);
     EXPECT_EQ(bench.updater.sequence.FailedRunCount(), failed_runs);
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
@@ -61,9 +63,9 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
     // 3 erase, 2x349 blank-check reads, 3x349 program and one end, 2x349 verify reads, 1 reset.
     EXPECT_EQ(bench.TotalReceived(), 2448);
-    EXPECT_EQ(bench.Received(BOOT_CMD_READ), 1396);
-    EXPECT_EQ(bench.Received(BOOT_CMD_PROGRAM), 1047);
-    EXPECT_EQ(bench.Received(BOOT_CMD_PROGRAM_END), 1);
+    EXPECT_EQ(bench.Received(BootCommand::kRead), 1396);
+    EXPECT_EQ(bench.Received(BootCommand::kProgram), 1047);
+    EXPECT_EQ(bench.Received(BootCommand::kProgramEnd), 1);
 }
 
 TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
@@ -105,13 +107,20 @@ TEST(UpdateRun, ForcedOnACurrentUnitRunsTheWholeUpdate) {
     EXPECT_EQ(bench.TotalReceived(), 2448);
 }
 
+bool Shown(const Bench& bench, std::string_view message, std::size_t from = 0) {
+    return std::find(bench.view.messages.begin() + static_cast<long>(from),
+                     bench.view.messages.end(), message) != bench.view.messages.end();
+}
+
 TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
     Bench bench(kOneBootLoader);
     bench.Create();
-    bench.updater.window.SetForceChecked(true);
+    bench.updater.controls.SetForceChecked(true);  // the box is disabled: as a stray tick would
     bench.Start();
     EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
     ExpectCompleted(bench, text::kCaptionCompleted);
+    EXPECT_FALSE(Shown(bench, text::kBootSwitchStart));
+    EXPECT_EQ(bench.controls().progress_position, 12);  // a request would have made it 13
 }
 
 TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
@@ -128,10 +137,10 @@ TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
 TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
     Bench bench(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, 2);
+    ExpectFailedRun(bench, 1, UpdateState::kBootSwitch);
     EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
     EXPECT_EQ(bench.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
-    EXPECT_EQ(bench.Received(BOOT_CMD_RESET), 0);
+    EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
     EXPECT_EQ(bench.controls().progress_maximum, 13 + 18);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
 }
@@ -158,7 +167,7 @@ TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
     const auto before = bench.clock.NowMs();
     const long searches_before = bench.world.searches();
     bench.Start();
-    ExpectFailedRun(bench, 1, 0);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
     EXPECT_TRUE(bench.Logged("CheckBootMode false!!"));
     EXPECT_EQ(bench.world.searches() - searches_before, 200);
     EXPECT_EQ(bench.clock.NowMs() - before, 500 + 200 * 1000);
@@ -169,7 +178,7 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     // The unit takes longer to come back than the tool waits.
     Bench bench(R"({"reset_delay_ms": 400000})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, 0);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
     EXPECT_TRUE(bench.UnitHoldsImage());
     const int position = bench.controls().progress_position;
     const int maximum = bench.controls().progress_maximum;
@@ -188,31 +197,45 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
 TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
     Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, 2);
+    ExpectFailedRun(bench, 1, UpdateState::kBootSwitch);
     EXPECT_EQ(bench.CountLogged("BlankCheck error"), 3);
     EXPECT_EQ(bench.CountLogged("[BlankCheck]error! adr=4352"), 3);
     ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
 
     const auto lines_before = bench.log().size();
+    const auto messages_before = bench.view.messages.size();
     bench.Start();  // still silent: fails again, but only after finding the boot loader at once
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_FALSE(Shown(bench, text::kBootSwitchStart, messages_before));
     EXPECT_EQ(bench.log()[lines_before], "ChangeBootMode true: 0");
-    ExpectFailedRun(bench, 2, 2);
+    ExpectFailedRun(bench, 2, UpdateState::kBootSwitch);
 }
 
 TEST(UpdateRun, ReturningWithTheOldVersionFailsAfterTwoHundredCycles) {
     Bench bench(R"({"faults": [{"kind": "return_version", "version": "3.00"}]})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, 0);
+    bench.Create();
+    std::optional<long> searches_at_wait;
+    std::uint64_t wait_began_ms = 0;
+    bench.view.on_pump = [&] {
+        if (!searches_at_wait && bench.controls().message == text::kVersionCheckStart) {
+            searches_at_wait = bench.world.searches();
+            wait_began_ms = bench.clock.NowMs();
+        }
+    };
+    bench.Start();
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-    EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
+    EXPECT_EQ(bench.world.unit(0).running_version, 0x0300);
+    // One boot-loader search and one second per cycle; the unit never counted as current.
+    ASSERT_TRUE(searches_at_wait.has_value());
+    EXPECT_EQ(bench.world.searches() - *searches_at_wait, 200);
+    EXPECT_EQ(bench.clock.NowMs() - wait_began_ms, 200u * 1000u);
 }
 
 TEST(UpdateRun, ASecondUnitPluggedInMeanwhileFailsTheCompletionTest) {
     Bench bench(R"({"faults": [{"kind": "attach", "after_reports": 100,
                                 "unit": {"mode": "application", "version": "3.00"}}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, 0);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
     EXPECT_TRUE(bench.UnitHoldsImage(0));
     EXPECT_EQ(bench.world.unit_count(), 2u);
 }
@@ -226,7 +249,7 @@ TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
     bench.Start();
     bench.view.on_pump = nullptr;
     const auto lines = bench.log().size();
-    ExpectFailedRun(bench, 1, 0);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
     EXPECT_EQ(bench.log().size(), lines);
     EXPECT_FALSE(bench.Logged("ProgramVerify error"));
 }

@@ -6,7 +6,7 @@
 #include <QTimer>
 
 #include "bench.h"
-#include "qt_main_window.h"
+#include "qt_form_view.h"
 #include "texts.h"
 
 namespace qvt::linux_app {
@@ -29,14 +29,14 @@ struct WindowBench {
     sim::VirtualClock clock;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
-    QtMainWindow window;
+    QtFormView window;
     Updater updater;
     std::vector<std::string> boxes;
 };
 
 TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
     WindowBench bench(testing::kOneOutdatedUnit);
-    QtMainWindow& w = bench.window;
+    QtFormView& w = bench.window;
     EXPECT_EQ(w.windowTitle(), Q(text::kTitle));
     EXPECT_EQ(w.size(), QSize(307, 110));
     EXPECT_EQ(w.Panel3.geometry(), QRect(4, 4, 300, 53));
@@ -58,7 +58,7 @@ TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
 
 TEST(QtWindow, ShowsTheStartUpCheck) {
     WindowBench bench(testing::kOneOutdatedUnit);
-    QtMainWindow& w = bench.window;
+    QtFormView& w = bench.window;
     EXPECT_TRUE(w.pnlMsg1.isVisible());
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionNeeded));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -73,7 +73,7 @@ TEST(QtWindow, ShowsTheStartUpCheck) {
 
 TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     WindowBench bench(testing::kOneOutdatedUnit);
-    QtMainWindow& w = bench.window;
+    QtFormView& w = bench.window;
     w.btnStart.click();
     EXPECT_TRUE(bench.updater.sequence.completed());
     EXPECT_TRUE(w.pnlMsg1.isVisible());
@@ -95,7 +95,7 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
 
 TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
     WindowBench bench(testing::kOneCurrentUnit);
-    QtMainWindow& w = bench.window;
+    QtFormView& w = bench.window;
     EXPECT_FALSE(w.btnStart.isEnabled());
     ASSERT_TRUE(w.ckUpdate.isEnabled());
     w.ckUpdate.click();
@@ -105,9 +105,9 @@ TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
 
 TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
     WindowBench bench(testing::kOneOutdatedUnit);
-    QtMainWindow& w = bench.window;
+    QtFormView& w = bench.window;
     bool close_result = true;
-    bench.world.clock();  // the run pumps Qt's queue; the close arrives as a posted event
+    // The run pumps Qt's queue; the close arrives there as a posted event.
     QTimer::singleShot(0, &w, [&] { close_result = w.close(); });
     w.btnStart.click();
     EXPECT_FALSE(close_result);

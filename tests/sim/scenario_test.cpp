@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "version_text.h"
-
 namespace qvt::sim {
 namespace {
 
@@ -76,19 +74,6 @@ TEST(Scenario, AMissingFileIsRefusedByName) {
     const auto result = LoadScenarioFile("/nonexistent/scenario.json");
     ASSERT_TRUE(std::holds_alternative<std::string>(result));
     EXPECT_NE(std::get<std::string>(result).find("/nonexistent/scenario.json"), std::string::npos);
-}
-
-TEST(VersionText, WritesAndReadsTheTitlesHexadecimalDigits) {
-    EXPECT_EQ(FormatVersion(0x0310), "3.10");
-    EXPECT_EQ(FormatVersion(0x030F), "3.0F");
-    EXPECT_EQ(ParseVersion("3.0F"), 0x030F);
-    EXPECT_EQ(ParseVersion("3.0f"), 0x030F);
-    EXPECT_EQ(ParseVersion("3.00"), 0x0300);
-    EXPECT_EQ(ParseVersion("FF.FF"), 0xFFFF);
-    EXPECT_FALSE(ParseVersion("3.1").has_value());
-    EXPECT_FALSE(ParseVersion("310").has_value());
-    EXPECT_FALSE(ParseVersion("1FF.00").has_value());
-    EXPECT_FALSE(ParseVersion("3.G0").has_value());
 }
 
 }  // namespace

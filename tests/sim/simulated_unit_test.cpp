@@ -15,7 +15,7 @@ struct Rig {
         const auto path = world.bus().InterfacePath(index);
         return path ? world.bus().Open(*path) : nullptr;
     }
-    static BootCommandReport Command(std::uint8_t command, std::uint32_t address = 0,
+    static BootCommandReport Command(BootCommand command, std::uint32_t address = 0,
                                      std::uint8_t length = 0) {
         BootCommandReport report;
         report.set_command(command);
@@ -27,7 +27,7 @@ struct Rig {
         return device.Write(report.bytes, 1000);
     }
     std::optional<BootReplyReport> ReadAt(HidDevice& device, std::uint32_t address) {
-        Send(device, Command(BOOT_CMD_READ, address, 58));
+        Send(device, Command(BootCommand::kRead, address, 58));
         BootReplyReport reply;
         if (device.Read(reply.bytes, 50) != Transfer::kCompleted) return std::nullopt;
         return reply;
@@ -72,10 +72,10 @@ TEST(SimulatedUnit, ErasesProgramsByClearingBitsAndGuardsItsBootLoader) {
     auto device = rig.OpenBootLoader();
     ASSERT_TRUE(device);
     const std::uint8_t boot_byte = rig.world.unit(0).flash[0x10F0];
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
     EXPECT_TRUE(std::all_of(rig.world.unit(0).flash.begin() + 0x1100, rig.world.unit(0).flash.end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
-    auto program = Rig::Command(BOOT_CMD_PROGRAM, 0x10F0, 58);
+    auto program = Rig::Command(BootCommand::kProgram, 0x10F0, 58);
     std::ranges::fill(program.data(), 0x0F);
     rig.Send(*device, program);
     program.set_address(0x2000);
@@ -101,8 +101,8 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
     Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}], "reset_delay_ms": 3000})");
     {
         auto device = rig.OpenBootLoader();
-        rig.Send(*device, Rig::Command(BOOT_CMD_RESET));
-        EXPECT_EQ(device->Write(Rig::Command(BOOT_CMD_RESET).bytes, 1000),
+        rig.Send(*device, Rig::Command(BootCommand::kReset));
+        EXPECT_EQ(device->Write(Rig::Command(BootCommand::kReset).bytes, 1000),
                   Transfer::kFailed);  // gone
     }
     rig.clock.Sleep(3000);
@@ -110,7 +110,7 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
 
     Rig erased(R"({"units": [{"mode": "boot"}]})");
     auto device = erased.OpenBootLoader();
-    erased.Send(*device, Rig::Command(BOOT_CMD_RESET));
+    erased.Send(*device, Rig::Command(BootCommand::kReset));
     erased.clock.Sleep(3000);
     EXPECT_FALSE(erased.AppVersion().has_value());
     EXPECT_TRUE(erased.OpenBootLoader());  // no application: back in the boot loader
@@ -122,7 +122,7 @@ TEST(SimulatedFaults, RefusedWritesHangForTheirBoundAndNeverArrive) {
     auto device = rig.OpenBootLoader();
     EXPECT_TRUE(rig.ReadAt(*device, 0x1100));
     const auto before = rig.clock.NowMs();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_READ, 0x1100, 58)), Transfer::kTimedOut);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kRead, 0x1100, 58)), Transfer::kTimedOut);
     EXPECT_EQ(rig.clock.NowMs() - before, 1000u);
     BootReplyReport reply;
     EXPECT_EQ(device->Read(reply.bytes, 50), Transfer::kTimedOut);  // nothing was asked
@@ -133,10 +133,10 @@ TEST(SimulatedFaults, FailingWritesFailAtOnce) {
     Rig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes", "command": "any", "from": 1, "count": 1}]})");
     auto device = rig.OpenBootLoader();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kFailed);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kFailed);
     EXPECT_EQ(rig.clock.NowMs(), 0u);
     EXPECT_EQ(rig.world.unit(0).total_received, 0);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
 }
 
 TEST(SimulatedFaults, SilentAndLateReads) {
@@ -168,9 +168,9 @@ TEST(SimulatedFaults, AStuckByteReadsBackItsValue) {
 TEST(SimulatedFaults, UnplugAfterReportsTakesTheUnitAwayForGood) {
     Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "unplug", "after_reports": 2}]})");
     auto device = rig.OpenBootLoader();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kCompleted);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kCompleted);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BOOT_CMD_ERASE)), Transfer::kFailed);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kFailed);
     rig.clock.Sleep(100000);
     EXPECT_FALSE(rig.OpenBootLoader());
 }
@@ -191,7 +191,7 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
         R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "return_version", "version": "3.00"}]})");
     {
         auto device = old.OpenBootLoader();
-        old.Send(*device, Rig::Command(BOOT_CMD_RESET));
+        old.Send(*device, Rig::Command(BootCommand::kReset));
     }
     old.clock.Sleep(3000);
     EXPECT_EQ(old.AppVersion(), 0x0300);
@@ -200,7 +200,7 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
         R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "stays_in_boot"}]})");
     {
         auto device = stays.OpenBootLoader();
-        stays.Send(*device, Rig::Command(BOOT_CMD_RESET));
+        stays.Send(*device, Rig::Command(BootCommand::kReset));
     }
     stays.clock.Sleep(3000);
     EXPECT_FALSE(stays.AppVersion().has_value());
@@ -211,9 +211,9 @@ TEST(SimulatedFaults, AttachPlugsInAUnitAfterReportsOverAllUnits) {
     Rig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "attach", "after_reports": 2, "unit": {"mode": "application", "version": "3.10"}}]})");
     auto device = rig.OpenBootLoader();
-    rig.Send(*device, Rig::Command(BOOT_CMD_ERASE));
+    rig.Send(*device, Rig::Command(BootCommand::kErase));
     EXPECT_FALSE(rig.AppVersion(1).has_value());
-    rig.Send(*device, Rig::Command(BOOT_CMD_ERASE));
+    rig.Send(*device, Rig::Command(BootCommand::kErase));
     EXPECT_EQ(rig.AppVersion(1), 0x0310);
 }
 

@@ -10,7 +10,7 @@
 
 #include "embedded_image.h"
 #include "product_table.h"
-#include "recording_view.h"
+#include "recording_form_view.h"
 #include "scenario.h"
 #include "simulated_world.h"
 #include "synthetic_firmware.h"
@@ -46,8 +46,8 @@ struct Bench {
         return *this;
     }
 
-    const Controls& controls() const { return updater.window.controls(); }
-    const std::vector<std::string>& log() const { return updater.window.controls().log; }
+    const Controls& controls() const { return updater.controls.controls(); }
+    const std::vector<std::string>& log() const { return updater.controls.controls().log; }
     bool Logged(std::string_view line) const {
         return std::find(log().begin(), log().end(), line) != log().end();
     }
@@ -57,12 +57,12 @@ struct Bench {
     // True when the unit's application area holds exactly the shipped image.
     bool UnitHoldsImage(std::size_t unit = 0) const {
         const auto& flash = world.unit(unit).flash;
-        const auto& image = updater.window.firmware.program;
+        const auto& image = updater.firmware.program;
         return std::equal(flash.begin() + 0x1100, flash.end(), image.begin() + 0x1100);
     }
-    long Received(std::uint8_t command, std::size_t unit = 0) const {
+    long Received(BootCommand command, std::size_t unit = 0) const {
         const auto& counts = world.unit(unit).reports_received;
-        const auto found = counts.find(command);
+        const auto found = counts.find(static_cast<std::uint8_t>(command));
         return found == counts.end() ? 0 : found->second;
     }
     long TotalReceived(std::size_t unit = 0) const {
@@ -70,7 +70,7 @@ struct Bench {
     }
 
     sim::VirtualClock clock;
-    sim::RecordingView view;
+    sim::RecordingFormView view;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
     Updater updater;

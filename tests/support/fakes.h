@@ -18,6 +18,8 @@ class BytesResource final : public ImageResource {
         if (!bytes_) return std::nullopt;
         return std::span<const std::uint8_t>(*bytes_);
     }
+    // What the next load finds, as if the program's resource had changed underneath.
+    void Replace(std::optional<std::vector<std::uint8_t>> bytes) { bytes_ = std::move(bytes); }
 
   private:
     std::optional<std::vector<std::uint8_t>> bytes_;

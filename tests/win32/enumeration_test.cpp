@@ -1,5 +1,5 @@
-// The real HID enumeration and driver census on a system without the device (Wine's own HID
-// devices are there and must be opened, rejected and closed).
+// The real HID enumeration and driver census on a system without the device: whatever HID
+// interfaces the system has must be opened, rejected and closed.
 #include <gtest/gtest.h>
 
 #include "app_device.h"
@@ -7,22 +7,29 @@
 #include "embedded_image.h"
 #include "firmware_image.h"
 #include "product_table.h"
-#include "recording_view.h"
+#include "recording_form_view.h"
+#include "unique_handle.h"
 #include "virtual_clock.h"
+#include "wide_text.h"
 #include "win_app_driver.h"
 #include "win_hid_bus.h"
 
 namespace qvt::win32 {
 namespace {
 
-// Counts the devices that the core opens and still holds.
+// The real bus behind a counter of what the core asks and holds. Scripted paths, when given,
+// stand in for the system's enumeration; opening always goes through the real bus.
 class CountingBus final : public HidBus {
   public:
-    explicit CountingBus(HidBus& inner) : inner_(inner) {}
+    explicit CountingBus(HidBus& inner, std::optional<std::vector<std::string>> scripted = {})
+        : inner_(inner), scripted_(std::move(scripted)) {}
     std::optional<std::string> InterfacePath(std::size_t index) override {
-        auto path = inner_.InterfacePath(index);
-        if (path) paths.push_back(*path);
-        return path;
+        ++indices_asked;
+        if (scripted_) {
+            if (index < scripted_->size()) return (*scripted_)[index];
+            return std::nullopt;
+        }
+        return inner_.InterfacePath(index);
     }
     std::unique_ptr<HidDevice> Open(const std::string& path) override {
         auto device = inner_.Open(path);
@@ -30,9 +37,10 @@ class CountingBus final : public HidBus {
         ++opened;
         return std::make_unique<Counted>(std::move(device), *this);
     }
-    std::vector<std::string> paths;
+    int indices_asked = 0;
     int opened = 0;
     int open_now = 0;
+    int attribute_queries = 0;
 
   private:
     class Counted final : public HidDevice {
@@ -43,6 +51,7 @@ class CountingBus final : public HidBus {
         }
         ~Counted() override { --bus_.open_now; }
         bool GetAttributes(HidAttributes& attributes) override {
+            ++bus_.attribute_queries;
             return inner_->GetAttributes(attributes);
         }
         Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout) override {
@@ -57,22 +66,54 @@ class CountingBus final : public HidBus {
         CountingBus& bus_;
     };
     HidBus& inner_;
+    std::optional<std::vector<std::string>> scripted_;
 };
 
-TEST(WinHidEnumeration, FindsNoBootLoaderAndLeavesNothingOpen) {
+TEST(WinHidEnumeration, TheSystemsEnumerationEndsAtItsFirstGapAndLeavesNothingOpen) {
     WinHidBus real;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0;; ++i) {
+        auto path = real.InterfacePath(i);
+        if (!path) break;
+        EXPECT_FALSE(path->empty());
+        paths.push_back(*path);
+    }
     CountingBus bus(real);
     sim::VirtualClock clock;
-    BootLoaderLink link(bus, clock);
+    sim::RecordingFormView view;
+    BootLoaderLink link(bus, clock, view);
     EXPECT_FALSE(link.FindBootLoaders());
     EXPECT_EQ(link.boot_loader_count(), 0);
     EXPECT_FALSE(link.HoldsHandle());
+    // Every present interface, then the end: one index more than there are interfaces.
+    EXPECT_EQ(bus.indices_asked, static_cast<int>(paths.size()) + 1);
+    EXPECT_EQ(bus.attribute_queries, bus.opened);
     EXPECT_EQ(bus.open_now, 0);
-    // Whatever HID interfaces the system has were looked at; each one opened was closed again.
-    for (const auto& path : bus.paths) EXPECT_FALSE(path.empty());
-    EXPECT_LE(bus.opened, static_cast<int>(bus.paths.size()));
-    ::testing::Test::RecordProperty("hid_interfaces", static_cast<int>(bus.paths.size()));
-    ::testing::Test::RecordProperty("hid_opened", bus.opened);
+    ::testing::Test::RecordProperty("hid_interfaces", static_cast<int>(paths.size()));
+}
+
+TEST(WinHidEnumeration, ADeviceThatOpensButIsNoHidDeviceIsRejectedAndClosed) {
+    wchar_t folder[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, folder), 0u);
+    const std::wstring file = std::wstring(folder) + L"qvt-not-a-hid-device-" +
+                              std::to_wstring(GetCurrentProcessId()) + L".bin";
+    UniqueFile created(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    ASSERT_TRUE(created);
+    created.reset();
+
+    WinHidBus real;
+    CountingBus bus(real, std::vector<std::string>{Narrow(file), "C:\\qvt-no-such-device"});
+    sim::VirtualClock clock;
+    sim::RecordingFormView view;
+    BootLoaderLink link(bus, clock, view);
+    EXPECT_FALSE(link.FindBootLoaders());
+    EXPECT_EQ(bus.indices_asked, 3);      // two paths, then the end
+    EXPECT_EQ(bus.opened, 1);             // the missing path is skipped
+    EXPECT_EQ(bus.attribute_queries, 1);  // asked, and no HID attributes came back
+    EXPECT_EQ(bus.open_now, 0);
+    EXPECT_FALSE(link.HoldsHandle());
+    DeleteFileW(file.c_str());
 }
 
 TEST(WinHidEnumeration, AnIndexPastTheEndIsTheEnd) {
@@ -87,8 +128,9 @@ TEST(WinAppDriverCensus, NoDeviceObjectOpensAndNoHandleIsKept) {
     WinAppDriver driver;
     EXPECT_EQ(driver.Open("\\\\.\\QvtUsb2Device0"), nullptr);
     EmbeddedImageResource resource;
-    FirmwareImageLoader image(resource, ProductDescrambleTable());
-    AppDevice app(driver, image);
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    AppDevice app(driver, loader);
     EXPECT_FALSE(app.CountAppDevices());
     EXPECT_EQ(app.census().app_device_count, 0);
     EXPECT_EQ(app.census().outdated_count, 0);

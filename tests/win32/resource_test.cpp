@@ -4,7 +4,6 @@
 #include "embedded_image.h"
 #include "firmware_image.h"
 #include "product_table.h"
-#include "recording_view.h"
 #include "synthetic_firmware.h"
 #include "win_image_resource.h"
 
@@ -24,12 +23,11 @@ TEST(WinImageResource, ReadsRcdata201FromTheOwnModule) {
 
 TEST(WinImageResource, DecodesToVersion310AndTheReleasedImage) {
     WinImageResource resource;
-    FirmwareImageLoader loader(resource, ProductDescrambleTable());
-    sim::RecordingView view;
-    Window window(view);
-    ASSERT_TRUE(loader.LoadFirmwareImage(window));
+    FirmwareImage image;
+    FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
+    ASSERT_TRUE(loader.LoadFirmwareImage());
     EXPECT_EQ(loader.ImageVersion(), 0x0310);
-    EXPECT_EQ(window.firmware.program, sim::SynthesizeFirmware(0x0310).program);
+    EXPECT_EQ(image.program, sim::SynthesizeFirmware(0x0310).program);
 }
 
 TEST(WinImageResource, AModuleWithoutTheResourceLoadsNothing) {

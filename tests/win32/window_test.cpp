@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 // clang-format off
-#include "main_window.h"
+#include "win32_form_view.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -45,12 +45,12 @@ struct WindowBench {
         ShowWindow(window.hwnd(), SW_SHOWNORMAL);
         window.Pump();
     }
-    HWND operator[](ControlId id) const { return window.control(id); }
+    HWND operator[](Control control) const { return window.control(control); }
     // The colours the status panel is painted with, asked the way Windows asks its parent.
     std::pair<COLORREF, COLORREF> StatusColours() {
         HDC dc = CreateCompatibleDC(nullptr);
-        SendMessageW((*this)[kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                     reinterpret_cast<LPARAM>((*this)[kPnlMsg1]));
+        SendMessageW((*this)[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>((*this)[Control::kPnlMsg1]));
         const std::pair<COLORREF, COLORREF> colours{GetTextColor(dc), GetBkColor(dc)};
         DeleteDC(dc);
         return colours;
@@ -59,7 +59,7 @@ struct WindowBench {
     sim::VirtualClock clock;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
-    MainWindow window;
+    Win32FormView window;
     Updater updater;
     std::vector<std::string> boxes;
 };
@@ -72,7 +72,7 @@ class Win32Window : public ::testing::Test {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
         reinterpret_cast<InitFn>(reinterpret_cast<void*>(
             SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
-        ASSERT_TRUE(MainWindow::RegisterClasses(GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
     }
 };
 
@@ -88,24 +88,24 @@ TEST_F(Win32Window, HasItsControlsAtTheDesignPlaces) {
     GetClientRect(bench.window.hwnd(), &client);
     EXPECT_EQ(client.right, 307);
     EXPECT_EQ(client.bottom, 110);
-    EXPECT_TRUE(SameRect(RectInParent(bench[kPanel3]), 4, 4, 300, 53));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kProgBar1]), 5, 28, 218, 20));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kPnlMsg1]), 5, 28, 218, 20));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kBtnStart]), 228, 4, 67, 45));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kCkUpdate]), 5, 6, 220, 17));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kEdtMsg]), 4, 58, 301, 49));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kLog]), 4, 112, 300, 81));
-    EXPECT_EQ(GetParent(bench[kBtnStart]), bench[kPanel3]);
-    EXPECT_EQ(TextOf(bench[kBtnStart]), text::kStartCaption);
-    EXPECT_EQ(TextOf(bench[kCkUpdate]), text::kForceCaption);
-    EXPECT_TRUE(GetWindowLongW(bench[kEdtMsg], GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kPanel3]), 4, 4, 300, 53));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kProgBar1]), 5, 28, 218, 20));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kPnlMsg1]), 5, 28, 218, 20));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kBtnStart]), 228, 4, 67, 45));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kCkUpdate]), 5, 6, 220, 17));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kEdtMsg]), 4, 58, 301, 49));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kLog]), 4, 112, 300, 81));
+    EXPECT_EQ(GetParent(bench[Control::kBtnStart]), bench[Control::kPanel3]);
+    EXPECT_EQ(TextOf(bench[Control::kBtnStart]), text::kStartCaption);
+    EXPECT_EQ(TextOf(bench[Control::kCkUpdate]), text::kForceCaption);
+    EXPECT_TRUE(GetWindowLongW(bench[Control::kEdtMsg], GWL_STYLE) & ES_READONLY);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kBtnStart], WM_GETFONT, 0, 0)),
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[Control::kBtnStart], WM_GETFONT, 0, 0)),
                sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -12);
     EXPECT_EQ(font.lfWeight, FW_BOLD);
     EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kPnlMsg1], WM_GETFONT, 0, 0)),
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[Control::kPnlMsg1], WM_GETFONT, 0, 0)),
                sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -13);
 }
@@ -120,21 +120,21 @@ TEST_F(Win32Window, RescalesForANewMonitorDpi) {
     GetClientRect(bench.window.hwnd(), &client);
     EXPECT_EQ(client.right, 461);  // 307 x 110 at 150 %
     EXPECT_EQ(client.bottom, 165);
-    EXPECT_TRUE(SameRect(RectInParent(bench[kBtnStart]), 342, 6, 101, 68));
-    EXPECT_TRUE(SameRect(RectInParent(bench[kPnlMsg1]), 8, 42, 327, 30));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kBtnStart]), 342, 6, 101, 68));
+    EXPECT_TRUE(SameRect(RectInParent(bench[Control::kPnlMsg1]), 8, 42, 327, 30));
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[kEdtMsg], WM_GETFONT, 0, 0)),
+    GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(bench[Control::kEdtMsg], WM_GETFONT, 0, 0)),
                sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -18);
 }
 
 TEST_F(Win32Window, ShowsTheStartUpCheck) {
     WindowBench bench(testing::kOneOutdatedUnit);
-    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageNeeded);
-    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionNeeded);
-    EXPECT_TRUE(IsWindowVisible(bench[kPnlMsg1]));
-    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
-    EXPECT_FALSE(IsWindowEnabled(bench[kCkUpdate]));
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageNeeded);
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionNeeded);
+    EXPECT_TRUE(IsWindowVisible(bench[Control::kPnlMsg1]));
+    EXPECT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
+    EXPECT_FALSE(IsWindowEnabled(bench[Control::kCkUpdate]));
     EXPECT_EQ(bench.StatusColours().first, RGB(255, 0, 0));
     EXPECT_EQ(bench.StatusColours().second, GetSysColor(COLOR_BTNFACE));
 }
@@ -143,21 +143,21 @@ TEST_F(Win32Window, StartClickedRunsTheUpdateAndTheControlsShowTheResult) {
     WindowBench bench(testing::kOneOutdatedUnit);
     // A close request waits in the queue; the run's first pump delivers it.
     PostMessageW(bench.window.hwnd(), WM_CLOSE, 0, 0);
-    SendMessageW(bench[kBtnStart], BM_CLICK, 0, 0);
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
 
     ASSERT_EQ(bench.boxes.size(), 1u);
     EXPECT_EQ(bench.boxes[0], text::kCloseWhileBusy);
     ASSERT_NE(bench.window.hwnd(), nullptr);  // the close was refused
     EXPECT_TRUE(bench.updater.sequence.completed());
-    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageCompleted);
-    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionCompleted);
-    EXPECT_TRUE(IsWindowVisible(bench[kPnlMsg1]));
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageCompleted);
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_TRUE(IsWindowVisible(bench[Control::kPnlMsg1]));
     EXPECT_EQ(bench.StatusColours(), std::make_pair(RGB(255, 255, 255), RGB(0, 128, 0)));
-    EXPECT_FALSE(IsWindowEnabled(bench[kBtnStart]));
-    EXPECT_FALSE(IsWindowEnabled(bench[kCkUpdate]));
-    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETPOS, 0, 0), 13);
-    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETRANGE, FALSE, 0), 13);
-    EXPECT_NE(TextOf(bench[kLog]).find("[ResetDevice]OpenHid count:0"), std::string::npos);
+    EXPECT_FALSE(IsWindowEnabled(bench[Control::kBtnStart]));
+    EXPECT_FALSE(IsWindowEnabled(bench[Control::kCkUpdate]));
+    EXPECT_EQ(SendMessageW(bench[Control::kProgBar1], PBM_GETPOS, 0, 0), 13);
+    EXPECT_EQ(SendMessageW(bench[Control::kProgBar1], PBM_GETRANGE, FALSE, 0), 13);
+    EXPECT_NE(TextOf(bench[Control::kLog]).find("[ResetDevice]OpenHid count:0"), std::string::npos);
     EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
 
     SendMessageW(bench.window.hwnd(), WM_CLOSE, 0, 0);  // after the run it closes
@@ -167,21 +167,21 @@ TEST_F(Win32Window, StartClickedRunsTheUpdateAndTheControlsShowTheResult) {
 
 TEST_F(Win32Window, TheForceBoxEnablesStartOnACurrentUnit) {
     WindowBench bench(testing::kOneCurrentUnit);
-    EXPECT_EQ(TextOf(bench[kPnlMsg1]), text::kCaptionCurrent);
-    EXPECT_FALSE(IsWindowEnabled(bench[kBtnStart]));
-    SendMessageW(bench[kCkUpdate], BM_CLICK, 0, 0);
-    EXPECT_EQ(SendMessageW(bench[kCkUpdate], BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCurrent);
+    EXPECT_FALSE(IsWindowEnabled(bench[Control::kBtnStart]));
+    SendMessageW(bench[Control::kCkUpdate], BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(bench[Control::kCkUpdate], BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
 }
 
 TEST_F(Win32Window, AFailedRunLeavesStartEnabledAndTheBarAsItWas) {
     WindowBench bench(R"({"faults": [{"kind": "ignore_boot_request"}]})");
-    SendMessageW(bench[kBtnStart], BM_CLICK, 0, 0);
-    EXPECT_EQ(TextOf(bench[kEdtMsg]), text::kMessageRunFailed);
-    EXPECT_TRUE(IsWindowEnabled(bench[kBtnStart]));
-    EXPECT_FALSE(IsWindowVisible(bench[kPnlMsg1]));
-    EXPECT_EQ(SendMessageW(bench[kProgBar1], PBM_GETPOS, 0, 0), 2);
-    EXPECT_NE(TextOf(bench[kLog]).find("CheckBootMode false!!"), std::string::npos);
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageRunFailed);
+    EXPECT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
+    EXPECT_FALSE(IsWindowVisible(bench[Control::kPnlMsg1]));
+    EXPECT_EQ(SendMessageW(bench[Control::kProgBar1], PBM_GETPOS, 0, 0), 2);
+    EXPECT_NE(TextOf(bench[Control::kLog]).find("CheckBootMode false!!"), std::string::npos);
 }
 
 }  // namespace

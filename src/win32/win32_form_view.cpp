@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "win32_form_view.h"
 
 #include <commctrl.h>
 
@@ -16,19 +16,6 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr wchar_t kFontFace[] = L"ＭＳ Ｐゴシック";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
-constexpr int kClientWidth = 307;
-constexpr int kClientHeight = 110;
-
-struct Placement {
-    ControlId id;
-    int left, top, width, height;
-};
-// Design positions at 96 DPI, relative to each control's parent.
-constexpr Placement kPlacements[] = {
-    {kPanel3, 4, 4, 300, 53},   {kProgBar1, 5, 28, 218, 20}, {kBtnStart, 228, 4, 67, 45},
-    {kCkUpdate, 5, 6, 220, 17}, {kPnlMsg1, 5, 28, 218, 20},  {kEdtMsg, 4, 58, 301, 49},
-    {kLog, 4, 112, 300, 81},
-};
 
 int Scale(int value, UINT dpi) {
     return MulDiv(value, static_cast<int>(dpi), 96);
@@ -74,7 +61,7 @@ COLORREF ToColorRef(std::uint32_t value) {
     return static_cast<COLORREF>(value & 0x00FFFFFF);
 }
 
-bool MainWindow::RegisterClasses(HINSTANCE instance) {
+bool Win32FormView::RegisterClasses(HINSTANCE instance) {
     WNDCLASSEXW window{};
     window.cbSize = sizeof window;
     window.lpfnWndProc = WindowProc;
@@ -93,7 +80,7 @@ bool MainWindow::RegisterClasses(HINSTANCE instance) {
     return window_ok && panel_ok;
 }
 
-MainWindow::MainWindow(HINSTANCE instance, bool quit_on_destroy)
+Win32FormView::Win32FormView(HINSTANCE instance, bool quit_on_destroy)
     : instance_(instance), quit_on_destroy_(quit_on_destroy) {
     const std::wstring title = Widen(text::kTitle);
     CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT,
@@ -102,55 +89,57 @@ MainWindow::MainWindow(HINSTANCE instance, bool quit_on_destroy)
     Layout(DpiOf(hwnd_), nullptr);
 }
 
-MainWindow::~MainWindow() {
+Win32FormView::~Win32FormView() {
     if (hwnd_) {
         quit_on_destroy_ = false;
         DestroyWindow(hwnd_);
     }
 }
 
-HWND MainWindow::control(ControlId id) const {
-    switch (id) {
-        case kPanel3:
+HWND Win32FormView::control(Control control) const {
+    switch (control) {
+        case Control::kPanel3:
             return Panel3_;
-        case kProgBar1:
+        case Control::kProgBar1:
             return ProgBar1_;
-        case kBtnStart:
+        case Control::kBtnStart:
             return btnStart_;
-        case kCkUpdate:
+        case Control::kCkUpdate:
             return ckUpdate_;
-        case kPnlMsg1:
+        case Control::kPnlMsg1:
             return pnlMsg1_;
-        case kEdtMsg:
+        case Control::kEdtMsg:
             return edtMsg_;
-        case kLog:
+        case Control::kLog:
             return log_;
     }
     return nullptr;
 }
 
-void MainWindow::CreateControls() {
+void Win32FormView::CreateControls() {
     auto make = [&](DWORD ex_style, const wchar_t* window_class, std::string_view caption,
-                    DWORD style, HWND parent, ControlId id) {
-        return CreateWindowExW(
-            ex_style, window_class, Widen(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0,
-            0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+                    DWORD style, Control control) {
+        HWND parent = PlacementOf(control).in_panel ? Panel3_ : hwnd_;
+        return CreateWindowExW(ex_style, window_class, Widen(caption).c_str(),
+                               WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(control))),
+                               instance_, nullptr);
     };
     // In the design's creation order, which also gives the tab order.
-    Panel3_ = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, hwnd_, kPanel3);
-    ProgBar1_ = make(0, L"msctls_progress32", "", WS_CLIPSIBLINGS, Panel3_, kProgBar1);
+    Panel3_ = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, Control::kPanel3);
+    ProgBar1_ = make(0, L"msctls_progress32", "", WS_CLIPSIBLINGS, Control::kProgBar1);
     btnStart_ =
-        make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Panel3_, kBtnStart);
+        make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Control::kBtnStart);
     ckUpdate_ =
-        make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Panel3_, kCkUpdate);
+        make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Control::kCkUpdate);
     pnlMsg1_ = make(WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE,
-                    Panel3_, kPnlMsg1);
+                    Control::kPnlMsg1);
     ShowWindow(pnlMsg1_, SW_HIDE);
-    edtMsg_ =
-        make(WS_EX_CLIENTEDGE, L"EDIT", "",
-             WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, hwnd_, kEdtMsg);
+    edtMsg_ = make(WS_EX_CLIENTEDGE, L"EDIT", "",
+                   WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                   Control::kEdtMsg);
     log_ = make(WS_EX_CLIENTEDGE, L"EDIT", "",
-                WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, hwnd_, kLog);
+                WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, Control::kLog);
     SendMessageW(log_, EM_SETLIMITTEXT, 0, 0);  // the log keeps every line of a long run
     SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, kProgressInitialMax);
     // The bar colour message only works on an unthemed bar.
@@ -163,18 +152,18 @@ void MainWindow::CreateControls() {
     status_.visible = false;
 }
 
-void MainWindow::Layout(UINT dpi, const RECT* suggested) {
+void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
     dpi_ = dpi;
-    font_.reset(MakeFont(-12, false, dpi));
-    bold_font_.reset(MakeFont(-12, true, dpi));
-    status_font_.reset(MakeFont(-13, true, dpi));
-    for (const Placement& p : kPlacements) {
-        HWND child = control(p.id);
+    font_.reset(MakeFont(-kDialogFontPixels, false, dpi));
+    bold_font_.reset(MakeFont(-kDialogFontPixels, true, dpi));
+    status_font_.reset(MakeFont(-kStatusFontPixels, true, dpi));
+    for (const ControlPlacement& p : kControlPlacements) {
+        HWND child = control(p.control);
         MoveWindow(child, Scale(p.left, dpi), Scale(p.top, dpi), Scale(p.width, dpi),
                    Scale(p.height, dpi), TRUE);
-        HGDIOBJ font = p.id == kBtnStart  ? bold_font_.get()
-                       : p.id == kPnlMsg1 ? status_font_.get()
-                                          : font_.get();
+        HGDIOBJ font = p.font == ControlFont::kDialogBold ? bold_font_.get()
+                       : p.font == ControlFont::kStatus   ? status_font_.get()
+                                                          : font_.get();
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     const int client_width = Scale(kClientWidth, dpi);
@@ -206,11 +195,11 @@ void MainWindow::Layout(UINT dpi, const RECT* suggested) {
     }
 }
 
-void MainWindow::SetMessage(std::string_view text) {
+void Win32FormView::SetMessage(std::string_view text) {
     SetWindowTextW(edtMsg_, Widen(text).c_str());
 }
 
-void MainWindow::SetStatus(const StatusPanel& status) {
+void Win32FormView::SetStatus(const StatusPanel& status) {
     status_ = status;
     status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
     SetWindowTextW(pnlMsg1_, Widen(status.caption).c_str());
@@ -223,33 +212,33 @@ void MainWindow::SetStatus(const StatusPanel& status) {
     InvalidateRect(pnlMsg1_, nullptr, TRUE);
 }
 
-void MainWindow::AppendLog(std::string_view line) {
+void Win32FormView::AppendLog(std::string_view line) {
     const int length = GetWindowTextLengthW(log_);
     const std::wstring text = (length > 0 ? L"\r\n" : L"") + Widen(line);
     SendMessageW(log_, EM_SETSEL, length, length);
     SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void MainWindow::SetProgress(int position, int maximum) {
+void Win32FormView::SetProgress(int position, int maximum) {
     SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, maximum);
     SendMessageW(ProgBar1_, PBM_SETPOS, std::min(position, maximum),
                  0);  // past the end: a full bar
 }
 
-void MainWindow::SetBarColor(std::uint32_t color) {
+void Win32FormView::SetBarColor(std::uint32_t color) {
     SendMessageW(ProgBar1_, kPbmSetBarColor, 0, static_cast<LPARAM>(ToColorRef(color)));
 }
 
-void MainWindow::SetStartEnabled(bool enabled) {
+void Win32FormView::SetStartEnabled(bool enabled) {
     EnableWindow(btnStart_, enabled);
 }
 
-void MainWindow::SetForceBox(bool enabled, bool checked) {
+void Win32FormView::SetForceBox(bool enabled, bool checked) {
     EnableWindow(ckUpdate_, enabled);
     SendMessageW(ckUpdate_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void MainWindow::ShowModalBox(std::string_view text) {
+void Win32FormView::ShowModalBox(std::string_view text) {
     if (modal_handler_) {
         modal_handler_(text);
         return;
@@ -257,7 +246,7 @@ void MainWindow::ShowModalBox(std::string_view text) {
     MessageBoxW(hwnd_, Widen(text).c_str(), Widen(text::kTitle).c_str(), MB_OK);
 }
 
-void MainWindow::Pump() {
+void Win32FormView::Pump() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -272,7 +261,7 @@ void MainWindow::Pump() {
     if (pending_) std::rethrow_exception(TakePendingException());
 }
 
-LRESULT MainWindow::ColorControl(HDC dc, HWND control) {
+LRESULT Win32FormView::ColorControl(HDC dc, HWND control) {
     if (control == pnlMsg1_) {
         SetTextColor(dc, ToColorRef(status_.text_color));
         SetBkColor(dc, ToColorRef(status_.background));
@@ -283,7 +272,7 @@ LRESULT MainWindow::ColorControl(HDC dc, HWND control) {
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
-LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32FormView::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_COMMAND:
         case WM_CTLCOLORSTATIC:
@@ -303,14 +292,14 @@ LRESULT CALLBACK MainWindow::PanelProc(HWND hwnd, UINT message, WPARAM wparam, L
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32FormView::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* self =
-            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+            static_cast<Win32FormView*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -325,7 +314,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
     }
 }
 
-LRESULT MainWindow::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE:
             CreateControls();
@@ -333,11 +322,11 @@ LRESULT MainWindow::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
         case WM_COMMAND: {
             const int id = LOWORD(wparam);
             if (HIWORD(wparam) != BN_CLICKED || !form_) break;
-            if (id == kBtnStart) {
+            if (id == ControlId(Control::kBtnStart)) {
                 form_->btnStartClick();
                 return 0;
             }
-            if (id == kCkUpdate) {
+            if (id == ControlId(Control::kCkUpdate)) {
                 form_->ckUpdateClick(SendMessageW(ckUpdate_, BM_GETCHECK, 0, 0) == BST_CHECKED);
                 return 0;
             }

@@ -4,14 +4,16 @@
 #include <ostream>
 #include <string>
 
+#include "form_layout.h"
 #include "form_view.h"
 
 namespace qvt::linux_app {
 
 // The window as lines of text: every change of a control, one line each, as it happens.
-class ConsoleView final : public FormView {
+class ConsoleFormView final : public FormView {
   public:
-    explicit ConsoleView(std::ostream& out, std::ostream& errors) : out_(out), errors_(errors) {}
+    explicit ConsoleFormView(std::ostream& out, std::ostream& errors)
+        : out_(out), errors_(errors) {}
 
     void SetMessage(std::string_view text) override;
     void SetStatus(const StatusPanel& status) override;
@@ -32,7 +34,7 @@ class ConsoleView final : public FormView {
     // window's state at creation.
     std::string message_ = "message: ";
     std::string status_ = "status: hidden fg=0x00008000 bg=0x8000000F caption=";
-    std::string progress_ = "progress: 0/13";
+    std::string progress_ = "progress: 0/" + std::to_string(kProgressInitialMax);
     std::string start_ = "start: enabled";
     std::string force_ = "force: enabled unchecked";
 };

@@ -1,4 +1,4 @@
-#include "console_view.h"
+#include "console_form_view.h"
 
 #include <cstdio>
 
@@ -29,40 +29,40 @@ std::string Hex(std::uint32_t value) {
 
 }  // namespace
 
-void ConsoleView::Emit(std::string& last, std::string line) {
+void ConsoleFormView::Emit(std::string& last, std::string line) {
     if (line == last) return;
     last = std::move(line);
     out_ << last << '\n';
 }
 
-void ConsoleView::SetMessage(std::string_view text) {
+void ConsoleFormView::SetMessage(std::string_view text) {
     Emit(message_, "message: " + OneLine(text));
 }
 
-void ConsoleView::SetStatus(const StatusPanel& status) {
+void ConsoleFormView::SetStatus(const StatusPanel& status) {
     Emit(status_, std::string("status: ") + (status.visible ? "shown" : "hidden") +
                       " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
                       " caption=" + OneLine(status.caption));
 }
 
-void ConsoleView::AppendLog(std::string_view line) {
+void ConsoleFormView::AppendLog(std::string_view line) {
     out_ << "log: " << OneLine(line) << '\n';
 }
 
-void ConsoleView::SetProgress(int position, int maximum) {
+void ConsoleFormView::SetProgress(int position, int maximum) {
     Emit(progress_, "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
 }
 
-void ConsoleView::SetStartEnabled(bool enabled) {
+void ConsoleFormView::SetStartEnabled(bool enabled) {
     Emit(start_, std::string("start: ") + (enabled ? "enabled" : "disabled"));
 }
 
-void ConsoleView::SetForceBox(bool enabled, bool checked) {
+void ConsoleFormView::SetForceBox(bool enabled, bool checked) {
     Emit(force_, std::string("force: ") + (enabled ? "enabled" : "disabled") + " " +
                      (checked ? "checked" : "unchecked"));
 }
 
-void ConsoleView::ShowModalBox(std::string_view text) {
+void ConsoleFormView::ShowModalBox(std::string_view text) {
     errors_ << "box: " << OneLine(text) << '\n';
 }
 

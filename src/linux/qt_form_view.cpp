@@ -1,4 +1,4 @@
-#include "qt_main_window.h"
+#include "qt_form_view.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QScrollBar>
 
+#include "form_layout.h"
 #include "texts.h"
 
 namespace qvt::linux_app {
@@ -32,52 +33,65 @@ QColor ToQColor(std::uint32_t value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-QtMainWindow::QtMainWindow() {
+QWidget& QtFormView::Widget(Control control) {
+    switch (control) {
+        case Control::kPanel3:
+            return Panel3;
+        case Control::kProgBar1:
+            return ProgBar1;
+        case Control::kBtnStart:
+            return btnStart;
+        case Control::kCkUpdate:
+            return ckUpdate;
+        case Control::kPnlMsg1:
+            return pnlMsg1;
+        case Control::kEdtMsg:
+            return edtMsg;
+        case Control::kLog:
+            return log;
+    }
+    return Panel3;
+}
+
+QtFormView::QtFormView() {
     setObjectName("MainForm");
     setWindowTitle(FromUtf8(text::kTitle));
-    setFont(DialogFont(12, false));
-    setFixedSize(307, 110);
+    setFont(DialogFont(kDialogFontPixels, false));
+    setFixedSize(kClientWidth, kClientHeight);
     setAutoFillBackground(true);
 
     Panel3.setObjectName("Panel3");
-    Panel3.setGeometry(4, 4, 300, 53);
-    Panel3.setFrameStyle(QFrame::Panel | QFrame::Raised);
-
     ProgBar1.setObjectName("ProgBar1");
-    ProgBar1.setGeometry(5, 28, 218, 20);
-    ProgBar1.setRange(0, 13);
+    btnStart.setObjectName("btnStart");
+    ckUpdate.setObjectName("ckUpdate");
+    pnlMsg1.setObjectName("pnlMsg1");
+    edtMsg.setObjectName("edtMsg");
+    log.setObjectName("log");
+    for (const ControlPlacement& p : kControlPlacements) {
+        QWidget& widget = Widget(p.control);
+        widget.setGeometry(p.left, p.top, p.width, p.height);
+        if (p.font == ControlFont::kDialogBold) widget.setFont(DialogFont(kDialogFontPixels, true));
+        if (p.font == ControlFont::kStatus) widget.setFont(DialogFont(kStatusFontPixels, true));
+    }
+
+    Panel3.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ProgBar1.setRange(0, kProgressInitialMax);
     ProgBar1.setValue(0);
     ProgBar1.setTextVisible(false);
-
     btnStart.setText(FromUtf8(text::kStartCaption));
-    btnStart.setObjectName("btnStart");
-    btnStart.setGeometry(228, 4, 67, 45);
-    btnStart.setFont(DialogFont(12, true));
-
     ckUpdate.setText(FromUtf8(text::kForceCaption));
-    ckUpdate.setObjectName("ckUpdate");
-    ckUpdate.setGeometry(5, 6, 220, 17);
 
-    pnlMsg1.setObjectName("pnlMsg1");
-    pnlMsg1.setGeometry(5, 28, 218, 20);
     pnlMsg1.setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlMsg1.setAlignment(Qt::AlignCenter);
-    pnlMsg1.setFont(DialogFont(13, true));
     pnlMsg1.setAutoFillBackground(true);
     SetStatus(StatusPanel{});
     pnlMsg1.hide();
 
-    edtMsg.setObjectName("edtMsg");
-    edtMsg.setGeometry(4, 58, 301, 49);
     edtMsg.setReadOnly(true);
     edtMsg.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette face = edtMsg.palette();
     face.setColor(QPalette::Base, ToQColor(color::kButtonFace));
     edtMsg.setPalette(face);
-
-    // Below the 110-pixel client area: it collects the diagnostic lines, never seen.
-    log.setObjectName("log");
-    log.setGeometry(4, 112, 300, 81);
 
     setTabOrder(&btnStart, &ckUpdate);
     setTabOrder(&ckUpdate, &edtMsg);
@@ -91,14 +105,14 @@ QtMainWindow::QtMainWindow() {
     });
 }
 
-void QtMainWindow::SetMessage(std::string_view text) {
+void QtFormView::SetMessage(std::string_view text) {
     // The texts carry CR LF; a plain-text edit wants LF alone.
     QString value = FromUtf8(text);
     value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     edtMsg.setPlainText(value);
 }
 
-void QtMainWindow::SetStatus(const StatusPanel& status) {
+void QtFormView::SetStatus(const StatusPanel& status) {
     pnlMsg1.setText(FromUtf8(status.caption));
     QPalette palette = pnlMsg1.palette();
     palette.setColor(QPalette::Window, ToQColor(status.background));
@@ -108,32 +122,32 @@ void QtMainWindow::SetStatus(const StatusPanel& status) {
     if (status.visible) pnlMsg1.raise();
 }
 
-void QtMainWindow::AppendLog(std::string_view line) {
+void QtFormView::AppendLog(std::string_view line) {
     log.appendPlainText(FromUtf8(line));
 }
 
-void QtMainWindow::SetProgress(int position, int maximum) {
+void QtFormView::SetProgress(int position, int maximum) {
     // A position past the maximum shows as a full bar.
     ProgBar1.setMaximum(maximum);
     ProgBar1.setValue(std::min(position, maximum));
 }
 
-void QtMainWindow::SetBarColor(std::uint32_t value) {
+void QtFormView::SetBarColor(std::uint32_t value) {
     const QColor bar = ToQColor(value);
     ProgBar1.setStyleSheet(
         QStringLiteral("QProgressBar::chunk { background-color: %1; }").arg(bar.name()));
 }
 
-void QtMainWindow::SetStartEnabled(bool enabled) {
+void QtFormView::SetStartEnabled(bool enabled) {
     btnStart.setEnabled(enabled);
 }
 
-void QtMainWindow::SetForceBox(bool enabled, bool checked) {
+void QtFormView::SetForceBox(bool enabled, bool checked) {
     ckUpdate.setEnabled(enabled);
     ckUpdate.setChecked(checked);
 }
 
-void QtMainWindow::ShowModalBox(std::string_view text) {
+void QtFormView::ShowModalBox(std::string_view text) {
     if (modal_handler_) {
         modal_handler_(text);
         return;
@@ -141,11 +155,11 @@ void QtMainWindow::ShowModalBox(std::string_view text) {
     QMessageBox::information(this, windowTitle(), FromUtf8(text), QMessageBox::Ok);
 }
 
-void QtMainWindow::Pump() {
+void QtFormView::Pump() {
     QCoreApplication::processEvents();
 }
 
-void QtMainWindow::closeEvent(QCloseEvent* event) {
+void QtFormView::closeEvent(QCloseEvent* event) {
     if (form_ && !form_->FormClose()) {
         event->ignore();
         return;

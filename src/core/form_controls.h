@@ -5,12 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "firmware_layout.h"
+#include "form_layout.h"
 #include "form_view.h"
+#include "step_display.h"
+#include "update_state.h"
 
 namespace qvt {
-
-inline constexpr int kProgressInitialMax = 13;
 
 // What the controls currently show, kept by the core so that the update logic can read back
 // what it wrote (the bar's maximum, the force box) on every platform alike.
@@ -26,15 +26,11 @@ struct Controls {
     bool force_checked = false;
 };
 
-// The main window's fields and the three ways the system shows text. Every write goes to the
-// platform view as well as to the kept copy.
-class Window {
+// The window's controls and the three ways the system shows text (message, status, log line).
+// Every write goes to the platform view as well as to the kept copy.
+class FormControls {
   public:
-    explicit Window(FormView& view) : view_(view) {}
-
-    std::int32_t UpdateState = 0;
-    bool busy = false;
-    FirmwareImage firmware;
+    explicit FormControls(FormView& view) : view_(view) {}
 
     const Controls& controls() const { return controls_; }
 
@@ -51,8 +47,8 @@ class Window {
     void ShowModalBox(std::string_view text) { view_.ShowModalBox(text); }
     void Pump() { view_.Pump(); }
 
-    // Raises the bar by one while a step runs; at UpdateState 0 resets it to 0 of 13. Pumps.
-    void AdvanceProgress();
+    // While a step runs the bar rises by one; when idle it goes back to 0 of 13. Then a pump.
+    void AdvanceProgress(UpdateState state);
 
   private:
     void PushProgress() {
@@ -62,6 +58,21 @@ class Window {
 
     FormView& view_;
     Controls controls_;
+};
+
+// The controls as a step of the run sees them: its bar steps follow the run's state.
+class FormStepDisplay final : public StepDisplay {
+  public:
+    FormStepDisplay(FormControls& controls, const UpdateState& state)
+        : controls_(controls), state_(state) {}
+    void ShowMessage(std::string_view text) override { controls_.ShowMessage(text); }
+    void AppendLog(std::string_view line) override { controls_.AppendLog(line); }
+    void AdvanceProgress() override { controls_.AdvanceProgress(state_); }
+    void Pump() override { controls_.Pump(); }
+
+  private:
+    FormControls& controls_;
+    const UpdateState& state_;
 };
 
 }  // namespace qvt

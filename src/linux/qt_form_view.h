@@ -14,11 +14,11 @@
 
 namespace qvt::linux_app {
 
-// MainForm as a Qt6 window: the controls of the product's dialog at their design positions
+// MainForm drawn by Qt6: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
-class QtMainWindow final : public QWidget, public FormView {
+class QtFormView final : public QWidget, public FormView {
   public:
-    QtMainWindow();
+    QtFormView();
 
     // The handlers the controls call; set once the core exists.
     void Attach(MainForm& form) { form_ = &form; }
@@ -50,6 +50,8 @@ class QtMainWindow final : public QWidget, public FormView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    QWidget& Widget(Control control);
+
     MainForm* form_ = nullptr;
     std::function<void(std::string_view)> modal_handler_;
 };

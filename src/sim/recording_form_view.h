@@ -11,7 +11,7 @@
 namespace qvt::sim {
 
 // A form view that remembers everything shown on it, for tests and for replaying a run.
-class RecordingView final : public FormView {
+class RecordingFormView final : public FormView {
   public:
     void SetMessage(std::string_view text) override { messages.emplace_back(text); }
     void SetStatus(const StatusPanel& status) override { statuses.push_back(status); }

@@ -26,21 +26,21 @@ inline constexpr UINT kPbmSetBarColor = 0x0409;
 
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
-class MainWindow final : public FormView {
+class Win32FormView final : public FormView {
   public:
     static bool RegisterClasses(HINSTANCE instance);
 
-    MainWindow(HINSTANCE instance, bool quit_on_destroy);
-    ~MainWindow() override;
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
+    Win32FormView(HINSTANCE instance, bool quit_on_destroy);
+    ~Win32FormView() override;
+    Win32FormView(const Win32FormView&) = delete;
+    Win32FormView& operator=(const Win32FormView&) = delete;
 
     void Attach(MainForm& form) { form_ = &form; }
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
     }
     HWND hwnd() const { return hwnd_; }
-    HWND control(ControlId id) const;
+    HWND control(Control control) const;
     UINT dpi() const { return dpi_; }
     // An exception raised inside a window message, kept to be raised again by the message
     // loop: C++ exceptions must not unwind through Windows' own frames.

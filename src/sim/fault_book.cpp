@@ -1,0 +1,101 @@
+#include "fault_book.h"
+
+#include <algorithm>
+
+namespace qvt::sim {
+
+FaultBook::FaultBook(std::vector<Fault> faults)
+    : faults_(std::move(faults)), attached_(faults_.size(), false) {}
+
+const Fault* FaultBook::Find(std::size_t unit, FaultKind kind) const {
+    for (const Fault& fault : faults_) {
+        if (fault.kind == kind && static_cast<std::size_t>(fault.unit) == unit) return &fault;
+    }
+    return nullptr;
+}
+
+bool FaultBook::IgnoresBootRequest(std::size_t unit) const {
+    return Find(unit, FaultKind::kIgnoreBootRequest) != nullptr;
+}
+
+bool FaultBook::VersionQueryFails(std::size_t unit) const {
+    return Find(unit, FaultKind::kVersionQueryFails) != nullptr;
+}
+
+bool FaultBook::StaysInBoot(std::size_t unit) const {
+    return Find(unit, FaultKind::kStaysInBoot) != nullptr;
+}
+
+std::optional<std::uint16_t> FaultBook::ReturnVersion(std::size_t unit) const {
+    const Fault* fault = Find(unit, FaultKind::kReturnVersion);
+    if (!fault) return std::nullopt;
+    return fault->version;
+}
+
+std::optional<long> FaultBook::UnplugAfter(std::size_t unit) const {
+    const Fault* fault = Find(unit, FaultKind::kUnplug);
+    if (!fault) return std::nullopt;
+    return fault->after_reports;
+}
+
+std::optional<std::uint8_t> FaultBook::StuckByte(std::size_t unit, std::uint32_t address) const {
+    for (const Fault& fault : faults_) {
+        if (fault.kind == FaultKind::kStuckByte && static_cast<std::size_t>(fault.unit) == unit &&
+            fault.address == address) {
+            return fault.value;
+        }
+    }
+    return std::nullopt;
+}
+
+bool FaultBook::WriteFault(FaultKind kind, std::size_t unit, CommandFilter command, long occurrence,
+                           long any_occurrence) const {
+    return std::any_of(faults_.begin(), faults_.end(), [&](const Fault& fault) {
+        if (fault.kind != kind || static_cast<std::size_t>(fault.unit) != unit) return false;
+        if (fault.command == CommandFilter::kAny) return fault.Covers(any_occurrence);
+        return fault.command == command && fault.Covers(occurrence);
+    });
+}
+
+bool FaultBook::RefusesWrite(std::size_t unit, CommandFilter command, long occurrence,
+                             long any_occurrence) const {
+    return WriteFault(FaultKind::kRefuseWrites, unit, command, occurrence, any_occurrence);
+}
+
+bool FaultBook::FailsWrite(std::size_t unit, CommandFilter command, long occurrence,
+                           long any_occurrence) const {
+    return WriteFault(FaultKind::kFailingWrites, unit, command, occurrence, any_occurrence);
+}
+
+bool FaultBook::ReadIsSilent(std::size_t unit, long number) const {
+    return std::any_of(faults_.begin(), faults_.end(), [&](const Fault& fault) {
+        return fault.kind == FaultKind::kSilentReads &&
+               static_cast<std::size_t>(fault.unit) == unit && fault.Covers(number);
+    });
+}
+
+std::uint32_t FaultBook::ReadDelayMs(std::size_t unit, long number) const {
+    std::uint32_t delay = 0;
+    for (const Fault& fault : faults_) {
+        if (fault.kind == FaultKind::kLateReads && static_cast<std::size_t>(fault.unit) == unit &&
+            fault.Covers(number)) {
+            delay = std::max(delay, fault.delay_ms);
+        }
+    }
+    return delay;
+}
+
+std::vector<UnitSetup> FaultBook::TakeAttachmentsDue(long total_reports) {
+    std::vector<UnitSetup> due;
+    for (std::size_t i = 0; i < faults_.size(); ++i) {
+        const Fault& fault = faults_[i];
+        if (fault.kind == FaultKind::kAttach && !attached_[i] &&
+            total_reports >= fault.after_reports) {
+            attached_[i] = true;
+            due.push_back(fault.attached);
+        }
+    }
+    return due;
+}
+
+}  // namespace qvt::sim

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app_driver.h"
+#include "hid_bus.h"
+
+namespace qvt::sim {
+
+class SimulatedWorld;
+
+// The maker's application-mode driver as the simulated units present it: a device object per
+// unit in application mode, by the unit's driver index.
+class SimAppDriver final : public AppDriver {
+  public:
+    explicit SimAppDriver(SimulatedWorld& world) : world_(world) {}
+    std::unique_ptr<DriverDevice> Open(const std::string& name) override;
+
+  private:
+    SimulatedWorld& world_;
+};
+
+// The HID interfaces present: the scenario's foreign devices, then every unit in its boot
+// loader. A unit's path names its generation, so a path taken before a re-enumeration no
+// longer opens.
+class SimHidBus final : public HidBus {
+  public:
+    explicit SimHidBus(SimulatedWorld& world) : world_(world) {}
+    std::optional<std::string> InterfacePath(std::size_t index) override;
+    std::unique_ptr<HidDevice> Open(const std::string& path) override;
+
+  private:
+    SimulatedWorld& world_;
+};
+
+}  // namespace qvt::sim
