@@ -38,14 +38,14 @@ std::optional<long> FaultBook::UnplugAfter(std::size_t unit) const {
     return fault->after_reports;
 }
 
-std::optional<std::uint8_t> FaultBook::StuckByte(std::size_t unit, std::uint32_t address) const {
+std::vector<FaultBook::StuckCell> FaultBook::StuckCells(std::size_t unit) const {
+    std::vector<StuckCell> cells;
     for (const Fault& fault : faults_) {
-        if (fault.kind == FaultKind::kStuckByte && static_cast<std::size_t>(fault.unit) == unit &&
-            fault.address == address) {
-            return fault.value;
+        if (fault.kind == FaultKind::kStuckByte && static_cast<std::size_t>(fault.unit) == unit) {
+            cells.push_back({fault.address, fault.value});
         }
     }
-    return std::nullopt;
+    return cells;
 }
 
 bool FaultBook::WriteFault(FaultKind kind, std::size_t unit, CommandFilter command, long occurrence,

@@ -20,7 +20,11 @@ class FaultBook {
     bool StaysInBoot(std::size_t unit) const;
     std::optional<std::uint16_t> ReturnVersion(std::size_t unit) const;
     std::optional<long> UnplugAfter(std::size_t unit) const;
-    std::optional<std::uint8_t> StuckByte(std::size_t unit, std::uint32_t address) const;
+    struct StuckCell {
+        std::uint32_t address;
+        std::uint8_t value;
+    };
+    std::vector<StuckCell> StuckCells(std::size_t unit) const;
 
     // `occurrence` counts this command's writes, `any_occurrence` every write to the unit.
     bool RefusesWrite(std::size_t unit, CommandFilter command, long occurrence,

@@ -196,7 +196,8 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
 
 Scenario Parse(const json& root) {
     OnlyKeys(root, "scenario",
-             {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "faults"});
+             {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "transfer_ms",
+              "faults"});
     Scenario scenario;
     if (root.contains("units")) {
         const json& units = root.at("units");
@@ -221,6 +222,9 @@ Scenario Parse(const json& root) {
         Integer(root, "boot_switch_delay_ms", "scenario", 0, kDay, 2000));
     scenario.reset_delay_ms =
         static_cast<std::uint32_t>(Integer(root, "reset_delay_ms", "scenario", 0, kDay, 3000));
+    // Beyond a second a transfer would outlast every bound the updater sets.
+    scenario.transfer_ms =
+        static_cast<std::uint32_t>(Integer(root, "transfer_ms", "scenario", 0, 1000, 1));
     if (root.contains("faults")) {
         const json& faults = root.at("faults");
         if (!faults.is_array()) Fail("faults", "expected an array");

@@ -61,6 +61,9 @@ struct Scenario {
     std::vector<ForeignHid> foreign_hid;
     std::uint32_t boot_switch_delay_ms = 2000;
     std::uint32_t reset_delay_ms = 3000;
+    // What every delivered write and every answered read costs: a full-speed interrupt
+    // transfer takes at least one frame.
+    std::uint32_t transfer_ms = 1;
     std::vector<Fault> faults;
 };
 

@@ -1,11 +1,9 @@
 #include "sim_ports.h"
 
-#include <algorithm>
 #include <vector>
 
-#include "app_device.h"
-#include "boot_loader_link.h"
 #include "simulated_world.h"
+#include "wire_format.h"
 
 namespace qvt::sim {
 namespace {
@@ -34,11 +32,15 @@ bool ParsePath(const std::string& path, const char* prefix, unsigned long long& 
 
 class SimDriverDevice final : public DriverDevice {
   public:
-    SimDriverDevice(SimulatedWorld& world, std::size_t unit, std::uint64_t generation)
-        : world_(world), unit_(unit), generation_(generation) {
+    SimDriverDevice(SimulatedWorld& world, SimAppDriver& driver, int object, std::size_t unit,
+                    std::uint64_t generation)
+        : world_(world), driver_(driver), object_(object), unit_(unit), generation_(generation) {
         world_.HandleOpened();
     }
-    ~SimDriverDevice() override { world_.HandleClosed(); }
+    ~SimDriverDevice() override {
+        driver_.Closed(object_);
+        world_.HandleClosed();
+    }
     bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
                    std::uint8_t* out, std::size_t out_size) override {
         return world_.DriverIoControl(unit_, generation_, code, in, in_size, out, out_size);
@@ -46,19 +48,28 @@ class SimDriverDevice final : public DriverDevice {
 
   private:
     SimulatedWorld& world_;
+    SimAppDriver& driver_;
+    int object_;
     std::size_t unit_;
     std::uint64_t generation_;
 };
 
-// A foreign device has no unit behind it: it answers its attributes and nothing else.
+// A foreign device has no unit behind it: it answers its attributes and nothing else. A
+// unit's handle has its own input buffer, as the host keeps one per open handle.
 class SimHidDevice final : public HidDevice {
   public:
     SimHidDevice(SimulatedWorld& world, HidAttributes attributes, std::optional<std::size_t> unit,
                  std::uint64_t generation)
         : world_(world), attributes_(attributes), unit_(unit), generation_(generation) {
         world_.HandleOpened();
+        if (unit_) world_.AttachInput(*unit_, input_);
     }
-    ~SimHidDevice() override { world_.HandleClosed(); }
+    ~SimHidDevice() override {
+        if (unit_) world_.DetachInput(*unit_, input_);
+        world_.HandleClosed();
+    }
+    SimHidDevice(const SimHidDevice&) = delete;
+    SimHidDevice& operator=(const SimHidDevice&) = delete;
     bool GetAttributes(HidAttributes& attributes) override {
         if (unit_ && !world_.UnitAlive(*unit_, generation_)) return false;
         attributes = attributes_;
@@ -73,7 +84,7 @@ class SimHidDevice final : public HidDevice {
             world_.clock().Sleep(timeout_ms);  // foreign devices have nothing to say to us
             return Transfer::kTimedOut;
         }
-        return world_.UnitRead(*unit_, generation_, report, timeout_ms);
+        return world_.UnitRead(*unit_, generation_, input_, report, timeout_ms);
     }
 
   private:
@@ -81,22 +92,21 @@ class SimHidDevice final : public HidDevice {
     HidAttributes attributes_;
     std::optional<std::size_t> unit_;
     std::uint64_t generation_;
+    InputBuffer input_;
 };
 
 }  // namespace
 
 std::unique_ptr<DriverDevice> SimAppDriver::Open(const std::string& name) {
     world_.Advance();
-    const std::string prefix(kAppDeviceNamePrefix);
-    if (name.rfind(prefix, 0) != 0) return nullptr;
-    const std::string digits = name.substr(prefix.size());
-    if (digits.empty() || digits.size() > 3 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return nullptr;
-    }
-    const SimUnit* unit = world_.UnitInApplicationMode(std::stoi(digits));
-    if (!unit) return nullptr;
-    return std::make_unique<SimDriverDevice>(world_, unit->index, unit->generation);
+    const std::string prefix(wire::kDeviceNamePrefix);
+    // Exactly the prefix and one digit: "...Device00" or "...Device9" name no object.
+    if (name.size() != prefix.size() + 1 || name.rfind(prefix, 0) != 0) return nullptr;
+    const int object = name.back() - '0';
+    if (object < 0 || object >= wire::kDeviceObjects) return nullptr;
+    const SimUnit* unit = world_.UnitInApplicationMode(object);
+    if (!unit || !open_objects_.insert(object).second) return nullptr;
+    return std::make_unique<SimDriverDevice>(world_, *this, object, unit->index, unit->generation);
 }
 
 std::optional<std::string> SimHidBus::InterfacePath(std::size_t index) {
@@ -128,9 +138,8 @@ std::unique_ptr<HidDevice> SimHidBus::Open(const std::string& path) {
     }
     if (ParsePath(path, kUnitPrefix, a, &b) && world_.UnitAlive(a, b) &&
         world_.unit(a).state == UnitState::kBoot) {
-        world_.DropPendingReplies(a);
         return std::make_unique<SimHidDevice>(
-            world_, HidAttributes{kBootLoaderVendorId, kBootLoaderProductId, 0x0001}, a, b);
+            world_, HidAttributes{wire::kVendorId, wire::kProductId, 0x0001}, a, b);
     }
     return nullptr;
 }

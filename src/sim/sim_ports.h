@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app_driver.h"
@@ -10,15 +11,18 @@ namespace qvt::sim {
 
 class SimulatedWorld;
 
-// The maker's application-mode driver as the simulated units present it: a device object per
-// unit in application mode, by the unit's driver index.
+// The maker's application-mode driver as the simulated units present it: the device objects
+// "\\.\QvtUsb2Device0" to "...8", one per unit in application mode by its driver index. An
+// object opens once at a time, as its read-only sharing with write access allows.
 class SimAppDriver final : public AppDriver {
   public:
     explicit SimAppDriver(SimulatedWorld& world) : world_(world) {}
     std::unique_ptr<DriverDevice> Open(const std::string& name) override;
+    void Closed(int object) { open_objects_.erase(object); }
 
   private:
     SimulatedWorld& world_;
+    std::set<int> open_objects_;
 };
 
 // The HID interfaces present: the scenario's foreign devices, then every unit in its boot

@@ -2,39 +2,43 @@
 
 #include <algorithm>
 
-#include "boot_reports.h"
 #include "synthetic_firmware.h"
 
 namespace qvt::sim {
 namespace {
 
 CommandFilter FilterOf(std::uint8_t command) {
-    switch (static_cast<BootCommand>(command)) {
-        case BootCommand::kErase:
+    switch (command) {
+        case wire::kErase:
             return CommandFilter::kErase;
-        case BootCommand::kProgram:
+        case wire::kProgram:
             return CommandFilter::kProgram;
-        case BootCommand::kProgramEnd:
+        case wire::kProgramEnd:
             return CommandFilter::kProgramEnd;
-        case BootCommand::kRead:
+        case wire::kRead:
             return CommandFilter::kRead;
-        case BootCommand::kReset:
+        case wire::kReset:
             return CommandFilter::kReset;
+        default:
+            return CommandFilter::kAny;  // an unknown code: only faults on any command count it
     }
-    return CommandFilter::kAny;  // an unknown code: only faults on any command count it
 }
 
 }  // namespace
 
 SimUnit::SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& faults, Clock& clock,
-                 RestartDelays delays)
+                 UnitTimings timings)
     : index(index),
       driver_index(static_cast<int>(index)),
       faults_(faults),
       clock_(clock),
-      delays_(delays) {
+      timings_(timings) {
     flash = SynthesizeFirmware(setup.version.value_or(0)).program;
-    if (!setup.version) std::fill(flash.begin() + kFlashFirstAddress, flash.end(), 0xFF);
+    if (!setup.version) {
+        std::fill(flash.begin() + wire::kApplicationStart, flash.end(), 0xFF);
+    }
+    image_complete = setup.version.has_value();
+    ApplyStuckCells();
     running_version = setup.version.value_or(0);
     state =
         setup.mode == UnitSetup::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
@@ -42,6 +46,7 @@ SimUnit::SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& fau
 
 void SimUnit::Advance() {
     if (restart_pending_ && !unplugged && clock_.NowMs() >= restart_at_ms_) FinishRestart();
+    ArriveDue();
 }
 
 std::optional<std::uint16_t> SimUnit::QueryVersion() const {
@@ -51,11 +56,18 @@ std::optional<std::uint16_t> SimUnit::QueryVersion() const {
 
 void SimUnit::RequestBootMode() {
     ++boot_requests;
-    if (!faults_.IgnoresBootRequest(index)) BeginRestart(UnitState::kBoot, delays_.boot_switch_ms);
+    if (!faults_.IgnoresBootRequest(index)) {
+        BeginRestart(UnitState::kBoot, timings_.boot_switch_ms);
+    }
 }
 
 Transfer SimUnit::Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) {
-    const std::uint8_t command = report[1];
+    // The boot loader declares no report IDs: anything but ID 0 and the full report length is
+    // refused by the host at once.
+    if (report.size() != wire::kReportBytes || report[wire::kIdAt] != 0) {
+        return Transfer::kFailed;
+    }
+    const std::uint8_t command = report[wire::kCommandAt];
     const long occurrence = ++writes_offered[command];
     long any_occurrence = 0;
     for (const auto& [code, count] : writes_offered) any_occurrence += count;
@@ -65,85 +77,124 @@ Transfer SimUnit::Write(std::span<const std::uint8_t> report, std::uint32_t time
         return Transfer::kTimedOut;
     }
     if (faults_.FailsWrite(index, filter, occurrence, any_occurrence)) return Transfer::kFailed;
+    clock_.Sleep(timings_.transfer_ms);
     Deliver(report);
     return Transfer::kCompleted;
 }
 
 void SimUnit::Deliver(std::span<const std::uint8_t> report) {
-    ++reports_received[report[1]];
+    const std::uint8_t command = report[wire::kCommandAt];
+    ++reports_received[command];
     history.emplace_back();
     std::copy(report.begin(), report.end(), history.back().begin());
     ++total_received;
-    BootCommandReport request;
-    std::copy(report.begin(), report.end(), request.bytes.begin());
 
-    switch (request.command()) {
-        case BootCommand::kErase:
-            std::fill(flash.begin() + kFlashFirstAddress, flash.end(), 0xFF);
+    const std::uint32_t address = wire::Address(report);
+    const std::uint8_t length = report[wire::kLengthAt];
+    switch (command) {
+        case wire::kErase:
+            std::fill(flash.begin() + wire::kApplicationStart, flash.end(), 0xFF);
+            image_complete = false;
+            ApplyStuckCells();
             break;
-        case BootCommand::kProgram: {
-            const std::size_t length = std::min<std::size_t>(request.length(), kChunkSize);
-            for (std::size_t i = 0; i < length; ++i) {
-                const std::uint32_t address = request.address() + static_cast<std::uint32_t>(i);
-                // Flash programming only clears bits; the boot loader guards its own area.
-                if (address >= kFlashFirstAddress && address < kFlashEndAddress) {
-                    flash[address] &= request.data()[i];
-                }
-            }
+        case wire::kProgram:
+            Program(address,
+                    report.subspan(wire::kDataAt, std::min<std::size_t>(length, wire::kDataBytes)));
             break;
-        }
-        case BootCommand::kRead:
-            AnswerRead(request);
+        case wire::kProgramEnd:
+            image_complete = true;
             break;
-        case BootCommand::kReset:
-            BeginRestart(UnitState::kApplication, delays_.reset_ms);
+        case wire::kRead:
+            AnswerRead(report);
             break;
-        case BootCommand::kProgramEnd:
-            break;  // end of programming changes nothing here, nor do unknown commands
+        case wire::kReset:
+            BeginRestart(UnitState::kApplication, timings_.reset_ms);
+            break;
+        default:
+            break;  // unknown commands change nothing
     }
     if (const auto after = faults_.UnplugAfter(index); after && total_received >= *after) {
         Unplug();
     }
 }
 
-void SimUnit::AnswerRead(const BootCommandReport& request) {
+void SimUnit::Program(std::uint32_t address, std::span<const std::uint8_t> data) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::uint32_t at = address + static_cast<std::uint32_t>(i);
+        // Flash programming only clears bits; the boot loader guards its own area.
+        if (at >= wire::kApplicationStart && at < wire::kFlashBytes) flash[at] &= data[i];
+    }
+    image_complete = false;
+    ApplyStuckCells();
+}
+
+void SimUnit::ApplyStuckCells() {
+    for (const auto& cell : faults_.StuckCells(index)) flash[cell.address] = cell.value;
+}
+
+void SimUnit::AnswerRead(std::span<const std::uint8_t> request) {
     const long number = ++read_requests;
     if (faults_.ReadIsSilent(index, number)) return;
-    Reply reply;
-    reply.available_at_ms = clock_.NowMs() + faults_.ReadDelayMs(index, number);
-    // The reply's head echoes the request's; the flash bytes follow from byte 7.
-    std::copy_n(request.bytes.begin(), kReportDataOffset, reply.bytes.begin());
-    for (std::size_t i = 0; i < kChunkSize; ++i) {
-        reply.bytes[kReportDataOffset + i] =
-            ReadFlash(request.address() + static_cast<std::uint32_t>(i));
+    InFlight reply;
+    // The unit answers after its delay; the interrupt transfer then takes its time.
+    reply.arrives_at_ms =
+        clock_.NowMs() + faults_.ReadDelayMs(index, number) + timings_.transfer_ms;
+    // The reply's head echoes the request's; exactly `length` flash bytes follow from byte 7.
+    std::copy_n(request.begin(), wire::kDataAt, reply.bytes.begin());
+    const std::uint32_t address = wire::Address(request);
+    const std::size_t length = std::min<std::size_t>(request[wire::kLengthAt], wire::kDataBytes);
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t at = address + static_cast<std::uint32_t>(i);
+        reply.bytes[wire::kDataAt + i] = at < wire::kFlashBytes ? flash[at] : 0x00;
     }
-    replies_.push_back(reply);
+    in_flight_.push_back(reply);
 }
 
-Transfer SimUnit::Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms) {
+void SimUnit::ArriveDue() {
     const std::uint64_t now = clock_.NowMs();
-    if (!replies_.empty() && replies_.front().available_at_ms <= now + timeout_ms) {
-        const Reply reply = replies_.front();
-        replies_.pop_front();
-        if (reply.available_at_ms > now)
-            clock_.Sleep(static_cast<std::uint32_t>(reply.available_at_ms - now));
-        std::copy(reply.bytes.begin(), reply.bytes.end(), report.begin());
-        return Transfer::kCompleted;
+    while (!in_flight_.empty() && in_flight_.front().arrives_at_ms <= now) {
+        for (InputBuffer* buffer : open_buffers_) {
+            if (buffer->generation != generation) continue;  // a stale handle hears nothing
+            if (buffer->reports.size() == InputBuffer::kCapacity) buffer->reports.pop_front();
+            buffer->reports.push_back(in_flight_.front().bytes);
+        }
+        in_flight_.pop_front();
     }
-    clock_.Sleep(timeout_ms);
-    return Transfer::kTimedOut;
 }
 
-std::uint8_t SimUnit::ReadFlash(std::uint32_t address) const {
-    if (address >= kFlashEndAddress) return 0x00;  // past the flash the boot loader sends zeros
-    if (const auto stuck = faults_.StuckByte(index, address)) return *stuck;
-    return flash[address];
+Transfer SimUnit::Read(InputBuffer& buffer, std::span<std::uint8_t> report,
+                       std::uint32_t timeout_ms) {
+    if (buffer.reports.empty() && !in_flight_.empty()) {
+        // Replies arrive in the order they were asked for; wait for the next if it comes in time.
+        const std::uint64_t now = clock_.NowMs();
+        const std::uint64_t arrives = in_flight_.front().arrives_at_ms;
+        if (arrives <= now + timeout_ms) {
+            clock_.Sleep(static_cast<std::uint32_t>(arrives - now));
+            ArriveDue();
+        }
+    }
+    if (buffer.reports.empty()) {
+        clock_.Sleep(timeout_ms);
+        return Transfer::kTimedOut;
+    }
+    std::copy(buffer.reports.front().begin(), buffer.reports.front().end(), report.begin());
+    buffer.reports.pop_front();
+    return Transfer::kCompleted;
+}
+
+void SimUnit::Attach(InputBuffer& buffer) {
+    buffer.generation = generation;
+    open_buffers_.push_back(&buffer);
+}
+
+void SimUnit::Detach(InputBuffer& buffer) {
+    std::erase(open_buffers_, &buffer);
 }
 
 void SimUnit::BeginRestart(UnitState to, std::uint32_t delay_ms) {
     state = UnitState::kGone;
     ++generation;
-    replies_.clear();
+    in_flight_.clear();
     restart_pending_ = true;
     restart_to_ = to;
     restart_at_ms_ = clock_.NowMs() + delay_ms;
@@ -154,7 +205,7 @@ void SimUnit::FinishRestart() {
     ++generation;
     if (restart_to_ == UnitState::kApplication) {
         const auto version = ValidApplicationVersion(flash);
-        if (faults_.StaysInBoot(index) || !version) {
+        if (faults_.StaysInBoot(index) || !image_complete || !version) {
             state = UnitState::kBoot;  // the boot loader starts no broken application
             return;
         }
@@ -167,6 +218,7 @@ void SimUnit::Unplug() {
     state = UnitState::kGone;
     unplugged = true;
     restart_pending_ = false;
+    in_flight_.clear();
     ++generation;
 }
 

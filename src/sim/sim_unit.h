@@ -8,26 +8,31 @@
 #include <span>
 #include <vector>
 
-#include "boot_reports.h"
 #include "clock.h"
 #include "fault_book.h"
-#include "firmware_layout.h"
 #include "hid_bus.h"
 #include "scenario.h"
+#include "wire_format.h"
 
 namespace qvt::sim {
 
 enum class UnitState { kApplication, kBoot, kGone };
 
-struct Reply {
-    std::uint64_t available_at_ms = 0;
-    std::array<std::uint8_t, kReportSize> bytes{};
+using WireReport = std::array<std::uint8_t, wire::kReportBytes>;
+
+// What the host keeps for one open handle: input reports not yet read, oldest first. Windows
+// keeps 32 by default and drops the oldest when another arrives.
+struct InputBuffer {
+    static constexpr std::size_t kCapacity = 32;
+    std::uint64_t generation = 0;  // the unit's enumeration the handle was opened in
+    std::deque<WireReport> reports;
 };
 
-// How long the unit takes to re-enumerate after each kind of restart.
-struct RestartDelays {
+// The unit's timings: its restarts, and what one interrupt transfer costs.
+struct UnitTimings {
     std::uint32_t boot_switch_ms = 0;
     std::uint32_t reset_ms = 0;
+    std::uint32_t transfer_ms = 0;
 };
 
 // One simulated QVT-40 R3: its flash, what it currently enumerates as, and what it has been
@@ -35,25 +40,27 @@ struct RestartDelays {
 class SimUnit {
   public:
     SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& faults, Clock& clock,
-            RestartDelays delays);
+            UnitTimings timings);
 
     // True while handles opened in this generation still reach the unit.
     bool Alive(std::uint64_t generation) const {
         return this->generation == generation && state != UnitState::kGone;
     }
-    // Completes a restart whose time has come.
+    // Lets time act: a due restart completes and replies in flight reach the open handles.
     void Advance();
 
     // Application mode, through the maker's driver.
     std::optional<std::uint16_t> QueryVersion() const;
     void RequestBootMode();
 
-    // Boot-loader mode, one report at a time. A write's fate follows the fault book; a
-    // delivered report takes effect at once.
+    // Boot-loader mode. A write's fate follows the fault book; a delivered report costs one
+    // transfer and then takes effect.
     Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms);
-    Transfer Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms);
-    // A newly opened handle starts with an empty input queue.
-    void DropPendingReplies() { replies_.clear(); }
+    // Reads the oldest report of the handle's buffer, waiting at most `timeout_ms` for one.
+    Transfer Read(InputBuffer& buffer, std::span<std::uint8_t> report, std::uint32_t timeout_ms);
+    // Every handle open on the unit receives every reply sent while it is open.
+    void Attach(InputBuffer& buffer);
+    void Detach(InputBuffer& buffer);
 
     void Unplug();
     void PowerCycle();
@@ -62,13 +69,16 @@ class SimUnit {
     int driver_index = 0;
     UnitState state = UnitState::kApplication;
     bool unplugged = false;  // gone for good
-    std::array<std::uint8_t, kProgramAreaSize> flash{};
+    std::array<std::uint8_t, wire::kFlashBytes> flash{};
+    // Set by the end-of-programming command, cleared by erasing or programming: the boot loader
+    // starts no application whose programming was never ended.
+    bool image_complete = false;
     std::uint16_t running_version = 0;  // what the application reports
     // Every re-enumeration invalidates the handles opened before it.
     std::uint64_t generation = 0;
 
     // What the unit was sent; counted per command byte, as offered and as delivered.
-    std::vector<std::array<std::uint8_t, kReportSize>> history;  // every delivered report
+    std::vector<WireReport> history;  // every delivered report
     std::map<std::uint8_t, long> writes_offered;
     std::map<std::uint8_t, long> reports_received;
     long total_received = 0;
@@ -76,19 +86,27 @@ class SimUnit {
     long boot_requests = 0;
 
   private:
+    struct InFlight {
+        std::uint64_t arrives_at_ms = 0;
+        WireReport bytes{};
+    };
+
     void Deliver(std::span<const std::uint8_t> report);
-    void AnswerRead(const BootCommandReport& request);
-    std::uint8_t ReadFlash(std::uint32_t address) const;
+    void Program(std::uint32_t address, std::span<const std::uint8_t> data);
+    void AnswerRead(std::span<const std::uint8_t> request);
+    void ApplyStuckCells();
+    void ArriveDue();
     void BeginRestart(UnitState to, std::uint32_t delay_ms);
     void FinishRestart();
 
     const FaultBook& faults_;
     Clock& clock_;
-    RestartDelays delays_;
+    UnitTimings timings_;
     bool restart_pending_ = false;
     std::uint64_t restart_at_ms_ = 0;
     UnitState restart_to_ = UnitState::kGone;
-    std::deque<Reply> replies_;
+    std::deque<InFlight> in_flight_;
+    std::vector<InputBuffer*> open_buffers_;
 };
 
 }  // namespace qvt::sim

@@ -24,7 +24,8 @@ HidBus& SimulatedWorld::bus() {
 
 void SimulatedWorld::AddUnit(const UnitSetup& setup) {
     units_.emplace_back(units_.size(), setup, faults_, clock_,
-                        RestartDelays{scenario_.boot_switch_delay_ms, scenario_.reset_delay_ms});
+                        UnitTimings{scenario_.boot_switch_delay_ms, scenario_.reset_delay_ms,
+                                    scenario_.transfer_ms});
 }
 
 void SimulatedWorld::Advance() {
@@ -60,17 +61,19 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
         return false;
     }
     SimUnit& unit = units_[index];
-    if (code == IOCTL_QVT_GET_VERSION) {
+    // Each control code takes exactly its own buffers; the driver refuses any other size.
+    if (code == wire::kGetVersion) {
+        if (in_size != 0 || out_size != 2 || !out) return false;
         const auto version = unit.QueryVersion();
-        if (!version || out_size < 2 || !out) return false;
+        if (!version) return false;
         out[0] = static_cast<std::uint8_t>(*version & 0xFF);
         out[1] = static_cast<std::uint8_t>(*version >> 8);
         return true;
     }
-    if (code == IOCTL_QVT_COMMAND) {
-        if (in_size < 2 || !in) return false;
+    if (code == wire::kCommand) {
+        if (in_size != 2 || out_size != 0 || !in) return false;
         const auto command = static_cast<std::uint16_t>(in[0] | (in[1] << 8));
-        if (command != kBootModeCommand) return false;
+        if (command != wire::kBootModeWord) return false;
         unit.RequestBootMode();
         return true;
     }
@@ -80,7 +83,7 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
 Transfer SimulatedWorld::UnitWrite(std::size_t index, std::uint64_t generation,
                                    std::span<const std::uint8_t> report, std::uint32_t timeout_ms) {
     Advance();
-    if (!UnitAlive(index, generation) || report.size() != kReportSize) return Transfer::kFailed;
+    if (!UnitAlive(index, generation)) return Transfer::kFailed;
     const Transfer result = units_[index].Write(report, timeout_ms);
     if (result == Transfer::kCompleted) {
         ++total_reports_;
@@ -89,11 +92,25 @@ Transfer SimulatedWorld::UnitWrite(std::size_t index, std::uint64_t generation,
     return result;
 }
 
-Transfer SimulatedWorld::UnitRead(std::size_t index, std::uint64_t generation,
+Transfer SimulatedWorld::UnitRead(std::size_t index, std::uint64_t generation, InputBuffer& input,
                                   std::span<std::uint8_t> report, std::uint32_t timeout_ms) {
     Advance();
-    if (!UnitAlive(index, generation) || report.size() != kReportSize) return Transfer::kFailed;
-    return units_[index].Read(report, timeout_ms);
+    if (!UnitAlive(index, generation) || report.size() != wire::kReportBytes) {
+        return Transfer::kFailed;
+    }
+    return units_[index].Read(input, report, timeout_ms);
+}
+
+// Time is settled before a handle comes or goes, so that a reply reaches exactly the handles
+// open when it arrives.
+void SimulatedWorld::AttachInput(std::size_t unit, InputBuffer& input) {
+    Advance();
+    units_.at(unit).Attach(input);
+}
+
+void SimulatedWorld::DetachInput(std::size_t unit, InputBuffer& input) {
+    Advance();
+    units_.at(unit).Detach(input);
 }
 
 }  // namespace qvt::sim

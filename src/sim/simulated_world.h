@@ -55,9 +55,10 @@ class SimulatedWorld {
                          std::size_t out_size);
     Transfer UnitWrite(std::size_t unit, std::uint64_t generation,
                        std::span<const std::uint8_t> report, std::uint32_t timeout_ms);
-    Transfer UnitRead(std::size_t unit, std::uint64_t generation, std::span<std::uint8_t> report,
-                      std::uint32_t timeout_ms);
-    void DropPendingReplies(std::size_t unit) { units_.at(unit).DropPendingReplies(); }
+    Transfer UnitRead(std::size_t unit, std::uint64_t generation, InputBuffer& input,
+                      std::span<std::uint8_t> report, std::uint32_t timeout_ms);
+    void AttachInput(std::size_t unit, InputBuffer& input);
+    void DetachInput(std::size_t unit, InputBuffer& input);
     void HandleOpened() { ++open_handles_; }
     void HandleClosed() { --open_handles_; }
     void SearchStarted() { ++searches_; }

@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "boot_reports.h"
-
 namespace qvt::sim {
 namespace {
 
@@ -46,8 +44,7 @@ void FillCode(std::span<std::uint8_t> out, Xorshift& random) {
 
 }  // namespace
 
-std::uint16_t Crc16(std::span<const std::uint8_t> bytes) {
-    std::uint16_t crc = 0xFFFF;  // CRC-16/CCITT-FALSE
+std::uint16_t Crc16(std::span<const std::uint8_t> bytes, std::uint16_t crc) {
     for (std::uint8_t byte : bytes) {
         crc ^= static_cast<std::uint16_t>(byte << 8);
         for (int bit = 0; bit < 8; ++bit) {
@@ -77,11 +74,10 @@ PlainImage SynthesizeFirmware(std::uint16_t version) {
     const auto code_length = static_cast<std::uint16_t>(code_end - kAppBodyAddress);
     header[6] = static_cast<std::uint8_t>(code_length & 0xFF);
     header[7] = static_cast<std::uint8_t>(code_length >> 8);
-    const std::uint16_t crc = Crc16(
-        std::span(image.program).subspan(kAppBodyAddress, kFlashEndAddress - kAppBodyAddress));
+    for (int i = 10; i < 16; ++i) header[i] = 0;
+    const std::uint16_t crc = ApplicationChecksum(image.program);
     header[8] = static_cast<std::uint8_t>(crc & 0xFF);
     header[9] = static_cast<std::uint8_t>(crc >> 8);
-    for (int i = 10; i < 16; ++i) header[i] = 0;
 
     image.trailer.fill(0xFF);
     char text[64];
@@ -93,14 +89,18 @@ PlainImage SynthesizeFirmware(std::uint16_t version) {
     return image;
 }
 
+std::uint16_t ApplicationChecksum(std::span<const std::uint8_t, kProgramAreaSize> flash) {
+    const std::uint16_t head =
+        Crc16(flash.subspan(kAppHeaderAddress, kAppChecksumAddress - kAppHeaderAddress));
+    return Crc16(flash.subspan(kAppChecksumAddress + 2), head);
+}
+
 std::optional<std::uint16_t> ValidApplicationVersion(
     std::span<const std::uint8_t, kProgramAreaSize> flash) {
     const auto* header = flash.data() + kAppHeaderAddress;
     if (std::memcmp(header, kAppMagic.data(), kAppMagic.size()) != 0) return std::nullopt;
     const auto stored = static_cast<std::uint16_t>(header[8] | (header[9] << 8));
-    if (Crc16(flash.subspan(kAppBodyAddress, kFlashEndAddress - kAppBodyAddress)) != stored) {
-        return std::nullopt;
-    }
+    if (ApplicationChecksum(flash) != stored) return std::nullopt;
     return static_cast<std::uint16_t>(header[4] | (header[5] << 8));
 }
 

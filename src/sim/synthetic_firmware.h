@@ -18,7 +18,8 @@ struct PlainImage {
 
 // The application header that our firmware carries at the start of the application area.
 // A boot loader only starts an application whose magic and checksum are intact, and the
-// application reports the version written here.
+// application reports the version written here. The checksum covers the whole application
+// area, header and version word included, all but the checksum word itself.
 inline constexpr std::uint32_t kAppHeaderAddress = 0x1100;
 inline constexpr std::uint32_t kAppVersionAddress = kAppHeaderAddress + 4;
 inline constexpr std::uint32_t kAppChecksumAddress = kAppHeaderAddress + 8;
@@ -32,6 +33,10 @@ PlainImage SynthesizeFirmware(std::uint16_t version);
 std::optional<std::uint16_t> ValidApplicationVersion(
     std::span<const std::uint8_t, kProgramAreaSize> flash);
 
-std::uint16_t Crc16(std::span<const std::uint8_t> bytes);
+// The checksum the header must carry for this flash's application area.
+std::uint16_t ApplicationChecksum(std::span<const std::uint8_t, kProgramAreaSize> flash);
+
+// CRC-16/CCITT-FALSE, continued from `crc`.
+std::uint16_t Crc16(std::span<const std::uint8_t> bytes, std::uint16_t crc = 0xFFFF);
 
 }  // namespace qvt::sim

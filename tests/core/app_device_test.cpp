@@ -20,7 +20,8 @@ class ScriptedDriver final : public AppDriver {
     std::map<int, Object> objects;
     std::vector<std::string> opened_names;
     std::vector<std::pair<int, std::uint32_t>> calls;  // index, control code
-    std::vector<std::uint16_t> commands;
+    std::vector<std::vector<std::uint8_t>> command_bytes;
+    std::vector<std::size_t> version_out_sizes;
     int open = 0;
 
     std::unique_ptr<DriverDevice> Open(const std::string& name) override {
@@ -42,14 +43,15 @@ class ScriptedDriver final : public AppDriver {
                        std::uint8_t* out, std::size_t out_size) override {
             driver_.calls.emplace_back(index_, code);
             const Object& object = driver_.objects[index_];
-            if (code == IOCTL_QVT_GET_VERSION) {
+            if (code == 0x00222048) {
+                driver_.version_out_sizes.push_back(out_size);
                 if (object.version_fails || out_size != 2) return false;
                 out[0] = static_cast<std::uint8_t>(object.version);
                 out[1] = static_cast<std::uint8_t>(object.version >> 8);
                 return true;
             }
-            if (code == IOCTL_QVT_COMMAND && in_size == 2) {
-                driver_.commands.push_back(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+            if (code == 0x0022205C && out_size == 0) {
+                driver_.command_bytes.emplace_back(in, in + in_size);
             }
             return true;
         }
@@ -108,7 +110,8 @@ TEST(AppDeviceCensus, TwoDevicesCountTwoButOnlyTheFirstIsAsked) {
     EXPECT_EQ(bench.app.census().app_device_count, 2);
     EXPECT_EQ(bench.app.census().outdated_count, 0);  // the old second one is never read
     ASSERT_EQ(bench.driver.calls.size(), 1u);
-    EXPECT_EQ(bench.driver.calls[0], std::make_pair(1, IOCTL_QVT_GET_VERSION));
+    EXPECT_EQ(bench.driver.calls[0], std::make_pair(1, std::uint32_t{0x00222048}));
+    EXPECT_EQ(bench.driver.version_out_sizes, std::vector<std::size_t>{2});
     EXPECT_EQ(bench.driver.open, 1);  // the second one's handle closed at once
 }
 
@@ -133,11 +136,14 @@ TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
     EXPECT_FALSE(bench.app.HoldsHandle());
 }
 
+using Bytes = std::vector<std::uint8_t>;
+
 TEST(BootModeRequest, SendsTheCommandWordToAnOutdatedDevice) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0300};
     EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
-    EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
+    // Code 0x0022205C with the word 0x0255, low byte first.
+    EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
     EXPECT_EQ(bench.form.controls().message, text::kBootSwitchStart);
     EXPECT_EQ(bench.driver.open, 0);
 }
@@ -146,9 +152,9 @@ TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0310};
     EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
-    EXPECT_TRUE(bench.driver.commands.empty());
+    EXPECT_TRUE(bench.driver.command_bytes.empty());
     EXPECT_TRUE(bench.app.RequestBootMode(bench.display, true));
-    EXPECT_EQ(bench.driver.commands, std::vector<std::uint16_t>{0x0255});
+    EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
 }
 
 TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {

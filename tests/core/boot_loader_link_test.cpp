@@ -98,8 +98,8 @@ TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndReportsNoReply) {
                             [](std::uint8_t b) { return b == 0x5A; }));
 }
 
-TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
+    Bench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
     auto& link = bench.updater.link;
     ASSERT_TRUE(link.FindBootLoaders());
     BootCommandReport request;
@@ -109,8 +109,9 @@ TEST(BoundedTransfers, AReplyArrivesWhenARequestWentFirst) {
     BootReplyReport reply;
     const auto before = bench.clock.NowMs();
     EXPECT_TRUE(link.WriteBootReport(request.bytes, 0));
+    EXPECT_EQ(bench.clock.NowMs() - before, 1u);  // the request's transfer
     EXPECT_TRUE(link.ReadBootReport(reply.bytes, 0));
-    EXPECT_EQ(bench.clock.NowMs(), before);
+    EXPECT_EQ(bench.clock.NowMs() - before, 2u);  // and the reply's
     EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
 }

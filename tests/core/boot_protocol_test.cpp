@@ -39,14 +39,46 @@ struct ProtocolBench : Bench {
     bool verification_began = false;
 };
 
-TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
+// The protocol as the wire carries it, stated byte by byte: an updater that swapped two codes
+// or wrote the address big-endian fails here, whatever the device would make of it.
+TEST(WireFormat, TheProceduresSendTheseBytes) {
+    using Bytes = std::array<std::uint8_t, kReportSize>;
     ProtocolBench bench;
+    ASSERT_TRUE(bench.protocol().EraseDevice(bench.display()));
+    ASSERT_TRUE(bench.protocol().BlankCheck(bench.display()));
+    const std::size_t program_at = bench.history().size();
+    ASSERT_TRUE(bench.ProgramVerify());
+    ASSERT_TRUE(bench.protocol().ResetDevice(bench.display()));
+    const auto& image = bench.updater.firmware.program;
+    auto with_data = [&](Bytes head, std::uint32_t from, std::size_t count) {
+        std::copy_n(image.begin() + from, count, head.begin() + 7);
+        return head;
+    };
+
+    EXPECT_EQ(bench.history().at(0), (Bytes{0x00, 0x04}));                                // erase
+    EXPECT_EQ(bench.history().at(3), (Bytes{0x00, 0x07, 0x00, 0x11, 0x00, 0x00, 0x3A}));  // read
+    EXPECT_EQ(bench.history().at(3 + 348),
+              (Bytes{0x00, 0x07, 0xD8, 0x5F, 0x00, 0x00, 0x3A}));  // the short chunk asks 58
+    EXPECT_EQ(bench.history().at(program_at),
+              with_data({0x00, 0x05, 0x00, 0x11, 0x00, 0x00, 0x3A}, 0x1100, 58));
+    // The short chunk: 40 bytes at 0x5FD8, the rest still the chunk before it.
+    Bytes short_chunk = with_data({0x00, 0x05, 0xD8, 0x5F, 0x00, 0x00, 0x28}, 0x5FD8, 40);
+    std::copy_n(image.begin() + 0x5F9E + 40, 18, short_chunk.begin() + 7 + 40);
+    EXPECT_EQ(bench.history().at(program_at + 348), short_chunk);
+    Bytes end = short_chunk;
+    end[1] = 0x06;
+    EXPECT_EQ(bench.history().at(program_at + 3 * 349), end);
+    EXPECT_EQ(bench.history().back(), (Bytes{0x00, 0x08}));  // reset
+}
+
+TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
+    ProtocolBench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
     EXPECT_TRUE(bench.protocol().EraseDevice(bench.display()));
     EXPECT_EQ(bench.controls().progress_position, 2);
     EXPECT_EQ(bench.controls().message, text::kEraseDone);
     EXPECT_EQ(bench.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
-    // 1000 ms before the first report, three passes of 500 ms, then the settle wait.
-    EXPECT_EQ(bench.clock.NowMs(), 1000u + 1500u + 1500u);
+    // 1000 ms before the first report, three passes of one report and 500 ms, then the settle.
+    EXPECT_EQ(bench.clock.NowMs(), 1000u + 3 * (1u + 500u) + 1500u);
     EXPECT_EQ(bench.Received(BootCommand::kErase), 3);
     const auto report = bench.Report(0);
     EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(),
@@ -80,12 +112,14 @@ TEST(DiscoveryWait, GivesUpAfterTwoHundredSearchesASecondApart) {
 }
 
 TEST(DiscoveryWait, CountsTheSearchesBeforeTheBootLoaderAppeared) {
-    ProtocolBench bench(R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500})");
+    ProtocolBench bench(
+        R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500, "transfer_ms": 1})");
     bench.updater.app.RequestBootMode(bench.display(), false);
     const auto start = bench.clock.NowMs();
     EXPECT_TRUE(bench.protocol().ResetDevice(bench.display()));
     EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:5"));
-    EXPECT_EQ(bench.clock.NowMs() - start, 5000u + 1000u + 1500u);
+    // Five searches a second apart, 1000 ms before the report, its transfer, the settle.
+    EXPECT_EQ(bench.clock.NowMs() - start, 5000u + 1000u + 1u + 1500u);
 }
 
 TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {

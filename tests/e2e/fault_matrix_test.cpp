@@ -104,11 +104,13 @@ const Row kRows[] = {
      UpdateState::kBootSwitch,
      {"[ProgramVerify]error! adr=4352", "ProgramVerify error"},
      31},
-    {"ProgramEndRefused",
+    // The updater does not look at the end report's result; the unit, never told that its
+    // image is complete, stays in its boot loader after the reset.
+    {"ProgramEndRefusedLeavesTheUnitInItsBootLoader",
      R"({"faults": [{"kind": "refuse_writes", "command": "program_end"}]})",
-     Outcome::kCompleted,
+     Outcome::kFailed,
      UpdateState::kIdle,
-     {},
+     {"[ResetDevice]OpenHid count:0"},
      13},
     {"ReadRequestRefusedOnce",
      R"({"faults": [{"kind": "refuse_writes", "command": "read", "from": 5, "count": 1}]})",

@@ -43,6 +43,7 @@ TEST(Scenario, DefaultsToOneOutdatedUnitInApplicationMode) {
     EXPECT_EQ(s.units[0].version, 0x0300);
     EXPECT_EQ(s.boot_switch_delay_ms, 2000u);
     EXPECT_EQ(s.reset_delay_ms, 3000u);
+    EXPECT_EQ(s.transfer_ms, 1u);
 }
 
 TEST(Scenario, RefusalsSayWhere) {
@@ -68,6 +69,8 @@ TEST(Scenario, RefusalsSayWhere) {
     EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "attach", "after_reports": 5}]})"),
               "faults[0].unit: missing: the unit that is plugged in");
     EXPECT_EQ(ErrorOf(R"([1, 2])"), "scenario: expected an object");
+    EXPECT_EQ(ErrorOf(R"({"transfer_ms": 1001})"),
+              "scenario.transfer_ms: must lie between 0 and 1000");
 }
 
 TEST(Scenario, AMissingFileIsRefusedByName) {

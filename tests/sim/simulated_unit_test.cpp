@@ -2,11 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "bench.h"
+#include "synthetic_firmware.h"
 
 namespace qvt::sim {
 namespace {
 
 using qvt::testing::ScenarioFrom;
+
+// The protocol's command codes and the driver's control codes, written here from the tables
+// rather than taken from either side's code.
+enum : std::uint8_t { kErase = 4, kProgram = 5, kProgramEnd = 6, kRead = 7, kReset = 8 };
+constexpr std::uint32_t kGetVersion = 0x00222048;
+constexpr std::uint32_t kCommand = 0x0022205C;
+constexpr const char* kDevice0 = "\\\\.\\QvtUsb2Device0";
+
+using Report = std::array<std::uint8_t, 65>;
 
 struct Rig {
     explicit Rig(std::string_view json) : world(clock, ScenarioFrom(json)) {}
@@ -15,35 +25,53 @@ struct Rig {
         const auto path = world.bus().InterfacePath(index);
         return path ? world.bus().Open(*path) : nullptr;
     }
-    static BootCommandReport Command(BootCommand command, std::uint32_t address = 0,
-                                     std::uint8_t length = 0) {
-        BootCommandReport report;
-        report.set_command(command);
-        report.set_address(address);
-        report.set_length(length);
+    // Report ID 0, the command, the address little-endian, the length; data zero.
+    static Report Command(std::uint8_t command, std::uint32_t address = 0,
+                          std::uint8_t length = 0) {
+        return {0x00,
+                command,
+                static_cast<std::uint8_t>(address),
+                static_cast<std::uint8_t>(address >> 8),
+                static_cast<std::uint8_t>(address >> 16),
+                static_cast<std::uint8_t>(address >> 24),
+                length};
+    }
+    static Report Program(std::uint32_t address, std::span<const std::uint8_t> data) {
+        Report report = Command(kProgram, address, static_cast<std::uint8_t>(data.size()));
+        std::copy(data.begin(), data.end(), report.begin() + 7);
         return report;
     }
-    Transfer Send(HidDevice& device, const BootCommandReport& report) {
-        return device.Write(report.bytes, 1000);
-    }
-    std::optional<BootReplyReport> ReadAt(HidDevice& device, std::uint32_t address) {
-        Send(device, Command(BootCommand::kRead, address, 58));
-        BootReplyReport reply;
-        if (device.Read(reply.bytes, 50) != Transfer::kCompleted) return std::nullopt;
+    Transfer Send(HidDevice& device, const Report& report) { return device.Write(report, 1000); }
+    std::optional<Report> ReadAt(HidDevice& device, std::uint32_t address,
+                                 std::uint8_t length = 58) {
+        Send(device, Command(kRead, address, length));
+        Report reply{};
+        if (device.Read(reply, 50) != Transfer::kCompleted) return std::nullopt;
         return reply;
     }
+    // What the updater does with an image, without the updater: erase, program the whole
+    // application area, optionally end the programming, reset.
+    void Flash(HidDevice& device, const std::array<std::uint8_t, 0x6000>& image, bool end = true) {
+        Send(device, Command(kErase));
+        for (std::uint32_t address = 0x1100; address < 0x6000; address += 58) {
+            const std::size_t length = std::min<std::uint32_t>(58, 0x6000 - address);
+            Send(device, Program(address, std::span(image).subspan(address, length)));
+        }
+        if (end) Send(device, Command(kProgramEnd, 0x5FD8, 40));
+        Send(device, Command(kReset));
+    }
     std::optional<std::uint16_t> AppVersion(int index = 0) {
-        auto device = world.driver().Open(AppDeviceName(index));
+        auto device = world.driver().Open("\\\\.\\QvtUsb2Device" + std::to_string(index));
         if (!device) return std::nullopt;
         std::array<std::uint8_t, 2> out{};
-        if (!device->IoControl(IOCTL_QVT_GET_VERSION, nullptr, 0, out.data(), 2)) return 0xDEAD;
+        if (!device->IoControl(kGetVersion, nullptr, 0, out.data(), 2)) return 0xDEAD;
         return static_cast<std::uint16_t>(out[0] | (out[1] << 8));
     }
     void RequestBoot(int index = 0) {
-        auto device = world.driver().Open(AppDeviceName(index));
+        auto device = world.driver().Open("\\\\.\\QvtUsb2Device" + std::to_string(index));
         ASSERT_TRUE(device);
         const std::uint8_t word[2] = {0x55, 0x02};
-        device->IoControl(IOCTL_QVT_COMMAND, word, 2, nullptr, 0);
+        device->IoControl(kCommand, word, 2, nullptr, 0);
     }
 
     VirtualClock clock;
@@ -72,37 +100,37 @@ TEST(SimulatedUnit, ErasesProgramsByClearingBitsAndGuardsItsBootLoader) {
     auto device = rig.OpenBootLoader();
     ASSERT_TRUE(device);
     const std::uint8_t boot_byte = rig.world.unit(0).flash[0x10F0];
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
     EXPECT_TRUE(std::all_of(rig.world.unit(0).flash.begin() + 0x1100, rig.world.unit(0).flash.end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
-    auto program = Rig::Command(BootCommand::kProgram, 0x10F0, 58);
-    std::ranges::fill(program.data(), 0x0F);
+    Report program = Rig::Command(kProgram, 0x10F0, 58);
+    std::fill(program.begin() + 7, program.end(), 0x0F);
     rig.Send(*device, program);
-    program.set_address(0x2000);
-    std::ranges::fill(program.data(), 0xF0);
+    program = Rig::Command(kProgram, 0x2000, 58);
+    std::fill(program.begin() + 7, program.end(), 0xF0);
     rig.Send(*device, program);
     EXPECT_EQ(rig.world.unit(0).flash[0x10F0], boot_byte);  // below 0x1100: untouched
     EXPECT_EQ(rig.world.unit(0).flash[0x1100], 0x0F);
     EXPECT_EQ(rig.world.unit(0).flash[0x2000], 0xF0);
-    std::ranges::fill(program.data(), 0x3C);
+    std::fill(program.begin() + 7, program.end(), 0x3C);
     rig.Send(*device, program);
     EXPECT_EQ(rig.world.unit(0).flash[0x2000], 0x30);  // 0xF0 AND 0x3C
     const auto reply = rig.ReadAt(*device, 0x1FFF);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->data()[0], 0xFF);
-    EXPECT_EQ(reply->data()[1], 0x30);
+    EXPECT_EQ((*reply)[7 + 0], 0xFF);
+    EXPECT_EQ((*reply)[7 + 1], 0x30);
     const auto tail = rig.ReadAt(*device, 0x5FD8);
     ASSERT_TRUE(tail);
-    EXPECT_EQ(tail->data()[39], 0xFF);
-    EXPECT_EQ(tail->data()[40], 0x00);  // past the end of the flash
+    EXPECT_EQ((*tail)[7 + 39], 0xFF);
+    EXPECT_EQ((*tail)[7 + 40], 0x00);  // past the end of the flash
 }
 
 TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
     Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}], "reset_delay_ms": 3000})");
     {
         auto device = rig.OpenBootLoader();
-        rig.Send(*device, Rig::Command(BootCommand::kReset));
-        EXPECT_EQ(device->Write(Rig::Command(BootCommand::kReset).bytes, 1000),
+        rig.Send(*device, Rig::Command(kReset));
+        EXPECT_EQ(device->Write(Rig::Command(kReset), 1000),
                   Transfer::kFailed);  // gone
     }
     rig.clock.Sleep(3000);
@@ -110,7 +138,7 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
 
     Rig erased(R"({"units": [{"mode": "boot"}]})");
     auto device = erased.OpenBootLoader();
-    erased.Send(*device, Rig::Command(BootCommand::kReset));
+    erased.Send(*device, Rig::Command(kReset));
     erased.clock.Sleep(3000);
     EXPECT_FALSE(erased.AppVersion().has_value());
     EXPECT_TRUE(erased.OpenBootLoader());  // no application: back in the boot loader
@@ -122,21 +150,21 @@ TEST(SimulatedFaults, RefusedWritesHangForTheirBoundAndNeverArrive) {
     auto device = rig.OpenBootLoader();
     EXPECT_TRUE(rig.ReadAt(*device, 0x1100));
     const auto before = rig.clock.NowMs();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kRead, 0x1100, 58)), Transfer::kTimedOut);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kRead, 0x1100, 58)), Transfer::kTimedOut);
     EXPECT_EQ(rig.clock.NowMs() - before, 1000u);
-    BootReplyReport reply;
-    EXPECT_EQ(device->Read(reply.bytes, 50), Transfer::kTimedOut);  // nothing was asked
-    EXPECT_TRUE(rig.ReadAt(*device, 0x1100));                       // the third is fine again
+    Report reply{};
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kTimedOut);  // nothing was asked
+    EXPECT_TRUE(rig.ReadAt(*device, 0x1100));                 // the third is fine again
 }
 
 TEST(SimulatedFaults, FailingWritesFailAtOnce) {
     Rig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes", "command": "any", "from": 1, "count": 1}]})");
     auto device = rig.OpenBootLoader();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kFailed);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kFailed);
     EXPECT_EQ(rig.clock.NowMs(), 0u);
     EXPECT_EQ(rig.world.unit(0).total_received, 0);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
 }
 
 TEST(SimulatedFaults, SilentAndLateReads) {
@@ -147,11 +175,11 @@ TEST(SimulatedFaults, SilentAndLateReads) {
     auto device = rig.OpenBootLoader();
     EXPECT_FALSE(rig.ReadAt(*device, 0x1100));  // silent
     auto t = rig.clock.NowMs();
-    EXPECT_TRUE(rig.ReadAt(*device, 0x1100));  // 30 ms late: still within the 50 ms bound
-    EXPECT_EQ(rig.clock.NowMs() - t, 30u);
-    EXPECT_FALSE(rig.ReadAt(*device, 0x1100));  // 80 ms late: missed...
-    BootReplyReport stale;
-    EXPECT_EQ(device->Read(stale.bytes, 50),
+    EXPECT_TRUE(rig.ReadAt(*device, 0x1100));         // 30 ms late: still within the 50 ms bound
+    EXPECT_EQ(rig.clock.NowMs() - t, 1u + 30u + 1u);  // the request, the delay, the reply
+    EXPECT_FALSE(rig.ReadAt(*device, 0x1100));        // 80 ms late: missed...
+    Report stale{};
+    EXPECT_EQ(device->Read(stale, 50),
               Transfer::kCompleted);  // ...and arrives for the next read
 }
 
@@ -161,16 +189,16 @@ TEST(SimulatedFaults, AStuckByteReadsBackItsValue) {
     auto device = rig.OpenBootLoader();
     const auto reply = rig.ReadAt(*device, 0x1100);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->data()[5], 66);
-    EXPECT_EQ(reply->data()[4], 0xFF);
+    EXPECT_EQ((*reply)[7 + 5], 66);
+    EXPECT_EQ((*reply)[7 + 4], 0xFF);
 }
 
 TEST(SimulatedFaults, UnplugAfterReportsTakesTheUnitAwayForGood) {
     Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "unplug", "after_reports": 2}]})");
     auto device = rig.OpenBootLoader();
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kCompleted);
-    EXPECT_EQ(rig.Send(*device, Rig::Command(BootCommand::kErase)), Transfer::kFailed);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kFailed);
     rig.clock.Sleep(100000);
     EXPECT_FALSE(rig.OpenBootLoader());
 }
@@ -191,7 +219,7 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
         R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "return_version", "version": "3.00"}]})");
     {
         auto device = old.OpenBootLoader();
-        old.Send(*device, Rig::Command(BootCommand::kReset));
+        old.Send(*device, Rig::Command(kReset));
     }
     old.clock.Sleep(3000);
     EXPECT_EQ(old.AppVersion(), 0x0300);
@@ -200,7 +228,7 @@ TEST(SimulatedFaults, ReturnVersionAndStaysInBootActAfterTheReset) {
         R"({"units": [{"mode": "boot", "version": "3.10"}], "faults": [{"kind": "stays_in_boot"}]})");
     {
         auto device = stays.OpenBootLoader();
-        stays.Send(*device, Rig::Command(BootCommand::kReset));
+        stays.Send(*device, Rig::Command(kReset));
     }
     stays.clock.Sleep(3000);
     EXPECT_FALSE(stays.AppVersion().has_value());
@@ -211,22 +239,204 @@ TEST(SimulatedFaults, AttachPlugsInAUnitAfterReportsOverAllUnits) {
     Rig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "attach", "after_reports": 2, "unit": {"mode": "application", "version": "3.10"}}]})");
     auto device = rig.OpenBootLoader();
-    rig.Send(*device, Rig::Command(BootCommand::kErase));
+    rig.Send(*device, Rig::Command(kErase));
     EXPECT_FALSE(rig.AppVersion(1).has_value());
-    rig.Send(*device, Rig::Command(BootCommand::kErase));
+    rig.Send(*device, Rig::Command(kErase));
     EXPECT_EQ(rig.AppVersion(1), 0x0310);
 }
 
 TEST(SimulatedFaults, HandlesAreCountedAndGoStaleOnReenumeration) {
     Rig rig(R"({"units": [{"mode": "application", "version": "3.00"}]})");
-    auto app = rig.world.driver().Open(AppDeviceName(0));
+    auto app = rig.world.driver().Open(kDevice0);
     EXPECT_EQ(rig.world.open_handles(), 1);
     const std::uint8_t word[2] = {0x55, 0x02};
-    app->IoControl(IOCTL_QVT_COMMAND, word, 2, nullptr, 0);
+    app->IoControl(kCommand, word, 2, nullptr, 0);
     std::array<std::uint8_t, 2> out{};
-    EXPECT_FALSE(app->IoControl(IOCTL_QVT_GET_VERSION, nullptr, 0, out.data(), 2));
+    EXPECT_FALSE(app->IoControl(kGetVersion, nullptr, 0, out.data(), 2));
     app.reset();
     EXPECT_EQ(rig.world.open_handles(), 0);
+}
+
+// --- The unit is as strict as a real device ---
+
+TEST(StrictUnit, DecodesTheProtocolFromTheReportsBytes) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    auto device = rig.OpenBootLoader();
+    ASSERT_TRUE(device);
+    const auto& flash = rig.world.unit(0).flash;
+    // Erase: ID 0, command 4, everything else zero.
+    rig.Send(*device, Report{0x00, 0x04});
+    EXPECT_TRUE(std::all_of(flash.begin() + 0x1100, flash.end(), [](auto b) { return b == 0xFF; }));
+    // A full chunk at 0x1100: address 00 11 00 00, length 0x3A.
+    Report chunk{0x00, 0x05, 0x00, 0x11, 0x00, 0x00, 0x3A};
+    for (std::size_t i = 0; i < 58; ++i) chunk[7 + i] = static_cast<std::uint8_t>(i);
+    rig.Send(*device, chunk);
+    EXPECT_EQ(flash[0x1100], 0x00);
+    EXPECT_EQ(flash[0x1100 + 57], 57);
+    EXPECT_EQ(flash[0x1100 + 58], 0xFF);
+    // The short chunk at 0x5FD8 (D8 5F 00 00), 40 bytes (0x28): its 18 trailing bytes stay out.
+    Report tail{0x00, 0x05, 0xD8, 0x5F, 0x00, 0x00, 0x28};
+    std::fill(tail.begin() + 7, tail.end(), 0x11);
+    rig.Send(*device, tail);
+    EXPECT_EQ(flash[0x5FD8], 0x11);
+    EXPECT_EQ(flash[0x5FFF], 0x11);
+    EXPECT_EQ(flash[0x5FD7], 0xFF);
+    EXPECT_FALSE(rig.world.unit(0).image_complete);
+    // End of programming: command 6 with the last chunk's address and length.
+    rig.Send(*device, Report{0x00, 0x06, 0xD8, 0x5F, 0x00, 0x00, 0x28});
+    EXPECT_TRUE(rig.world.unit(0).image_complete);
+    // A read at 0x1100 for 58 bytes: the reply carries them from byte 7.
+    rig.Send(*device, Report{0x00, 0x07, 0x00, 0x11, 0x00, 0x00, 0x3A});
+    Report reply{};
+    ASSERT_EQ(device->Read(reply, 50), Transfer::kCompleted);
+    EXPECT_EQ(reply[7], 0x00);
+    EXPECT_EQ(reply[7 + 57], 57);
+    // Reset: command 8; the unit leaves the bus.
+    rig.Send(*device, Report{0x00, 0x08});
+    EXPECT_EQ(rig.world.unit(0).state, UnitState::kGone);
+}
+
+TEST(StrictUnit, TheDriverTakesItsCodesAndTheBootModeWordAsBytes) {
+    Rig rig(R"({"units": [{"mode": "application", "version": "3.00"}]})");
+    auto device = rig.world.driver().Open(kDevice0);
+    ASSERT_TRUE(device);
+    std::array<std::uint8_t, 2> version{};
+    ASSERT_TRUE(device->IoControl(0x00222048, nullptr, 0, version.data(), 2));
+    EXPECT_EQ(version, (std::array<std::uint8_t, 2>{0x00, 0x03}));  // 3.00, little-endian
+    const std::uint8_t swapped[2] = {0x02, 0x55};
+    EXPECT_FALSE(device->IoControl(0x0022205C, swapped, 2, nullptr, 0));
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
+    const std::uint8_t word[2] = {0x55, 0x02};
+    EXPECT_TRUE(device->IoControl(0x0022205C, word, 2, nullptr, 0));
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+}
+
+TEST(StrictUnit, AStuckCellIsStuckInTheFlashAndKeepsTheApplicationFromStarting) {
+    const auto image = SynthesizeFirmware(0x0310).program;
+    const std::uint8_t wrong = static_cast<std::uint8_t>(~image[0x3000]);
+    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte",
+                "address": "0x3000", "value": )" +
+            std::to_string(wrong) + "}]}");
+    auto device = rig.OpenBootLoader();
+    rig.Send(*device, Rig::Command(kErase));
+    EXPECT_EQ(rig.world.unit(0).flash[0x3000], wrong);  // the erase cannot reach it
+    rig.Flash(*device, image);
+    EXPECT_EQ(rig.world.unit(0).flash[0x3000], wrong);  // nor can programming
+    rig.clock.Sleep(3000);
+    EXPECT_FALSE(rig.AppVersion().has_value());
+    EXPECT_TRUE(rig.OpenBootLoader());  // its own check sees the cell: back in the boot loader
+}
+
+TEST(StrictUnit, TheApplicationCheckCoversTheVersionWord) {
+    auto image = SynthesizeFirmware(0x0310).program;
+    image[0x1104] = 0xFF;  // the version word left erased
+    image[0x1105] = 0xFF;
+    Rig rig(R"({"units": [{"mode": "boot"}]})");
+    auto device = rig.OpenBootLoader();
+    rig.Flash(*device, image);
+    rig.clock.Sleep(3000);
+    EXPECT_FALSE(rig.AppVersion().has_value());  // it never comes back as 0xFFFF
+    EXPECT_TRUE(rig.OpenBootLoader());
+}
+
+TEST(StrictUnit, AResetWithoutTheEndOfProgrammingStaysInTheBootLoader) {
+    const auto image = SynthesizeFirmware(0x0310).program;
+    Rig unended(R"({"units": [{"mode": "boot"}]})");
+    unended.Flash(*unended.OpenBootLoader(), image, false);
+    unended.clock.Sleep(3000);
+    EXPECT_FALSE(unended.AppVersion().has_value());
+    EXPECT_TRUE(unended.OpenBootLoader());
+
+    Rig ended(R"({"units": [{"mode": "boot"}]})");
+    ended.Flash(*ended.OpenBootLoader(), image, true);
+    ended.clock.Sleep(3000);
+    EXPECT_EQ(ended.AppVersion(), 0x0310);
+}
+
+TEST(StrictUnit, AReportWithAnotherIdOrSizeFailsAtOnceAndChangesNothing) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    auto device = rig.OpenBootLoader();
+    const std::uint8_t before = rig.world.unit(0).flash[0x1200];
+    ASSERT_NE(before, 0xFF);
+    Report numbered = Rig::Command(kErase);
+    numbered[0] = 0x07;
+    EXPECT_EQ(device->Write(numbered, 1000), Transfer::kFailed);
+    const std::array<std::uint8_t, 64> short_report{0x00, kErase};
+    EXPECT_EQ(device->Write(short_report, 1000), Transfer::kFailed);
+    EXPECT_EQ(rig.clock.NowMs(), 0u);
+    EXPECT_EQ(rig.world.unit(0).flash[0x1200], before);
+    EXPECT_EQ(rig.world.unit(0).total_received, 0);
+}
+
+TEST(StrictUnit, AReadAnswersExactlyTheLengthItAskedFor) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    auto device = rig.OpenBootLoader();
+    const auto reply = rig.ReadAt(*device, 0x1200, 10);
+    ASSERT_TRUE(reply);
+    const auto& flash = rig.world.unit(0).flash;
+    EXPECT_TRUE(std::equal(flash.begin() + 0x1200, flash.begin() + 0x120A, reply->begin() + 7));
+    EXPECT_TRUE(std::all_of(reply->begin() + 17, reply->end(), [](auto b) { return b == 0; }));
+    ASSERT_NE(flash[0x120A], 0x00);  // so that the zeros are the length's doing
+}
+
+TEST(StrictUnit, EachOpenHandleHearsEveryReplyInItsOwnBuffer) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    auto first = rig.OpenBootLoader();
+    rig.Send(*first, Rig::Command(kRead, 0x1100, 58));
+    auto second = rig.OpenBootLoader();  // opened while the reply is on its way
+    Report reply{};
+    EXPECT_EQ(first->Read(reply, 50), Transfer::kCompleted);  // not cleared by the second open
+    EXPECT_EQ(reply[2], 0x00);
+    EXPECT_EQ(reply[3], 0x11);
+    EXPECT_EQ(second->Read(reply, 50), Transfer::kCompleted);  // it was open when it arrived
+    rig.clock.Sleep(10);
+    auto third = rig.OpenBootLoader();
+    EXPECT_EQ(third->Read(reply, 50), Transfer::kTimedOut);  // a new handle starts empty
+    rig.Send(*third, Rig::Command(kRead, 0x1200, 58));
+    for (auto* handle : {first.get(), second.get(), third.get()}) {
+        EXPECT_EQ(handle->Read(reply, 50), Transfer::kCompleted);
+        EXPECT_EQ(reply[3], 0x12);
+    }
+}
+
+TEST(StrictUnit, AHandleKeepsTheNewestThirtyTwoReplies) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    auto device = rig.OpenBootLoader();
+    for (std::uint32_t i = 0; i < 33; ++i) rig.Send(*device, Rig::Command(kRead, 0x1100 + i, 58));
+    rig.clock.Sleep(10);
+    Report reply{};
+    for (std::uint32_t i = 1; i < 33; ++i) {
+        ASSERT_EQ(device->Read(reply, 50), Transfer::kCompleted);
+        EXPECT_EQ(Rig::Command(kRead, 0x1100 + i)[2], reply[2]) << "the oldest one is dropped";
+    }
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kTimedOut);
+}
+
+TEST(StrictUnit, TheDriverOpensItsNineExactNamesOnceAtATime) {
+    Rig rig(R"({"units": [{"mode": "application", "version": "3.00"}]})");
+    EXPECT_FALSE(rig.world.driver().Open("\\\\.\\QvtUsb2Device00"));
+    EXPECT_FALSE(rig.world.driver().Open("\\\\.\\QvtUsb2Device"));
+    EXPECT_FALSE(rig.world.driver().Open("\\\\.\\QvtUsb2Device0 "));
+    auto device = rig.world.driver().Open(kDevice0);
+    ASSERT_TRUE(device);
+    EXPECT_FALSE(rig.world.driver().Open(kDevice0));  // one open at a time
+    std::array<std::uint8_t, 4> wide{};
+    EXPECT_FALSE(device->IoControl(kGetVersion, nullptr, 0, wide.data(), 4));
+    EXPECT_FALSE(device->IoControl(kGetVersion, nullptr, 0, wide.data(), 1));
+    const std::uint8_t word[3] = {0x55, 0x02, 0x00};
+    EXPECT_FALSE(device->IoControl(kCommand, word, 3, nullptr, 0));
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
+    device.reset();
+    EXPECT_TRUE(rig.world.driver().Open(kDevice0));
+}
+
+TEST(StrictUnit, EveryDeliveredWriteAndAnsweredReadCostsATransfer) {
+    Rig rig(R"({"units": [{"mode": "boot", "version": "3.00"}], "transfer_ms": 4})");
+    auto device = rig.OpenBootLoader();
+    rig.Send(*device, Rig::Command(kErase));
+    EXPECT_EQ(rig.clock.NowMs(), 4u);
+    ASSERT_TRUE(rig.ReadAt(*device, 0x1100));
+    EXPECT_EQ(rig.clock.NowMs(), 4u + 4u + 4u);
 }
 
 }  // namespace
