@@ -1,5 +1,6 @@
 #include "app_device.h"
 
+#include <algorithm>
 #include <array>
 
 #include "texts.h"
@@ -10,6 +11,16 @@ std::string AppDeviceName(int index) {
     return std::string(kAppDeviceNamePrefix) + std::to_string(index);
 }
 
+std::optional<std::uint16_t> AppDevice::ReadVersion(DriverDevice& device) {
+    std::array<std::uint8_t, 2> out{};
+    std::size_t returned = 0;
+    if (!device.IoControl(IOCTL_QVT_GET_VERSION, nullptr, 0, out.data(), out.size(), returned) ||
+        returned < out.size()) {
+        return std::nullopt;  // half a version word is no version
+    }
+    return static_cast<std::uint16_t>(out[0] | (out[1] << 8));
+}
+
 bool AppDevice::CountAppDevices() {
     census_ = DeviceCensus{};
     // A handle left from an earlier census without its close would otherwise leak here.
@@ -17,15 +28,22 @@ bool AppDevice::CountAppDevices() {
     for (int index = 0; index < kAppDeviceNameCount; ++index) {
         auto device = driver_.Open(AppDeviceName(index));
         if (!device) continue;
+        const auto version = ReadVersion(*device);
+        if (version) {
+            ++census_.versions_read;
+            census_.lowest_version = std::min(census_.lowest_version, *version);
+        }
         if (census_.app_device_count == 0) {
-            std::array<std::uint8_t, 2> out{};
-            if (device->IoControl(IOCTL_QVT_GET_VERSION, nullptr, 0, out.data(), out.size())) {
-                census_.device_version = static_cast<std::uint16_t>(out[0] | (out[1] << 8));
-                if (image_.ImageVersion() > census_.device_version) census_.outdated_count = 1;
+            // The first unit is the one the census describes; a failed query counts it as
+            // present and current.
+            if (version) {
+                census_.device_version = *version;
+                if (image_.ImageVersion() > *version) census_.outdated_count = 1;
             }
             kept_ = std::move(device);
         }
-        // Devices after the first are only counted; their handle closes as `device` goes.
+        // Devices after the first are only counted and asked; their handle closes as
+        // `device` goes.
         ++census_.app_device_count;
     }
     return census_.app_device_count != 0;
@@ -52,7 +70,8 @@ bool AppDevice::RequestBootMode(StepDisplay& display, bool force) {
         const std::array<std::uint8_t, 2> command{
             static_cast<std::uint8_t>(kBootModeCommand & 0xFF),
             static_cast<std::uint8_t>(kBootModeCommand >> 8)};
-        kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0);
+        std::size_t returned = 0;
+        kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0, returned);
     }
     CloseAppDevice();
     display.Pump();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,17 @@ std::string AppDeviceName(int index);
 
 struct DeviceCensus {
     std::int32_t app_device_count = 0;
-    std::int32_t outdated_count = 0;
-    std::uint16_t device_version = 0;
+    std::int32_t outdated_count = 0;   // the first unit's version is older than the image
+    std::uint16_t device_version = 0;  // the first unit's, 0 when it could not be read
+    // Every counted unit is asked its version, so that a completion can be confirmed for all
+    // of them: how many answered, and the lowest version among those that did.
+    std::int32_t versions_read = 0;
+    std::uint16_t lowest_version = 0xFFFF;
+
+    // Every counted unit answered with a version at least `version`.
+    bool AllReadAndAtLeast(std::uint16_t version) const {
+        return versions_read == app_device_count && lowest_version >= version;
+    }
 };
 
 // The units in application mode, seen through the maker's driver.
@@ -37,9 +47,13 @@ class AppDevice {
     bool RequestBootMode(StepDisplay& display, bool force);
 
     const DeviceCensus& census() const { return census_; }
+    std::uint16_t image_version() const { return image_.ImageVersion(); }
     bool HoldsHandle() const { return kept_ != nullptr; }
 
   private:
+    // The unit's version word; nullopt when the query failed or brought fewer than 2 bytes.
+    static std::optional<std::uint16_t> ReadVersion(DriverDevice& device);
+
     AppDriver& driver_;
     const FirmwareImageLoader& image_;
     DeviceCensus census_;

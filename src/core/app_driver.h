@@ -15,9 +15,10 @@ inline constexpr std::uint16_t kBootModeCommand = 0x0255;
 class DriverDevice {
   public:
     virtual ~DriverDevice() = default;
-    // A synchronous device-control call; true when the driver reports success.
+    // A synchronous device-control call; true when the driver reports success, with the number
+    // of output bytes it filled in `returned`.
     virtual bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
-                           std::uint8_t* out, std::size_t out_size) = 0;
+                           std::uint8_t* out, std::size_t out_size, std::size_t& returned) = 0;
 };
 
 class AppDriver {

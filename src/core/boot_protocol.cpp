@@ -158,10 +158,14 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
                                  const std::function<void()>& verification_begins) {
     display.ShowMessage(text::kProgramStart);
     display.AdvanceProgress();
-    // Always program freshly decoded bytes; if the reload fails, the 0xFF fill is what gets
-    // programmed and what the verification expects.
+    // Always program freshly decoded bytes. An image that no longer loads is never replaced by
+    // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.EraseFirmwareImage();
-    loader_.LoadFirmwareImage();
+    if (!loader_.LoadFirmwareImage()) {
+        display.ShowMessage(text::kImageError);
+        display.AppendLog(logtext::kProgramImageError);
+        return false;
+    }
     if (!DiscoveryWait(display, {logtext::kProgramCount, logtext::kProgramGaveUp})) return false;
 
     BootCommandReport report;
@@ -208,12 +212,13 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
     return true;
 }
 
-bool BootProtocol::ResetDevice(StepDisplay& display) {
+bool BootProtocol::ResetDevice(StepDisplay& display, const std::function<void()>& reset_follows) {
     display.ShowMessage(text::kResetStart);
     display.AdvanceProgress();
     display.Pump();
     if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return false;
 
+    if (reset_follows) reset_follows();
     BootCommandReport report;
     report.set_command(BootCommand::kReset);
     const int accepted = SendToEvery(report);

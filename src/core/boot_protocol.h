@@ -30,9 +30,10 @@ class BootProtocol {
     bool EraseDevice(StepDisplay& display);
     bool BlankCheck(StepDisplay& display);
     // Programs the freshly reloaded image, then verifies it; `verification_begins` is called
-    // between the two phases.
-    bool ProgramVerify(StepDisplay& display, const std::function<void()>& verification_begins);
-    bool ResetDevice(StepDisplay& display);
+    // between the two phases. An image that does not reload fails the step before any report.
+    bool ProgramVerify(StepDisplay& display, const std::function<void()>& verification_begins = {});
+    // `reset_follows` is called once the boot loaders are found, just before the reset report.
+    bool ResetDevice(StepDisplay& display, const std::function<void()>& reset_follows = {});
 
   private:
     struct DiscoveryLog {

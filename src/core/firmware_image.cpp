@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sha256.h"
+
 namespace qvt {
 
 bool FirmwareImageLoader::LoadFirmwareImage() {
@@ -14,6 +16,14 @@ bool FirmwareImageLoader::LoadFirmwareImage() {
     if (bytes->size() != kImageResourceSize) return false;
     std::copy(bytes->begin(), bytes->end(), raw_.begin());
     DescrambleImage();
+    // A damaged resource still descrambles, into bytes the unit must never receive.
+    const auto digest = resource_.LoadDigest();
+    const Sha256Digest found = Sha256(std::span(decode_).subspan(kImageHeaderSize));
+    if (!digest || !std::equal(digest->begin(), digest->end(), found.begin(), found.end())) {
+        raw_.fill(0);
+        decode_.fill(0);
+        return false;
+    }
     const auto program_begin = decode_.begin() + kImageHeaderSize;
     std::copy_n(program_begin, kProgramAreaSize, image_.program.begin());
     std::copy_n(program_begin + kProgramAreaSize, kTrailerSize, image_.trailer.begin());

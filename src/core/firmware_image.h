@@ -14,9 +14,9 @@ class FirmwareImageLoader {
     FirmwareImageLoader(ImageResource& resource, const DescrambleTable& table, FirmwareImage& image)
         : resource_(resource), table_(table), image_(image) {}
 
-    // True when the resource was found, had exactly the image's size, and was decoded into the
-    // FirmwareImage. On false both buffers are zero (image version 0) and the FirmwareImage is
-    // left as it was. Shows nothing itself.
+    // True when the resource was found, had exactly the image's size, and decoded into the
+    // FirmwareImage to bytes whose SHA-256 is the one stored beside it. On false both buffers
+    // are zero (image version 0) and the FirmwareImage is left as it was. Shows nothing itself.
     bool LoadFirmwareImage();
 
     // Fills the FirmwareImage with 0xFF, erased flash, ahead of a reload.

@@ -17,6 +17,7 @@ inline constexpr std::size_t kImageResourceSize =
 static_assert(kImageResourceSize == 24848);
 
 inline constexpr int kImageResourceId = 201;
+inline constexpr int kImageDigestResourceId = 202;
 
 using DescrambleTable = std::array<std::uint32_t, 256>;
 

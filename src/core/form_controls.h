@@ -45,6 +45,7 @@ class FormControls {
     void SetBarColor(std::uint32_t color);
     void RaiseProgressMaximum(int by);
     void ShowModalBox(std::string_view text) { view_.ShowModalBox(text); }
+    void SetBusy(bool busy) { view_.SetBusy(busy); }
     void Pump() { view_.Pump(); }
 
     // While a step runs the bar rises by one; when idle it goes back to 0 of 13. Then a pump.

@@ -40,6 +40,9 @@ class FormView : public MessagePump {
     virtual void SetForceBox(bool enabled, bool checked) = 0;
     // A modal box with one OK button; returns when the user has dismissed it.
     virtual void ShowModalBox(std::string_view text) = 0;
+    // An update is running (or has ended): the platform refuses whatever would end the program
+    // meanwhile, as the window refuses to close.
+    virtual void SetBusy(bool busy) = 0;
 };
 
 }  // namespace qvt

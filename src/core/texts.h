@@ -78,6 +78,7 @@ inline constexpr std::string_view kBlankFailedAt = "[BlankCheck]error! adr=";
 inline constexpr std::string_view kProgramCount = "[ProgramVerify]OpenHid count:";
 inline constexpr std::string_view kProgramGaveUp = "[ProgramVerify]OpenHid error!";
 inline constexpr std::string_view kProgramFailedAt = "[ProgramVerify]error! adr=";
+inline constexpr std::string_view kProgramImageError = "[ProgramVerify]image error!";
 inline constexpr std::string_view kResetCount = "[ResetDevice]OpenHid count:";
 inline constexpr std::string_view kResetGaveUp = "[ResetDevice]OpenHid error!";
 inline constexpr const char* kResetFailedFormat =

@@ -11,7 +11,9 @@ constexpr std::uint32_t kAfterBootRequestMs = 500;
 }  // namespace
 
 void UpdateSequence::btnStartClick() {
-    busy_ = true;
+    // A click that arrives while a run is on (posted by another program, say) starts nothing.
+    if (busy_) return;
+    SetBusy(true);
     form_.SetStartEnabled(false);
     form_.SetForceEnabled(false);
 
@@ -19,7 +21,7 @@ void UpdateSequence::btnStartClick() {
         // A restart: the unit may have come back current since the last run failed.
         app_.ProbeAppMode();
         link_.ProbeBootMode();
-        if (CompletionTest()) {
+        if (CompletionTest(snapshot_)) {
             Complete(text::kCaptionCompletedOnRestart);
             return;
         }
@@ -38,7 +40,7 @@ void UpdateSequence::btnStartClick() {
         form_.ShowMessage(text::kMessageRunFailed);
         form_.SetStartEnabled(true);
         ++failed_run_count_;
-        busy_ = false;
+        SetBusy(false);
         state_ = UpdateState::kIdle;
     }
 }
@@ -50,12 +52,7 @@ void UpdateSequence::GuardedSteps() {
         return;
     }
     Attempts();
-    if (state_ == UpdateState::kVerify) {
-        state_ = UpdateState::kReset;
-        // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
-        if (!protocol_.ResetDevice(display_)) form_.AppendLog(logtext::kResetStepFailed);
-        form_.Pump();
-    }
+    if (state_ == UpdateState::kVerify) Reset();
     if (state_ != UpdateState::kReset) {
         FailRun();  // the attempts ended without a verified programming; no reset was sent
         return;
@@ -118,6 +115,18 @@ void UpdateSequence::StepFailed(std::string_view line, int raise) {
     form_.RaiseProgressMaximum(raise);
 }
 
+void UpdateSequence::Reset() {
+    state_ = UpdateState::kReset;
+    at_reset_ = {};  // no reset report without boot loaders found: nothing can come back
+    const bool reset = protocol_.ResetDevice(display_, [this] {
+        app_.ProbeAppMode();
+        at_reset_ = {link_.boot_loader_count(), app_.census().app_device_count};
+    });
+    // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
+    if (!reset) form_.AppendLog(logtext::kResetStepFailed);
+    form_.Pump();
+}
+
 void UpdateSequence::ReturnWait() {
     state_ = UpdateState::kIdle;
     form_.ShowMessage(text::kVersionCheckStart);
@@ -126,7 +135,8 @@ void UpdateSequence::ReturnWait() {
         if (link_.ProbeBootMode()) {
             clock_.Sleep(kWaitCycleMs);
         } else {
-            if (app_.ProbeAppMode() && CompletionTest()) {
+            if (app_.ProbeAppMode() && at_reset_.boot_loader_count > 0 &&
+                CompletionTest(at_reset_)) {
                 Complete(text::kCaptionCompleted);
                 return;
             }
@@ -137,17 +147,25 @@ void UpdateSequence::ReturnWait() {
     FailRun();
 }
 
-bool UpdateSequence::CompletionTest() const {
+bool UpdateSequence::CompletionTest(const StartSnapshot& expected) const {
     const DeviceCensus& census = app_.census();
-    return snapshot_.boot_loader_count + snapshot_.app_device_count == census.app_device_count &&
-           census.outdated_count == 0 && link_.boot_loader_count() == 0;
+    // A unit whose version could not be read is not known to be current, whatever the census
+    // counts it as.
+    return expected.boot_loader_count + expected.app_device_count == census.app_device_count &&
+           census.outdated_count == 0 && link_.boot_loader_count() == 0 &&
+           census.AllReadAndAtLeast(app_.image_version());
+}
+
+void UpdateSequence::SetBusy(bool busy) {
+    busy_ = busy;
+    form_.SetBusy(busy);
 }
 
 void UpdateSequence::FailRun() {
     ++failed_run_count_;
     form_.ShowMessage(text::kMessageRunFailed);
     form_.SetStartEnabled(true);
-    busy_ = false;
+    SetBusy(false);
 }
 
 void UpdateSequence::Complete(std::string_view caption) {
@@ -156,7 +174,7 @@ void UpdateSequence::Complete(std::string_view caption) {
     form_.SetForceEnabled(false);
     form_.ShowMessage(text::kMessageCompleted);
     state_ = UpdateState::kIdle;
-    busy_ = false;
+    SetBusy(false);
     completed_ = true;
 }
 

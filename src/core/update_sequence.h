@@ -16,7 +16,8 @@ inline constexpr int kBootModeTries = 200;
 inline constexpr int kReturnCycles = 200;
 inline constexpr int kAttempts = 3;
 
-// The device counts at the first run, against which every completion test is made.
+// Device counts against which a completion test is made: at the first run (the restart check)
+// or just before the reset (the return wait).
 struct StartSnapshot {
     std::int32_t boot_loader_count = 0;
     std::int32_t app_device_count = 0;
@@ -48,8 +49,12 @@ class UpdateSequence {
     // After a failed procedure: its log line, back to the boot-mode switch so that the next
     // attempt starts with the erase, and the bar's maximum raised by the steps it skipped.
     void StepFailed(std::string_view line, int raise);
+    void Reset();
     void ReturnWait();
-    bool CompletionTest() const;
+    // As many units in application mode as `expected` counts in either mode, each one telling
+    // a version no older than the image's, and no boot loader left.
+    bool CompletionTest(const StartSnapshot& expected) const;
+    void SetBusy(bool busy);
     void FailRun();
     void Complete(std::string_view caption);
 
@@ -64,6 +69,9 @@ class UpdateSequence {
     std::int32_t failed_run_count_ = 0;
     bool completed_ = false;
     StartSnapshot snapshot_;
+    // The boot loaders found for the reset are the units that will come back; the units then
+    // in application mode were there already. A unit plugged in meanwhile cannot stand in.
+    StartSnapshot at_reset_;
 };
 
 }  // namespace qvt

@@ -23,6 +23,8 @@ class ConsoleFormView final : public FormView {
     void SetStartEnabled(bool enabled) override;
     void SetForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
+    void SetBusy(bool busy) override { busy_ = busy; }
+    bool busy() const { return busy_; }
     void Pump() override { out_.flush(); }
 
   private:
@@ -30,6 +32,7 @@ class ConsoleFormView final : public FormView {
 
     std::ostream& out_;
     std::ostream& errors_;
+    bool busy_ = false;
     // The last line of each kind, so that only changes are printed; they start from the
     // window's state at creation.
     std::string message_ = "message: ";

@@ -35,6 +35,8 @@ class QtFormView final : public QWidget, public FormView {
     void SetStartEnabled(bool enabled) override;
     void SetForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
+    // Every close asks MainForm, which knows whether a run is on.
+    void SetBusy(bool) override {}
     void Pump() override;
 
     // Children are members, so C++ owns them; each leaves its Qt parent as it is destroyed.

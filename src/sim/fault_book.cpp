@@ -18,8 +18,17 @@ bool FaultBook::IgnoresBootRequest(std::size_t unit) const {
     return Find(unit, FaultKind::kIgnoreBootRequest) != nullptr;
 }
 
-bool FaultBook::VersionQueryFails(std::size_t unit) const {
-    return Find(unit, FaultKind::kVersionQueryFails) != nullptr;
+bool FaultBook::VersionFault(FaultKind kind, std::size_t unit, bool reset) const {
+    const Fault* fault = Find(unit, kind);
+    return fault && (!fault->after_reset || reset);
+}
+
+bool FaultBook::VersionQueryFails(std::size_t unit, bool reset) const {
+    return VersionFault(FaultKind::kVersionQueryFails, unit, reset);
+}
+
+bool FaultBook::ShortVersionReply(std::size_t unit, bool reset) const {
+    return VersionFault(FaultKind::kShortVersionReply, unit, reset);
 }
 
 bool FaultBook::StaysInBoot(std::size_t unit) const {

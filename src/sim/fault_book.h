@@ -16,7 +16,9 @@ class FaultBook {
     explicit FaultBook(std::vector<Fault> faults);
 
     bool IgnoresBootRequest(std::size_t unit) const;
-    bool VersionQueryFails(std::size_t unit) const;
+    // `reset` tells whether the unit has been reset since the session began.
+    bool VersionQueryFails(std::size_t unit, bool reset) const;
+    bool ShortVersionReply(std::size_t unit, bool reset) const;
     bool StaysInBoot(std::size_t unit) const;
     std::optional<std::uint16_t> ReturnVersion(std::size_t unit) const;
     std::optional<long> UnplugAfter(std::size_t unit) const;
@@ -42,6 +44,7 @@ class FaultBook {
 
   private:
     const Fault* Find(std::size_t unit, FaultKind kind) const;
+    bool VersionFault(FaultKind kind, std::size_t unit, bool reset) const;
     bool WriteFault(FaultKind kind, std::size_t unit, CommandFilter command, long occurrence,
                     long any_occurrence) const;
 

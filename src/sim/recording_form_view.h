@@ -28,6 +28,10 @@ class RecordingFormView final : public FormView {
         force_checked = checked;
     }
     void ShowModalBox(std::string_view text) override { modal_boxes.emplace_back(text); }
+    void SetBusy(bool value) override {
+        busy = value;
+        busy_changes.push_back(value);
+    }
     void Pump() override {
         ++pumps;
         if (on_pump) on_pump();
@@ -37,6 +41,8 @@ class RecordingFormView final : public FormView {
     std::vector<StatusPanel> statuses;
     std::vector<std::string> log;
     std::vector<std::string> modal_boxes;
+    bool busy = false;
+    std::vector<bool> busy_changes;
     int progress_position = -1;
     int progress_maximum = -1;
     long progress_updates = 0;

@@ -136,12 +136,21 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
         fault.from = Integer(object, "from", where, 1, kMax, 1);
         fault.count = Integer(object, "count", where, 0, kMax, -1);
     };
-    if (kind == "ignore_boot_request" || kind == "version_query_fails" || kind == "stays_in_boot") {
+    if (kind == "ignore_boot_request" || kind == "stays_in_boot") {
         OnlyKeys(object, where, {"kind", "unit"});
-        fault.kind = kind == "ignore_boot_request"   ? FaultKind::kIgnoreBootRequest
-                     : kind == "version_query_fails" ? FaultKind::kVersionQueryFails
-                                                     : FaultKind::kStaysInBoot;
+        fault.kind =
+            kind == "ignore_boot_request" ? FaultKind::kIgnoreBootRequest : FaultKind::kStaysInBoot;
         fault.unit = unit_index();
+    } else if (kind == "version_query_fails" || kind == "short_version_reply") {
+        OnlyKeys(object, where, {"kind", "unit", "after_reset"});
+        fault.kind = kind == "version_query_fails" ? FaultKind::kVersionQueryFails
+                                                   : FaultKind::kShortVersionReply;
+        fault.unit = unit_index();
+        if (object.contains("after_reset")) {
+            if (!object.at("after_reset").is_boolean())
+                Fail(where + ".after_reset", "expected true or false");
+            fault.after_reset = object.at("after_reset").get<bool>();
+        }
     } else if (kind == "refuse_writes" || kind == "failing_writes") {
         OnlyKeys(object, where, {"kind", "unit", "command", "from", "count"});
         fault.kind = kind == "refuse_writes" ? FaultKind::kRefuseWrites : FaultKind::kFailingWrites;

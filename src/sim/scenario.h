@@ -24,6 +24,7 @@ struct ForeignHid {
 enum class FaultKind {
     kIgnoreBootRequest,
     kVersionQueryFails,
+    kShortVersionReply,
     kRefuseWrites,
     kFailingWrites,
     kSilentReads,
@@ -49,7 +50,8 @@ struct Fault {
     std::uint8_t value = 0;
     long after_reports = 0;
     std::uint16_t version = 0;
-    UnitSetup attached;  // kAttach only
+    bool after_reset = false;  // the version faults: only once the unit has been reset
+    UnitSetup attached;        // kAttach only
 
     bool Covers(long occurrence) const {
         return occurrence >= from && (count < 0 || occurrence < from + count);

@@ -42,8 +42,9 @@ class SimDriverDevice final : public DriverDevice {
         world_.HandleClosed();
     }
     bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
-                   std::uint8_t* out, std::size_t out_size) override {
-        return world_.DriverIoControl(unit_, generation_, code, in, in_size, out, out_size);
+                   std::uint8_t* out, std::size_t out_size, std::size_t& returned) override {
+        return world_.DriverIoControl(unit_, generation_, code, in, in_size, out, out_size,
+                                      returned);
     }
 
   private:

@@ -49,8 +49,9 @@ void SimUnit::Advance() {
     ArriveDue();
 }
 
-std::optional<std::uint16_t> SimUnit::QueryVersion() const {
-    if (faults_.VersionQueryFails(index)) return std::nullopt;
+std::optional<std::uint16_t> SimUnit::QueryVersion(std::size_t& bytes) const {
+    if (faults_.VersionQueryFails(index, resets > 0)) return std::nullopt;
+    bytes = faults_.ShortVersionReply(index, resets > 0) ? 1 : 2;
     return running_version;
 }
 
@@ -108,6 +109,7 @@ void SimUnit::Deliver(std::span<const std::uint8_t> report) {
             AnswerRead(report);
             break;
         case wire::kReset:
+            ++resets;
             BeginRestart(UnitState::kApplication, timings_.reset_ms);
             break;
         default:

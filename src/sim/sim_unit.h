@@ -49,8 +49,9 @@ class SimUnit {
     // Lets time act: a due restart completes and replies in flight reach the open handles.
     void Advance();
 
-    // Application mode, through the maker's driver.
-    std::optional<std::uint16_t> QueryVersion() const;
+    // Application mode, through the maker's driver: the version word, or nullopt when the
+    // query fails; `bytes` is how much of the word the reply carries.
+    std::optional<std::uint16_t> QueryVersion(std::size_t& bytes) const;
     void RequestBootMode();
 
     // Boot-loader mode. A write's fate follows the fault book; a delivered report costs one
@@ -84,6 +85,7 @@ class SimUnit {
     long total_received = 0;
     long read_requests = 0;
     long boot_requests = 0;
+    long resets = 0;  // reset commands delivered
 
   private:
     struct InFlight {

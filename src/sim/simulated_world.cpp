@@ -55,7 +55,9 @@ bool SimulatedWorld::UnitAlive(std::size_t unit, std::uint64_t generation) const
 
 bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation,
                                      std::uint32_t code, const std::uint8_t* in,
-                                     std::size_t in_size, std::uint8_t* out, std::size_t out_size) {
+                                     std::size_t in_size, std::uint8_t* out, std::size_t out_size,
+                                     std::size_t& returned) {
+    returned = 0;
     Advance();
     if (!UnitAlive(index, generation) || units_[index].state != UnitState::kApplication) {
         return false;
@@ -64,10 +66,12 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
     // Each control code takes exactly its own buffers; the driver refuses any other size.
     if (code == wire::kGetVersion) {
         if (in_size != 0 || out_size != 2 || !out) return false;
-        const auto version = unit.QueryVersion();
+        std::size_t bytes = 0;
+        const auto version = unit.QueryVersion(bytes);
         if (!version) return false;
         out[0] = static_cast<std::uint8_t>(*version & 0xFF);
-        out[1] = static_cast<std::uint8_t>(*version >> 8);
+        if (bytes > 1) out[1] = static_cast<std::uint8_t>(*version >> 8);
+        returned = bytes;
         return true;
     }
     if (code == wire::kCommand) {

@@ -52,7 +52,7 @@ class SimulatedWorld {
     bool UnitAlive(std::size_t unit, std::uint64_t generation) const;
     bool DriverIoControl(std::size_t unit, std::uint64_t generation, std::uint32_t code,
                          const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
-                         std::size_t out_size);
+                         std::size_t out_size, std::size_t& returned);
     Transfer UnitWrite(std::size_t unit, std::uint64_t generation,
                        std::span<const std::uint8_t> report, std::uint32_t timeout_ms);
     Transfer UnitRead(std::size_t unit, std::uint64_t generation, InputBuffer& input,

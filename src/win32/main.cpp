@@ -5,6 +5,7 @@
 // clang-format on
 
 #include <exception>
+#include <stdexcept>
 
 #include "product_table.h"
 #include "system_libraries.h"
@@ -24,15 +25,16 @@ using namespace qvt::win32;
 
 void InitCommonControls() {
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    if (const auto init = reinterpret_cast<InitFn>(
-            reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")))) {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        init(&controls);
-    }
+    const auto init = reinterpret_cast<InitFn>(
+        reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")));
+    if (!init) throw std::runtime_error("cannot load comctl32.dll from the system folder");
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    init(&controls);
 }
 
 void Run(HINSTANCE instance) {
     InitCommonControls();
+    RequireSystemLibraries(Libraries());
     if (!Win32FormView::RegisterClasses(instance))
         throw std::runtime_error("cannot register the window class");
     WinClock clock;
@@ -66,6 +68,7 @@ void ShowException(const char* what) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // Before anything loads a library: only System32 is searched, never the program's folder.
+    // Where the system cannot restrict the search, system libraries are loaded by full path.
     RestrictDllSearchToSystem32();
     try {
         Run(instance);

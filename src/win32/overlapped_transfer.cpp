@@ -1,5 +1,6 @@
 #include "overlapped_transfer.h"
 
+#include "painting_wait.h"
 #include "unique_handle.h"
 
 namespace qvt::win32 {
@@ -15,7 +16,7 @@ Transfer Bounded(HANDLE handle, DWORD timeout_ms, Start start) {
     if (start(&overlapped)) return Transfer::kCompleted;
     if (GetLastError() != ERROR_IO_PENDING) return Transfer::kFailed;  // failed at once
 
-    const DWORD waited = WaitForSingleObject(event.get(), timeout_ms);
+    const DWORD waited = PaintingWait(event.get(), timeout_ms);
     if (waited == WAIT_OBJECT_0) {
         // Signalled: the transfer's own status decides, not the signal.
         return GetOverlappedResult(handle, &overlapped, &transferred, FALSE) ? Transfer::kCompleted

@@ -6,11 +6,12 @@
 #include <hidsdi.h>
 // clang-format on
 
+#include <string>
+
 namespace qvt::win32 {
 
 // hid.dll and setupapi.dll are loaded from System32 only, never from the program's folder, so
-// that a DLL planted beside a downloaded QvtUpdate.exe is never run. Call
-// SetDefaultDllDirectories before anything loads a library.
+// that a DLL planted beside a downloaded QvtUpdate.exe is never run.
 struct SystemLibraries {
     decltype(&HidD_GetHidGuid) HidD_GetHidGuid = nullptr;
     decltype(&HidD_GetAttributes) HidD_GetAttributes = nullptr;
@@ -19,14 +20,26 @@ struct SystemLibraries {
     decltype(&SetupDiGetDeviceInterfaceDetailW) SetupDiGetDeviceInterfaceDetailW = nullptr;
     decltype(&SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList = nullptr;
 
-    bool loaded() const;
+    // The first library or function that could not be loaded, or empty when all were.
+    std::string missing;
 };
 
-// Restricts the DLL search of this process to System32. True on success.
+// Restricts the DLL search of this process to System32 where the system can (Windows 8 on, and
+// Windows 7 with its loader update). True on success. Call it before anything loads a library.
 bool RestrictDllSearchToSystem32();
+// A system library: through the restricted search when there is one, otherwise by its full
+// path in the system folder, so that its own imports resolve there too.
+HMODULE LoadSystemLibrary(const wchar_t* name);
+// The same, always by full path: what Windows 7 without the loader update gets.
+HMODULE LoadSystemLibraryByPath(const wchar_t* name);
+// The HID and device-installation functions from the named libraries.
+SystemLibraries LoadSystemLibraries(const wchar_t* hid, const wchar_t* setupapi);
 // Loaded once, on first use; the libraries stay loaded for the life of the process.
 const SystemLibraries& Libraries();
-// A function of a System32 library, or null.
+// A function of a system library, or null.
 FARPROC SystemProc(const wchar_t* library, const char* name);
+// Throws a standard exception naming what is missing: a program without its system libraries
+// must say so, not report that no unit is connected.
+void RequireSystemLibraries(const SystemLibraries& libraries);
 
 }  // namespace qvt::win32

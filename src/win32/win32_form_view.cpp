@@ -154,18 +154,23 @@ void Win32FormView::CreateControls() {
 
 void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
     dpi_ = dpi;
-    font_.reset(MakeFont(-kDialogFontPixels, false, dpi));
-    bold_font_.reset(MakeFont(-kDialogFontPixels, true, dpi));
-    status_font_.reset(MakeFont(-kStatusFontPixels, true, dpi));
+    // The controls take the new fonts before the old ones are deleted: a control must never
+    // hold a deleted font, even for one repaint.
+    UniqueGdiObject font(MakeFont(-kDialogFontPixels, false, dpi));
+    UniqueGdiObject bold_font(MakeFont(-kDialogFontPixels, true, dpi));
+    UniqueGdiObject status_font(MakeFont(-kStatusFontPixels, true, dpi));
     for (const ControlPlacement& p : kControlPlacements) {
         HWND child = control(p.control);
         MoveWindow(child, Scale(p.left, dpi), Scale(p.top, dpi), Scale(p.width, dpi),
                    Scale(p.height, dpi), TRUE);
-        HGDIOBJ font = p.font == ControlFont::kDialogBold ? bold_font_.get()
-                       : p.font == ControlFont::kStatus   ? status_font_.get()
-                                                          : font_.get();
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        HGDIOBJ chosen = p.font == ControlFont::kDialogBold ? bold_font.get()
+                         : p.font == ControlFont::kStatus   ? status_font.get()
+                                                            : font.get();
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
     }
+    font_ = std::move(font);
+    bold_font_ = std::move(bold_font);
+    status_font_ = std::move(status_font);
     const int client_width = Scale(kClientWidth, dpi);
     const int client_height = Scale(kClientHeight, dpi);
     const RECT frame = WindowRectForClient(client_width, client_height, dpi);
@@ -201,6 +206,7 @@ void Win32FormView::SetMessage(std::string_view text) {
 
 void Win32FormView::SetStatus(const StatusPanel& status) {
     status_ = status;
+    // The panel asks for its brush when it next paints; the old one is not in use by then.
     status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
     SetWindowTextW(pnlMsg1_, Widen(status.caption).c_str());
     if (status.visible) {
@@ -244,6 +250,21 @@ void Win32FormView::ShowModalBox(std::string_view text) {
         return;
     }
     MessageBoxW(hwnd_, Widen(text).c_str(), Widen(text::kTitle).c_str(), MB_OK);
+}
+
+void Win32FormView::SetBusy(bool busy) {
+    busy_ = busy;
+    // Looked up at run time, like every function the oldest supported Windows may lack.
+    using CreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
+    using DestroyFn = BOOL(WINAPI*)(HWND);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    static const auto create = reinterpret_cast<CreateFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonCreate")));
+    static const auto destroy = reinterpret_cast<DestroyFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonDestroy")));
+    if (!hwnd_) return;
+    if (busy && create) create(hwnd_, Widen(text::kCloseWhileBusy).c_str());
+    if (!busy && destroy) destroy(hwnd_);
 }
 
 void Win32FormView::Pump() {
@@ -308,8 +329,9 @@ LRESULT CALLBACK Win32FormView::WindowProc(HWND hwnd, UINT message, WPARAM wpara
     try {
         return self->Handle(hwnd, message, wparam, lparam);
     } catch (...) {
+        // Raised again by the next pump (a run then fails) or by the message loop (the box);
+        // either way the window stays.
         self->pending_ = std::current_exception();
-        PostQuitMessage(0);
         return 0;
     }
 }
@@ -342,6 +364,10 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
             if (form_ && !form_->FormClose()) return 0;  // refused while an update runs
             DestroyWindow(hwnd);
             return 0;
+        case WM_QUERYENDSESSION:
+            // Shutting down or logging off in the middle of a flash is refused like a close;
+            // the block reason tells the user why.
+            return busy_ ? FALSE : TRUE;
         case WM_DESTROY:
             hwnd_ = nullptr;
             if (quit_on_destroy_) PostQuitMessage(0);

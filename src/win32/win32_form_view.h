@@ -54,6 +54,7 @@ class Win32FormView final : public FormView {
     void SetStartEnabled(bool enabled) override;
     void SetForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
+    void SetBusy(bool busy) override;
     void Pump() override;
 
   private:
@@ -72,6 +73,7 @@ class Win32FormView final : public FormView {
     UINT dpi_ = 96;
     UniqueGdiObject font_, bold_font_, status_font_, status_brush_;
     StatusPanel status_;
+    bool busy_ = false;
     MainForm* form_ = nullptr;
     std::function<void(std::string_view)> modal_handler_;
     std::exception_ptr pending_;

@@ -10,11 +10,13 @@ class WinDriverDevice final : public DriverDevice {
   public:
     explicit WinDriverDevice(UniqueFile file) : file_(std::move(file)) {}
     bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
-                   std::uint8_t* out, std::size_t out_size) override {
-        DWORD returned = 0;
-        return DeviceIoControl(file_.get(), code, const_cast<std::uint8_t*>(in),
-                               static_cast<DWORD>(in_size), out, static_cast<DWORD>(out_size),
-                               &returned, nullptr) != FALSE;
+                   std::uint8_t* out, std::size_t out_size, std::size_t& returned) override {
+        DWORD count = 0;
+        const bool done = DeviceIoControl(file_.get(), code, const_cast<std::uint8_t*>(in),
+                                          static_cast<DWORD>(in_size), out,
+                                          static_cast<DWORD>(out_size), &count, nullptr) != FALSE;
+        returned = done ? count : 0;
+        return done;
     }
 
   private:

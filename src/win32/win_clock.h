@@ -3,13 +3,14 @@
 #include <windows.h>
 
 #include "clock.h"
+#include "painting_wait.h"
 
 namespace qvt::win32 {
 
-// The GUI thread's blocking sleep, as the product has always waited.
+// The GUI thread's blocking sleep, as the product has always waited; it only keeps painting.
 class WinClock final : public Clock {
   public:
-    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    void Sleep(std::uint32_t ms) override { PaintingWait(nullptr, ms); }
     std::uint64_t NowMs() const override { return GetTickCount64(); }
 };
 

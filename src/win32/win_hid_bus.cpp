@@ -61,7 +61,7 @@ class WinHidDevice final : public HidDevice {
 
 std::optional<std::string> WinHidBus::InterfacePath(std::size_t index) {
     const SystemLibraries& libraries = Libraries();
-    if (!libraries.loaded()) return std::nullopt;
+    RequireSystemLibraries(libraries);  // checked at start-up; never taken for "no device"
     GUID hid_class{};
     libraries.HidD_GetHidGuid(&hid_class);
     // A fresh set of present interfaces for every index.
@@ -78,6 +78,13 @@ std::optional<std::string> WinHidBus::InterfacePath(std::size_t index) {
     libraries.SetupDiGetDeviceInterfaceDetailW(set.get(), &interface_data, nullptr, 0, &required,
                                                nullptr);
     if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return std::nullopt;
+        // The record's cbSize is that of the header the system expects on each target: packed to 6
+        // bytes for 32-bit programs, 8 for 64-bit ones. A wrong size fails every detail query.
+#if defined(_WIN64)
+    static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 8);
+#else
+    static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6);
+#endif
     std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));  // DWORD-aligned
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);

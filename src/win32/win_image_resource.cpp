@@ -5,8 +5,16 @@
 namespace qvt::win32 {
 
 std::optional<std::span<const std::uint8_t>> WinImageResource::Load() {
-    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(kImageResourceId),
-                                MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    return LoadRcdata(kImageResourceId);
+}
+
+std::optional<std::span<const std::uint8_t>> WinImageResource::LoadDigest() {
+    return LoadRcdata(kImageDigestResourceId);
+}
+
+std::optional<std::span<const std::uint8_t>> WinImageResource::LoadRcdata(int id) {
+    HRSRC found =
+        FindResourceW(module_, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     if (!found) return std::nullopt;
     HGLOBAL loaded = LoadResource(module_, found);
     if (!loaded) return std::nullopt;

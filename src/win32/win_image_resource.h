@@ -6,13 +6,16 @@
 
 namespace qvt::win32 {
 
-// RCDATA 201 of a module: by default the running program's own.
+// RCDATA 201 and 202 of a module: by default the running program's own.
 class WinImageResource final : public ImageResource {
   public:
     explicit WinImageResource(HMODULE module = GetModuleHandleW(nullptr)) : module_(module) {}
     std::optional<std::span<const std::uint8_t>> Load() override;
+    std::optional<std::span<const std::uint8_t>> LoadDigest() override;
 
   private:
+    std::optional<std::span<const std::uint8_t>> LoadRcdata(int id);
+
     HMODULE module_;
 };
 

@@ -16,6 +16,7 @@ class ScriptedDriver final : public AppDriver {
     struct Object {
         std::uint16_t version = 0x0300;
         bool version_fails = false;
+        std::size_t version_bytes = 2;  // how much of the word a successful query fills
     };
     std::map<int, Object> objects;
     std::vector<std::string> opened_names;
@@ -40,14 +41,17 @@ class ScriptedDriver final : public AppDriver {
         }
         ~Device() override { --driver_.open; }
         bool IoControl(std::uint32_t code, const std::uint8_t* in, std::size_t in_size,
-                       std::uint8_t* out, std::size_t out_size) override {
+                       std::uint8_t* out, std::size_t out_size, std::size_t& returned) override {
+            returned = 0;
             driver_.calls.emplace_back(index_, code);
             const Object& object = driver_.objects[index_];
             if (code == 0x00222048) {
                 driver_.version_out_sizes.push_back(out_size);
                 if (object.version_fails || out_size != 2) return false;
                 out[0] = static_cast<std::uint8_t>(object.version);
-                out[1] = static_cast<std::uint8_t>(object.version >> 8);
+                if (object.version_bytes > 1)
+                    out[1] = static_cast<std::uint8_t>(object.version >> 8);
+                returned = object.version_bytes;
                 return true;
             }
             if (code == 0x0022205C && out_size == 0) {
@@ -102,17 +106,39 @@ TEST(AppDeviceCensus, FindsADeviceInAGapAndNeverATenthName) {
     EXPECT_EQ(bench.driver.open, 0);
 }
 
-TEST(AppDeviceCensus, TwoDevicesCountTwoButOnlyTheFirstIsAsked) {
+TEST(AppDeviceCensus, TwoDevicesCountTwoAndTheFirstDescribesTheCensus) {
     CensusBench bench;
     bench.driver.objects[1] = {0x0310};
     bench.driver.objects[4] = {0x0100};
     EXPECT_TRUE(bench.app.CountAppDevices());
-    EXPECT_EQ(bench.app.census().app_device_count, 2);
-    EXPECT_EQ(bench.app.census().outdated_count, 0);  // the old second one is never read
-    ASSERT_EQ(bench.driver.calls.size(), 1u);
+    const DeviceCensus& census = bench.app.census();
+    EXPECT_EQ(census.app_device_count, 2);
+    EXPECT_EQ(census.outdated_count, 0);  // the first one's version decides
+    EXPECT_EQ(census.device_version, 0x0310);
+    // Each is asked, so that none passes unread for current.
+    ASSERT_EQ(bench.driver.calls.size(), 2u);
     EXPECT_EQ(bench.driver.calls[0], std::make_pair(1, std::uint32_t{0x00222048}));
-    EXPECT_EQ(bench.driver.version_out_sizes, std::vector<std::size_t>{2});
+    EXPECT_EQ(bench.driver.calls[1], std::make_pair(4, std::uint32_t{0x00222048}));
+    EXPECT_EQ(bench.driver.version_out_sizes, (std::vector<std::size_t>{2, 2}));
+    EXPECT_EQ(census.versions_read, 2);
+    EXPECT_EQ(census.lowest_version, 0x0100);
+    EXPECT_FALSE(census.AllReadAndAtLeast(0x0310));
     EXPECT_EQ(bench.driver.open, 1);  // the second one's handle closed at once
+}
+
+TEST(AppDeviceCensus, AFailedOrShortVersionQueryIsNoVersionRead) {
+    for (const ScriptedDriver::Object& object :
+         {ScriptedDriver::Object{0x0310, true, 2}, ScriptedDriver::Object{0x0310, false, 1}}) {
+        CensusBench bench;
+        bench.driver.objects[0] = object;
+        EXPECT_TRUE(bench.app.CountAppDevices());
+        const DeviceCensus& census = bench.app.census();
+        EXPECT_EQ(census.app_device_count, 1);
+        EXPECT_EQ(census.outdated_count, 0);  // present and current, as the start-up check has it
+        EXPECT_EQ(census.device_version, 0);
+        EXPECT_EQ(census.versions_read, 0);
+        EXPECT_FALSE(census.AllReadAndAtLeast(0x0310));  // but never current for a completion
+    }
 }
 
 TEST(AppDeviceCensus, ComparesVersionsAsUnsignedWords) {

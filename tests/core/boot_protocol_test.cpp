@@ -206,8 +206,10 @@ std::vector<std::array<std::uint8_t, kReportSize>> ReportsFor(std::uint8_t boot_
         table[i] = static_cast<std::uint8_t>(ProductDescrambleTable()[i]);
     }
     const std::array<std::uint8_t, tools::kProductTagSize> tag{'Q', 'V', 'T'};
-    testing::BytesResource resource(tools::ScrambleImage(
-        std::span<const std::uint8_t, tools::kPlainImageSize>(bytes), 0x0310, tag, table));
+    testing::BytesResource resource(
+        tools::ScrambleImage(std::span<const std::uint8_t, tools::kPlainImageSize>(bytes), 0x0310,
+                             tag, table),
+        testing::BytesResource::DigestOf(bytes));
 
     ProtocolBench bench;
     FirmwareImage image;
@@ -265,16 +267,20 @@ TEST(ProgramVerify, ReplyBytesPastTheShortChunkAreNotCompared) {
     EXPECT_TRUE(bench.ProgramVerify());
 }
 
-TEST(ProgramVerify, AFailedReloadProgramsAndVerifiesTheErasedPattern) {
+TEST(ProgramVerify, AnImageThatNoLongerLoadsFailsTheStepBeforeAnyReport) {
     testing::BytesResource missing(std::nullopt);
     ProtocolBench bench;
     FirmwareImage image;
     FirmwareImageLoader loader(missing, ProductDescrambleTable(), image);
     BootProtocol protocol(bench.updater.link, loader, image, bench.clock);
     EXPECT_TRUE(protocol.EraseDevice(bench.display()));
-    EXPECT_TRUE(bench.ProgramVerify(protocol));
-    EXPECT_TRUE(std::all_of(image.program.begin(), image.program.end(),
-                            [](std::uint8_t b) { return b == 0xFF; }));
+    const auto reports = bench.history().size();
+    EXPECT_FALSE(bench.ProgramVerify(protocol));
+    EXPECT_EQ(bench.history().size(), reports);  // the erased 0xFF pattern is never programmed
+    EXPECT_FALSE(bench.verification_began);
+    EXPECT_EQ(bench.log().back(), "[ProgramVerify]image error!");
+    EXPECT_EQ(bench.controls().message, text::kImageError);
+    EXPECT_EQ(bench.world.open_handles(), 0);
 }
 
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {

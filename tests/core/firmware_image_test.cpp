@@ -32,8 +32,11 @@ std::vector<std::uint8_t> Plain(std::uint8_t fill) {
 }
 
 struct Loaded {
-    explicit Loaded(std::optional<std::vector<std::uint8_t>> bytes, const DescrambleTable& table)
-        : table(table), resource(std::move(bytes)), loader(resource, this->table, image) {}
+    Loaded(std::optional<std::vector<std::uint8_t>> bytes, const DescrambleTable& table,
+           std::optional<std::vector<std::uint8_t>> digest = std::nullopt)
+        : table(table),
+          resource(std::move(bytes), std::move(digest)),
+          loader(resource, this->table, image) {}
     DescrambleTable table;  // the loader keeps a reference to it
     BytesResource resource;
     FirmwareImage image;
@@ -65,7 +68,7 @@ TEST(FirmwareImage, RoundTripsThroughTheImageMakerForAnyPlainBytes) {
         auto resource = tools::ScrambleImage(
             std::span<const std::uint8_t, tools::kPlainImageSize>(plain.data(), plain.size()),
             0xF3A1, tag, table_bytes);
-        Loaded loaded(resource, table);
+        Loaded loaded(resource, table, BytesResource::DigestOf(plain));
         ASSERT_TRUE(loaded.loader.LoadFirmwareImage());
         EXPECT_EQ(loaded.loader.ImageVersion(), 0xF3A1);
         EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + kProgramAreaSize,
@@ -86,7 +89,12 @@ TEST(FirmwareImage, DecodesByTheTableOffsetAndSignedHeaderSum) {
     raw[k] = static_cast<std::uint8_t>(255 - ((k + 3) & 0xFF));
     // One below that decodes to 0xFF: the subtraction wraps under zero.
     raw[k + 1] = static_cast<std::uint8_t>(255 - ((k + 1 + 3 - 1) & 0xFF));
-    Loaded loaded(raw, AsTable(table_bytes));
+    // The plain image these bytes stand for, worked out here from the rule itself.
+    std::vector<std::uint8_t> plain;
+    for (std::size_t i = kImageHeaderSize; i < raw.size(); ++i) {
+        plain.push_back(static_cast<std::uint8_t>(table_bytes[raw[i]] - i - 3));
+    }
+    Loaded loaded(raw, AsTable(table_bytes), BytesResource::DigestOf(plain));
     ASSERT_TRUE(loaded.loader.LoadFirmwareImage());
     EXPECT_EQ(loaded.loader.decoded()[k], 0x00);
     EXPECT_EQ(loaded.loader.decoded()[k + 1], 0xFF);
@@ -109,6 +117,44 @@ TEST(FirmwareImage, TwoLoadsGiveIdenticalResults) {
     EXPECT_EQ(loader.decoded(), first_decoded);
     EXPECT_EQ(image.program, first_image.program);
     EXPECT_EQ(image.trailer, first_image.trailer);
+}
+
+// A damaged resource still descrambles; only its digest tells. Whatever is damaged, the load
+// fails like a missing resource and the image the unit would receive is left as it was.
+TEST(FirmwareImage, AResourceThatDoesNotMatchItsDigestIsRefused) {
+    EmbeddedImageResource shipped;
+    const auto bytes = shipped.Load();
+    const auto digest = shipped.LoadDigest();
+    ASSERT_TRUE(bytes && digest);
+    const std::vector<std::uint8_t> good(bytes->begin(), bytes->end());
+    const std::vector<std::uint8_t> good_digest(digest->begin(), digest->end());
+    auto flipped = [&](std::size_t at) {
+        auto copy = good;
+        copy[at] ^= 0x01;
+        return copy;
+    };
+    const std::pair<std::optional<std::vector<std::uint8_t>>,
+                    std::optional<std::vector<std::uint8_t>>>
+        cases[] = {
+            {flipped(16), good_digest},                         // first program byte
+            {flipped(kImageHeaderSize + 0x3000), good_digest},  // the application area
+            {flipped(kImageResourceSize - 1), good_digest},     // the trailer's last byte
+            {flipped(2), good_digest},                          // the tag: it moves the seed
+            {good, std::nullopt},                               // no digest resource
+            {good, std::vector<std::uint8_t>(good_digest.begin(), good_digest.begin() + 31)},
+        };
+    for (const auto& [resource, with_digest] : cases) {
+        Loaded loaded(resource, ProductDescrambleTable(), with_digest);
+        loaded.image.program.fill(0xA5);
+        EXPECT_FALSE(loaded.loader.LoadFirmwareImage());
+        EXPECT_EQ(loaded.loader.ImageVersion(), 0);
+        EXPECT_TRUE(std::all_of(loaded.loader.decoded().begin(), loaded.loader.decoded().end(),
+                                [](std::uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(std::all_of(loaded.image.program.begin(), loaded.image.program.end(),
+                                [](std::uint8_t b) { return b == 0xA5; }));
+    }
+    Loaded intact(good, ProductDescrambleTable(), good_digest);
+    EXPECT_TRUE(intact.loader.LoadFirmwareImage());
 }
 
 class RefusedResource : public ::testing::TestWithParam<std::optional<std::size_t>> {};
@@ -138,8 +184,10 @@ INSTANTIATE_TEST_SUITE_P(MissingShortOrLong, RefusedResource,
 TEST(FirmwareImage, AFailedLoadAfterAGoodOneResetsTheVersionToZero) {
     EmbeddedImageResource shipped;
     const auto bytes = shipped.Load();
-    ASSERT_TRUE(bytes.has_value());
-    BytesResource resource(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
+    const auto digest = shipped.LoadDigest();
+    ASSERT_TRUE(bytes && digest);
+    BytesResource resource(std::vector<std::uint8_t>(bytes->begin(), bytes->end()),
+                           std::vector<std::uint8_t>(digest->begin(), digest->end()));
     FirmwareImage image;
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
     EXPECT_EQ(loader.ImageVersion(), 0);  // zero before any load

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "embedded_image.h"
+#include "fakes.h"
 #include "product_table.h"
 #include "recording_form_view.h"
 #include "scenario.h"
@@ -18,6 +19,14 @@
 #include "virtual_clock.h"
 
 namespace qvt::testing {
+
+inline BytesResource ShippedResource() {
+    EmbeddedImageResource shipped;
+    const auto bytes = shipped.Load();
+    const auto digest = shipped.LoadDigest();
+    return BytesResource(std::vector<std::uint8_t>(bytes->begin(), bytes->end()),
+                         std::vector<std::uint8_t>(digest->begin(), digest->end()));
+}
 
 inline sim::Scenario ScenarioFrom(std::string_view json) {
     auto result = sim::ParseScenario(json);
@@ -71,7 +80,8 @@ struct Bench {
 
     sim::VirtualClock clock;
     sim::RecordingFormView view;
-    EmbeddedImageResource resource;
+    // The shipped image and digest, in a resource a test can change underneath the program.
+    BytesResource resource = ShippedResource();
     sim::SimulatedWorld world;
     Updater updater;
 };

@@ -30,9 +30,21 @@ TEST(WinImageResource, DecodesToVersion310AndTheReleasedImage) {
     EXPECT_EQ(image.program, sim::SynthesizeFirmware(0x0310).program);
 }
 
+TEST(WinImageResource, ReadsTheDigestFromRcdata202) {
+    WinImageResource resource;
+    const auto digest = resource.LoadDigest();
+    ASSERT_TRUE(digest.has_value());
+    EmbeddedImageResource embedded;
+    const auto same = embedded.LoadDigest();
+    ASSERT_TRUE(same.has_value());
+    EXPECT_EQ(digest->size(), 32u);
+    EXPECT_TRUE(std::equal(digest->begin(), digest->end(), same->begin(), same->end()));
+}
+
 TEST(WinImageResource, AModuleWithoutTheResourceLoadsNothing) {
     WinImageResource resource(GetModuleHandleW(L"kernel32.dll"));
     EXPECT_FALSE(resource.Load().has_value());
+    EXPECT_FALSE(resource.LoadDigest().has_value());
 }
 
 }  // namespace

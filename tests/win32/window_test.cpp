@@ -184,5 +184,162 @@ TEST_F(Win32Window, AFailedRunLeavesStartEnabledAndTheBarAsItWas) {
     EXPECT_NE(TextOf(bench[Control::kLog]).find("CheckBootMode false!!"), std::string::npos);
 }
 
+TEST_F(Win32Window, AClickPostedDuringARunStartsNothing) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    // Both arrive at the run's first pump, with Start already disabled: a posted BM_CLICK and
+    // the notification a program could post to the window directly.
+    PostMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    PostMessageW(bench.window.hwnd(), WM_COMMAND,
+                 MAKEWPARAM(ControlId(Control::kBtnStart), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(bench[Control::kBtnStart]));
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    // One run, ended in completion: a nested one would leave the outer one to fail after it.
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageCompleted);
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.world.unit(0).total_received, 2448);
+    const std::string log = TextOf(bench[Control::kLog]);
+    EXPECT_EQ(log.find("ChangeBootMode true"), log.rfind("ChangeBootMode true"));
+    EXPECT_EQ(log.find("CheckBootMode false!!"), std::string::npos);
+}
+
+// The window procedure as the system would call it while the run pumps: a session-end query
+// sent during the run, recorded together with the block reason that the shutdown screen shows.
+struct SessionEndProbe {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_APP) {
+            during = CallWindowProcW(original, hwnd, WM_QUERYENDSESSION, 0, 0);
+            using QueryFn = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
+            if (const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
+                    GetProcAddress(GetModuleHandleW(L"user32.dll"), "ShutdownBlockReasonQuery")))) {
+                wchar_t text[256] = {};
+                DWORD length = 256;
+                if (query(hwnd, text, &length)) reason = Narrow(text);
+            }
+            return 0;
+        }
+        return CallWindowProcW(original, hwnd, message, wparam, lparam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline LRESULT during = -1;
+    static inline std::string reason;
+};
+
+TEST_F(Win32Window, TheSessionEndIsRefusedDuringARunAndAllowedAfterIt) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    HWND hwnd = bench.window.hwnd();
+    SessionEndProbe::original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SessionEndProbe::Proc)));
+    EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);  // before: allowed
+    PostMessageW(hwnd, WM_APP, 0, 0);
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    EXPECT_EQ(SessionEndProbe::during, FALSE);
+    ::testing::Test::RecordProperty("shutdown_block_reason", SessionEndProbe::reason);
+    if (!SessionEndProbe::reason.empty()) {
+        EXPECT_EQ(SessionEndProbe::reason, text::kCloseWhileBusy);
+    }
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_EQ(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);  // after: allowed again
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SessionEndProbe::original));
+}
+
+// Posts a close request to the main window once the message box shows the given text, so
+// that it arrives at the run's next pump.
+struct CloseWhenShown {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_SETTEXT && lparam && Narrow(reinterpret_cast<LPCWSTR>(lparam)) == text) {
+            PostMessageW(GetAncestor(hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+        }
+        return CallWindowProcW(original, hwnd, message, wparam, lparam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline std::string text;
+};
+
+TEST_F(Win32Window, AnExceptionInAWindowMessageFailsTheRunAndKeepsTheWindow) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    CloseWhenShown::text = text::kEraseStart;
+    CloseWhenShown::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        bench[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CloseWhenShown::Proc)));
+    // The close request's box raises inside the window message, in the middle of the erase.
+    bench.window.SetModalBoxHandler([](std::string_view) { throw std::runtime_error("stray"); });
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    SetWindowLongPtrW(bench[Control::kEdtMsg], GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(CloseWhenShown::original));
+    EXPECT_EQ(bench.world.unit(0).total_received, 0);  // failed at once: nothing was erased
+    ASSERT_NE(bench.window.hwnd(), nullptr);
+    EXPECT_TRUE(IsWindow(bench.window.hwnd()));
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageRunFailed);
+    EXPECT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    EXPECT_FALSE(bench.updater.sequence.busy());
+    MSG quit;
+    EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+    EXPECT_EQ(bench.window.TakePendingException(), nullptr);
+}
+
+HGDIOBJ FontOf(HWND control) {
+    return reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+// Whether a control still held a live font each time it was given a new one.
+struct FontSwapProbe {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_SETFONT) {
+            ++sets;
+            if (GetObjectType(FontOf(hwnd)) != OBJ_FONT) ++held_deleted;
+        }
+        return CallWindowProcW(original, hwnd, message, wparam, lparam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline int sets = 0;
+    static inline int held_deleted = 0;
+};
+
+TEST_F(Win32Window, DpiAndStatusChangesLeaveNoGdiObjectBehind) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    FontSwapProbe::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        bench[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FontSwapProbe::Proc)));
+    std::vector<HGDIOBJ> replaced;
+    for (int i = 0; i < 20; ++i) {
+        for (Control c : {Control::kEdtMsg, Control::kBtnStart, Control::kPnlMsg1}) {
+            replaced.push_back(FontOf(bench[c]));
+        }
+        const UINT dpi = i % 2 ? 96 : 144;
+        RECT suggested{0, 0, 700, 300};
+        SendMessageW(bench.window.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        // Every control holds a live font at once; the fonts it held before are gone.
+        for (Control c : {Control::kEdtMsg, Control::kBtnStart, Control::kPnlMsg1}) {
+            EXPECT_EQ(GetObjectType(FontOf(bench[c])), static_cast<DWORD>(OBJ_FONT));
+        }
+    }
+    for (int i = 0; i < 100; ++i) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        replaced.push_back(reinterpret_cast<HGDIOBJ>(
+            SendMessageW(bench[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(bench[Control::kPnlMsg1]))));
+        DeleteDC(dc);
+        bench.window.SetStatus(
+            {"status", i % 2 ? color::kGreen : color::kRed, color::kWhite, i % 3 == 0});
+        UpdateWindow(bench.window.hwnd());
+    }
+    for (HGDIOBJ object : replaced) {
+        EXPECT_EQ(GetObjectType(object), 0u) << object;
+    }
+    SetWindowLongPtrW(bench[Control::kEdtMsg], GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(FontSwapProbe::original));
+    EXPECT_EQ(FontSwapProbe::sets, 20);
+    EXPECT_EQ(FontSwapProbe::held_deleted, 0);  // the new font came before the old one went
+    const DWORD after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    ::testing::Test::RecordProperty("gdi_objects_before", static_cast<int>(before));
+    ::testing::Test::RecordProperty("gdi_objects_after", static_cast<int>(after));
+    if (before != 0) {
+        EXPECT_EQ(after, before);  // where the system counts them
+    }
+}
+
 }  // namespace
 }  // namespace qvt::win32

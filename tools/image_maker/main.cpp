@@ -8,16 +8,18 @@
 #include <vector>
 
 #include "scramble.h"
+#include "sha256.h"
 #include "version_text.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: qvt-image-maker PLAIN_IMAGE VERSION TABLE OUTPUT [--tag TEXT]\n"
+    "usage: qvt-image-maker PLAIN_IMAGE VERSION TABLE OUTPUT DIGEST [--tag TEXT]\n"
     "  PLAIN_IMAGE  24832 bytes: program area for flash 0x0000-0x5FFF, then the 256-byte trailer\n"
     "  VERSION      major.minor in hexadecimal digits, as in the window title (3.10 = 0x0310)\n"
     "  TABLE        the 256-byte descrambling table (a permutation of 0..255)\n"
-    "  OUTPUT       the 24848-byte image resource to write\n"
+    "  OUTPUT       the 24848-byte image resource to write (RCDATA 201)\n"
+    "  DIGEST       the SHA-256 of the plain image to write, 32 bytes (RCDATA 202)\n"
     "  --tag TEXT   product tag of at most 14 bytes (default \"QVT-40 R3\")\n";
 
 bool ReadFile(const char* path, std::vector<std::uint8_t>& bytes) {
@@ -47,7 +49,7 @@ int main(int argc, char** argv) {
             positional.push_back(argv[i]);
         }
     }
-    if (positional.size() != 4) {
+    if (positional.size() != 5) {
         std::fputs(kUsage, stderr);
         return 64;
     }
@@ -79,6 +81,12 @@ int main(int argc, char** argv) {
     out.write(reinterpret_cast<const char*>(resource.data()),
               static_cast<std::streamsize>(resource.size()));
     if (!out) return Fail(std::string("cannot write ") + positional[3]);
+    // The updater refuses an image whose descrambled bytes do not hash to this.
+    const auto digest = qvt::Sha256(plain);
+    std::ofstream digest_out(positional[4], std::ios::binary);
+    digest_out.write(reinterpret_cast<const char*>(digest.data()),
+                     static_cast<std::streamsize>(digest.size()));
+    if (!digest_out) return Fail(std::string("cannot write ") + positional[4]);
     std::printf("wrote %s: %zu bytes, version %s\n", positional[3], resource.size(),
                 qvt::FormatVersion(*version).c_str());
     return 0;

@@ -1,0 +1,121 @@
+// Runs where a literal reading would report an update that did not happen, or start a second
+// run inside the first: each ends in failure, or in completion only for the unit that came back.
+#include <gtest/gtest.h>
+
+#include "bench.h"
+#include "texts.h"
+
+namespace qvt {
+namespace {
+
+using testing::Bench;
+
+bool ReportedComplete(const Bench& bench) {
+    return bench.controls().status.visible &&
+           (bench.controls().status.caption == text::kCaptionCompleted ||
+            bench.controls().status.caption == text::kCaptionCompletedOnRestart);
+}
+
+void ExpectFailedAfterTheReturnWait(const Bench& bench) {
+    EXPECT_FALSE(ReportedComplete(bench));
+    EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
+    EXPECT_TRUE(bench.controls().start_enabled);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
+    EXPECT_FALSE(bench.Logged("ResetDevice error"));
+    EXPECT_EQ(bench.world.open_handles(), 0);
+}
+
+// A current unit plugged in during the run, beside the one being updated.
+constexpr const char* kCurrentUnitAttached =
+    R"({"kind": "attach", "after_reports": 500, "unit": {"mode": "application", "version": "3.10"}})";
+
+TEST(StandIn, ACurrentUnitPluggedInNeverStandsInForOneThatNeverCameBack) {
+    Bench bench(std::string(R"({"faults": [)") + kCurrentUnitAttached +
+                R"(, {"kind": "unplug", "after_reports": 2448}]})");
+    bench.Create().Start();
+    ASSERT_EQ(bench.world.unit_count(), 2u);
+    EXPECT_TRUE(bench.world.unit(0).unplugged);  // gone right after its reset
+    ExpectFailedAfterTheReturnWait(bench);
+}
+
+TEST(StandIn, WithTheUpdatedUnitBackTheRunCompletes) {
+    Bench bench(std::string(R"({"faults": [)") + kCurrentUnitAttached + "]}");
+    std::optional<std::uint64_t> back_at;
+    bench.view.on_pump = [&] {
+        if (!back_at && bench.world.unit(0).state == sim::UnitState::kApplication &&
+            bench.world.unit(0).running_version == 0x0310) {
+            back_at = bench.clock.NowMs();
+        }
+    };
+    bench.Create().Start();
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_EQ(bench.controls().status.caption, text::kCaptionCompleted);
+    EXPECT_TRUE(bench.UnitHoldsImage(0));
+    ASSERT_TRUE(back_at.has_value());
+    EXPECT_EQ(bench.updater.app.census().app_device_count, 2);
+}
+
+TEST(StandIn, AnUpdatedUnitSlowerThanTheFirstCycleIsStillTheOneAwaited) {
+    // It comes back in its boot loader, or with its old version, after the first cycle.
+    for (const char* fault :
+         {R"({"kind": "stays_in_boot"})", R"({"kind": "return_version", "version": "3.00"})"}) {
+        Bench bench(std::string(R"({"reset_delay_ms": 4500, "faults": [)") + kCurrentUnitAttached +
+                    ", " + fault + "]}");
+        bench.Create().Start();
+        ExpectFailedAfterTheReturnWait(bench);
+    }
+}
+
+TEST(UnreadVersion, AVersionThatFailsOnlyAfterTheResetNeverCompletes) {
+    for (const char* kind : {"version_query_fails", "short_version_reply"}) {
+        Bench bench(std::string(R"({"faults": [{"kind": ")") + kind +
+                    R"(", "after_reset": true}]})");
+        bench.Create();
+        ASSERT_TRUE(bench.controls().start_enabled) << "the version reads before the reset";
+        bench.Start();
+        EXPECT_TRUE(bench.UnitHoldsImage(0)) << kind;
+        EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
+        ExpectFailedAfterTheReturnWait(bench);
+        // The restart check, which compares with the first run's counts, does not either.
+        bench.Start();
+        EXPECT_FALSE(ReportedComplete(bench)) << kind;
+    }
+}
+
+TEST(ImageReload, AnImageThatNoLongerLoadsIsNeverProgrammed) {
+    Bench bench;
+    bench.Create();
+    bench.resource.Replace(std::nullopt);  // gone after the start-up check
+    bench.Start();
+    EXPECT_EQ(bench.CountLogged("[ProgramVerify]image error!"), 3);
+    EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
+    EXPECT_EQ(bench.Received(BootCommand::kProgram), 0);
+    EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+    EXPECT_FALSE(ReportedComplete(bench));
+    EXPECT_EQ(bench.updater.sequence.update_state(), UpdateState::kBootSwitch);
+}
+
+TEST(BusyGuard, AStartClickDuringARunStartsNothing) {
+    Bench bench;
+    bench.Create();
+    int clicks = 0;
+    bench.view.on_pump = [&] {
+        if (clicks < 3 && bench.controls().message == text::kProgramStart) {
+            ++clicks;
+            bench.Start();  // as a click posted by another program would arrive
+        }
+    };
+    bench.Start();
+    EXPECT_EQ(clicks, 3);
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_EQ(bench.controls().message, text::kMessageCompleted);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(bench.CountLogged("[ProgramVerify]OpenHid count:0"), 1);
+    EXPECT_EQ(bench.TotalReceived(), 2448);
+    EXPECT_EQ(bench.view.busy_changes, (std::vector<bool>{true, false}));
+}
+
+}  // namespace
+}  // namespace qvt

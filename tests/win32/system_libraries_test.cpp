@@ -1,0 +1,62 @@
+// The system libraries: loaded from the system folder only, and a missing one is an error
+// the user sees, never a machine with no unit attached.
+#include "system_libraries.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "wide_text.h"
+
+namespace qvt::win32 {
+namespace {
+
+std::wstring SystemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length);
+}
+
+std::wstring PathOf(HMODULE module) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    return std::wstring(path, length);
+}
+
+bool InFolder(const std::wstring& path, const std::wstring& folder) {
+    return CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+TEST(SystemLibraries, TheHidAndSetupLibrariesLoadWhole) {
+    RestrictDllSearchToSystem32();
+    EXPECT_EQ(Libraries().missing, "");
+    EXPECT_NO_THROW(RequireSystemLibraries(Libraries()));
+}
+
+TEST(SystemLibraries, AMissingLibraryIsNamedAndRaised) {
+    const SystemLibraries found = LoadSystemLibraries(L"qvt-no-such-hid.dll", L"setupapi.dll");
+    EXPECT_EQ(found.missing, "qvt-no-such-hid.dll");
+    try {
+        RequireSystemLibraries(found);
+        ADD_FAILURE() << "a missing library must raise";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "cannot load qvt-no-such-hid.dll from the system folder");
+    }
+    // A library that loads but lacks a function is named with it.
+    const SystemLibraries wrong = LoadSystemLibraries(L"kernel32.dll", L"setupapi.dll");
+    EXPECT_EQ(wrong.missing, "kernel32.dll (HidD_GetHidGuid)");
+}
+
+TEST(SystemLibraries, WithoutTheRestrictedSearchTheyLoadByFullPathFromTheSystemFolder) {
+    // What Windows 7 without its loader update gets.
+    HMODULE hid = LoadSystemLibraryByPath(L"hid.dll");
+    ASSERT_NE(hid, nullptr);
+    EXPECT_TRUE(InFolder(PathOf(hid), SystemFolder())) << Narrow(PathOf(hid));
+    EXPECT_NE(GetProcAddress(hid, "HidD_GetAttributes"), nullptr);
+    EXPECT_EQ(LoadSystemLibraryByPath(L"qvt-no-such-hid.dll"), nullptr);
+}
+
+}  // namespace
+}  // namespace qvt::win32
