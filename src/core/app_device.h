@@ -47,6 +47,7 @@ class AppDevice {
     bool RequestBootMode(StepDisplay& display, bool force);
 
     const DeviceCensus& census() const { return census_; }
+    bool DriverPresent() const { return driver_.Present(); }
     std::uint16_t image_version() const { return image_.ImageVersion(); }
     bool HoldsHandle() const { return kept_ != nullptr; }
 

@@ -24,6 +24,9 @@ class DriverDevice {
 class AppDriver {
   public:
     virtual ~AppDriver() = default;
+    // Whether this platform has the maker's driver at all: a capability, not a census. Without
+    // it no unit in application mode is ever seen, whatever is plugged in.
+    virtual bool Present() const = 0;
     // Opens a device object by name for read/write access, sharing read only, existing objects
     // only, without overlapped I/O. Null when the object cannot be opened.
     virtual std::unique_ptr<DriverDevice> Open(const std::string& name) = 0;

@@ -46,6 +46,7 @@ class FormControls {
     void RaiseProgressMaximum(int by);
     void ShowModalBox(std::string_view text) { view_.ShowModalBox(text); }
     void SetBusy(bool busy) { view_.SetBusy(busy); }
+    void ShowNotice(std::string_view line) { view_.ShowNotice(line); }
     void Pump() { view_.Pump(); }
 
     // While a step runs the bar rises by one; when idle it goes back to 0 of 13. Then a pump.

@@ -43,6 +43,9 @@ class FormView : public MessagePump {
     // An update is running (or has ended): the platform refuses whatever would end the program
     // meanwhile, as the window refuses to close.
     virtual void SetBusy(bool busy) = 0;
+    // A note for the person at the machine about the machine itself, outside the window's own
+    // texts: a console writes it to its error stream, a window adds it to its log.
+    virtual void ShowNotice(std::string_view line) = 0;
 };
 
 }  // namespace qvt

@@ -51,6 +51,8 @@ void MainForm::StartupCheck() {
     } else if (boot == 0 && outdated == 0 && app == 0) {
         apply(text::kCaptionMissing, color::kButtonFace, color::kNavy, text::kMessageMissing, false,
               false);
+        // Nothing found may mean a unit in application mode that this system cannot see.
+        if (!app_.DriverPresent()) controls_.ShowNotice(logtext::kNoAppDriverHere);
     } else if (boot + app >= 2) {
         apply(text::kCaptionSeveral, color::kButtonFace, color::kFuchsia, text::kMessageSeveral,
               false, false);

@@ -91,4 +91,11 @@ inline constexpr std::string_view kBlankStepFailed = "BlankCheck error";
 inline constexpr std::string_view kProgramStepFailed = "ProgramVerify error";
 inline constexpr std::string_view kResetStepFailed = "ResetDevice error";
 
+// Where the platform has no application-mode driver.
+inline constexpr std::string_view kVersionNotReadHere =
+    "[VersionCheck]boot loader gone after the reset; the version cannot be read on this system";
+inline constexpr std::string_view kNoAppDriverHere =
+    "no application-mode driver on this system: a unit in application mode cannot be seen here "
+    "(see README.md, \"Real units on Linux\")";
+
 }  // namespace qvt::logtext

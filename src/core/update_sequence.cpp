@@ -124,6 +124,7 @@ void UpdateSequence::Reset() {
     });
     // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
     if (!reset) form_.AppendLog(logtext::kResetStepFailed);
+    reset_accepted_ = reset;
     form_.Pump();
 }
 
@@ -131,6 +132,10 @@ void UpdateSequence::ReturnWait() {
     state_ = UpdateState::kIdle;
     form_.ShowMessage(text::kVersionCheckStart);
     form_.Pump();
+    if (!app_.DriverPresent()) {
+        ReturnWaitWithoutDriver();
+        return;
+    }
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
         if (link_.ProbeBootMode()) {
             clock_.Sleep(kWaitCycleMs);
@@ -142,6 +147,22 @@ void UpdateSequence::ReturnWait() {
             }
             clock_.Sleep(kWaitCycleMs);
         }
+        form_.Pump();
+    }
+    FailRun();
+}
+
+void UpdateSequence::ReturnWaitWithoutDriver() {
+    int gone = 0;  // consecutive cycles without a boot loader
+    for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
+        if (link_.ProbeBootMode()) {
+            gone = 0;  // still there, or back: the reset did not start the application
+        } else if (++gone >= kGoneCyclesForCompletion && reset_accepted_) {
+            form_.AppendLog(logtext::kVersionNotReadHere);
+            Complete(text::kCaptionCompleted);
+            return;
+        }
+        clock_.Sleep(kWaitCycleMs);
         form_.Pump();
     }
     FailRun();

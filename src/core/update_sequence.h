@@ -15,6 +15,8 @@ namespace qvt {
 inline constexpr int kBootModeTries = 200;
 inline constexpr int kReturnCycles = 200;
 inline constexpr int kAttempts = 3;
+// Without an application-mode driver: cycles without a boot loader that confirm the return.
+inline constexpr int kGoneCyclesForCompletion = 3;
 
 // Device counts against which a completion test is made: at the first run (the restart check)
 // or just before the reset (the return wait).
@@ -51,6 +53,9 @@ class UpdateSequence {
     void StepFailed(std::string_view line, int raise);
     void Reset();
     void ReturnWait();
+    // Where the unit cannot be seen in application mode, its return is told by its boot
+    // loader's absence after a verified programming and an accepted reset.
+    void ReturnWaitWithoutDriver();
     // As many units in application mode as `expected` counts in either mode, each one telling
     // a version no older than the image's, and no boot loader left.
     bool CompletionTest(const StartSnapshot& expected) const;
@@ -72,6 +77,7 @@ class UpdateSequence {
     // The boot loaders found for the reset are the units that will come back; the units then
     // in application mode were there already. A unit plugged in meanwhile cannot stand in.
     StartSnapshot at_reset_;
+    bool reset_accepted_ = false;
 };
 
 }  // namespace qvt

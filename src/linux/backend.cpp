@@ -16,7 +16,8 @@ std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& er
         backend->clock_ = std::make_unique<SteadyClock>();
     }
     if (!options.simulate) {
-        backend->hid_ = std::make_unique<HidapiBus>();
+        backend->hidapi_ = std::make_unique<SystemHidapi>();
+        backend->hid_ = std::make_unique<HidapiBus>(*backend->hidapi_, *backend->clock_);
         return backend;
     }
     sim::Scenario scenario;

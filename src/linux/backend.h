@@ -7,6 +7,7 @@
 #include "clock.h"
 #include "embedded_image.h"
 #include "hid_bus.h"
+#include "hidapi_calls.h"
 #include "no_app_driver.h"
 #include "options.h"
 #include "simulated_world.h"
@@ -32,6 +33,7 @@ class Backend {
   private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimulatedWorld> world_;
+    std::unique_ptr<HidapiCalls> hidapi_;
     std::unique_ptr<HidBus> hid_;
     NoAppDriver no_driver_;
     std::unique_ptr<ImageResource> resource_ = std::make_unique<EmbeddedImageResource>();

@@ -29,10 +29,26 @@ std::string Hex(std::uint32_t value) {
 
 }  // namespace
 
+// The controls as the window creates them, each stated once, so that a transcript stands on
+// its own.
+ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors)
+    : out_(out), errors_(errors) {
+    SetMessage("");
+    SetStatus(StatusPanel{});
+    SetProgress(0, kProgressInitialMax);
+    SetStartEnabled(true);
+    SetForceBox(true, false);
+    out_.flush();
+}
+
+void ConsoleFormView::Print(const std::string& line) {
+    out_ << line << '\n';
+}
+
 void ConsoleFormView::Emit(std::string& last, std::string line) {
     if (line == last) return;
     last = std::move(line);
-    out_ << last << '\n';
+    Print(last);
 }
 
 void ConsoleFormView::SetMessage(std::string_view text) {
@@ -46,7 +62,7 @@ void ConsoleFormView::SetStatus(const StatusPanel& status) {
 }
 
 void ConsoleFormView::AppendLog(std::string_view line) {
-    out_ << "log: " << OneLine(line) << '\n';
+    Print("log: " + OneLine(line));
 }
 
 void ConsoleFormView::SetProgress(int position, int maximum) {
@@ -63,7 +79,18 @@ void ConsoleFormView::SetForceBox(bool enabled, bool checked) {
 }
 
 void ConsoleFormView::ShowModalBox(std::string_view text) {
-    errors_ << "box: " << OneLine(text) << '\n';
+    Print("box: " + OneLine(text));
+    out_.flush();
+}
+
+void ConsoleFormView::ShowNotice(std::string_view line) {
+    errors_ << "qvt-update: " << line << '\n';
+    errors_.flush();
+}
+
+void ConsoleFormView::Pump() {
+    out_.flush();
+    if (pump_hook_) pump_hook_();
 }
 
 }  // namespace qvt::linux_app

@@ -1,23 +1,56 @@
+#include <exception>
+
 #include "console_form_view.h"
 #include "product_table.h"
 #include "run_driver.h"
 #include "sessions.h"
+#include "signal_watch.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
+namespace {
 
-int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors) {
-    ConsoleFormView view(out, errors);
+int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals) {
     Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable()});
+    // A signal is a close request: refused with the box while a run is on, as the window's
+    // close is; otherwise the program ends as a close would.
+    int closed_by = 0;
+    auto attend = [&] {
+        if (const int signal = signals.Take(); signal != 0 && updater.form.FormClose()) {
+            closed_by = signal;
+        }
+    };
+    view.SetPumpHook(attend);
     const bool loaded = updater.form.FormCreate();
-    if (loaded) {
+    if (loaded && !closed_by) {
         ApplyForce(updater, options);
-        ClickStartWhileEnabled(updater, options);
+        ClickStartWhileEnabled(updater, options, [&] {
+            attend();
+            return closed_by != 0;
+        });
     }
+    if (closed_by) return kExitSignalBase + closed_by;
     updater.form.FormClose();
-    out.flush();
     return OutcomeOf(updater, loaded);
+}
+
+}  // namespace
+
+int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors) {
+    SignalWatch signals;
+    ConsoleFormView view(out, errors);
+    int status = kExitSoftware;
+    // Whatever escapes is shown the way the window's process entry shows it: in its box.
+    try {
+        status = Session(options, backend, view, signals);
+    } catch (const std::exception& error) {
+        view.ShowModalBox(error.what());
+    } catch (...) {
+        view.ShowModalBox("");
+    }
+    out.flush();
+    return status;
 }
 
 }  // namespace qvt::linux_app

@@ -1,50 +1,46 @@
 #include "hidapi_bus.h"
 
-#include <hidapi/hidapi.h>
-
 #include <algorithm>
-#include <chrono>
-#include <cstring>
+#include <array>
 
 namespace qvt::linux_app {
 namespace {
 
-struct EnumerationDeleter {
-    void operator()(hid_device_info* list) const { hid_free_enumeration(list); }
-};
-
 class HidapiDevice final : public HidDevice {
   public:
-    explicit HidapiDevice(hid_device* device) : device_(device) {}
-    ~HidapiDevice() override { hid_close(device_); }
+    HidapiDevice(HidapiCalls& calls, Clock& clock, HidapiCalls::Handle device)
+        : calls_(calls), clock_(clock), device_(device) {}
+    ~HidapiDevice() override { calls_.Close(device_); }
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
     bool GetAttributes(HidAttributes& attributes) override {
-        const hid_device_info* info = hid_get_device_info(device_);  // owned by the device
+        const auto info = calls_.DeviceInfo(device_);
         if (!info) return false;
-        attributes = {info->vendor_id, info->product_id, info->release_number};
+        attributes = {info->vendor_id, info->product_id, info->release};
         return true;
     }
 
-    // hidraw has no way to cancel a write, but its writes end on their own (completed or
-    // failed) within the kernel's USB timeout, so none is left pending. One that took longer
-    // than the bound is reported as timed out, as the bound promises.
+    // The report goes out whole: its first byte is the report ID, 0 for a device without
+    // numbered reports, as hidapi expects. hidraw has no way to cancel a write, but its writes
+    // end on their own (completed or failed) within the kernel's USB time-out, so none is left
+    // pending; one that took longer than the bound is reported as timed out, as the bound
+    // promises.
     Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) override {
-        const auto start = std::chrono::steady_clock::now();
-        const int written = hid_write(device_, report.data(), report.size());
-        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const std::uint64_t start = clock_.NowMs();
+        const int written = calls_.Write(device_, report.data(), report.size());
         if (written < 0) return Transfer::kFailed;
-        if (elapsed > std::chrono::milliseconds(timeout_ms)) return Transfer::kTimedOut;
+        if (clock_.NowMs() - start > timeout_ms) return Transfer::kTimedOut;
         return Transfer::kCompleted;
     }
 
     // A device without numbered reports delivers the 64 data bytes without the report-ID
-    // byte; the caller's buffer keeps the 65-byte layout with ID 0 in front.
+    // byte; the caller's buffer keeps the 65-byte layout with ID 0 in front, and changes only
+    // when a reply came.
     Transfer Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms) override {
         std::array<std::uint8_t, kReportSize> buffer{};
-        const int read = hid_read_timeout(device_, buffer.data() + 1, buffer.size() - 1,
-                                          static_cast<int>(timeout_ms));
+        const int read = calls_.ReadTimeout(device_, buffer.data() + 1, buffer.size() - 1,
+                                            static_cast<int>(timeout_ms));
         if (read < 0) return Transfer::kFailed;
         if (read == 0) return Transfer::kTimedOut;
         std::copy_n(buffer.begin(), std::min(report.size(), buffer.size()), report.begin());
@@ -52,32 +48,29 @@ class HidapiDevice final : public HidDevice {
     }
 
   private:
-    hid_device* device_;
+    HidapiCalls& calls_;
+    Clock& clock_;
+    HidapiCalls::Handle device_;
 };
 
 }  // namespace
 
-HidapiBus::HidapiBus() {
-    hid_init();
-}
-HidapiBus::~HidapiBus() {
-    hid_exit();
-}
-
 std::optional<std::string> HidapiBus::InterfacePath(std::size_t index) {
-    // A fresh list for every index, as devices come and go between two calls.
-    std::unique_ptr<hid_device_info, EnumerationDeleter> list(hid_enumerate(0, 0));
-    std::size_t at = 0;
-    for (const hid_device_info* info = list.get(); info; info = info->next, ++at) {
-        if (at == index) return std::string(info->path ? info->path : "");
+    // A fresh list for every index, as devices come and go between two calls; each path once.
+    std::vector<std::string> paths;
+    for (std::string& path : calls_.EnumeratePaths()) {
+        if (std::find(paths.begin(), paths.end(), path) == paths.end()) {
+            paths.push_back(std::move(path));
+        }
     }
-    return std::nullopt;
+    if (index >= paths.size()) return std::nullopt;
+    return paths[index];
 }
 
 std::unique_ptr<HidDevice> HidapiBus::Open(const std::string& path) {
-    hid_device* device = hid_open_path(path.c_str());
+    HidapiCalls::Handle device = calls_.Open(path);
     if (!device) return nullptr;
-    return std::make_unique<HidapiDevice>(device);
+    return std::make_unique<HidapiDevice>(calls_, clock_, device);
 }
 
 }  // namespace qvt::linux_app

@@ -8,6 +8,7 @@ namespace qvt::linux_app {
 // unit in application mode is not seen here (switch it to its boot loader on Windows).
 class NoAppDriver final : public AppDriver {
   public:
+    bool Present() const override { return false; }
     std::unique_ptr<DriverDevice> Open(const std::string&) override { return nullptr; }
 };
 

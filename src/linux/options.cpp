@@ -22,7 +22,9 @@ const char* const kUsageText =
     "  --version           show the firmware version this tool installs\n"
     "\n"
     "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
-    "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage.\n";
+    "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
+    "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
+    "While a run is on, SIGINT, SIGTERM and SIGHUP are refused as the window refuses to close.\n";
 
 ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
     ParsedOptions parsed;

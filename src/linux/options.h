@@ -13,6 +13,8 @@ enum ExitCode {
     kExitNoUpdate = 2,  // the start-up check allowed no update: current, missing or several
     kExitImageError = 3,
     kExitUsage = 64,
+    kExitSoftware = 70,     // an error that reached the top, shown as its box
+    kExitSignalBase = 128,  // ended by a close signal while idle: 128 + the signal's number
 };
 
 struct Options {

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 
 #include "form_layout.h"
+#include "qt_guard.h"
 #include "texts.h"
 
 namespace qvt::linux_app {
@@ -157,6 +158,7 @@ void QtFormView::ShowModalBox(std::string_view text) {
 
 void QtFormView::Pump() {
     QCoreApplication::processEvents();
+    RaisePendingException();
 }
 
 void QtFormView::closeEvent(QCloseEvent* event) {

@@ -37,6 +37,7 @@ class QtFormView final : public QWidget, public FormView {
     void ShowModalBox(std::string_view text) override;
     // Every close asks MainForm, which knows whether a run is on.
     void SetBusy(bool) override {}
+    void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
     // Children are members, so C++ owns them; each leaves its Qt parent as it is destroyed.

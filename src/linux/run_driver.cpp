@@ -7,10 +7,12 @@ void ApplyForce(Updater& updater, const Options& options) {
         updater.form.ckUpdateClick(true);
 }
 
-void ClickStartWhileEnabled(Updater& updater, const Options& options) {
+void ClickStartWhileEnabled(Updater& updater, const Options& options,
+                            const std::function<bool()>& stop) {
     for (int run = 0; run < options.runs && updater.controls.controls().start_enabled &&
                       !updater.sequence.completed();
          ++run) {
+        if (stop && stop()) return;
         updater.form.btnStartClick();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "options.h"
 #include "updater.h"
 
@@ -8,7 +10,9 @@ namespace qvt::linux_app {
 // What the person at the window would do from the command line: tick the force box when
 // asked, then click Start whenever it is enabled, up to the number of runs.
 void ApplyForce(Updater& updater, const Options& options);
-void ClickStartWhileEnabled(Updater& updater, const Options& options);
+// `stop`, asked before every click, ends the clicking early.
+void ClickStartWhileEnabled(Updater& updater, const Options& options,
+                            const std::function<bool()>& stop = {});
 // The outcome of the session as an exit status.
 int OutcomeOf(const Updater& updater, bool image_loaded);
 

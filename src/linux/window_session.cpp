@@ -1,33 +1,62 @@
-#include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
+#include "options.h"
 #include "product_table.h"
 #include "qt_form_view.h"
+#include "qt_guard.h"
 #include "run_driver.h"
 #include "sessions.h"
 #include "texts.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// As the process entry shows what reaches it: a standard exception's text, or an empty one.
+int ShowException(std::exception_ptr error) {
+    QString what;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& standard) {
+        what = QString::fromUtf8(standard.what());
+    } catch (...) {
+    }
+    QMessageBox::critical(nullptr, FromUtf8(text::kTitle), what);
+    return kExitSoftware;
+}
+
+}  // namespace
 
 int RunWindow(int& argc, char** argv, const Options& options, Backend& backend) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(text::kTitle.data(), text::kTitle.size()));
-    QtFormView window;
-    Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
-                          backend.resource(), ProductDescrambleTable()});
-    window.Attach(updater.form);
-    // As the product does: the image and the device check run while the window is created.
-    if (updater.form.FormCreate()) ApplyForce(updater, options);
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    GuardedApplication application(argc, argv);
+    QApplication::setApplicationName(FromUtf8(text::kTitle));
+    try {
+        QtFormView window;
+        Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
+                              backend.resource(), ProductDescrambleTable()});
+        window.Attach(updater.form);
+        WindowWatch watch(window, [&] { return updater.sequence.busy(); });
+        // As the product does: the image and the device check run while the window is created.
+        if (updater.form.FormCreate()) ApplyForce(updater, options);
+        if (const QScreen* screen = QApplication::primaryScreen()) {
+            window.move(screen->availableGeometry().center() - window.rect().center());
+        }
+        window.show();
+        if (options.runs_given) {
+            QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });
+        }
+        const int status = QApplication::exec();
+        if (auto pending = application.TakePending()) return ShowException(pending);
+        return status;
+    } catch (...) {
+        return ShowException(std::current_exception());
     }
-    window.show();
-    if (options.runs_given) {
-        QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });
-    }
-    return QApplication::exec();
 }
 
 }  // namespace qvt::linux_app

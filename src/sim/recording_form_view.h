@@ -28,6 +28,7 @@ class RecordingFormView final : public FormView {
         force_checked = checked;
     }
     void ShowModalBox(std::string_view text) override { modal_boxes.emplace_back(text); }
+    void ShowNotice(std::string_view line) override { notices.emplace_back(line); }
     void SetBusy(bool value) override {
         busy = value;
         busy_changes.push_back(value);
@@ -41,6 +42,7 @@ class RecordingFormView final : public FormView {
     std::vector<StatusPanel> statuses;
     std::vector<std::string> log;
     std::vector<std::string> modal_boxes;
+    std::vector<std::string> notices;
     bool busy = false;
     std::vector<bool> busy_changes;
     int progress_position = -1;

@@ -206,7 +206,7 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
 Scenario Parse(const json& root) {
     OnlyKeys(root, "scenario",
              {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "transfer_ms",
-              "faults"});
+              "app_driver", "faults"});
     Scenario scenario;
     if (root.contains("units")) {
         const json& units = root.at("units");
@@ -234,6 +234,11 @@ Scenario Parse(const json& root) {
     // Beyond a second a transfer would outlast every bound the updater sets.
     scenario.transfer_ms =
         static_cast<std::uint32_t>(Integer(root, "transfer_ms", "scenario", 0, 1000, 1));
+    if (root.contains("app_driver")) {
+        if (!root.at("app_driver").is_boolean())
+            Fail("scenario.app_driver", "expected true or false");
+        scenario.app_driver = root.at("app_driver").get<bool>();
+    }
     if (root.contains("faults")) {
         const json& faults = root.at("faults");
         if (!faults.is_array()) Fail("faults", "expected an array");

@@ -66,6 +66,9 @@ struct Scenario {
     // What every delivered write and every answered read costs: a full-speed interrupt
     // transfer takes at least one frame.
     std::uint32_t transfer_ms = 1;
+    // False: a machine without the maker's application-mode driver, where no unit is ever
+    // seen in application mode (the units still run their application and boot loader).
+    bool app_driver = true;
     std::vector<Fault> faults;
 };
 

@@ -100,6 +100,7 @@ class SimHidDevice final : public HidDevice {
 
 std::unique_ptr<DriverDevice> SimAppDriver::Open(const std::string& name) {
     world_.Advance();
+    if (!present_) return nullptr;
     const std::string prefix(wire::kDeviceNamePrefix);
     // Exactly the prefix and one digit: "...Device00" or "...Device9" name no object.
     if (name.size() != prefix.size() + 1 || name.rfind(prefix, 0) != 0) return nullptr;

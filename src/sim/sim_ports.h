@@ -16,12 +16,14 @@ class SimulatedWorld;
 // object opens once at a time, as its read-only sharing with write access allows.
 class SimAppDriver final : public AppDriver {
   public:
-    explicit SimAppDriver(SimulatedWorld& world) : world_(world) {}
+    SimAppDriver(SimulatedWorld& world, bool present) : world_(world), present_(present) {}
+    bool Present() const override { return present_; }
     std::unique_ptr<DriverDevice> Open(const std::string& name) override;
     void Closed(int object) { open_objects_.erase(object); }
 
   private:
     SimulatedWorld& world_;
+    bool present_;
     std::set<int> open_objects_;
 };
 

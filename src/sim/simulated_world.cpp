@@ -8,7 +8,7 @@ SimulatedWorld::SimulatedWorld(Clock& clock, Scenario scenario)
     : clock_(clock),
       scenario_(std::move(scenario)),
       faults_(scenario_.faults),
-      driver_(std::make_unique<SimAppDriver>(*this)),
+      driver_(std::make_unique<SimAppDriver>(*this, scenario_.app_driver)),
       bus_(std::make_unique<SimHidBus>(*this)) {
     for (const UnitSetup& setup : scenario_.units) AddUnit(setup);
 }

@@ -55,6 +55,7 @@ class Win32FormView final : public FormView {
     void SetForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
     void SetBusy(bool busy) override;
+    void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
   private:

@@ -7,6 +7,8 @@ namespace qvt::win32 {
 // The maker's application-mode driver: numbered device objects and two control codes.
 class WinAppDriver final : public AppDriver {
   public:
+    // Windows is where the maker ships it; whether it is installed shows in the census.
+    bool Present() const override { return true; }
     std::unique_ptr<DriverDevice> Open(const std::string& name) override;
 };
 

@@ -25,6 +25,7 @@ class ScriptedDriver final : public AppDriver {
     std::vector<std::size_t> version_out_sizes;
     int open = 0;
 
+    bool Present() const override { return true; }
     std::unique_ptr<DriverDevice> Open(const std::string& name) override {
         opened_names.push_back(name);
         for (auto& [index, object] : objects) {

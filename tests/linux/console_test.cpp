@@ -40,6 +40,14 @@ Transcript Session(std::vector<std::string_view> arguments, const char* scenario
     return transcript;
 }
 
+// Every transcript begins with the controls as the window creates them.
+const std::string kAtCreation =
+    "message: \n"
+    "status: hidden fg=0x00008000 bg=0x8000000F caption=\n"
+    "progress: 0/13\n"
+    "start: enabled\n"
+    "force: enabled unchecked\n";
+
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -50,45 +58,46 @@ TEST(Console, TheDefaultScenarioPrintsEveryChangeOfAWholeUpdate) {
     EXPECT_EQ(t.status, 0);
     EXPECT_EQ(
         t.out,
-        "status: shown fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
-        "message: QVT-40 R3のアップデートが必要です。\\n開始ボタンをクリックしてください。. \n"
-        "force: disabled unchecked\n"
-        "start: disabled\n"
-        "message: アップデート開始\n"
-        "status: hidden fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
-        "progress: 1/13\n"
-        "message: ブートモード切替開始\n"
-        "progress: 2/13\n"
-        "log: ChangeBootMode true: 2\n"
-        "message: ブートモード切替完了\n"
-        "progress: 3/13\n"
-        "message: イレース開始\n"
-        "progress: 4/13\n"
-        "log: [EraseDevice]OpenHid count:0\n"
-        "message: イレース完了\n"
-        "progress: 5/13\n"
-        "message: ブランクチェック開始\n"
-        "progress: 6/13\n"
-        "log: [BlankCheck]OpenHid count:0\n"
-        "message: ブランクチェック完了\n"
-        "progress: 7/13\n"
-        "message: プログラミング開始\n"
-        "progress: 8/13\n"
-        "log: [ProgramVerify]OpenHid count:0\n"
-        "message: プログラミング完了\n"
-        "progress: 9/13\n"
-        "message: ベリファイ開始\n"
-        "progress: 10/13\n"
-        "message: ベリファイ完了\n"
-        "progress: 11/13\n"
-        "message: リセット開始\n"
-        "progress: 12/13\n"
-        "log: [ResetDevice]OpenHid count:0\n"
-        "message: リセット完了\n"
-        "progress: 13/13\n"
-        "message: バージョンチェック開始\n"
-        "status: shown fg=0x00FFFFFF bg=0x00008000 caption=アップデート完了\n"
-        "message: アップデート完了\\nアプリケーションを終了してください。\n");
+        kAtCreation +
+            "status: shown fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
+            "message: QVT-40 R3のアップデートが必要です。\\n開始ボタンをクリックしてください。. \n"
+            "force: disabled unchecked\n"
+            "start: disabled\n"
+            "message: アップデート開始\n"
+            "status: hidden fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください\n"
+            "progress: 1/13\n"
+            "message: ブートモード切替開始\n"
+            "progress: 2/13\n"
+            "log: ChangeBootMode true: 2\n"
+            "message: ブートモード切替完了\n"
+            "progress: 3/13\n"
+            "message: イレース開始\n"
+            "progress: 4/13\n"
+            "log: [EraseDevice]OpenHid count:0\n"
+            "message: イレース完了\n"
+            "progress: 5/13\n"
+            "message: ブランクチェック開始\n"
+            "progress: 6/13\n"
+            "log: [BlankCheck]OpenHid count:0\n"
+            "message: ブランクチェック完了\n"
+            "progress: 7/13\n"
+            "message: プログラミング開始\n"
+            "progress: 8/13\n"
+            "log: [ProgramVerify]OpenHid count:0\n"
+            "message: プログラミング完了\n"
+            "progress: 9/13\n"
+            "message: ベリファイ開始\n"
+            "progress: 10/13\n"
+            "message: ベリファイ完了\n"
+            "progress: 11/13\n"
+            "message: リセット開始\n"
+            "progress: 12/13\n"
+            "log: [ResetDevice]OpenHid count:0\n"
+            "message: リセット完了\n"
+            "progress: 13/13\n"
+            "message: バージョンチェック開始\n"
+            "status: shown fg=0x00FFFFFF bg=0x00008000 caption=アップデート完了\n"
+            "message: アップデート完了\\nアプリケーションを終了してください。\n");
     EXPECT_EQ(t.err, "");
 }
 
@@ -129,12 +138,12 @@ TEST(Console, ACurrentUnitAllowsNoUpdateUnlessForced) {
     const char* current = R"({"units": [{"mode": "application", "version": "3.10"}]})";
     const auto plain = Session({"--virtual-time"}, current);
     EXPECT_EQ(plain.status, 2);
-    EXPECT_EQ(
-        plain.out,
-        "status: shown fg=0x00008000 bg=0x8000000F caption=アップデート済\n"
-        "message: QVT-40 "
-        "R3は最新版のためアップデートの必要がありません。\\nアプリケーションを終了してください。\n"
-        "start: disabled\n");
+    EXPECT_EQ(plain.out, kAtCreation +
+                             "status: shown fg=0x00008000 bg=0x8000000F caption=アップデート済\n"
+                             "message: QVT-40 "
+                             "R3は最新版のためアップデートの必要がありません。\\nアプリケーションを"
+                             "終了してください。\n"
+                             "start: disabled\n");
     const auto forced = Session({"--virtual-time", "--force"}, current);
     EXPECT_EQ(forced.status, 0);
     EXPECT_NE(forced.out.find("force: enabled checked\nstart: enabled\n"), std::string::npos);
@@ -152,7 +161,49 @@ TEST(Console, TheImageErrorExitsThree) {
     const auto t = Session({"--simulate", "--virtual-time"}, nullptr,
                            std::make_unique<testing::BytesResource>(std::nullopt));
     EXPECT_EQ(t.status, 3);
-    EXPECT_EQ(t.out, "message: エラーが発生しました\\n再度やり直してください。\nstart: disabled\n");
+    EXPECT_EQ(t.out,
+              kAtCreation +
+                  "message: エラーが発生しました\\n再度やり直してください。\nstart: disabled\n");
+}
+
+// A resource whose reading raises, as a failing platform call might.
+class ThrowingResource final : public ImageResource {
+  public:
+    std::optional<std::span<const std::uint8_t>> Load() override {
+        throw std::runtime_error("resource unreadable");
+    }
+    std::optional<std::span<const std::uint8_t>> LoadDigest() override { return std::nullopt; }
+};
+
+TEST(Console, AnErrorThatReachesTheTopIsItsBoxAndExitSeventy) {
+    const auto t =
+        Session({"--simulate", "--virtual-time"}, nullptr, std::make_unique<ThrowingResource>());
+    EXPECT_EQ(t.status, 70);
+    EXPECT_EQ(t.out, kAtCreation + "box: resource unreadable\n");
+}
+
+TEST(Console, WithoutTheDriverTheStartUpCheckSaysWhyNothingIsSeen) {
+    const auto t =
+        Session({"--virtual-time"}, R"({"app_driver": false, "units": [{"mode": "application"}]})");
+    EXPECT_EQ(t.status, 2);
+    EXPECT_EQ(t.err,
+              "qvt-update: no application-mode driver on this system: a unit in application "
+              "mode cannot be seen here (see README.md, \"Real units on Linux\")\n");
+    EXPECT_NE(t.out.find("caption=QVT-40 R3 未接続"), std::string::npos);
+}
+
+TEST(Console, WithoutTheDriverABootModeUnitIsUpdatedToCompletion) {
+    const auto t =
+        Session({"--virtual-time"},
+                R"({"app_driver": false, "units": [{"mode": "boot", "version": "3.00"}]})");
+    EXPECT_EQ(t.status, 0);
+    EXPECT_TRUE(EndsWith(t.out,
+                         "log: [VersionCheck]boot loader gone after the reset; the version cannot "
+                         "be read on this system\n"
+                         "status: shown fg=0x00FFFFFF bg=0x00008000 caption=アップデート完了\n"
+                         "message: アップデート完了\\nアプリケーションを終了してください。\n"))
+        << t.out;
+    EXPECT_EQ(t.err, "");
 }
 
 }  // namespace

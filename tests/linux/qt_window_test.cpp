@@ -3,10 +3,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
+#include <csignal>
 
 #include "bench.h"
 #include "qt_form_view.h"
+#include "qt_guard.h"
 #include "texts.h"
 
 namespace qvt::linux_app {
@@ -117,12 +120,63 @@ TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
     EXPECT_TRUE(w.close());  // after the run it closes
 }
 
+// A close signal in the middle of a run is refused with the box, as a click on the window's
+// close button is; once the run is over, the same signal closes the window.
+TEST(QtWindow, CloseSignalsAreRefusedDuringARunAndCloseTheWindowAfter) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtFormView& w = bench.window;
+    // At every pump: the run in virtual time is over in a few real milliseconds.
+    WindowWatch watch(
+        w, [&] { return bench.updater.sequence.busy(); }, 0);
+    bool raised = false;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!raised && w.edtMsg.toPlainText() == Q(text::kEraseStart)) {
+            raised = true;
+            std::raise(SIGTERM);
+        }
+    });
+    during.start(0);
+    w.btnStart.click();
+    during.stop();
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(bench.boxes, std::vector<std::string>{std::string(text::kCloseWhileBusy)});
+    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_TRUE(w.isVisible());
+    std::raise(SIGINT);
+    QElapsedTimer waited;
+    waited.start();
+    while (w.isVisible() && waited.elapsed() < 2000) QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST(QtWindow, AnExceptionInAnEventHandlerDuringARunFailsTheRun) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtFormView& w = bench.window;
+    bool thrown = false;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!thrown && w.edtMsg.toPlainText() == Q(text::kEraseStart)) {
+            thrown = true;
+            throw std::runtime_error("stray");
+        }
+    });
+    during.start(0);
+    w.btnStart.click();
+    during.stop();
+    EXPECT_TRUE(thrown);
+    EXPECT_FALSE(bench.updater.sequence.completed());
+    EXPECT_EQ(w.edtMsg.toPlainText(), Q(text::kMessageRunFailed).replace("\r\n", "\n"));
+    EXPECT_TRUE(w.btnStart.isEnabled());
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+}
+
 }  // namespace
 }  // namespace qvt::linux_app
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    qvt::linux_app::GuardedApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,126 @@
+// The hidapi adapter through its seam: what it hands hidapi and what it makes of the answers,
+// with a stand-in for a hidraw device.
+#include "hidapi_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "virtual_clock.h"
+
+namespace qvt::linux_app {
+namespace {
+
+class FakeHidapi final : public HidapiCalls {
+  public:
+    std::vector<std::string> paths;
+    std::vector<std::vector<std::uint8_t>> written;
+    int write_result = 65;
+    std::uint32_t write_takes_ms = 0;
+    std::vector<std::uint8_t> reply;  // what the next read brings
+    int read_result = 64;
+    std::size_t read_size_asked = 0;
+    int open = 0;
+    sim::VirtualClock& clock;
+
+    explicit FakeHidapi(sim::VirtualClock& clock) : clock(clock) {}
+
+    std::vector<std::string> EnumeratePaths() override { return paths; }
+    Handle Open(const std::string& path) override {
+        if (path == "/dev/missing") return nullptr;
+        ++open;
+        return &open;
+    }
+    void Close(Handle) override { --open; }
+    std::optional<Info> DeviceInfo(Handle) override { return Info{0x1232, 0x0103, 0x0001}; }
+    int Write(Handle, const std::uint8_t* data, std::size_t size) override {
+        written.emplace_back(data, data + size);
+        clock.Sleep(write_takes_ms);
+        return write_result;
+    }
+    int ReadTimeout(Handle, std::uint8_t* data, std::size_t size, int) override {
+        read_size_asked = size;
+        if (read_result > 0) std::copy_n(reply.begin(), read_result, data);
+        return read_result;
+    }
+};
+
+struct HidapiBench {
+    sim::VirtualClock clock;
+    FakeHidapi calls{clock};
+    HidapiBus bus{calls, clock};
+};
+
+TEST(HidapiBus, ADeviceListedOncePerCollectionIsOneInterface) {
+    HidapiBench bench;
+    bench.calls.paths = {"/dev/hidraw0", "/dev/hidraw0", "/dev/hidraw3", "/dev/hidraw0"};
+    EXPECT_EQ(bench.bus.InterfacePath(0), "/dev/hidraw0");
+    EXPECT_EQ(bench.bus.InterfacePath(1), "/dev/hidraw3");
+    EXPECT_FALSE(bench.bus.InterfacePath(2).has_value());
+    EXPECT_EQ(bench.bus.Open("/dev/missing"), nullptr);
+}
+
+TEST(HidapiBus, AReportGoesOutWholeWithItsReportIdFirst) {
+    HidapiBench bench;
+    auto device = bench.bus.Open("/dev/hidraw0");
+    ASSERT_TRUE(device);
+    std::array<std::uint8_t, kReportSize> report{};
+    report[1] = 0x07;
+    report[64] = 0xAB;
+    EXPECT_EQ(device->Write(report, 1000), Transfer::kCompleted);
+    ASSERT_EQ(bench.calls.written.size(), 1u);
+    EXPECT_EQ(bench.calls.written[0], std::vector<std::uint8_t>(report.begin(), report.end()));
+    HidAttributes attributes;
+    ASSERT_TRUE(device->GetAttributes(attributes));
+    EXPECT_EQ(attributes.vendor_id, 0x1232);
+    device.reset();
+    EXPECT_EQ(bench.calls.open, 0);
+}
+
+TEST(HidapiBus, AWriteIsBoundedOrFailedByWhatHidapiSays) {
+    HidapiBench bench;
+    auto device = bench.bus.Open("/dev/hidraw0");
+    std::array<std::uint8_t, kReportSize> report{};
+    bench.calls.write_takes_ms = 1000;  // exactly the bound: still in time
+    EXPECT_EQ(device->Write(report, 1000), Transfer::kCompleted);
+    bench.calls.write_takes_ms = 1001;  // the kernel's own time-out ended it later
+    EXPECT_EQ(device->Write(report, 1000), Transfer::kTimedOut);
+    bench.calls.write_takes_ms = 0;
+    bench.calls.write_result = -1;
+    EXPECT_EQ(device->Write(report, 1000), Transfer::kFailed);
+}
+
+TEST(HidapiBus, AReplyWithoutReportIdLandsAfterTheIdByte) {
+    HidapiBench bench;
+    auto device = bench.bus.Open("/dev/hidraw0");
+    bench.calls.reply.assign(64, 0);
+    for (std::size_t i = 0; i < 64; ++i) bench.calls.reply[i] = static_cast<std::uint8_t>(i + 1);
+    std::array<std::uint8_t, kReportSize> reply{};
+    reply.fill(0xEE);
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kCompleted);
+    EXPECT_EQ(bench.calls.read_size_asked, 64u);  // never more than the 64 data bytes
+    EXPECT_EQ(reply[0], 0x00);
+    EXPECT_EQ(reply[1], 1);
+    EXPECT_EQ(reply[64], 64);
+    // A short reply: the rest of the report is zero, not left from the one before.
+    bench.calls.read_result = 10;
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kCompleted);
+    EXPECT_EQ(reply[10], 10);
+    EXPECT_EQ(reply[11], 0x00);
+    EXPECT_EQ(reply[64], 0x00);
+}
+
+TEST(HidapiBus, NoReplyOrAnErrorLeavesTheCallersBufferAsItWas) {
+    HidapiBench bench;
+    auto device = bench.bus.Open("/dev/hidraw0");
+    std::array<std::uint8_t, kReportSize> reply{};
+    reply.fill(0x5A);
+    bench.calls.read_result = 0;
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kTimedOut);
+    bench.calls.read_result = -1;
+    EXPECT_EQ(device->Read(reply, 50), Transfer::kFailed);
+    EXPECT_TRUE(std::all_of(reply.begin(), reply.end(), [](std::uint8_t b) { return b == 0x5A; }));
+}
+
+}  // namespace
+}  // namespace qvt::linux_app

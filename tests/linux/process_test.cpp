@@ -1,0 +1,130 @@
+// The real qvt-update process: closed pipes and signals, sent as a terminal or a service
+// manager would, never cut a flash short.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace qvt::linux_app {
+namespace {
+
+std::string TempFile(const std::string& stem, const std::string& text) {
+    const std::string path = ::testing::TempDir() + stem + "-" + std::to_string(getpid());
+    std::ofstream(path) << text;
+    return path;
+}
+
+// The program with its standard output on a pipe that the test reads line by line.
+class Child {
+  public:
+    explicit Child(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), QVT_UPDATE_BINARY);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int pipe_fds[2];
+        if (pipe(pipe_fds) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+        posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(pipe_fds[1]);
+        out_ = fdopen(pipe_fds[0], "r");
+    }
+    ~Child() {
+        if (pid_ > 0 && status_ < 0) {
+            kill(pid_, SIGKILL);
+            Wait();
+        }
+        if (out_) fclose(out_);
+    }
+    // The next line without its newline; nullopt at the end of the output.
+    std::optional<std::string> Line() {
+        char buffer[4096];
+        if (!out_ || !fgets(buffer, sizeof buffer, out_)) return std::nullopt;
+        std::string line(buffer);
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        transcript_ += line + "\n";
+        return line;
+    }
+    // Reads until a line that starts with `prefix`; false at the end of the output.
+    bool ReadUntil(const std::string& prefix) {
+        while (auto line = Line()) {
+            if (line->rfind(prefix, 0) == 0) return true;
+        }
+        return false;
+    }
+    void Signal(int signal) { kill(pid_, signal); }
+    int Wait() {
+        while (Line()) {
+        }
+        int raw = 0;
+        waitpid(pid_, &raw, 0);
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return status_;
+    }
+    const std::string& transcript() const { return transcript_; }
+
+  private:
+    pid_t pid_ = -1;
+    FILE* out_ = nullptr;
+    int status_ = -1;
+    std::string transcript_;
+};
+
+long Count(const std::string& text, const std::string& line) {
+    long count = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+    return count;
+}
+
+constexpr const char* kRefusal = "box: アップデート中はアプリケーションを終了できません。";
+
+TEST(Process, AClosedOutputNeverEndsARun) {
+    // `head` leaves after two lines; the run goes on writing into a closed pipe.
+    const std::string command = std::string("bash -c '") + QVT_UPDATE_BINARY +
+                                " --console --simulate --virtual-time | head -n 2 >/dev/null;"
+                                " exit ${PIPESTATUS[0]}'";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+}
+
+// In real time, from a unit in its boot loader: about 25 seconds.
+TEST(Process, CloseSignalsDuringARealTimeRunAreRefusedAndTheRunCompletes) {
+    const std::string scenario = TempFile("signals.json", R"({"units": [{"mode": "boot"}]})");
+    Child child({"--console", "--scenario", scenario});
+    ASSERT_TRUE(child.ReadUntil("message: イレース開始"));
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        child.Signal(signal);
+        ASSERT_TRUE(child.ReadUntil(kRefusal)) << child.transcript();
+    }
+    EXPECT_EQ(child.Wait(), 0) << child.transcript();
+    EXPECT_EQ(Count(child.transcript(), kRefusal), 3);
+    EXPECT_NE(child.transcript().find("message: イレース完了"), std::string::npos);
+    EXPECT_NE(child.transcript().find("caption=アップデート完了"), std::string::npos);
+}
+
+TEST(Process, ACloseSignalWhileNoRunIsOnEndsTheProgramAsACloseWould) {
+    // The start-up check settles for 1.5 s after finding the boot loader; no run is on yet.
+    const std::string scenario = TempFile("idle.json", R"({"units": [{"mode": "boot"}]})");
+    Child child({"--console", "--scenario", scenario});
+    ASSERT_TRUE(child.ReadUntil("force: enabled unchecked"));  // the last line at creation
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(), 128 + SIGTERM) << child.transcript();
+    EXPECT_EQ(child.transcript().find("message: アップデート開始"), std::string::npos);
+    EXPECT_EQ(Count(child.transcript(), kRefusal), 0);
+}
+
+}  // namespace
+}  // namespace qvt::linux_app
