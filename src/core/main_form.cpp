@@ -5,7 +5,9 @@
 namespace qvt {
 
 bool MainForm::FormCreate() {
-    if (!loader_.LoadFirmwareImage()) {
+    created_ = true;
+    image_loaded_ = loader_.LoadFirmwareImage();
+    if (!image_loaded_) {
         controls_.ShowMessage(text::kImageError);
         controls_.SetStartEnabled(false);
         return false;

@@ -25,12 +25,17 @@ class MainForm {
     void btnStartClick() { sequence_.btnStartClick(); }
     void ReleaseHandles();
 
+    bool created() const { return created_; }
+    bool image_loaded() const { return image_loaded_; }
+
   private:
     FormControls& controls_;
     FirmwareImageLoader& loader_;
     AppDevice& app_;
     BootLoaderLink& link_;
     UpdateSequence& sequence_;
+    bool created_ = false;
+    bool image_loaded_ = false;
 };
 
 }  // namespace qvt

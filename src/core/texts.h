@@ -7,10 +7,15 @@
 namespace qvt::text {
 
 inline constexpr std::string_view kTitle = "QVT-40 R3 Update v3.10";
+inline constexpr std::string_view kProgramVersion = "3.10";
 
 // Controls
 inline constexpr std::string_view kStartCaption = "開始";
 inline constexpr std::string_view kForceCaption = "強制的にアップデートを行う";
+
+// The log record, offered where the window offers it
+inline constexpr std::string_view kCopyLog = "ログをコピー";
+inline constexpr std::string_view kSaveLog = "ログを保存...";
 
 // Window
 inline constexpr std::string_view kImageError = "エラーが発生しました\r\n再度やり直してください。";

@@ -10,10 +10,15 @@
 #include "form_view.h"
 #include "hid_bus.h"
 #include "image_resource.h"
+#include "log_record.h"
+#include "logged_form_view.h"
 #include "main_form.h"
 #include "update_sequence.h"
 
 namespace qvt {
+
+// The version word at the head of the image resource, as the title writes versions.
+std::string ImageVersionText(ImageResource& resource);
 
 struct Ports {
     FormView& view;
@@ -22,6 +27,7 @@ struct Ports {
     HidBus& bus;
     ImageResource& resource;
     const DescrambleTable& table;
+    RecordHeader header = {};
 };
 
 // The composition root: one of each module, wired by reference. Every front end and every test
@@ -29,7 +35,9 @@ struct Ports {
 class Updater {
   public:
     explicit Updater(const Ports& ports)
-        : controls(ports.view),
+        : record(LogRecord::HeaderLines(ports.header, ImageVersionText(ports.resource))),
+          logged_view(ports.view, record),
+          controls(logged_view),
           loader(ports.resource, ports.table, firmware),
           app(ports.driver, loader),
           link(ports.bus, ports.clock, ports.view),
@@ -40,6 +48,11 @@ class Updater {
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
 
+    // What the session has come to, in the words of the record's last line.
+    std::string Outcome() const;
+
+    LogRecord record;
+    LoggedFormView logged_view;
     FirmwareImage firmware;
     FormControls controls;
     FirmwareImageLoader loader;

@@ -10,9 +10,7 @@
 namespace qvt::linux_app {
 namespace {
 
-int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals) {
-    Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
-                          backend.resource(), ProductDescrambleTable()});
+int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleFormView& view) {
     // A signal is a close request: refused with the box while a run is on, as the window's
     // close is; otherwise the program ends as a close would.
     int closed_by = 0;
@@ -35,15 +33,27 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
     return OutcomeOf(updater, loaded);
 }
 
+int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,
+            std::ostream* log) {
+    Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
+                          backend.resource(), ProductDescrambleTable(),
+                          HeaderFor(options, "none (console)")});
+    if (log) MirrorRecord(updater.record, *log);
+    const int status = Run(options, updater, signals, view);
+    updater.record.Finish(updater.Outcome());
+    return status;
+}
+
 }  // namespace
 
-int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors) {
+int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
+               std::ostream* log) {
     SignalWatch signals;
     ConsoleFormView view(out, errors);
     int status = kExitSoftware;
     // Whatever escapes is shown the way the window's process entry shows it: in its box.
     try {
-        status = Session(options, backend, view, signals);
+        status = Session(options, backend, view, signals, log);
     } catch (const std::exception& error) {
         view.ShowModalBox(error.what());
     } catch (...) {

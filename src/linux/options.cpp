@@ -18,6 +18,7 @@ const char* const kUsageText =
     "1;\n"
     "                      in the window only when given)\n"
     "  --console           print every change of the window on stdout instead of showing it\n"
+    "  --log FILE          write the log record there as the session goes (time-stamped)\n"
     "  --help              show this text\n"
     "  --version           show the firmware version this tool installs\n"
     "\n"
@@ -46,7 +47,8 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             if (i + 1 < arguments.size()) return arguments[++i];
             return std::nullopt;
         };
-        const bool takes_value = argument == "--scenario" || argument == "--runs";
+        const bool takes_value =
+            argument == "--scenario" || argument == "--runs" || argument == "--log";
         if (inline_value && !takes_value)
             return fail("option " + std::string(argument) + " takes no value");
 
@@ -57,6 +59,10 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             if (!path || path->empty()) return fail("--scenario needs a file");
             o.scenario_path = std::string(*path);
             o.simulate = true;
+        } else if (argument == "--log") {
+            const auto path = value();
+            if (!path || path->empty()) return fail("--log needs a file");
+            o.log_path = std::string(*path);
         } else if (argument == "--virtual-time") {
             o.virtual_time = true;
         } else if (argument == "--force") {

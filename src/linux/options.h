@@ -20,6 +20,7 @@ enum ExitCode {
 struct Options {
     bool simulate = false;
     std::optional<std::string> scenario_path;
+    std::optional<std::string> log_path;
     bool virtual_time = false;
     bool force = false;
     int runs = 1;

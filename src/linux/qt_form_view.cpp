@@ -1,10 +1,16 @@
 #include "qt_form_view.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
 #include <QScrollBar>
+#include <QStandardPaths>
 
 #include "form_layout.h"
 #include "qt_guard.h"
@@ -98,12 +104,51 @@ QtFormView::QtFormView() {
     setTabOrder(&ckUpdate, &edtMsg);
     setTabOrder(&edtMsg, &log);
 
+    // The record is offered where a person looks for what the program said: on the message.
+    log_menu_.addAction(FromUtf8(text::kCopyLog), this, [this] { CopyLog(); });
+    log_menu_.addAction(FromUtf8(text::kSaveLog), this, [this] { SaveLog(); });
+    edtMsg.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&edtMsg, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { log_menu_.exec(edtMsg.mapToGlobal(at)); });
+
     connect(&btnStart, &QPushButton::clicked, this, [this] {
         if (form_) form_->btnStartClick();
     });
     connect(&ckUpdate, &QCheckBox::clicked, this, [this](bool checked) {
         if (form_) form_->ckUpdateClick(checked);
     });
+}
+
+void QtFormView::AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
+    record_ = &record;
+    outcome_ = std::move(outcome);
+}
+
+QString QtFormView::LogText() const {
+    if (!record_) return {};
+    return FromUtf8(record_->Text(outcome_ ? outcome_() : std::string(), "\n"));
+}
+
+void QtFormView::CopyLog() {
+    QGuiApplication::clipboard()->setText(LogText());
+}
+
+bool QtFormView::SaveLogTo(const QString& path) const {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const QByteArray bytes = LogText().toUtf8();
+    return file.write(bytes) == bytes.size();
+}
+
+void QtFormView::SaveLog() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString name =
+        QDateTime::currentDateTime().toString(QStringLiteral("'QvtUpdate-'yyyyMMdd-HHmmss'.log'"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, windowTitle(), QDir(folder).filePath(name));
+    if (!path.isEmpty() && !SaveLogTo(path)) {
+        QMessageBox::warning(this, windowTitle(), path);
+    }
 }
 
 void QtFormView::SetMessage(std::string_view text) {

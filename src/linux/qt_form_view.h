@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "form_view.h"
+#include "log_record.h"
 #include "main_form.h"
 
 namespace qvt::linux_app {
@@ -22,6 +24,14 @@ class QtFormView final : public QWidget, public FormView {
 
     // The handlers the controls call; set once the core exists.
     void Attach(MainForm& form) { form_ = &form; }
+    // The log record, offered from the message box's context menu; `outcome` tells how the
+    // session stands when the record is taken.
+    void AttachRecord(const LogRecord& record, std::function<std::string()> outcome);
+    // The context menu's two actions: "ログをコピー" and "ログを保存...".
+    QMenu* LogMenu() { return &log_menu_; }
+    QString LogText() const;
+    void CopyLog();
+    bool SaveLogTo(const QString& path) const;
     // Tests answer the modal box themselves instead of a real, blocking one.
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
@@ -54,8 +64,12 @@ class QtFormView final : public QWidget, public FormView {
 
   private:
     QWidget& Widget(Control control);
+    void SaveLog();
 
     MainForm* form_ = nullptr;
+    const LogRecord* record_ = nullptr;
+    std::function<std::string()> outcome_;
+    QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
 };
 

@@ -3,12 +3,22 @@
 #include <ostream>
 
 #include "backend.h"
+#include "log_record.h"
 #include "options.h"
 
 namespace qvt::linux_app {
 
 // A whole session of the program, from window creation to close; returns the exit status.
-int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors);
-int RunWindow(int& argc, char** argv, const Options& options, Backend& backend);
+// `log`, when given, receives the log record as the session goes.
+int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
+               std::ostream* log = nullptr);
+int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
+              std::ostream* log = nullptr);
+
+// What the record's header says of this machine and this session.
+RecordHeader HeaderFor(const Options& options, std::string display);
+// Mirrors the record into a stream, flushed after every line; a write that fails later is
+// ignored and never changes the run.
+void MirrorRecord(LogRecord& record, std::ostream& log);
 
 }  // namespace qvt::linux_app

@@ -31,16 +31,27 @@ int ShowException(std::exception_ptr error) {
     return kExitSoftware;
 }
 
+// The screen the window opens on, as the record's header tells it.
+std::string DisplayOf(const QScreen* screen) {
+    if (!screen) return "Qt, no screen";
+    return "Qt " + std::string(qVersion()) + ", " +
+           std::to_string(static_cast<int>(screen->logicalDotsPerInch())) + " DPI, scale " +
+           QString::number(screen->devicePixelRatio()).toStdString();
+}
+
 }  // namespace
 
-int RunWindow(int& argc, char** argv, const Options& options, Backend& backend) {
+int RunWindow(int& argc, char** argv, const Options& options, Backend& backend, std::ostream* log) {
     GuardedApplication application(argc, argv);
     QApplication::setApplicationName(FromUtf8(text::kTitle));
     try {
         QtFormView window;
         Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
-                              backend.resource(), ProductDescrambleTable()});
+                              backend.resource(), ProductDescrambleTable(),
+                              HeaderFor(options, DisplayOf(QApplication::primaryScreen()))});
+        if (log) MirrorRecord(updater.record, *log);
         window.Attach(updater.form);
+        window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
         WindowWatch watch(window, [&] { return updater.sequence.busy(); });
         // As the product does: the image and the device check run while the window is created.
         if (updater.form.FormCreate()) ApplyForce(updater, options);
@@ -52,6 +63,7 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend) 
             QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });
         }
         const int status = QApplication::exec();
+        updater.record.Finish(updater.Outcome());
         if (auto pending = application.TakePending()) return ShowException(pending);
         return status;
     } catch (...) {

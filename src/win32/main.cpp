@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include "product_table.h"
 #include "system_libraries.h"
@@ -32,6 +33,19 @@ void InitCommonControls() {
     init(&controls);
 }
 
+// "Windows 10.0.19045", from the kernel's own account: GetVersionEx answers what the
+// manifest allows it to.
+std::string SystemVersion() {
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto get_version = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!get_version || get_version(&info) != 0) return "Windows";
+    return "Windows " + std::to_string(info.dwMajorVersion) + "." +
+           std::to_string(info.dwMinorVersion) + "." + std::to_string(info.dwBuildNumber);
+}
+
 void Run(HINSTANCE instance) {
     InitCommonControls();
     RequireSystemLibraries(Libraries());
@@ -43,8 +57,11 @@ void Run(HINSTANCE instance) {
     WinImageResource resource;
     Win32FormView window(instance, true);
     if (!window.hwnd()) throw std::runtime_error("cannot create the main window");
-    Updater updater(Ports{window, clock, driver, bus, resource, ProductDescrambleTable()});
+    const RecordHeader header{"QvtUpdate.exe", SystemVersion(),
+                              std::to_string(window.dpi()) + " DPI", false};
+    Updater updater(Ports{window, clock, driver, bus, resource, ProductDescrambleTable(), header});
     window.Attach(updater.form);
+    window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
     updater.form.FormCreate();
     ShowWindow(window.hwnd(), SW_SHOWNORMAL);
     UpdateWindow(window.hwnd());

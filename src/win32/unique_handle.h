@@ -29,6 +29,8 @@ class UniqueHandle {
 
     Handle get() const { return handle_; }
     explicit operator bool() const { return handle_ != Traits::Invalid(); }
+    // Gives the handle up without closing it, to whoever owns it now.
+    Handle release() { return std::exchange(handle_, Traits::Invalid()); }
     void reset(Handle handle = Traits::Invalid()) {
         if (handle_ != Traits::Invalid()) Traits::Close(handle_);
         handle_ = handle;

@@ -340,7 +340,18 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     switch (message) {
         case WM_CREATE:
             CreateControls();
+            AddLogCommands();
             return 0;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == kCopyLogCommand) {
+                CopyLog();
+                return 0;
+            }
+            if ((wparam & 0xFFF0) == kSaveLogCommand) {
+                SaveLog();
+                return 0;
+            }
+            break;
         case WM_COMMAND: {
             const int id = LOWORD(wparam);
             if (HIWORD(wparam) != BN_CLICKED || !form_) break;

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "form_view.h"
+#include "log_record.h"
 #include "main_form.h"
 #include "unique_handle.h"
 
@@ -23,6 +24,9 @@ enum ControlId : int {
 };
 
 inline constexpr UINT kPbmSetBarColor = 0x0409;
+// The system menu's own commands: below 0xF000, low four bits clear.
+inline constexpr UINT kCopyLogCommand = 0x0010;
+inline constexpr UINT kSaveLogCommand = 0x0020;
 
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
@@ -36,6 +40,15 @@ class Win32FormView final : public FormView {
     Win32FormView& operator=(const Win32FormView&) = delete;
 
     void Attach(MainForm& form) { form_ = &form; }
+    // The log record, offered in the window's system menu; `outcome` tells how the session
+    // stands when the record is taken.
+    void AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
+        record_ = &record;
+        outcome_ = std::move(outcome);
+    }
+    std::wstring LogText() const;
+    bool CopyLog();
+    bool SaveLogTo(const std::wstring& path) const;
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
     }
@@ -63,6 +76,8 @@ class Win32FormView final : public FormView {
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls();
+    void AddLogCommands();
+    void SaveLog();
     void Layout(UINT dpi, const RECT* suggested);
     LRESULT ColorControl(HDC dc, HWND control);
 
@@ -76,6 +91,8 @@ class Win32FormView final : public FormView {
     StatusPanel status_;
     bool busy_ = false;
     MainForm* form_ = nullptr;
+    const LogRecord* record_ = nullptr;
+    std::function<std::string()> outcome_;
     std::function<void(std::string_view)> modal_handler_;
     std::exception_ptr pending_;
 };

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "backend.h"
@@ -164,6 +165,40 @@ TEST(Console, TheImageErrorExitsThree) {
     EXPECT_EQ(t.out,
               kAtCreation +
                   "message: エラーが発生しました\\n再度やり直してください。\nstart: disabled\n");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(Console, TheLogFileIsTheTranscriptWithTimeStampsAfterItsHeader) {
+    const std::string path = ::testing::TempDir() + "console-log-" + std::to_string(getpid());
+    std::ofstream log(path);
+    const ParsedOptions parsed = ParseOptions({"--simulate", "--virtual-time"});
+    std::string error;
+    auto backend = Backend::Create(parsed.options, error);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunConsole(parsed.options, *backend, out, err, &log), 0);
+    log.close();
+    std::ifstream written(path);
+    const auto file = Lines(std::string(std::istreambuf_iterator<char>(written), {}));
+    const auto transcript = Lines(out.str());
+    std::size_t at = 0;
+    while (at < file.size() && file[at].rfind("# ", 0) == 0) ++at;
+    EXPECT_EQ(at, 6u);  // the header
+    EXPECT_NE(file[3].find("# system: Linux"), std::string::npos);
+    EXPECT_EQ(file[5], "# unit: simulated");
+    ASSERT_EQ(file.size() - at, transcript.size() + 1);
+    const std::regex stamped(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*))");
+    for (std::size_t i = 0; i < transcript.size(); ++i) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(file[at + i], parts, stamped)) << file[at + i];
+        EXPECT_EQ(parts[2], transcript[i]);
+    }
+    EXPECT_NE(file.back().find(" outcome: update completed"), std::string::npos);
 }
 
 // A resource whose reading raises, as a failing platform call might.

@@ -45,6 +45,8 @@ TEST(Options, RefusesWhatItCannotUse) {
               "--runs needs a whole number of at least 1, not \"two\"");
     EXPECT_EQ(Parse({"--runs"}).error, "--runs needs a number");
     EXPECT_EQ(Parse({"--scenario"}).error, "--scenario needs a file");
+    EXPECT_EQ(Parse({"--log"}).error, "--log needs a file");
+    EXPECT_EQ(Parse({"--log", "x.log"}).options.log_path, "x.log");
     EXPECT_EQ(Parse({"--force=yes"}).error, "option --force takes no value");
     EXPECT_EQ(Parse({"simulate"}).error, "unknown option \"simulate\" (see --help)");
 }
@@ -85,6 +87,9 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
          "qvt-update: cannot read scenario file /nonexistent.json\n"},
         {"--scenario " + bad_scenario + " --console",
          "qvt-update: " + bad_scenario + ": faults[0].kind: unknown fault kind \"explode\"\n"},
+        // Before anything else: not even the scenario is read.
+        {"--console --log /nonexistent/qvt.log --scenario /nonexistent.json",
+         "qvt-update: cannot open the log file /nonexistent/qvt.log: No such file or directory\n"},
     };
     for (const auto& [arguments, message] : cases) {
         const auto result = RunBinary(arguments);

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <csignal>
 
@@ -118,6 +120,28 @@ TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
     EXPECT_EQ(bench.boxes[0], text::kCloseWhileBusy);
     EXPECT_TRUE(bench.updater.sequence.completed());
     EXPECT_TRUE(w.close());  // after the run it closes
+}
+
+TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtFormView& w = bench.window;
+    w.AttachRecord(bench.updater.record, [&] { return bench.updater.Outcome(); });
+    EXPECT_EQ(w.edtMsg.contextMenuPolicy(), Qt::CustomContextMenu);
+    const auto actions = w.LogMenu()->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), Q(text::kCopyLog));
+    EXPECT_EQ(actions[1]->text(), Q(text::kSaveLog));
+    w.btnStart.click();
+    actions[0]->trigger();
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("# QVT-40 R3 Update v3.10\n")));
+    EXPECT_TRUE(copied.contains(QStringLiteral(" log: [ResetDevice]OpenHid count:0\n")));
+    EXPECT_TRUE(copied.endsWith(QStringLiteral(" outcome: update completed\n")));
+    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
+    ASSERT_TRUE(w.SaveLogTo(path));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(saved.readAll()), w.LogText());
 }
 
 // A close signal in the middle of a run is refused with the box, as a click on the window's

@@ -9,6 +9,7 @@
 #include "bench.h"
 #include "system_libraries.h"
 #include "texts.h"
+#include "unique_handle.h"
 #include "wide_text.h"
 
 namespace qvt::win32 {
@@ -40,6 +41,7 @@ struct WindowBench {
           updater(Ports{window, clock, world.driver(), world.bus(), resource,
                         ProductDescrambleTable()}) {
         window.Attach(updater.form);
+        window.AttachRecord(updater.record, [this] { return updater.Outcome(); });
         window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
         updater.form.FormCreate();
         ShowWindow(window.hwnd(), SW_SHOWNORMAL);
@@ -277,6 +279,67 @@ TEST_F(Win32Window, AnExceptionInAWindowMessageFailsTheRunAndKeepsTheWindow) {
     MSG quit;
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     EXPECT_EQ(bench.window.TakePendingException(), nullptr);
+}
+
+std::string ClipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = Narrow(wide);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+std::wstring MenuText(HMENU menu, UINT command) {
+    wchar_t text[64] = L"";
+    GetMenuStringW(menu, command, text, 64, MF_BYCOMMAND);
+    return text;
+}
+
+TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    HWND hwnd = bench.window.hwnd();
+    HMENU menu = GetSystemMenu(hwnd, FALSE);
+    EXPECT_EQ(Narrow(MenuText(menu, kCopyLogCommand)), text::kCopyLog);
+    EXPECT_EQ(Narrow(MenuText(menu, kSaveLogCommand)), text::kSaveLog);
+
+    // Chosen while the run is on: it arrives at the run's first pump.
+    PostMessageW(hwnd, WM_SYSCOMMAND, kCopyLogCommand, 0);
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    const std::string during = ClipboardText();
+    EXPECT_EQ(during.rfind("# QVT-40 R3 Update v3.10\r\n# program: ", 0), 0u) << during;
+    EXPECT_NE(during.find(" message: アップデート開始\r\n"), std::string::npos);
+    EXPECT_EQ(during.find("アップデート完了"), std::string::npos);
+    EXPECT_NE(during.find(" outcome: an update is running\r\n"), std::string::npos);
+
+    SendMessageW(hwnd, WM_SYSCOMMAND, kCopyLogCommand, 0);
+    const std::string after = ClipboardText();
+    EXPECT_NE(after.find(" log: [ResetDevice]OpenHid count:0\r\n"), std::string::npos);
+    EXPECT_NE(after.find(" outcome: update completed\r\n"), std::string::npos);
+    // All but the outcome's time stamp, which is that of the moment the record is taken.
+    const auto without_outcome = [](const std::string& text) {
+        return text.substr(0, text.rfind("\r\n", text.size() - 3));
+    };
+    EXPECT_EQ(without_outcome(after), without_outcome(Narrow(bench.window.LogText())));
+
+    // The save routine, without its dialog: the same text, as UTF-8.
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + L"qvt-saved-log.log";
+    ASSERT_TRUE(bench.window.SaveLogTo(path));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    std::string saved(GetFileSize(file.get(), nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file.get(), saved.data(), static_cast<DWORD>(saved.size()), &read, nullptr);
+    file.reset();
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(without_outcome(saved), without_outcome(after));
+    EXPECT_NE(saved.find(" outcome: update completed\r\n"), std::string::npos);
 }
 
 HGDIOBJ FontOf(HWND control) {

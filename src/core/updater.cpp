@@ -1,0 +1,23 @@
+#include "updater.h"
+
+#include "version_text.h"
+
+namespace qvt {
+
+std::string ImageVersionText(ImageResource& resource) {
+    const auto bytes = resource.Load();
+    if (!bytes || bytes->size() < 2) return "missing";
+    return FormatVersion(static_cast<std::uint16_t>((*bytes)[0] | ((*bytes)[1] << 8)));
+}
+
+std::string Updater::Outcome() const {
+    if (!form.created()) return "not started";
+    if (!form.image_loaded()) return "the firmware image could not be loaded";
+    if (sequence.busy()) return "an update is running";
+    if (sequence.completed()) return "update completed";
+    const int failed = sequence.FailedRunCount();
+    if (failed > 0) return "update failed (" + std::to_string(failed) + " runs failed)";
+    return "no update run";
+}
+
+}  // namespace qvt

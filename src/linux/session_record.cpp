@@ -1,0 +1,26 @@
+#include <sys/utsname.h>
+
+#include "sessions.h"
+
+namespace qvt::linux_app {
+
+RecordHeader HeaderFor(const Options& options, std::string display) {
+    RecordHeader header;
+    header.program = "qvt-update";
+    struct utsname system = {};
+    header.system = uname(&system) == 0
+                        ? std::string(system.sysname) + " " + system.release + " " + system.machine
+                        : "Linux";
+    header.display = std::move(display);
+    header.simulated = options.simulate;
+    return header;
+}
+
+void MirrorRecord(LogRecord& record, std::ostream& log) {
+    record.Mirror([&log](const std::string& line) {
+        log << line << '\n';
+        log.flush();
+    });
+}
+
+}  // namespace qvt::linux_app

@@ -1,0 +1,113 @@
+// The log record in a person's hands: copied to the clipboard or saved where they choose.
+// Nothing is written unless they ask.
+// clang-format off
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <cstring>
+#include <string>
+
+#include "system_libraries.h"
+#include "texts.h"
+#include "unique_handle.h"
+#include "wide_text.h"
+#include "win32_form_view.h"
+
+namespace qvt::win32 {
+namespace {
+
+struct GlobalTraits {
+    using Handle = HGLOBAL;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle handle) { GlobalFree(handle); }
+};
+using UniqueGlobal = UniqueHandle<GlobalTraits>;
+
+// "QvtUpdate-YYYYMMDD-HHMMSS.log", in local time.
+std::wstring ProposedName() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t name[40];
+    swprintf(name, 40, L"QvtUpdate-%04u%02u%02u-%02u%02u%02u.log", now.wYear, now.wMonth, now.wDay,
+             now.wHour, now.wMinute, now.wSecond);
+    return name;
+}
+
+std::wstring DocumentsFolder() {
+    using FolderFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    const auto folder_path = reinterpret_cast<FolderFn>(
+        reinterpret_cast<void*>(SystemProc(L"shell32.dll", "SHGetFolderPathW")));
+    wchar_t path[MAX_PATH] = L"";
+    if (!folder_path || folder_path(nullptr, CSIDL_PERSONAL, nullptr, 0, path) != S_OK) return {};
+    return path;
+}
+
+}  // namespace
+
+void Win32FormView::AddLogCommands() {
+    HMENU menu = GetSystemMenu(hwnd_, FALSE);
+    if (!menu) return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kCopyLogCommand, Widen(text::kCopyLog).c_str());
+    AppendMenuW(menu, MF_STRING, kSaveLogCommand, Widen(text::kSaveLog).c_str());
+}
+
+std::wstring Win32FormView::LogText() const {
+    if (!record_) return {};
+    return Widen(record_->Text(outcome_ ? outcome_() : std::string(), "\r\n"));
+}
+
+bool Win32FormView::CopyLog() {
+    const std::wstring text = LogText();
+    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    if (!memory) return false;
+    void* locked = GlobalLock(memory.get());
+    if (!locked) return false;
+    std::memcpy(locked, text.c_str(), bytes);
+    GlobalUnlock(memory.get());
+    if (!OpenClipboard(hwnd_)) return false;
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_UNICODETEXT, memory.get()) != nullptr;
+    CloseClipboard();
+    if (placed) memory.release();  // the clipboard owns it now
+    return placed;
+}
+
+bool Win32FormView::SaveLogTo(const std::wstring& path) const {
+    const std::string bytes = Narrow(LogText());  // UTF-8
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+void Win32FormView::SaveLog() {
+    using SaveFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
+    const auto save_dialog = reinterpret_cast<SaveFn>(
+        reinterpret_cast<void*>(SystemProc(L"comdlg32.dll", "GetSaveFileNameW")));
+    if (!save_dialog) return;
+    wchar_t path[MAX_PATH] = L"";
+    const std::wstring name = ProposedName();
+    wcsncpy(path, name.c_str(), MAX_PATH - 1);
+    const std::wstring folder = DocumentsFolder();
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = hwnd_;
+    dialog.lpstrFilter = L"Log (*.log)\0*.log\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    dialog.lpstrDefExt = L"log";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (save_dialog(&dialog) && !SaveLogTo(path)) {
+        MessageBoxW(hwnd_, path, Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
+    }
+}
+
+}  // namespace qvt::win32
