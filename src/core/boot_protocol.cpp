@@ -10,13 +10,6 @@
 namespace qvt {
 namespace {
 
-constexpr std::uint32_t kPassPauseMs = 500;
-constexpr std::uint32_t kDiscoveryIntervalMs = 1000;
-constexpr std::uint32_t kBeforeFirstReportMs = 1000;
-constexpr int kErasePasses = 3;
-constexpr int kProgramPasses = 3;
-constexpr int kReadPasses = 2;
-
 // What erased flash reads back as, indexed like the image.
 const FlashBytes kErasedFlash = [] {
     FlashBytes erased{};
@@ -212,16 +205,16 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
     return true;
 }
 
-bool BootProtocol::ResetDevice(StepDisplay& display, const std::function<void()>& reset_follows) {
+bool BootProtocol::ResetDevice(StepDisplay& display, const std::function<void()>& reset_sent) {
     display.ShowMessage(text::kResetStart);
     display.AdvanceProgress();
     display.Pump();
     if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return false;
 
-    if (reset_follows) reset_follows();
     BootCommandReport report;
     report.set_command(BootCommand::kReset);
     const int accepted = SendToEvery(report);
+    if (reset_sent) reset_sent();
     display.Pump();
     link_.CloseBootLoaders();
 

@@ -15,6 +15,16 @@
 namespace qvt {
 
 inline constexpr int kDiscoveryTries = 200;
+inline constexpr std::uint32_t kDiscoveryIntervalMs = 1000;
+inline constexpr std::uint32_t kBeforeFirstReportMs = 1000;
+inline constexpr std::uint32_t kPassPauseMs = 500;
+inline constexpr int kErasePasses = 3;
+inline constexpr int kProgramPasses = 3;
+inline constexpr int kReadPasses = 2;
+// The range walk's chunks: 348 full ones and the short one at 0x5FD8.
+inline constexpr int kChunksPerPass =
+    static_cast<int>((kFlashEndAddress - kFlashFirstAddress + kChunkSize - 1) / kChunkSize);
+static_assert(kChunksPerPass == 349);
 
 using FlashBytes = std::array<std::uint8_t, kProgramAreaSize>;
 
@@ -32,8 +42,9 @@ class BootProtocol {
     // Programs the freshly reloaded image, then verifies it; `verification_begins` is called
     // between the two phases. An image that does not reload fails the step before any report.
     bool ProgramVerify(StepDisplay& display, const std::function<void()>& verification_begins = {});
-    // `reset_follows` is called once the boot loaders are found, just before the reset report.
-    bool ResetDevice(StepDisplay& display, const std::function<void()>& reset_follows = {});
+    // `reset_sent` is called the moment the reset reports have gone out, before anything else
+    // (a pump, the handle's close) can happen.
+    bool ResetDevice(StepDisplay& display, const std::function<void()>& reset_sent = {});
 
   private:
     struct DiscoveryLog {

@@ -1,15 +1,11 @@
 #include "update_sequence.h"
 
+#include <algorithm>
 #include <string>
 
 #include "texts.h"
 
 namespace qvt {
-namespace {
-constexpr std::uint32_t kWaitCycleMs = 1000;
-constexpr std::uint32_t kAfterBootRequestMs = 500;
-}  // namespace
-
 void UpdateSequence::btnStartClick() {
     // A click that arrives while a run is on (posted by another program, say) starts nothing.
     if (busy_) return;
@@ -21,12 +17,10 @@ void UpdateSequence::btnStartClick() {
         // A restart: the unit may have come back current since the last run failed.
         app_.ProbeAppMode();
         link_.ProbeBootMode();
-        if (CompletionTest(snapshot_)) {
+        if (CompletionTest()) {
             Complete(text::kCaptionCompletedOnRestart);
             return;
         }
-    } else {
-        snapshot_ = {link_.boot_loader_count(), app_.census().app_device_count};
     }
 
     state_ = UpdateState::kIdle;
@@ -51,6 +45,9 @@ void UpdateSequence::GuardedSteps() {
         FailRun();
         return;
     }
+    // The attempts erase whatever an earlier run reset: only this run's reset is awaited now.
+    at_reset_ = {};
+    reset_accepted_ = false;
     Attempts();
     if (state_ == UpdateState::kVerify) Reset();
     if (state_ != UpdateState::kReset) {
@@ -117,10 +114,13 @@ void UpdateSequence::StepFailed(std::string_view line, int raise) {
 
 void UpdateSequence::Reset() {
     state_ = UpdateState::kReset;
-    at_reset_ = {};  // no reset report without boot loaders found: nothing can come back
+    // The boot loaders found for the reset will come back; the units in application mode the
+    // moment it went out were there already (the reset units have just left the bus).
     const bool reset = protocol_.ResetDevice(display_, [this] {
         app_.ProbeAppMode();
         at_reset_ = {link_.boot_loader_count(), app_.census().app_device_count};
+        most_units_at_a_reset_ = std::max(most_units_at_a_reset_,
+                                          at_reset_.boot_loader_count + at_reset_.app_device_count);
     });
     // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
     if (!reset) form_.AppendLog(logtext::kResetStepFailed);
@@ -140,8 +140,7 @@ void UpdateSequence::ReturnWait() {
         if (link_.ProbeBootMode()) {
             clock_.Sleep(kWaitCycleMs);
         } else {
-            if (app_.ProbeAppMode() && at_reset_.boot_loader_count > 0 &&
-                CompletionTest(at_reset_)) {
+            if (app_.ProbeAppMode() && CompletionTest()) {
                 Complete(text::kCaptionCompleted);
                 return;
             }
@@ -168,13 +167,13 @@ void UpdateSequence::ReturnWaitWithoutDriver() {
     FailRun();
 }
 
-bool UpdateSequence::CompletionTest(const StartSnapshot& expected) const {
+bool UpdateSequence::CompletionTest() const {
     const DeviceCensus& census = app_.census();
+    if (at_reset_.boot_loader_count == 0) return false;
     // A unit whose version could not be read is not known to be current, whatever the census
     // counts it as.
-    return expected.boot_loader_count + expected.app_device_count == census.app_device_count &&
-           census.outdated_count == 0 && link_.boot_loader_count() == 0 &&
-           census.AllReadAndAtLeast(app_.image_version());
+    return census.app_device_count == most_units_at_a_reset_ && census.outdated_count == 0 &&
+           link_.boot_loader_count() == 0 && census.AllReadAndAtLeast(app_.image_version());
 }
 
 void UpdateSequence::SetBusy(bool busy) {

@@ -15,12 +15,15 @@ namespace qvt {
 inline constexpr int kBootModeTries = 200;
 inline constexpr int kReturnCycles = 200;
 inline constexpr int kAttempts = 3;
+inline constexpr std::uint32_t kWaitCycleMs = 1000;
+inline constexpr std::uint32_t kAfterBootRequestMs = 500;
 // Without an application-mode driver: cycles without a boot loader that confirm the return.
 inline constexpr int kGoneCyclesForCompletion = 3;
 
-// Device counts against which a completion test is made: at the first run (the restart check)
-// or just before the reset (the return wait).
-struct StartSnapshot {
+// The units counted at a reset, against which every completion test is made: the boot loaders
+// found for it are the units that will come back; the units in application mode the moment it
+// went out were there already, so none plugged in before can stand in for the updated one.
+struct ResetSnapshot {
     std::int32_t boot_loader_count = 0;
     std::int32_t app_device_count = 0;
 };
@@ -42,7 +45,6 @@ class UpdateSequence {
     std::int32_t FailedRunCount() const { return failed_run_count_; }
     // True once a run has reported completion (either way); nothing enables Start after it.
     bool completed() const { return completed_; }
-    const StartSnapshot& snapshot() const { return snapshot_; }
 
   private:
     void GuardedSteps();  // steps that the run's one exception handler covers
@@ -56,9 +58,10 @@ class UpdateSequence {
     // Where the unit cannot be seen in application mode, its return is told by its boot
     // loader's absence after a verified programming and an accepted reset.
     void ReturnWaitWithoutDriver();
-    // As many units in application mode as `expected` counts in either mode, each one telling
-    // a version no older than the image's, and no boot loader left.
-    bool CompletionTest(const StartSnapshot& expected) const;
+    // As many units in application mode as were counted in either mode at the last reset, each
+    // one telling a version no older than the image's, and no boot loader left.
+    // Only for units that a reset report reached in the last run: none can come back otherwise.
+    bool CompletionTest() const;
     void SetBusy(bool busy);
     void FailRun();
     void Complete(std::string_view caption);
@@ -73,10 +76,10 @@ class UpdateSequence {
     bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
     bool completed_ = false;
-    StartSnapshot snapshot_;
-    // The boot loaders found for the reset are the units that will come back; the units then
-    // in application mode were there already. A unit plugged in meanwhile cannot stand in.
-    StartSnapshot at_reset_;
+    ResetSnapshot at_reset_;
+    // The most units counted at any reset of this process: a unit reset in an earlier run that
+    // is still on its way back must not be taken for one reset later, nor the other way round.
+    std::int32_t most_units_at_a_reset_ = 0;
     bool reset_accepted_ = false;
 };
 

@@ -39,6 +39,7 @@ SimUnit::SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& fau
     }
     image_complete = setup.version.has_value();
     ApplyStuckCells();
+    std::copy_n(flash.begin(), boot_area_at_start.size(), boot_area_at_start.begin());
     running_version = setup.version.value_or(0);
     state =
         setup.mode == UnitSetup::Mode::kApplication ? UnitState::kApplication : UnitState::kBoot;
@@ -199,7 +200,8 @@ void SimUnit::BeginRestart(UnitState to, std::uint32_t delay_ms) {
     in_flight_.clear();
     restart_pending_ = true;
     restart_to_ = to;
-    restart_at_ms_ = clock_.NowMs() + delay_ms;
+    // A unit that leaves the bus takes at least a moment to come back: USB re-enumerates it.
+    restart_at_ms_ = clock_.NowMs() + std::max<std::uint32_t>(delay_ms, 1);
 }
 
 void SimUnit::FinishRestart() {

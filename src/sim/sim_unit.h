@@ -71,6 +71,8 @@ class SimUnit {
     UnitState state = UnitState::kApplication;
     bool unplugged = false;  // gone for good
     std::array<std::uint8_t, wire::kFlashBytes> flash{};
+    // The boot loader's own area as the unit came, which nothing may ever change.
+    std::array<std::uint8_t, wire::kApplicationStart> boot_area_at_start{};
     // Set by the end-of-programming command, cleared by erasing or programming: the boot loader
     // starts no application whose programming was never ended.
     bool image_complete = false;

@@ -67,6 +67,52 @@ TEST(StandIn, AnUpdatedUnitSlowerThanTheFirstCycleIsStillTheOneAwaited) {
     }
 }
 
+// Found by the campaign: the restart check, too, must wait for the unit it reset.
+TEST(StandIn, OnARestartACurrentUnitPluggedInNeverStandsInEither) {
+    // The updated unit restarts slower than the return wait; a current unit is plugged in
+    // meanwhile. The next click must not take it for the updated one.
+    Bench bench(std::string(R"({"reset_delay_ms": 400000, "faults": [)") + kCurrentUnitAttached +
+                "]}");
+    bench.Create().Start();
+    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    bench.Start();  // the updated unit is still away
+    EXPECT_FALSE(ReportedComplete(bench));
+    bench.clock.Sleep(400000);
+    bench.Start();  // now it is back: both units are there
+    EXPECT_EQ(bench.controls().status.caption, text::kCaptionCompletedOnRestart);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_TRUE(bench.UnitHoldsImage(0));
+}
+
+TEST(StandIn, AUnitPluggedInAtTheVeryResetIsCountedAsAlreadyThere) {
+    // Plugged in with the reset report itself, while the updated unit is lost.
+    Bench bench(R"({"faults": [
+        {"kind": "attach", "after_reports": 2448, "unit": {"mode": "application", "version": "3.10"}},
+        {"kind": "unplug", "after_reports": 2448}]})");
+    bench.Create().Start();
+    ExpectFailedAfterTheReturnWait(bench);
+}
+
+TEST(StandIn, TwoUnitsUpdatedInTurnCompleteOnlyWhenBothAreBack) {
+    // The first unit restarts slower than the wait; the second, plugged in meanwhile, is
+    // updated by the next run. The first one's return must not complete the second one's run.
+    Bench bench(R"({"reset_delay_ms": 250000, "faults": [
+        {"kind": "attach", "after_reports": 2400, "unit": {"mode": "application", "version": "3.00"}}]})");
+    bench.Create();
+    int clicks = 0;
+    while (clicks < 5 && bench.controls().start_enabled && !ReportedComplete(bench)) {
+        bench.Start();
+        ++clicks;
+    }
+    EXPECT_EQ(bench.world.unit(1).resets, 1);  // the second unit was updated by the second run
+    ASSERT_TRUE(ReportedComplete(bench));
+    EXPECT_EQ(clicks, 4);  // not at the second run's return wait, when only the first was back
+    for (std::size_t unit = 0; unit < 2; ++unit) {
+        EXPECT_EQ(bench.world.unit(unit).state, sim::UnitState::kApplication) << unit;
+        EXPECT_TRUE(bench.UnitHoldsImage(unit)) << unit;
+    }
+}
+
 TEST(UnreadVersion, AVersionThatFailsOnlyAfterTheResetNeverCompletes) {
     for (const char* kind : {"version_query_fails", "short_version_reply"}) {
         Bench bench(std::string(R"({"faults": [{"kind": ")") + kind +

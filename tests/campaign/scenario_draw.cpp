@@ -1,0 +1,151 @@
+#include "scenario_draw.h"
+
+#include <nlohmann/json.hpp>
+#include <random>
+
+namespace qvt::campaign {
+namespace {
+
+using nlohmann::json;
+
+// std::mt19937_64 is specified to the bit, so a seed draws the same session everywhere.
+class Dice {
+  public:
+    explicit Dice(std::uint64_t seed) : engine_(seed) {}
+    long Between(long low, long high) {
+        return std::uniform_int_distribution<long>(low, high)(engine_);
+    }
+    bool Chance(double p) { return std::bernoulli_distribution(p)(engine_); }
+    template <typename T, std::size_t N>
+    const T& Pick(const T (&items)[N]) {
+        return items[static_cast<std::size_t>(Between(0, N - 1))];
+    }
+
+  private:
+    std::mt19937_64 engine_;
+};
+
+constexpr const char* kVersions[] = {"2.FF", "3.00", "3.0F", "3.10", "3.11"};
+constexpr const char* kCommands[] = {"erase", "program", "program_end", "read", "reset", "any"};
+
+json Unit(Dice& dice) {
+    json unit;
+    unit["mode"] = dice.Chance(0.7) ? "application" : "boot";
+    if (unit["mode"] == "application" || dice.Chance(0.6)) unit["version"] = dice.Pick(kVersions);
+    return unit;
+}
+
+// Where in a session a count of reports lands: early, in programming, late, or anywhere.
+long ReportCount(Dice& dice) {
+    switch (dice.Between(0, 3)) {
+        case 0:
+            return dice.Between(0, 20);
+        case 1:
+            return dice.Between(600, 1800);
+        case 2:
+            return dice.Between(2400, 2460);
+        default:
+            return dice.Between(0, 7500);
+    }
+}
+
+json Fault(Dice& dice, long units) {
+    json fault;
+    fault["unit"] = dice.Between(0, units - 1);
+    switch (dice.Between(0, 12)) {
+        case 0:
+        case 1: {
+            fault["kind"] = dice.Chance(0.5) ? "refuse_writes" : "failing_writes";
+            const std::string command = dice.Pick(kCommands);
+            fault["command"] = command;
+            const long range = command == "program" ? 3200 : command == "read" ? 4200 : 9;
+            fault["from"] = dice.Between(1, command == "any" ? 7500 : range);
+            if (!dice.Chance(0.15)) fault["count"] = dice.Between(1, 5);
+            break;
+        }
+        case 2:
+            fault["kind"] = "silent_reads";
+            fault["from"] = dice.Between(1, 4200);
+            if (!dice.Chance(0.1)) fault["count"] = dice.Between(1, 3);
+            break;
+        case 3:
+            fault["kind"] = "late_reads";
+            fault["from"] = dice.Between(1, 4200);
+            if (!dice.Chance(0.1)) fault["count"] = dice.Between(1, 3);
+            fault["delay_ms"] = dice.Between(0, 300);
+            break;
+        case 4:
+            fault["kind"] = "stuck_byte";
+            fault["address"] =
+                dice.Chance(0.15) ? dice.Between(0, 0x10FF) : dice.Between(0x1100, 0x5FFF);
+            fault["value"] = dice.Between(0, 255);
+            break;
+        case 5:
+            fault["kind"] = "unplug";
+            fault["after_reports"] = ReportCount(dice);
+            break;
+        case 6:
+            fault["kind"] = "ignore_boot_request";
+            break;
+        case 7:
+        case 8:
+            fault["kind"] = dice.Chance(0.5) ? "version_query_fails" : "short_version_reply";
+            fault["after_reset"] = dice.Chance(0.7);
+            break;
+        case 9:
+            fault["kind"] = "return_version";
+            fault["version"] = dice.Pick(kVersions);
+            break;
+        case 10:
+            fault["kind"] = "stays_in_boot";
+            break;
+        default:
+            fault.erase("unit");
+            fault["kind"] = "attach";
+            fault["after_reports"] = ReportCount(dice);
+            fault["unit"] = Unit(dice);
+            break;
+    }
+    return fault;
+}
+
+// A restart of the unit: mostly as quick as a real one, sometimes past what the run waits.
+long Delay(Dice& dice) {
+    if (dice.Chance(0.1)) return dice.Between(150'000, 260'000);
+    return dice.Between(0, 6000);
+}
+
+}  // namespace
+
+Draw DrawSession(std::uint64_t seed) {
+    Dice dice(seed);
+    json scenario;
+    const long units = dice.Chance(0.05) ? 0 : dice.Chance(0.85) ? 1 : 2;
+    scenario["units"] = json::array();
+    for (long i = 0; i < units; ++i) scenario["units"].push_back(Unit(dice));
+    if (dice.Chance(0.2)) {
+        scenario["foreign_hid"] = json::array();
+        for (long i = dice.Between(1, 2); i > 0; --i) {
+            // Now and then one that shares the boot loader's vendor or product ID.
+            const bool lookalike = dice.Chance(0.1);
+            scenario["foreign_hid"].push_back(
+                {{"vendor", lookalike && dice.Chance(0.5) ? 0x1232 : dice.Between(0, 0xFFFF)},
+                 {"product", lookalike ? 0x0103 : dice.Between(0, 0xFFFF)}});
+        }
+    }
+    scenario["boot_switch_delay_ms"] = Delay(dice);
+    scenario["reset_delay_ms"] = Delay(dice);
+    scenario["transfer_ms"] = dice.Chance(0.9) ? dice.Between(0, 2) : dice.Between(3, 60);
+    scenario["faults"] = json::array();
+    if (units > 0) {
+        for (long i = dice.Between(0, 4); i > 0; --i)
+            scenario["faults"].push_back(Fault(dice, units));
+    }
+    Draw draw;
+    draw.scenario_json = scenario.dump(2);
+    draw.force = dice.Chance(0.3);
+    draw.clicks = static_cast<int>(dice.Between(1, 3));
+    return draw;
+}
+
+}  // namespace qvt::campaign

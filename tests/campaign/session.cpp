@@ -1,0 +1,177 @@
+#include "session.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "boot_reports.h"
+#include "embedded_image.h"
+#include "product_table.h"
+#include "recording_form_view.h"
+#include "run_bounds.h"
+#include "scenario.h"
+#include "simulated_world.h"
+#include "texts.h"
+#include "updater.h"
+#include "virtual_clock.h"
+
+namespace qvt::campaign {
+namespace {
+
+bool Has(const std::vector<std::string>& lines, std::string_view line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool HasPrefix(const std::vector<std::string>& lines, std::string_view prefix) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+// Where the last run failed, from what it logged and the state it left.
+Cause CauseOf(const Updater& updater, const std::vector<std::string>& run_log) {
+    if (updater.sequence.completed()) return Cause::kCompleted;
+    if (Has(run_log, logtext::kBootNeverFound)) return Cause::kBootSwitch;
+    if (updater.sequence.update_state() == UpdateState::kBootSwitch) {
+        // The attempts ran out: the last procedure that failed tells where.
+        for (auto line = run_log.rbegin(); line != run_log.rend(); ++line) {
+            if (*line == logtext::kEraseStepFailed) return Cause::kErase;
+            if (*line == logtext::kBlankStepFailed) return Cause::kBlankCheck;
+            if (*line == logtext::kProgramStepFailed) {
+                return HasPrefix(run_log, logtext::kProgramFailedAt) ? Cause::kVerification
+                                                                     : Cause::kProgramming;
+            }
+        }
+        return Cause::kOther;
+    }
+    if (Has(run_log, logtext::kResetStepFailed)) return Cause::kReset;
+    if (HasPrefix(run_log, logtext::kResetCount)) return Cause::kReturnWait;
+    return Cause::kOther;
+}
+
+// `reset` holds the units that the last run to send a reset reached: the ones a completion
+// speaks for.
+void CheckCompletion(const sim::SimulatedWorld& world, const FirmwareImage& image,
+                     const std::vector<std::size_t>& reset, std::vector<std::string>& violations) {
+    for (std::size_t i : reset) {
+        const sim::SimUnit& unit = world.unit(i);
+        const std::string name = "unit " + std::to_string(i);
+        if (unit.unplugged || unit.state != sim::UnitState::kApplication) {
+            violations.push_back("completion shown, but " + name + " does not run an application");
+        }
+        if (!std::equal(unit.flash.begin() + kFlashFirstAddress, unit.flash.end(),
+                        image.program.begin() + kFlashFirstAddress)) {
+            violations.push_back("completion shown, but " + name + " does not hold the image");
+        }
+        if (unit.running_version < 0x0310) {
+            violations.push_back("completion shown, but " + name + " reports an older version");
+        }
+        if (!std::equal(unit.boot_area_at_start.begin(), unit.boot_area_at_start.end(),
+                        unit.flash.begin())) {
+            violations.push_back("the boot loader's area of " + name + " changed");
+        }
+    }
+    if (reset.empty()) violations.push_back("completion shown, but no unit was reset");
+}
+
+std::vector<long> Resets(const sim::SimulatedWorld& world) {
+    std::vector<long> resets;
+    for (std::size_t i = 0; i < world.unit_count(); ++i) resets.push_back(world.unit(i).resets);
+    return resets;
+}
+
+// Every device that the boot-loader search can count: a unit in either mode, or a foreign
+// device that shares an ID with the boot loader.
+std::uint64_t PossibleBootLoaders(const sim::SimulatedWorld& world) {
+    std::uint64_t count = world.unit_count();
+    for (const sim::ForeignHid& device : world.foreign()) {
+        if (device.vendor == kBootLoaderVendorId || device.product == kBootLoaderProductId) ++count;
+    }
+    return std::max<std::uint64_t>(count, 1);
+}
+
+}  // namespace
+
+const char* CauseName(Cause cause) {
+    switch (cause) {
+        case Cause::kCompleted:
+            return "completed";
+        case Cause::kBootSwitch:
+            return "failed at the boot switch";
+        case Cause::kErase:
+            return "failed at the erase";
+        case Cause::kBlankCheck:
+            return "failed at the blank check";
+        case Cause::kProgramming:
+            return "failed at programming";
+        case Cause::kVerification:
+            return "failed at the verification";
+        case Cause::kReset:
+            return "failed at the reset";
+        case Cause::kReturnWait:
+            return "failed at the return wait";
+        case Cause::kStartupRefused:
+            return "start-up refused";
+        case Cause::kOther:
+            break;
+    }
+    return "other";
+}
+
+SessionResult RunSession(const Draw& draw) {
+    SessionResult result;
+    auto parsed = sim::ParseScenario(draw.scenario_json);
+    if (auto* error = std::get_if<std::string>(&parsed)) {
+        result.violations.push_back("the drawn scenario was refused: " + *error);
+        return result;
+    }
+    sim::VirtualClock clock;
+    sim::RecordingFormView view;
+    EmbeddedImageResource resource;
+    sim::SimulatedWorld world(clock, std::get<sim::Scenario>(std::move(parsed)));
+    Updater updater(
+        Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
+    updater.form.FormCreate();
+    const Controls& controls = updater.controls.controls();
+    if (draw.force && controls.force_enabled) updater.form.ckUpdateClick(true);
+    if (!controls.start_enabled) {
+        result.cause = Cause::kStartupRefused;
+        return result;
+    }
+    std::vector<std::size_t> last_reset;  // the units the last run that sent a reset reached
+    for (int click = 0; click < draw.clicks; ++click) {
+        if (!controls.start_enabled || updater.sequence.completed()) break;
+        const std::size_t log_before = controls.log.size();
+        const std::vector<long> resets_before = Resets(world);
+        const std::uint64_t start = clock.NowMs();
+        updater.form.btnStartClick();
+        const std::uint64_t took = clock.NowMs() - start;
+        std::vector<std::size_t> reset_now;
+        for (std::size_t i = 0; i < world.unit_count(); ++i) {
+            const long before = i < resets_before.size() ? resets_before[i] : 0;
+            if (world.unit(i).resets > before) reset_now.push_back(i);
+        }
+        if (!reset_now.empty()) last_reset = reset_now;
+        auto& v = result.violations;
+        if (took > RunBounds(PossibleBootLoaders(world)).Total()) {
+            v.push_back("a run took " + std::to_string(took) + " ms, past its worst case");
+        }
+        if (updater.sequence.busy()) v.push_back("the busy flag stayed set");
+        if (world.open_handles() != 0) v.push_back("a handle stayed open");
+        const bool shown = controls.status.visible &&
+                           (controls.status.caption == text::kCaptionCompleted ||
+                            controls.status.caption == text::kCaptionCompletedOnRestart);
+        if (shown != updater.sequence.completed()) v.push_back("the status and the run disagree");
+        if (shown) {
+            CheckCompletion(world, updater.firmware, last_reset, v);
+        } else if (!controls.start_enabled) {
+            v.push_back("a failed run left Start disabled");
+        }
+        const std::vector<std::string> run_log(controls.log.begin() + log_before,
+                                               controls.log.end());
+        result.cause = CauseOf(updater, run_log);
+    }
+    updater.form.FormClose();
+    if (world.open_handles() != 0) result.violations.push_back("a handle stayed open at close");
+    return result;
+}
+
+}  // namespace qvt::campaign

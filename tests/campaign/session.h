@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scenario_draw.h"
+
+namespace qvt::campaign {
+
+// How a session ended: completed, or where its last run failed.
+enum class Cause {
+    kCompleted,
+    kBootSwitch,
+    kErase,
+    kBlankCheck,
+    kProgramming,
+    kVerification,
+    kReset,
+    kReturnWait,
+    kStartupRefused,
+    kOther,
+};
+inline constexpr int kCauses = 10;
+const char* CauseName(Cause cause);
+
+struct SessionResult {
+    Cause cause = Cause::kOther;
+    std::vector<std::string> violations;  // each invariant broken, in words
+};
+
+// Runs the drawn session in virtual time as a person at the window would: the force box ticked
+// if asked and possible, Start clicked while it is enabled, up to the drawn number of times.
+// After every click the invariants are checked:
+// - completion shown => every unit that the tool reset holds the image over the whole
+//   application area, runs it, reports at least 3.10, and its boot loader is untouched;
+// - the click ended within the worst-case length of a run;
+// - the run left the busy flag clear and no handle open, and a failed one left Start enabled.
+SessionResult RunSession(const Draw& draw);
+
+}  // namespace qvt::campaign
