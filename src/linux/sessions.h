@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
 
 #include "backend.h"
@@ -12,8 +13,9 @@ namespace qvt::linux_app {
 // `log`, when given, receives the log record as the session goes.
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
                std::ostream* log = nullptr);
+// `shown`, when given, is called from the event loop once the window is shown.
 int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
-              std::ostream* log = nullptr);
+              std::ostream* log = nullptr, const std::function<void()>& shown = {});
 
 // What the record's header says of this machine and this session.
 RecordHeader HeaderFor(const Options& options, std::string display);

@@ -41,7 +41,8 @@ std::string DisplayOf(const QScreen* screen) {
 
 }  // namespace
 
-int RunWindow(int& argc, char** argv, const Options& options, Backend& backend, std::ostream* log) {
+int RunWindow(int& argc, char** argv, const Options& options, Backend& backend, std::ostream* log,
+              const std::function<void()>& shown) {
     GuardedApplication application(argc, argv);
     QApplication::setApplicationName(FromUtf8(text::kTitle));
     try {
@@ -59,6 +60,7 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend, 
             window.move(screen->availableGeometry().center() - window.rect().center());
         }
         window.show();
+        if (shown) QTimer::singleShot(0, &window, shown);
         if (options.runs_given) {
             QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });
         }

@@ -23,6 +23,17 @@ struct ScenarioError {
     throw ScenarioError{where + ": " + what};
 }
 
+// A scenario describes a bench, not a warehouse: every list is bounded, so that no file can
+// make the simulator allocate without end.
+constexpr std::size_t kMaxUnits = 16;
+constexpr std::size_t kMaxForeign = 64;
+constexpr std::size_t kMaxFaults = 64;
+
+void ListOfAtMost(const json& list, const std::string& where, std::size_t most) {
+    if (!list.is_array()) Fail(where, "expected an array");
+    if (list.size() > most) Fail(where, "at most " + std::to_string(most) + " entries");
+}
+
 void OnlyKeys(const json& object, const std::string& where,
               std::initializer_list<std::string_view> allowed) {
     if (!object.is_object()) Fail(where, "expected an object");
@@ -210,7 +221,7 @@ Scenario Parse(const json& root) {
     Scenario scenario;
     if (root.contains("units")) {
         const json& units = root.at("units");
-        if (!units.is_array()) Fail("units", "expected an array");
+        ListOfAtMost(units, "units", kMaxUnits);
         scenario.units.clear();
         for (std::size_t i = 0; i < units.size(); ++i) {
             scenario.units.push_back(ParseUnit(units[i], "units[" + std::to_string(i) + "]"));
@@ -218,7 +229,7 @@ Scenario Parse(const json& root) {
     }
     if (root.contains("foreign_hid")) {
         const json& devices = root.at("foreign_hid");
-        if (!devices.is_array()) Fail("foreign_hid", "expected an array");
+        ListOfAtMost(devices, "foreign_hid", kMaxForeign);
         for (std::size_t i = 0; i < devices.size(); ++i) {
             const std::string where = "foreign_hid[" + std::to_string(i) + "]";
             OnlyKeys(devices[i], where, {"vendor", "product"});
@@ -241,7 +252,7 @@ Scenario Parse(const json& root) {
     }
     if (root.contains("faults")) {
         const json& faults = root.at("faults");
-        if (!faults.is_array()) Fail("faults", "expected an array");
+        ListOfAtMost(faults, "faults", kMaxFaults);
         for (std::size_t i = 0; i < faults.size(); ++i) {
             scenario.faults.push_back(
                 ParseFault(faults[i], "faults[" + std::to_string(i) + "]", scenario.units.size()));
@@ -259,6 +270,9 @@ ScenarioResult ParseScenario(std::string_view json_text) {
     } catch (const json::parse_error& error) {
         return std::string("malformed JSON at byte ") + std::to_string(error.byte) + ": " +
                error.what();
+    } catch (const json::exception& error) {
+        // Valid syntax the library still refuses, such as a number beyond a double.
+        return std::string("unreadable JSON: ") + error.what();
     }
     try {
         return Parse(root);

@@ -27,12 +27,13 @@ CommandFilter FilterOf(std::uint8_t command) {
 }  // namespace
 
 SimUnit::SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& faults, Clock& clock,
-                 UnitTimings timings)
+                 UnitTimings timings, const ReplyTamper& tamper)
     : index(index),
       driver_index(static_cast<int>(index)),
       faults_(faults),
       clock_(clock),
-      timings_(timings) {
+      timings_(timings),
+      tamper_(tamper) {
     flash = SynthesizeFirmware(setup.version.value_or(0)).program;
     if (!setup.version) {
         std::fill(flash.begin() + wire::kApplicationStart, flash.end(), 0xFF);
@@ -150,6 +151,7 @@ void SimUnit::AnswerRead(std::span<const std::uint8_t> request) {
         const std::uint32_t at = address + static_cast<std::uint32_t>(i);
         reply.bytes[wire::kDataAt + i] = at < wire::kFlashBytes ? flash[at] : 0x00;
     }
+    if (tamper_) tamper_(address, reply.bytes);
     in_flight_.push_back(reply);
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -28,6 +29,10 @@ struct InputBuffer {
     std::deque<WireReport> reports;
 };
 
+// Rewrites a reply on its way to the host, for a boot loader that answers with anything at all
+// (the replies' fuzzer); the request's address comes with it.
+using ReplyTamper = std::function<void(std::uint32_t address, WireReport& reply)>;
+
 // The unit's timings: its restarts, and what one interrupt transfer costs.
 struct UnitTimings {
     std::uint32_t boot_switch_ms = 0;
@@ -40,7 +45,7 @@ struct UnitTimings {
 class SimUnit {
   public:
     SimUnit(std::size_t index, const UnitSetup& setup, const FaultBook& faults, Clock& clock,
-            UnitTimings timings);
+            UnitTimings timings, const ReplyTamper& tamper);
 
     // True while handles opened in this generation still reach the unit.
     bool Alive(std::uint64_t generation) const {
@@ -106,6 +111,7 @@ class SimUnit {
     const FaultBook& faults_;
     Clock& clock_;
     UnitTimings timings_;
+    const ReplyTamper& tamper_;
     bool restart_pending_ = false;
     std::uint64_t restart_at_ms_ = 0;
     UnitState restart_to_ = UnitState::kGone;

@@ -25,7 +25,8 @@ HidBus& SimulatedWorld::bus() {
 void SimulatedWorld::AddUnit(const UnitSetup& setup) {
     units_.emplace_back(units_.size(), setup, faults_, clock_,
                         UnitTimings{scenario_.boot_switch_delay_ms, scenario_.reset_delay_ms,
-                                    scenario_.transfer_ms});
+                                    scenario_.transfer_ms},
+                        tamper_);
 }
 
 void SimulatedWorld::Advance() {

@@ -39,6 +39,9 @@ class SimulatedWorld {
     Clock& clock() { return clock_; }
     const std::vector<ForeignHid>& foreign() const { return scenario_.foreign_hid; }
 
+    // A boot loader that answers reads with whatever `tamper` makes of its true replies.
+    void SetReplyTamper(ReplyTamper tamper) { tamper_ = std::move(tamper); }
+
     // What a person does with the cable or the power switch.
     void Unplug(std::size_t unit);
     // The unit restarts as after a reset: into its application when a valid one is in flash.
@@ -69,6 +72,7 @@ class SimulatedWorld {
     Clock& clock_;
     Scenario scenario_;
     FaultBook faults_;
+    ReplyTamper tamper_;
     std::deque<SimUnit> units_;  // a deque: units plugged in later never move the others
     long total_reports_ = 0;
     int open_handles_ = 0;

@@ -69,6 +69,18 @@ TEST(Scenario, RefusalsSayWhere) {
     EXPECT_EQ(ErrorOf(R"({"faults": [{"kind": "attach", "after_reports": 5}]})"),
               "faults[0].unit: missing: the unit that is plugged in");
     EXPECT_EQ(ErrorOf(R"([1, 2])"), "scenario: expected an object");
+    // Found by the fuzzer: a number past a double's range is refused, not a crash.
+    EXPECT_EQ(ErrorOf(R"({"reset_delay_ms": 6E6666})").rfind("unreadable JSON: ", 0), 0u);
+    // Every list is bounded.
+    auto many = [](const std::string& key, const std::string& item, int count) {
+        std::string text = "{\"" + key + "\": [" + item;
+        for (int i = 1; i < count; ++i) text += ", " + item;
+        return text + "]}";
+    };
+    EXPECT_EQ(ErrorOf(many("units", R"({"mode": "boot"})", 17)), "units: at most 16 entries");
+    EXPECT_EQ(ErrorOf(many("faults", R"({"kind": "unplug", "after_reports": 1})", 65)),
+              "faults: at most 64 entries");
+    EXPECT_EQ(ErrorOf(many("units", R"({"mode": "boot"})", 16)), "<accepted>");
     EXPECT_EQ(ErrorOf(R"({"transfer_ms": 1001})"),
               "scenario.transfer_ms: must lie between 0 and 1000");
 }
