@@ -5,11 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "build_id.h"
 #include "texts.h"
-
-#ifndef QVT_BUILD_ID
-#define QVT_BUILD_ID "unknown"
-#endif
 
 namespace qvt {
 namespace {

@@ -139,7 +139,7 @@ TEST(FirmwareImage, AResourceThatDoesNotMatchItsDigestIsRefused) {
             {flipped(16), good_digest},                         // first program byte
             {flipped(kImageHeaderSize + 0x3000), good_digest},  // the application area
             {flipped(kImageResourceSize - 1), good_digest},     // the trailer's last byte
-            {flipped(2), good_digest},                          // the tag: it moves the seed
+            {flipped(2), good_digest},                          // the tag: it moves the header sum
             {good, std::nullopt},                               // no digest resource
             {good, std::vector<std::uint8_t>(good_digest.begin(), good_digest.begin() + 31)},
         };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTimer>
 #include <csignal>
 
@@ -92,10 +93,52 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     EXPECT_EQ(w.ProgBar1.value(), 13);
     EXPECT_EQ(w.ProgBar1.maximum(), 13);
     EXPECT_TRUE(w.log.toPlainText().contains(QStringLiteral("[ResetDevice]OpenHid count:0")));
+}
 
+// Kept in the build tree, where scripts/screenshots takes them for the README.
+void Save(QtFormView& window, const char* name) {
     QDir().mkpath(QStringLiteral(QVT_SCREENSHOT_DIR));
-    const QString path = QStringLiteral(QVT_SCREENSHOT_DIR "/qt-window-after-run.png");
-    EXPECT_TRUE(w.grab().save(path));
+    EXPECT_TRUE(window.grab().save(QStringLiteral(QVT_SCREENSHOT_DIR "/") + name + ".png"));
+}
+
+// Share of the status panel's pixels in the colour, as it is drawn.
+double PanelShare(QtFormView& window, const QColor& colour) {
+    const QImage image = window.pnlMsg1.grab().toImage();
+    int count = 0;
+    for (int y = 3; y < image.height() - 3; ++y) {
+        for (int x = 3; x < image.width() - 3; ++x) count += image.pixelColor(x, y) == colour;
+    }
+    return static_cast<double>(count) / ((image.width() - 6) * (image.height() - 6));
+}
+
+TEST(QtWindow, EveryStateIsDrawnAsDesigned) {
+    const QColor green(0, 0x80, 0);
+    {
+        WindowBench bench(testing::kOneOutdatedUnit);
+        EXPECT_LT(PanelShare(bench.window, green), 0.34);
+        Save(bench.window, "qt-startup-update-needed");
+    }
+    WindowBench bench(testing::kOneOutdatedUnit);
+    QtFormView& w = bench.window;
+    bool taken = false;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!taken && w.edtMsg.toPlainText() == Q(text::kVerifyStart)) {
+            taken = true;
+            Save(w, "qt-in-progress");
+        }
+    });
+    during.start(0);
+    w.btnStart.click();
+    during.stop();
+    EXPECT_TRUE(taken);
+    EXPECT_GT(PanelShare(w, green), 0.66);  // completion's green background
+    Save(w, "qt-completed");
+
+    WindowBench failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    failed.window.btnStart.click();
+    EXPECT_FALSE(failed.window.pnlMsg1.isVisible());
+    Save(failed.window, "qt-failed");
 }
 
 TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {

@@ -281,6 +281,118 @@ TEST_F(Win32Window, AnExceptionInAWindowMessageFailsTheRunAndKeepsTheWindow) {
     EXPECT_EQ(bench.window.TakePendingException(), nullptr);
 }
 
+// The window's client area as it is on the screen, 24 bits a pixel, bottom row first.
+struct Capture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;  // BGR, rows padded to 4 bytes
+    int stride() const { return (width * 3 + 3) & ~3; }
+    COLORREF At(int x, int y) const {
+        const std::uint8_t* p =
+            &pixels[static_cast<std::size_t>((height - 1 - y) * stride() + x * 3)];
+        return RGB(p[2], p[1], p[0]);
+    }
+};
+
+Capture CaptureClient(HWND hwnd) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    Capture capture;
+    capture.width = client.right;
+    capture.height = client.bottom;
+    HDC window_dc = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window_dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(window_dc, capture.width, capture.height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, capture.width, capture.height, window_dc, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = capture.width;
+    info.bmiHeader.biHeight = capture.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    capture.pixels.resize(static_cast<std::size_t>(capture.stride() * capture.height));
+    GetDIBits(memory, bitmap, 0, capture.height, capture.pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window_dc);
+    return capture;
+}
+
+// Kept in the build tree, where scripts/screenshots takes them for the README.
+void SaveBitmap(const Capture& capture, const std::string& name) {
+    const std::wstring path = Widen(std::string(QVT_SCREENSHOT_DIR) + "/" + name + ".bmp");
+    CreateDirectoryW(Widen(QVT_SCREENSHOT_DIR).c_str(), nullptr);
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = capture.width;
+    header.biHeight = capture.height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(capture.pixels.size());
+    UniqueFile out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(out.get(), &file, sizeof file, &written, nullptr);
+    WriteFile(out.get(), &header, sizeof header, &written, nullptr);
+    WriteFile(out.get(), capture.pixels.data(), static_cast<DWORD>(capture.pixels.size()), &written,
+              nullptr);
+}
+
+// How many pixels of the status panel's inside (209 x 12 at 96 DPI) show the colour.
+int PanelPixels(const Capture& capture, COLORREF colour) {
+    int count = 0;
+    for (int y = 4 + 28 + 4; y < 4 + 28 + 16; ++y) {
+        for (int x = 4 + 5 + 4; x < 4 + 5 + 214; ++x) count += capture.At(x, y) == colour;
+    }
+    return count;
+}
+
+// The window in each state a user meets, as it is drawn: the screenshots of the README, and a
+// check that the status panel really paints its colours.
+TEST_F(Win32Window, EveryStateIsDrawnAsDesigned) {
+    const COLORREF green = RGB(0, 128, 0);
+    for (const auto& [name, scenario] :
+         {std::pair{"win32-startup-update-needed", testing::kOneOutdatedUnit},
+          std::pair{"win32-startup-current", testing::kOneCurrentUnit},
+          std::pair{"win32-startup-missing", std::string_view(R"({"units": []})")},
+          std::pair{"win32-startup-several",
+                    std::string_view(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})")}}) {
+        WindowBench bench(scenario);
+        const Capture capture = CaptureClient(bench.window.hwnd());
+        EXPECT_EQ(capture.width, 307);
+        // Green is at most a caption's text or a bar's chunks at start-up, never the background.
+        EXPECT_LT(PanelPixels(capture, green), 2508 / 3) << name;
+        SaveBitmap(capture, name);
+    }
+
+    WindowBench run(testing::kOneOutdatedUnit);
+    Capture during;
+    // A close request when the verification begins; its refusal's box is the moment to look.
+    CloseWhenShown::text = text::kVerifyStart;
+    CloseWhenShown::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        run[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CloseWhenShown::Proc)));
+    run.window.SetModalBoxHandler(
+        [&](std::string_view) { during = CaptureClient(run.window.hwnd()); });
+    SendMessageW(run[Control::kBtnStart], BM_CLICK, 0, 0);
+    SetWindowLongPtrW(run[Control::kEdtMsg], GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(CloseWhenShown::original));
+    ASSERT_EQ(during.width, 307);
+    SaveBitmap(during, "win32-in-progress");
+    const Capture completed = CaptureClient(run.window.hwnd());
+    EXPECT_GT(PanelPixels(completed, green), 2508 * 2 / 3);  // completion's green background
+    SaveBitmap(completed, "win32-completed");
+
+    WindowBench failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    SendMessageW(failed[Control::kBtnStart], BM_CLICK, 0, 0);
+    const Capture failure = CaptureClient(failed.window.hwnd());
+    EXPECT_LT(PanelPixels(failure, green), 2508 / 3);  // the bar's two chunks, no status
+    SaveBitmap(failure, "win32-failed");
+}
+
 std::string ClipboardText() {
     std::string text;
     if (!OpenClipboard(nullptr)) return text;
