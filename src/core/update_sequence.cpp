@@ -6,6 +6,7 @@
 #include "texts.h"
 
 namespace qvt {
+
 void UpdateSequence::btnStartClick() {
     // A click that arrives while a run is on (posted by another program, say) starts nothing.
     if (busy_) return;
@@ -46,7 +47,7 @@ void UpdateSequence::GuardedSteps() {
         return;
     }
     // The attempts erase whatever an earlier run reset: only this run's reset is awaited now.
-    at_reset_ = {};
+    return_awaited_ = false;
     reset_accepted_ = false;
     Attempts();
     if (state_ == UpdateState::kVerify) Reset();
@@ -114,13 +115,13 @@ void UpdateSequence::StepFailed(std::string_view line, int raise) {
 
 void UpdateSequence::Reset() {
     state_ = UpdateState::kReset;
-    // The boot loaders found for the reset will come back; the units in application mode the
-    // moment it went out were there already (the reset units have just left the bus).
+    // Counted the moment the reset went out: the units it reached have just left the bus.
     const bool reset = protocol_.ResetDevice(display_, [this] {
         app_.ProbeAppMode();
-        at_reset_ = {link_.boot_loader_count(), app_.census().app_device_count};
-        most_units_at_a_reset_ = std::max(most_units_at_a_reset_,
-                                          at_reset_.boot_loader_count + at_reset_.app_device_count);
+        const std::int32_t boot_loaders = link_.boot_loader_count();
+        return_awaited_ = boot_loaders > 0;
+        most_units_at_a_reset_ =
+            std::max(most_units_at_a_reset_, boot_loaders + app_.census().app_device_count);
     });
     // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
     if (!reset) form_.AppendLog(logtext::kResetStepFailed);
@@ -169,7 +170,7 @@ void UpdateSequence::ReturnWaitWithoutDriver() {
 
 bool UpdateSequence::CompletionTest() const {
     const DeviceCensus& census = app_.census();
-    if (at_reset_.boot_loader_count == 0) return false;
+    if (!return_awaited_) return false;
     // A unit whose version could not be read is not known to be current, whatever the census
     // counts it as.
     return census.app_device_count == most_units_at_a_reset_ && census.outdated_count == 0 &&

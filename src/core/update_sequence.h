@@ -20,14 +20,6 @@ inline constexpr std::uint32_t kAfterBootRequestMs = 500;
 // Without an application-mode driver: cycles without a boot loader that confirm the return.
 inline constexpr int kGoneCyclesForCompletion = 3;
 
-// The units counted at a reset, against which every completion test is made: the boot loaders
-// found for it are the units that will come back; the units in application mode the moment it
-// went out were there already, so none plugged in before can stand in for the updated one.
-struct ResetSnapshot {
-    std::int32_t boot_loader_count = 0;
-    std::int32_t app_device_count = 0;
-};
-
 // The Start button's run: boot-mode switch, up to three attempts of the boot-loader
 // procedures, the reset and the wait for the unit to come back current. It owns the run's
 // state, and every transition of UpdateState is made here.
@@ -58,9 +50,9 @@ class UpdateSequence {
     // Where the unit cannot be seen in application mode, its return is told by its boot
     // loader's absence after a verified programming and an accepted reset.
     void ReturnWaitWithoutDriver();
-    // As many units in application mode as were counted in either mode at the last reset, each
-    // one telling a version no older than the image's, and no boot loader left.
-    // Only for units that a reset report reached in the last run: none can come back otherwise.
+    // Once a reset has reached boot loaders in a run that got as far as erasing: as many units
+    // in application mode as were ever counted at a reset, each telling a version no older than
+    // the image's, and no boot loader left.
     bool CompletionTest() const;
     void SetBusy(bool busy);
     void FailRun();
@@ -76,10 +68,13 @@ class UpdateSequence {
     bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
     bool completed_ = false;
-    ResetSnapshot at_reset_;
-    // The most units counted at any reset of this process: a unit reset in an earlier run that
-    // is still on its way back must not be taken for one reset later, nor the other way round.
+    // The units counted at a reset: the boot loaders found for it will come back, the units in
+    // application mode the moment it went out were there already. Counted at every reset of
+    // the process, the most of them is what a completion needs back: a unit plugged in
+    // meanwhile cannot stand in for the updated one, nor a unit reset in an earlier run, still
+    // on its way back, for one reset later.
     std::int32_t most_units_at_a_reset_ = 0;
+    bool return_awaited_ = false;  // this run's reset reached boot loaders; none before it
     bool reset_accepted_ = false;
 };
 

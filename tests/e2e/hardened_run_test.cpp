@@ -113,6 +113,36 @@ TEST(StandIn, TwoUnitsUpdatedInTurnCompleteOnlyWhenBothAreBack) {
     }
 }
 
+TEST(StandIn, ARunThatErasedAfterAResetAwaitsNothingFromThatReset) {
+    // Run 1 programs the unit, which stays in its boot loader. Run 2 erases it and fails the
+    // blank check; a current unit is plugged in during it, and the erased one is then unplugged.
+    // The first reset is over: the third click must not take the new unit for one that came
+    // back (being current, it is not asked to switch either, so the run fails).
+    const std::string stays = R"({"kind": "stays_in_boot"})";
+    long reads_of_run_one = 0;
+    {
+        Bench first(R"({"faults": [)" + stays + "]}");
+        first.Create().Start();
+        reads_of_run_one = first.world.unit(0).read_requests;
+    }
+    Bench bench(R"({"faults": [)" + stays +
+                R"(, {"kind": "failing_writes", "command": "read", "from": )" +
+                std::to_string(reads_of_run_one + 1) + R"(},
+        {"kind": "attach", "after_reports": 2449, "unit": {"mode": "application", "version": "3.10"}}]})");
+    bench.Create().Start();
+    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+    bench.Start();
+    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 2);
+    ASSERT_EQ(bench.world.unit_count(), 2u);
+    ASSERT_FALSE(bench.world.unit(0).image_complete);  // erased by the second run
+    bench.world.Unplug(0);
+    bench.Start();
+    EXPECT_FALSE(ReportedComplete(bench));
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 3);
+    EXPECT_EQ(bench.world.unit(1).resets, 0);
+}
+
 TEST(UnreadVersion, AVersionThatFailsOnlyAfterTheResetNeverCompletes) {
     for (const char* kind : {"version_query_fails", "short_version_reply"}) {
         Bench bench(std::string(R"({"faults": [{"kind": ")") + kind +
@@ -123,7 +153,7 @@ TEST(UnreadVersion, AVersionThatFailsOnlyAfterTheResetNeverCompletes) {
         EXPECT_TRUE(bench.UnitHoldsImage(0)) << kind;
         EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
         ExpectFailedAfterTheReturnWait(bench);
-        // The restart check, which compares with the first run's counts, does not either.
+        // Nor does the restart check.
         bench.Start();
         EXPECT_FALSE(ReportedComplete(bench)) << kind;
     }
