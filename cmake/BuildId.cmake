@@ -8,6 +8,13 @@ if(GIT_FOUND)
     ERROR_QUIET RESULT_VARIABLE git_result)
   if(git_result EQUAL 0 AND git_id)
     set(id ${git_id})
+    # A build from a tree with uncommitted changes is not that commit: say so, so that a log
+    # sent in from such a build is never taken for the released one.
+    execute_process(COMMAND ${GIT_EXECUTABLE} status --porcelain --untracked-files=no
+      WORKING_DIRECTORY ${SOURCE_DIR} OUTPUT_VARIABLE changes ERROR_QUIET)
+    if(changes)
+      set(id "${id}-modified")
+    endif()
   endif()
 endif()
 set(content "// Generated at build time; do not edit.\n#define QVT_BUILD_ID \"${id}\"\n")
