@@ -39,10 +39,18 @@ class HungProbe {
                   ++answered_;
                   std::this_thread::sleep_for(std::chrono::milliseconds(20));
               }
+              done_ = true;
           }) {}
     ~HungProbe() { Stop(); }
+    // Called on the window's thread: a probe sent just as the wait under test ended is answered
+    // here, so that it is not counted as a silence of that wait. Posted messages stay queued.
     void Stop() {
         stop_ = true;
+        MSG message;
+        while (!done_) {
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         if (thread_.joinable()) thread_.join();
     }
     long long longest_ms() const { return longest_; }
@@ -50,6 +58,7 @@ class HungProbe {
 
   private:
     std::atomic<bool> stop_{false};
+    std::atomic<bool> done_{false};
     std::atomic<long long> longest_{0};
     std::atomic<int> answered_{0};
     std::thread thread_;
