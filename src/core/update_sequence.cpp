@@ -32,11 +32,8 @@ void UpdateSequence::btnStartClick() {
     try {
         GuardedSteps();
     } catch (...) {
-        form_.ShowMessage(text::kMessageRunFailed);
-        form_.SetStartEnabled(true);
-        ++failed_run_count_;
-        SetBusy(false);
         state_ = UpdateState::kIdle;
+        FailRun();
     }
 }
 
