@@ -8,9 +8,12 @@
 namespace qvt {
 
 void UpdateSequence::btnStartClick() {
-    // A click that arrives while a run is on (posted by another program, say) starts nothing.
-    if (busy_) return;
+    // Only a click on an enabled Start begins a run: one that arrives while a run is on, or
+    // while the start-up check or a completion left Start disabled (a key the dialog manager
+    // turned into a click, a message posted by another program), starts nothing.
+    if (busy_ || !form_.controls().start_enabled) return;
     SetBusy(true);
+    completed_ = false;  // the record tells this run's outcome from here on
     form_.SetStartEnabled(false);
     form_.SetForceEnabled(false);
 

@@ -35,7 +35,7 @@ class UpdateSequence {
     // Set for the whole of a run; the window refuses to close meanwhile.
     bool busy() const { return busy_; }
     std::int32_t FailedRunCount() const { return failed_run_count_; }
-    // True once a run has reported completion (either way); nothing enables Start after it.
+    // True when the last run reported completion (either way); nothing enables Start after it.
     bool completed() const { return completed_; }
 
   private:

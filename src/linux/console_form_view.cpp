@@ -5,13 +5,19 @@ namespace qvt::linux_app {
 ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors)
     : out_(out),
       errors_(errors),
-      lines_([this](const std::string& line) { out_ << line << '\n'; }) {
-    out_.flush();
+      lines_([this](const std::string& line) { out_ << line << '\n'; }),
+      watch_(errors, "the transcript") {
+    watch_.Flush(out_);
 }
 
 void ConsoleFormView::ShowModalBox(std::string_view text) {
     lines_.Box(text);
-    out_.flush();
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::Finish() {
+    watch_.Flush(out_);
+    watch_.Summarize();
 }
 
 void ConsoleFormView::ShowNotice(std::string_view line) {
@@ -20,7 +26,7 @@ void ConsoleFormView::ShowNotice(std::string_view line) {
 }
 
 void ConsoleFormView::Pump() {
-    out_.flush();
+    watch_.Flush(out_);
     if (pump_hook_) pump_hook_();
 }
 

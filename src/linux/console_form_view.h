@@ -7,12 +7,13 @@
 
 #include "form_view.h"
 #include "transcript_lines.h"
+#include "write_watch.h"
 
 namespace qvt::linux_app {
 
 // The window as the lines of its transcript, on standard output as they happen. Diagnostics
-// about the machine go to the error stream. A closed output is ignored: the run goes on to its
-// outcome.
+// about the machine go to the error stream. An output that stops taking lines (closed, full)
+// is told there, and the run goes on to its outcome.
 class ConsoleFormView final : public FormView {
   public:
     ConsoleFormView(std::ostream& out, std::ostream& errors);
@@ -32,11 +33,14 @@ class ConsoleFormView final : public FormView {
     // What else a pump attends to, as a window's queue would: close requests from signals.
     void SetPumpHook(std::function<void()> hook) { pump_hook_ = std::move(hook); }
     bool busy() const { return busy_; }
+    // The last lines out, and a word on the error stream if the transcript lost any.
+    void Finish();
 
   private:
     std::ostream& out_;
     std::ostream& errors_;
     TranscriptLines lines_;
+    WriteWatch watch_;
     bool busy_ = false;
     std::function<void()> pump_hook_;
 };

@@ -34,11 +34,11 @@ int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleF
 }
 
 int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,
-            std::ostream* log) {
+            const LogTarget* log, WriteWatch& log_watch) {
     Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable(),
                           HeaderFor(options, "none (console)")});
-    if (log) MirrorRecord(updater.record, *log);
+    if (log) MirrorRecord(updater.record, log->stream, log_watch);
     const int status = Run(options, updater, signals, view);
     updater.record.Finish(updater.Outcome());
     return status;
@@ -47,19 +47,21 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
 }  // namespace
 
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
-               std::ostream* log) {
+               const LogTarget* log) {
     SignalWatch signals;
     ConsoleFormView view(out, errors);
+    WriteWatch log_watch(errors, log ? log->name : std::string());
     int status = kExitSoftware;
     // Whatever escapes is shown the way the window's process entry shows it: in its box.
     try {
-        status = Session(options, backend, view, signals, log);
+        status = Session(options, backend, view, signals, log, log_watch);
     } catch (const std::exception& error) {
         view.ShowModalBox(error.what());
     } catch (...) {
         view.ShowModalBox("");
     }
-    out.flush();
+    view.Finish();
+    log_watch.Summarize();
     return status;
 }
 

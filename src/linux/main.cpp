@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "launch_checks.h"
 #include "options.h"
 #include "sessions.h"
 #include "texts.h"
@@ -15,6 +16,7 @@
 using namespace qvt::linux_app;
 
 int main(int argc, char** argv) {
+    MakeStandardDescriptorsValid();
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const ParsedOptions parsed = ParseOptions(arguments);
     if (!parsed.error.empty()) {
@@ -30,28 +32,39 @@ int main(int argc, char** argv) {
         std::cout << qvt::text::kTitle << '\n';
         return kExitCompleted;
     }
-    // The log file first: one that cannot be opened stops everything before it starts.
-    std::ofstream log;
-    if (options.log_path) {
-        log.open(*options.log_path, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!log) {
-            std::cerr << "qvt-update: cannot open the log file " << *options.log_path << ": "
-                      << std::strerror(errno) << '\n';
-            return kExitUsage;
-        }
-    }
-    std::ostream* log_stream = options.log_path ? &log : nullptr;
+    // Everything the user named is checked before the log file is opened: a session that
+    // cannot start never truncates it.
     std::string error;
     auto backend = Backend::Create(options, error);
     if (!backend) {
         std::cerr << "qvt-update: " << error << '\n';
         return kExitUsage;
     }
+    std::ofstream log;
+    std::optional<LogTarget> log_target;
+    if (options.log_path) {
+        if (const auto refusal = LogPathRefusal(*options.log_path, options)) {
+            std::cerr << "qvt-update: " << *refusal << '\n';
+            return kExitUsage;
+        }
+        log.open(*options.log_path, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!log) {
+            std::cerr << "qvt-update: cannot open the log file " << *options.log_path << ": "
+                      << std::strerror(errno) << '\n';
+            return kExitUsage;
+        }
+        log_target.emplace(LogTarget{log, "the log file " + *options.log_path});
+    }
+    const LogTarget* log_to = log_target ? &*log_target : nullptr;
 #ifdef QVT_HAVE_GUI
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (!options.console && has_display) {
-        return RunWindow(argc, argv, options, *backend, log_stream);
+        if (const auto problem = DisplayProblem()) {
+            std::cerr << "qvt-update: " << *problem << "; using the console\n";
+        } else {
+            return RunWindow(argc, argv, options, *backend, log_to);
+        }
     }
 #endif
-    return RunConsole(options, *backend, std::cout, std::cerr, log_stream);
+    return RunConsole(options, *backend, std::cout, std::cerr, log_to);
 }

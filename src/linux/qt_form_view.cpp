@@ -193,7 +193,23 @@ void QtFormView::SetForceBox(bool enabled, bool checked) {
     ckUpdate.setChecked(checked);
 }
 
+void QtFormView::CloseOnRequest() {
+    requested_close_ = true;
+    close();  // the close event asks MainForm
+    requested_close_ = false;
+}
+
 void QtFormView::ShowModalBox(std::string_view text) {
+    if (requested_close_) {
+        if (!refusal_box_) {
+            refusal_box_ = std::make_unique<QMessageBox>(QMessageBox::Information, windowTitle(),
+                                                         QString(), QMessageBox::Ok, this);
+            refusal_box_->setModal(false);
+        }
+        refusal_box_->setText(FromUtf8(text));
+        refusal_box_->show();
+        return;
+    }
     if (modal_handler_) {
         modal_handler_(text);
         return;

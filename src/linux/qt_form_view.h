@@ -4,11 +4,13 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "form_view.h"
 #include "log_record.h"
@@ -32,6 +34,11 @@ class QtFormView final : public QWidget, public FormView {
     QString LogText() const;
     void CopyLog();
     bool SaveLogTo(const QString& path) const;
+    // A close that nobody at the window asked for (a signal): refused during a run like any
+    // close, but its box does not wait for an answer, so the run goes on behind it.
+    void CloseOnRequest();
+    // The box such a refusal shows, once it has been shown.
+    const QMessageBox* RefusalBox() const { return refusal_box_.get(); }
     // Tests answer the modal box themselves instead of a real, blocking one.
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
@@ -71,6 +78,9 @@ class QtFormView final : public QWidget, public FormView {
     std::function<std::string()> outcome_;
     QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
+    bool requested_close_ = false;
+    // Destroyed before the widget's base deletes its children, so it is never deleted twice.
+    std::unique_ptr<QMessageBox> refusal_box_;
 };
 
 // 0x00BBGGRR or the button-face system colour, as a Qt colour.

@@ -1,7 +1,5 @@
 #include "qt_guard.h"
 
-#include <QWidget>
-
 namespace qvt::linux_app {
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
@@ -19,7 +17,7 @@ void RaisePendingException() {
     }
 }
 
-WindowWatch::WindowWatch(QWidget& window, std::function<bool()> busy, int interval_ms)
+WindowWatch::WindowWatch(QtFormView& window, std::function<bool()> busy, int interval_ms)
     : window_(window), busy_(std::move(busy)) {
     timer_.setInterval(interval_ms);
     connect(&timer_, &QTimer::timeout, this, [this] { Attend(); });
@@ -27,7 +25,7 @@ WindowWatch::WindowWatch(QWidget& window, std::function<bool()> busy, int interv
 }
 
 void WindowWatch::Attend() {
-    if (signals_.Take() != 0) window_.close();  // the window's close event asks MainForm
+    if (signals_.Take() != 0) window_.CloseOnRequest();
     auto* application = dynamic_cast<GuardedApplication*>(QCoreApplication::instance());
     if (application && application->HasPending() && !busy_()) QCoreApplication::exit(70);
 }

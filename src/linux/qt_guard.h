@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 
+#include "qt_form_view.h"
 #include "signal_watch.h"
 
 namespace qvt::linux_app {
@@ -26,18 +27,19 @@ class GuardedApplication final : public QApplication {
 // Raises again, in the calling pump, what an event handler let escape.
 void RaisePendingException();
 
-// What the window attends to while no event of its own comes: close signals (SIGINT, SIGTERM,
-// SIGHUP) become close requests, which MainForm refuses with its box while a run is on; an
-// exception kept while no run is on ends the event loop.
+// What the window attends to while no event of its own comes: every signal that would end the
+// process becomes a close request, which MainForm refuses while a run is on, in a box that does
+// not stop the run (nobody may be there to answer it); an exception kept while no run is on
+// ends the event loop.
 class WindowWatch final : public QObject {
   public:
     // Every `interval_ms`: from the event loop and from every pump of a run.
-    WindowWatch(QWidget& window, std::function<bool()> busy, int interval_ms = 100);
+    WindowWatch(QtFormView& window, std::function<bool()> busy, int interval_ms = 100);
 
   private:
     void Attend();
 
-    QWidget& window_;
+    QtFormView& window_;
     std::function<bool()> busy_;
     SignalWatch signals_;
     QTimer timer_;

@@ -16,10 +16,10 @@ RecordHeader HeaderFor(const Options& options, std::string display) {
     return header;
 }
 
-void MirrorRecord(LogRecord& record, std::ostream& log) {
-    record.Mirror([&log](const std::string& line) {
+void MirrorRecord(LogRecord& record, std::ostream& log, WriteWatch& watch) {
+    record.Mirror([&log, &watch](const std::string& line) {
         log << line << '\n';
-        log.flush();
+        watch.Flush(log);
     });
 }
 

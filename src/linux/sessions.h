@@ -6,21 +6,23 @@
 #include "backend.h"
 #include "log_record.h"
 #include "options.h"
+#include "write_watch.h"
 
 namespace qvt::linux_app {
 
-// A whole session of the program, from window creation to close; returns the exit status.
+// A whole session of the program, from window creation to close; returns the exit status,
+// which tells the update's outcome even when an output was lost (that is told on `errors`).
 // `log`, when given, receives the log record as the session goes.
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
-               std::ostream* log = nullptr);
+               const LogTarget* log = nullptr);
 // `shown`, when given, is called from the event loop once the window is shown.
 int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
-              std::ostream* log = nullptr, const std::function<void()>& shown = {});
+              const LogTarget* log = nullptr, const std::function<void()>& shown = {});
 
 // What the record's header says of this machine and this session.
 RecordHeader HeaderFor(const Options& options, std::string display);
-// Mirrors the record into a stream, flushed after every line; a write that fails later is
-// ignored and never changes the run.
-void MirrorRecord(LogRecord& record, std::ostream& log);
+// Mirrors the record into a stream, flushed after every line; a write that fails is told by
+// the watch and never changes the run.
+void MirrorRecord(LogRecord& record, std::ostream& log, WriteWatch& watch);
 
 }  // namespace qvt::linux_app

@@ -1,59 +1,70 @@
 #include "signal_watch.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
-#include <stdexcept>
 
 namespace qvt::linux_app {
 namespace {
 
-constexpr int kCloseSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 // Lock-free, so that the handler may touch it.
 std::atomic<int> last_signal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
-int wake_fd = -1;
 
-void OnCloseSignal(int signal) {
-    const int saved = errno;  // the handler must leave errno as it found it
-    last_signal = signal;
-    const char byte = 1;
-    [[maybe_unused]] const auto written = write(wake_fd, &byte, 1);
-    errno = saved;
+// The dispositions the watch replaced, by signal number.
+struct sigaction former[NSIG] = {};
+
+// The signals a faulting instruction raises: from the kernel they are a crash, not a request.
+bool IsFaultSignal(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE ||
+           signal == SIGTRAP || signal == SIGSYS;
+}
+
+void OnCloseSignal(int signal, siginfo_t* info, void*) {
+    // si_code > 0: raised by the kernel for this thread's own instruction (kill(2), sigqueue
+    // and tgkill give 0 or less). The crash goes where it went before the watch: the former
+    // handler or the default action. A faulting access or instruction runs again on return
+    // and faults again; the others are raised anew, pending until this handler returns.
+    if (IsFaultSignal(signal) && info && info->si_code > 0) {
+        const int saved = errno;  // a handler leaves errno as it found it
+        sigaction(signal, &former[signal], nullptr);
+        if (signal == SIGTRAP || signal == SIGSYS) raise(signal);
+        errno = saved;
+        return;
+    }
+    last_signal.store(signal);
 }
 
 }  // namespace
 
+std::vector<int> SignalWatch::CloseSignals() {
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT,
+                                SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+    return signals;
+}
+
 SignalWatch::SignalWatch() {
-    if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("cannot make a pipe");
-    wake_fd = pipe_[1];
     last_signal = 0;
     struct sigaction action = {};
-    action.sa_handler = OnCloseSignal;
+    action.sa_sigaction = OnCloseSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 3; ++i) sigaction(kCloseSignals[i], &action, &former_[i]);
+    action.sa_flags = SA_RESTART | SA_SIGINFO;
+    for (const int signal : CloseSignals()) sigaction(signal, &action, &former[signal]);
     struct sigaction ignore = {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, &former_[3]);
+    sigaction(SIGPIPE, &ignore, &former[SIGPIPE]);
 }
 
 SignalWatch::~SignalWatch() {
-    for (int i = 0; i < 3; ++i) sigaction(kCloseSignals[i], &former_[i], nullptr);
-    sigaction(SIGPIPE, &former_[3], nullptr);
-    wake_fd = -1;
-    close(pipe_[0]);
-    close(pipe_[1]);
+    for (const int signal : CloseSignals()) sigaction(signal, &former[signal], nullptr);
+    sigaction(SIGPIPE, &former[SIGPIPE], nullptr);
 }
 
 int SignalWatch::Take() {
-    char drain[64];
-    while (read(pipe_[0], drain, sizeof drain) > 0) {
-    }
+    // Relaxed is enough: the value itself is all that is passed.
+    if (last_signal.load(std::memory_order_relaxed) == 0) return 0;
     return last_signal.exchange(0);
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <csignal>
+#include <vector>
 
 namespace qvt::linux_app {
 
-// SIGINT, SIGTERM and SIGHUP become close requests that the program answers when it next
-// looks (the run refuses them as the window refuses to close), and SIGPIPE is ignored, so that
-// a closed output never ends a flash. One watch at a time; the former handlers come back with
-// its end.
+// Every signal whose default action would end the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM, the real-time signals and the rest) becomes a close request that the
+// program answers when it next looks: the run refuses it as the window refuses to close.
+// SIGPIPE is ignored, so that a closed output never ends a flash. A fault the kernel raises
+// (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP of a bad instruction) is not a request: it goes
+// to the handler that was there before. One watch at a time; the former handlers come back
+// with its end.
 class SignalWatch {
   public:
     SignalWatch();
@@ -15,14 +19,12 @@ class SignalWatch {
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;
 
-    // The last close signal not yet taken, or 0.
+    // The last close signal not yet taken, or 0. A load of one flag, no system call, so a run
+    // may ask at every pump.
     int Take();
-    // Readable once a close signal has arrived, for an event loop to watch.
-    int fd() const { return pipe_[0]; }
 
-  private:
-    int pipe_[2] = {-1, -1};
-    struct sigaction former_[4] = {};
+    // The signals taken as close requests.
+    static std::vector<int> CloseSignals();
 };
 
 }  // namespace qvt::linux_app

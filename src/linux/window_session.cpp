@@ -1,6 +1,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+#include <iostream>
 
 #include "options.h"
 #include "product_table.h"
@@ -41,16 +42,22 @@ std::string DisplayOf(const QScreen* screen) {
 
 }  // namespace
 
-int RunWindow(int& argc, char** argv, const Options& options, Backend& backend, std::ostream* log,
-              const std::function<void()>& shown) {
+int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
+              const LogTarget* log, const std::function<void()>& shown) {
     GuardedApplication application(argc, argv);
+    WriteWatch log_watch(std::cerr, log ? log->name : std::string());
+    // Told when the session ends, however it ends.
+    struct Summary {
+        WriteWatch& watch;
+        ~Summary() { watch.Summarize(); }
+    } summary{log_watch};
     QApplication::setApplicationName(FromUtf8(text::kTitle));
     try {
         QtFormView window;
         Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
                               backend.resource(), ProductDescrambleTable(),
                               HeaderFor(options, DisplayOf(QApplication::primaryScreen()))});
-        if (log) MirrorRecord(updater.record, *log);
+        if (log) MirrorRecord(updater.record, log->stream, log_watch);
         window.Attach(updater.form);
         window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
         WindowWatch watch(window, [&] { return updater.sequence.busy(); });

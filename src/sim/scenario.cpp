@@ -1,10 +1,15 @@
 #include "scenario.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <set>
+#include <vector>
 
 #include "firmware_layout.h"
 #include "version_text.h"
@@ -23,11 +28,35 @@ struct ScenarioError {
     throw ScenarioError{where + ": " + what};
 }
 
-// A scenario describes a bench, not a warehouse: every list is bounded, so that no file can
-// make the simulator allocate without end.
+// A scenario describes a bench, not a warehouse: the text, its nesting and every list are
+// bounded, so that no file can make the reader or the simulator work or allocate without end.
 constexpr std::size_t kMaxUnits = 16;
 constexpr std::size_t kMaxForeign = 64;
 constexpr std::size_t kMaxFaults = 64;
+// The deepest a valid scenario goes is 4 (a unit inside a fault inside the list of faults).
+constexpr int kMaxDepth = 16;
+// What a message quotes of the text: enough to find the place, never the whole of it.
+constexpr std::size_t kExcerptBytes = 40;
+constexpr std::size_t kLibraryMessageBytes = 200;
+
+// At most `most` bytes of `text`, cut at a character's start, with "..." where it was cut.
+std::string Excerpt(std::string_view text, std::size_t most = kExcerptBytes) {
+    if (text.size() <= most) return std::string(text);
+    std::size_t cut = most;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
+// A text from the file as a message quotes it: in JSON's quotes and escapes, so that no
+// control character reaches the terminal, and cut short.
+std::string Quoted(std::string_view text) {
+    return json(Excerpt(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// A value from the file as a message shows it, cut short.
+std::string Shown(const json& value) {
+    return Excerpt(value.dump(-1, ' ', false, json::error_handler_t::replace));
+}
 
 void ListOfAtMost(const json& list, const std::string& where, std::size_t most) {
     if (!list.is_array()) Fail(where, "expected an array");
@@ -40,7 +69,7 @@ void OnlyKeys(const json& object, const std::string& where,
     for (const auto& [key, value] : object.items()) {
         bool known = false;
         for (auto name : allowed) known = known || key == name;
-        if (!known) Fail(where, "unknown key \"" + key + "\"");
+        if (!known) Fail(where, "unknown key " + Quoted(key));
     }
 }
 
@@ -57,6 +86,8 @@ long Integer(const json& object, const char* key, const std::string& where, long
     return static_cast<long>(number);
 }
 
+// A 16-bit value, as a number or as "0x" and one to four hexadecimal digits: nothing else
+// (no sign, blank or missing prefix) is taken for hexadecimal.
 std::uint16_t HexWord(const json& object, const char* key, const std::string& where) {
     const std::string at = where + "." + key;
     if (!object.contains(key)) Fail(at, "missing");
@@ -68,16 +99,19 @@ std::uint16_t HexWord(const json& object, const char* key, const std::string& wh
     }
     if (!value.is_string()) Fail(at, "expected a hexadecimal string such as \"0x1232\"");
     const auto text = value.get<std::string>();
-    std::size_t used = 0;
-    unsigned long number = 0;
-    try {
-        number = std::stoul(text, &used, 16);
-    } catch (...) {
-        used = 0;
+    const bool prefixed =
+        text.size() > 2 && text.size() <= 6 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    unsigned number = 0;
+    for (std::size_t i = 2; prefixed && i < text.size(); ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) Fail(at, Quoted(text) + " is not a 16-bit hexadecimal number");
+        number = number * 16 + static_cast<unsigned>(digit);
     }
-    if (used != text.size() || text.empty() || number > 0xFFFF) {
-        Fail(at, "\"" + text + "\" is not a 16-bit hexadecimal number");
-    }
+    if (!prefixed) Fail(at, Quoted(text) + " is not a 16-bit hexadecimal number");
     return static_cast<std::uint16_t>(number);
 }
 
@@ -87,7 +121,7 @@ std::uint16_t Version(const json& object, const char* key, const std::string& wh
     const json& value = object.at(key);
     if (!value.is_string()) Fail(at, "expected a version such as \"3.10\"");
     const auto parsed = ParseVersion(value.get<std::string>());
-    if (!parsed) Fail(at, "\"" + value.get<std::string>() + "\" is not a version such as \"3.10\"");
+    if (!parsed) Fail(at, Quoted(value.get<std::string>()) + " is not a version such as \"3.10\"");
     return *parsed;
 }
 
@@ -101,7 +135,7 @@ UnitSetup ParseUnit(const json& object, const std::string& where) {
     } else if (mode == "boot") {
         unit.mode = UnitSetup::Mode::kBoot;
     } else {
-        Fail(where + ".mode", "expected \"application\" or \"boot\", not " + mode.dump());
+        Fail(where + ".mode", "expected \"application\" or \"boot\", not " + Shown(mode));
     }
     if (object.contains("version")) {
         unit.version = Version(object, "version", where);
@@ -125,7 +159,7 @@ CommandFilter ParseCommand(const json& object, const std::string& where) {
         if (value == name) return filter;
     }
     Fail(where + ".command",
-         "unknown command " + value.dump() + " (erase, program, program_end, read, reset or any)");
+         "unknown command " + Shown(value) + " (erase, program, program_end, read, reset or any)");
 }
 
 Fault ParseFault(const json& object, const std::string& where, std::size_t unit_count) {
@@ -209,7 +243,7 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
         if (!object.contains("unit")) Fail(where + ".unit", "missing: the unit that is plugged in");
         fault.attached = ParseUnit(object.at("unit"), where + ".unit");
     } else {
-        Fail(where + ".kind", "unknown fault kind \"" + kind + "\"");
+        Fail(where + ".kind", "unknown fault kind " + Quoted(kind));
     }
     return fault;
 }
@@ -261,18 +295,58 @@ Scenario Parse(const json& root) {
     return scenario;
 }
 
+// Refuses, while the text is read, what the document model would otherwise take in silence:
+// nesting past the bound (and the deep recursion it would cost later) and a key given twice
+// in one object (the later one would win unseen).
+class ReadingRules {
+  public:
+    bool operator()(int depth, json::parse_event_t event, const json& parsed) {
+        switch (event) {
+            case json::parse_event_t::object_start:
+            case json::parse_event_t::array_start:
+                if (depth >= kMaxDepth) {
+                    Fail("scenario", "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+                }
+                if (event == json::parse_event_t::object_start) keys_.emplace_back();
+                break;
+            case json::parse_event_t::object_end:
+                if (!keys_.empty()) keys_.pop_back();
+                break;
+            case json::parse_event_t::key: {
+                const auto& key = parsed.get_ref<const std::string&>();
+                if (!keys_.empty() && !keys_.back().insert(key).second) {
+                    Fail("scenario", "key " + Quoted(key) + " given twice in one object");
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        return true;
+    }
+
+  private:
+    std::vector<std::set<std::string>> keys_;
+};
+
 }  // namespace
 
 ScenarioResult ParseScenario(std::string_view json_text) {
+    if (json_text.size() > kMaxScenarioBytes) {
+        return "larger than " + std::to_string(kMaxScenarioBytes >> 20) + " MiB";
+    }
     json root;
     try {
-        root = json::parse(json_text);
+        ReadingRules rules;
+        root = json::parse(json_text, std::ref(rules));
+    } catch (const ScenarioError& error) {
+        return error.message;
     } catch (const json::parse_error& error) {
         return std::string("malformed JSON at byte ") + std::to_string(error.byte) + ": " +
-               error.what();
+               Excerpt(error.what(), kLibraryMessageBytes);
     } catch (const json::exception& error) {
         // Valid syntax the library still refuses, such as a number beyond a double.
-        return std::string("unreadable JSON: ") + error.what();
+        return std::string("unreadable JSON: ") + Excerpt(error.what(), kLibraryMessageBytes);
     }
     try {
         return Parse(root);
@@ -282,11 +356,36 @@ ScenarioResult ParseScenario(std::string_view json_text) {
 }
 
 ScenarioResult LoadScenarioFile(const std::string& path) {
+    namespace fs = std::filesystem;
+    const std::string named = "scenario file " + path;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) return "cannot read " + named + ": " + error.message();
+    // Only a file is read: a FIFO without a writer would wait for ever, a device such as
+    // /dev/zero never ends, and a directory is no text at all.
+    switch (status.type()) {
+        case fs::file_type::regular:
+            break;
+        case fs::file_type::directory:
+            return named + " is a directory";
+        case fs::file_type::fifo:
+            return named + " is a FIFO (named pipe), not a regular file";
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return named + " is a device, not a regular file";
+        case fs::file_type::socket:
+            return named + " is a socket, not a regular file";
+        default:
+            return named + " is not a regular file";
+    }
     std::ifstream file(path, std::ios::binary);
-    if (!file) return "cannot read scenario file " + path;
-    std::ostringstream text;
-    text << file.rdbuf();
-    auto result = ParseScenario(text.str());
+    if (!file) return "cannot read " + named + ": " + std::strerror(errno);
+    // One byte past the cap tells a file that is too large, whatever its size claims.
+    std::string text(kMaxScenarioBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.bad()) return "cannot read " + named + ": " + std::strerror(errno);
+    text.resize(static_cast<std::size_t>(file.gcount()));
+    auto result = ParseScenario(text);
     if (auto* message = std::get_if<std::string>(&result)) *message = path + ": " + *message;
     return result;
 }

@@ -72,6 +72,9 @@ struct Scenario {
     std::vector<Fault> faults;
 };
 
+// The largest scenario text that is read.
+inline constexpr std::size_t kMaxScenarioBytes = 1024 * 1024;
+
 // Either the scenario or a one-line message that names where the text is wrong.
 using ScenarioResult = std::variant<Scenario, std::string>;
 ScenarioResult ParseScenario(std::string_view json_text);

@@ -12,16 +12,12 @@
 
 namespace qvt::win32 {
 
-// Control identifiers, in creation order.
-enum ControlId : int {
-    kPanel3 = 100,
-    kProgBar1,
-    kBtnStart,
-    kCkUpdate,
-    kPnlMsg1,
-    kEdtMsg,
-    kLog,
-};
+// Control identifiers, in creation order from 100 on: clear of the dialog manager's own
+// commands (IDOK 1, IDCANCEL 2, ...), which Enter and Esc send to the window.
+inline constexpr int kFirstControlId = 100;
+constexpr int ControlId(Control control) {
+    return kFirstControlId + static_cast<int>(control);
+}
 
 inline constexpr UINT kPbmSetBarColor = 0x0409;
 // The system menu's own commands: below 0xF000, low four bits clear.

@@ -48,6 +48,16 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     EXPECT_EQ(bench.view.statuses.back(), c.status);
     EXPECT_EQ(bench.view.start_enabled, s.start);
     EXPECT_EQ(bench.view.force_enabled, s.force);
+    if (s.start) return;
+    // A click on a disabled Start (a key the dialog manager turned into one, a message some
+    // program posted) starts nothing: no message, no request, no report.
+    const auto messages = bench.view.messages.size();
+    bench.Start();
+    EXPECT_EQ(bench.view.messages.size(), messages);
+    EXPECT_EQ(bench.TotalReceived(), 0);
+    EXPECT_EQ(bench.world.unit_count() ? bench.world.unit(0).boot_requests : 0, 0);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(bench.updater.Outcome(), "no update run");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -102,11 +112,16 @@ TEST(ForceBox, WithNoUnitItCannotEnableStart) {
     EXPECT_FALSE(bench.controls().start_enabled);
 }
 
-TEST(ForceBox, UntickingKeepsStartForAnExpectedBootLoader) {
+TEST(ForceBox, TickedWithoutAUnitInApplicationModeDisablesStartAndUntickedEnablesItAgain) {
     Bench bench(R"({"units": [{"mode": "boot"}]})");
     bench.Create();
+    ASSERT_TRUE(bench.controls().start_enabled);
+    bench.updater.form.ckUpdateClick(true);  // nothing in application mode to force
+    EXPECT_FALSE(bench.controls().start_enabled);
+    EXPECT_TRUE(bench.controls().force_checked);
     bench.updater.form.ckUpdateClick(false);
-    EXPECT_TRUE(bench.controls().start_enabled);
+    EXPECT_TRUE(bench.controls().start_enabled);  // the boot loader is still expected
+    EXPECT_FALSE(bench.controls().force_checked);
 }
 
 }  // namespace

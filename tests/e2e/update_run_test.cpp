@@ -197,6 +197,26 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
 }
 
+// The record's outcome line tells how the last run ended, not whether any run ever completed.
+TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
+    Bench bench(R"({"reset_delay_ms": 400000})");
+    bench.Create();
+    EXPECT_EQ(bench.updater.Outcome(), "no update run");
+    bench.Start();
+    EXPECT_EQ(bench.updater.Outcome(), "update failed (1 runs failed)");
+    bench.clock.Sleep(400000);
+    bench.Start();
+    EXPECT_EQ(bench.updater.Outcome(), "update completed");
+    // A completion leaves Start disabled: a further click starts nothing and changes nothing.
+    bench.Start();
+    EXPECT_EQ(bench.updater.Outcome(), "update completed");
+    // Were Start enabled again after it, a run that fails is what the record tells.
+    bench.world.Unplug(0);
+    bench.updater.controls.SetStartEnabled(true);
+    bench.Start();
+    EXPECT_EQ(bench.updater.Outcome(), "update failed (2 runs failed)");
+}
+
 TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
     Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
     bench.Create().Start();

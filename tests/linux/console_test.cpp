@@ -181,7 +181,9 @@ TEST(Console, TheLogFileIsTheTranscriptWithTimeStampsAfterItsHeader) {
     std::string error;
     auto backend = Backend::Create(parsed.options, error);
     std::ostringstream out, err;
-    EXPECT_EQ(RunConsole(parsed.options, *backend, out, err, &log), 0);
+    const LogTarget target{log, "the log file"};
+    EXPECT_EQ(RunConsole(parsed.options, *backend, out, err, &target), 0);
+    EXPECT_EQ(err.str(), "");
     log.close();
     std::ifstream written(path);
     const auto file = Lines(std::string(std::istreambuf_iterator<char>(written), {}));

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
-#include <fstream>
+#include "run_binary.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -49,54 +47,6 @@ TEST(Options, RefusesWhatItCannotUse) {
     EXPECT_EQ(Parse({"--log", "x.log"}).options.log_path, "x.log");
     EXPECT_EQ(Parse({"--force=yes"}).error, "option --force takes no value");
     EXPECT_EQ(Parse({"simulate"}).error, "unknown option \"simulate\" (see --help)");
-}
-
-struct ProcessResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-ProcessResult RunBinary(const std::string& arguments) {
-    // One file per test and process: ctest runs these in parallel.
-    const std::string err_path = ::testing::TempDir() + "qvt-update-stderr-" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                                 "-" + std::to_string(getpid()) + ".txt";
-    const std::string command = std::string(QVT_UPDATE_BINARY) + " " + arguments + " 2>" + err_path;
-    ProcessResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe)) result.out += buffer.data();
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(err_path);
-    result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    return result;
-}
-
-TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
-    const std::string bad_scenario =
-        ::testing::TempDir() + "bad-scenario-" + std::to_string(getpid()) + ".json";
-    std::ofstream(bad_scenario) << R"({"faults": [{"kind": "explode"}]})";
-    const std::pair<std::string, std::string> cases[] = {
-        {"--bogus", "qvt-update: unknown option \"--bogus\" (see --help)\n"},
-        {"--virtual-time --console",
-         "qvt-update: --virtual-time works only with --simulate or --scenario\n"},
-        {"--scenario /nonexistent.json --console",
-         "qvt-update: cannot read scenario file /nonexistent.json\n"},
-        {"--scenario " + bad_scenario + " --console",
-         "qvt-update: " + bad_scenario + ": faults[0].kind: unknown fault kind \"explode\"\n"},
-        // Before anything else: not even the scenario is read.
-        {"--console --log /nonexistent/qvt.log --scenario /nonexistent.json",
-         "qvt-update: cannot open the log file /nonexistent/qvt.log: No such file or directory\n"},
-    };
-    for (const auto& [arguments, message] : cases) {
-        const auto result = RunBinary(arguments);
-        EXPECT_EQ(result.status, 64) << arguments;
-        EXPECT_EQ(result.err, message) << arguments;
-        EXPECT_EQ(result.out, "") << arguments;
-    }
 }
 
 TEST(ProgramUsage, HelpAndVersion) {

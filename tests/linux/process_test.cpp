@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -65,12 +67,14 @@ class Child {
         return false;
     }
     void Signal(int signal) { kill(pid_, signal); }
+    // The exit status, or minus the signal that ended the process: death by SIGTERM is not
+    // the orderly exit 143 that a close by SIGTERM gives.
     int Wait() {
         while (Line()) {
         }
         int raw = 0;
         waitpid(pid_, &raw, 0);
-        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
         return status_;
     }
     const std::string& transcript() const { return transcript_; }
@@ -100,17 +104,35 @@ TEST(Process, AClosedOutputNeverEndsARun) {
     EXPECT_EQ(WEXITSTATUS(raw), 0);
 }
 
+// Every signal whose default action ends the process, as kill(1) sends it: all but those that
+// cannot be caught, that stop or are ignored by default, and SIGPIPE, which is ignored.
+std::vector<int> TerminatingSignals() {
+    const std::vector<int> not_terminating = {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN,  SIGTTOU,
+                                              SIGCHLD, SIGCONT, SIGURG,  SIGWINCH, SIGPIPE};
+    std::vector<int> signals;
+    for (int signal = 1; signal <= SIGRTMAX; ++signal) {
+        if (signal > SIGSYS && signal < SIGRTMIN) continue;  // the C library's own
+        if (std::find(not_terminating.begin(), not_terminating.end(), signal) ==
+            not_terminating.end()) {
+            signals.push_back(signal);
+        }
+    }
+    return signals;
+}
+
 // In real time, from a unit in its boot loader: about 25 seconds.
-TEST(Process, CloseSignalsDuringARealTimeRunAreRefusedAndTheRunCompletes) {
+TEST(Process, EveryTerminatingSignalDuringARealTimeRunIsRefusedAndTheRunCompletes) {
     const std::string scenario = TempFile("signals.json", R"({"units": [{"mode": "boot"}]})");
     Child child({"--console", "--scenario", scenario});
     ASSERT_TRUE(child.ReadUntil("message: イレース開始"));
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const auto signals = TerminatingSignals();
+    ASSERT_GE(signals.size(), 50u);
+    for (int signal : signals) {
         child.Signal(signal);
-        ASSERT_TRUE(child.ReadUntil(kRefusal)) << child.transcript();
+        ASSERT_TRUE(child.ReadUntil(kRefusal)) << strsignal(signal) << "\n" << child.transcript();
     }
     EXPECT_EQ(child.Wait(), 0) << child.transcript();
-    EXPECT_EQ(Count(child.transcript(), kRefusal), 3);
+    EXPECT_EQ(Count(child.transcript(), kRefusal), static_cast<long>(signals.size()));
     EXPECT_NE(child.transcript().find("message: イレース完了"), std::string::npos);
     EXPECT_NE(child.transcript().find("caption=アップデート完了"), std::string::npos);
 }
@@ -118,12 +140,15 @@ TEST(Process, CloseSignalsDuringARealTimeRunAreRefusedAndTheRunCompletes) {
 TEST(Process, ACloseSignalWhileNoRunIsOnEndsTheProgramAsACloseWould) {
     // The start-up check settles for 1.5 s after finding the boot loader; no run is on yet.
     const std::string scenario = TempFile("idle.json", R"({"units": [{"mode": "boot"}]})");
-    Child child({"--console", "--scenario", scenario});
-    ASSERT_TRUE(child.ReadUntil("force: enabled unchecked"));  // the last line at creation
-    child.Signal(SIGTERM);
-    EXPECT_EQ(child.Wait(), 128 + SIGTERM) << child.transcript();
-    EXPECT_EQ(child.transcript().find("message: アップデート開始"), std::string::npos);
-    EXPECT_EQ(Count(child.transcript(), kRefusal), 0);
+    for (int signal : {SIGTERM, SIGQUIT, SIGUSR1}) {
+        Child child({"--console", "--scenario", scenario});
+        ASSERT_TRUE(child.ReadUntil("force: enabled unchecked"));  // the last line at creation
+        child.Signal(signal);
+        // An orderly exit with the signal's status, not a death by it (nor a core dump).
+        EXPECT_EQ(child.Wait(), 128 + signal) << strsignal(signal) << "\n" << child.transcript();
+        EXPECT_EQ(child.transcript().find("message: アップデート開始"), std::string::npos);
+        EXPECT_EQ(Count(child.transcript(), kRefusal), 0);
+    }
 }
 
 }  // namespace

@@ -85,10 +85,54 @@ TEST(Scenario, RefusalsSayWhere) {
               "scenario.transfer_ms: must lie between 0 and 1000");
 }
 
-TEST(Scenario, AMissingFileIsRefusedByName) {
-    const auto result = LoadScenarioFile("/nonexistent/scenario.json");
-    ASSERT_TRUE(std::holds_alternative<std::string>(result));
-    EXPECT_NE(std::get<std::string>(result).find("/nonexistent/scenario.json"), std::string::npos);
+TEST(Scenario, HexValuesAreANumberOrZeroXAndUpToFourDigitsAndNothingElse) {
+    auto vendor = [](const std::string& value) {
+        return ErrorOf(R"({"units": [], "foreign_hid": [{"vendor": )" + value +
+                       R"(, "product": 1}]})");
+    };
+    for (const char* accepted : {R"("0x046D")", R"("0X46d")", R"("0x0")", "4660", "0"}) {
+        EXPECT_EQ(vendor(accepted), "<accepted>") << accepted;
+    }
+    for (const char* refused : {R"("1232")", R"(" 0x12")", R"("+0x12")", R"("0x")", R"("0x12345")",
+                                R"("0x12 ")", R"("-0x1")", R"("")"}) {
+        const std::string text = std::string(refused).substr(1, std::string(refused).size() - 2);
+        EXPECT_EQ(vendor(refused),
+                  "foreign_hid[0].vendor: \"" + text + "\" is not a 16-bit hexadecimal number")
+            << refused;
+    }
+    EXPECT_EQ(vendor("65536"), "foreign_hid[0].vendor: must lie between 0 and 0xFFFF");
+}
+
+// What a file could do to the reader: nest without end, repeat a key, grow past any use, or
+// put a screenful (or a terminal's escape sequences) into the message.
+TEST(Scenario, TheReaderHasLimitsAndItsMessagesQuoteOnlyShortExcerpts) {
+    EXPECT_EQ(ErrorOf("{\"units\": " + std::string(100000, '[') + std::string(100000, ']') + "}"),
+              "scenario: nested deeper than 16 levels");
+    EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "boot", "mode": "application"}]})"),
+              "scenario: key \"mode\" given twice in one object");
+    // The same key in two objects is no repetition.
+    EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})"), "<accepted>");
+    EXPECT_EQ(ErrorOf(std::string(kMaxScenarioBytes, ' ') + "{}"), "larger than 1 MiB");
+    EXPECT_EQ(ErrorOf(std::string(kMaxScenarioBytes - 2, ' ') + "{}"), "<accepted>");
+    const std::string key(5000, 'k');
+    EXPECT_EQ(ErrorOf("{\"" + key + "\": 1}"),
+              "scenario: unknown key \"" + std::string(40, 'k') + "...\"");
+    EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "\u001b[2J"}]})"),
+              "units[0].mode: expected \"application\" or \"boot\", not \"\\u001b[2J\"");
+    // A library message quoting a long token is cut too.
+    EXPECT_LE(ErrorOf("{\"units\": \"" + std::string(100000, 'x')).size(), 300u);
+}
+
+TEST(Scenario, AFileThatIsMissingOrNoFileIsRefusedByNameBeforeAnythingIsRead) {
+    const auto missing = LoadScenarioFile("/nonexistent/scenario.json");
+    ASSERT_TRUE(std::holds_alternative<std::string>(missing));
+    EXPECT_EQ(std::get<std::string>(missing).rfind(
+                  "cannot read scenario file /nonexistent/scenario.json: ", 0),
+              0u);
+    const std::string folder = ::testing::TempDir();
+    const auto directory = LoadScenarioFile(folder);
+    ASSERT_TRUE(std::holds_alternative<std::string>(directory));
+    EXPECT_EQ(std::get<std::string>(directory), "scenario file " + folder + " is a directory");
 }
 
 }  // namespace

@@ -8,14 +8,29 @@ caption='QVT-40 R3 Update v3.10'
 mkdir -p "$out"
 : "${DISPLAY:?an X server is needed (scripts/test starts Xvfb)}"
 
+wine_run=$(dirname "$0")/../../scripts/wine-run
+x11_key='HKCU\Software\Wine\X11 Driver'
+# The window as a window manager would hold it, framed by the X server and not by Wine, so that
+# its X geometry is its client area; the test run may have turned that off for speed.
+managed=$("$wine_run" reg query "$x11_key" /v Managed 2>/dev/null | awk '$1 == "Managed" {print $3}' | tr -d '\r')
+"$wine_run" reg add "$x11_key" /v Managed /t REG_SZ /d Y /f >/dev/null 2>&1
+restore() {
+  if [ -n "$managed" ]; then
+    "$wine_run" reg add "$x11_key" /v Managed /t REG_SZ /d "$managed" /f >/dev/null 2>&1
+  else
+    "$wine_run" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1
+  fi
+}
+trap restore EXIT
+
 set_dpi() {
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  "$wine_run" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 
 shoot() {
   local dpi=$1
   set_dpi "$dpi"
-  wine "$exe" >/dev/null 2>&1 &
+  "$wine_run" "$exe" >/dev/null 2>&1 &
   local pid=$!
   local window
   window=$(timeout 60 xdotool search --sync --name "$caption" | head -n 1) || {

@@ -1,26 +1,10 @@
 // The real Win32 window with the simulated unit behind it, driven as a user would.
 #include <gtest/gtest.h>
 
-// clang-format off
-#include "win32_form_view.h"
-#include <commctrl.h>
-// clang-format on
-
-#include "bench.h"
-#include "system_libraries.h"
-#include "texts.h"
-#include "unique_handle.h"
-#include "wide_text.h"
+#include "window_bench.h"
 
 namespace qvt::win32 {
 namespace {
-
-std::string TextOf(HWND control) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    text.resize(text.size() - 1);
-    return Narrow(text);
-}
 
 RECT RectInParent(HWND control) {
     RECT rect;
@@ -33,50 +17,6 @@ bool SameRect(const RECT& rect, int left, int top, int width, int height) {
     return rect.left == left && rect.top == top && rect.right - rect.left == width &&
            rect.bottom - rect.top == height;
 }
-
-struct WindowBench {
-    explicit WindowBench(std::string_view json)
-        : world(clock, testing::ScenarioFrom(json)),
-          window(GetModuleHandleW(nullptr), false),
-          updater(Ports{window, clock, world.driver(), world.bus(), resource,
-                        ProductDescrambleTable()}) {
-        window.Attach(updater.form);
-        window.AttachRecord(updater.record, [this] { return updater.Outcome(); });
-        window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
-        updater.form.FormCreate();
-        ShowWindow(window.hwnd(), SW_SHOWNORMAL);
-        window.Pump();
-    }
-    HWND operator[](Control control) const { return window.control(control); }
-    // The colours the status panel is painted with, asked the way Windows asks its parent.
-    std::pair<COLORREF, COLORREF> StatusColours() {
-        HDC dc = CreateCompatibleDC(nullptr);
-        SendMessageW((*this)[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                     reinterpret_cast<LPARAM>((*this)[Control::kPnlMsg1]));
-        const std::pair<COLORREF, COLORREF> colours{GetTextColor(dc), GetBkColor(dc)};
-        DeleteDC(dc);
-        return colours;
-    }
-
-    sim::VirtualClock clock;
-    EmbeddedImageResource resource;
-    sim::SimulatedWorld world;
-    Win32FormView window;
-    Updater updater;
-    std::vector<std::string> boxes;
-};
-
-class Win32Window : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        RestrictDllSearchToSystem32();
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        reinterpret_cast<InitFn>(reinterpret_cast<void*>(
-            SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
-        ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
-    }
-};
 
 TEST_F(Win32Window, HasItsControlsAtTheDesignPlaces) {
     WindowBench bench(testing::kOneOutdatedUnit);

@@ -1,0 +1,137 @@
+// The program as someone who gets the command line wrong, or tries to break it, would run it:
+// every bad input is one clear line and exit 64 before anything is written, and an output that
+// cannot be written is never lost without a word.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "run_binary.h"
+
+namespace qvt::linux_app {
+namespace {
+
+std::string Written(const std::string& stem, const std::string& text) {
+    const std::string path = TestPath(stem);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+constexpr const char* kCompleted = "caption=アップデート完了\n";
+
+TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
+    const std::string bad = Written("bad.json", R"({"faults": [{"kind": "explode"}]})");
+    const std::string twice =
+        Written("twice.json", R"({"units": [], "units": [{"mode": "boot"}]})");
+    const std::string deep = Written(
+        "deep.json", "{\"units\": " + std::string(100000, '[') + std::string(100000, ']') + "}");
+    const std::string large = Written("large.json", std::string(1024 * 1024, ' ') + "{}");
+    const std::string fifo = TestPath("fifo");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = ::testing::TempDir();
+    const std::pair<std::string, std::string> cases[] = {
+        {"--bogus", "unknown option \"--bogus\" (see --help)"},
+        {"--virtual-time --console", "--virtual-time works only with --simulate or --scenario"},
+        {"--scenario /nonexistent.json --console",
+         "cannot read scenario file /nonexistent.json: No such file or directory"},
+        {"--scenario " + bad + " --console",
+         bad + ": faults[0].kind: unknown fault kind \"explode\""},
+        {"--scenario " + twice, twice + ": scenario: key \"units\" given twice in one object"},
+        {"--scenario " + deep, deep + ": scenario: nested deeper than 16 levels"},
+        {"--scenario " + large, large + ": larger than 1 MiB"},
+        // None of these is opened: a FIFO without a writer would wait for ever, /dev/zero
+        // never ends.
+        {"--scenario " + fifo,
+         "scenario file " + fifo + " is a FIFO (named pipe), not a regular file"},
+        {"--scenario /dev/zero", "scenario file /dev/zero is a device, not a regular file"},
+        {"--scenario " + folder, "scenario file " + folder + " is a directory"},
+        {"--console --simulate --log /nonexistent/qvt.log",
+         "cannot open the log file /nonexistent/qvt.log: No such file or directory"},
+        {"--console --simulate --log " + folder, "the log file " + folder + " is a directory"},
+        // The scenario is checked before the log is opened.
+        {"--console --log /nonexistent/qvt.log --scenario /nonexistent.json",
+         "cannot read scenario file /nonexistent.json: No such file or directory"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const auto result =
+            RunBinary("--console " + arguments, "timeout -s KILL 20 " QVT_UPDATE_BINARY);
+        EXPECT_EQ(result.status, 64) << arguments;
+        EXPECT_EQ(result.err, "qvt-update: " + message + "\n") << arguments;
+        EXPECT_EQ(result.out, "") << arguments;
+    }
+}
+
+TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
+    const std::string scenario_text = R"({"units": [{"mode": "boot"}]})";
+    const std::string scenario = Written("scenario.json", scenario_text);
+    auto refused =
+        RunBinary("--console --virtual-time --scenario " + scenario + " --log " + scenario);
+    EXPECT_EQ(refused.status, 64);
+    EXPECT_EQ(refused.err, "qvt-update: the log file " + scenario +
+                               " is the scenario file; writing it would destroy it\n");
+    EXPECT_EQ(ReadFile(scenario), scenario_text);
+
+    // A bad scenario leaves the log of an earlier session as it was.
+    const std::string log = Written("earlier.log", "an earlier session\n");
+    const std::string bad = Written("bad.json", R"({"units": 1})");
+    EXPECT_EQ(RunBinary("--console --virtual-time --scenario " + bad + " --log " + log).status, 64);
+    EXPECT_EQ(ReadFile(log), "an earlier session\n");
+
+    // Nor can the log overwrite the program.
+    const std::string copy = TestPath("qvt-update");
+    std::filesystem::copy_file(QVT_UPDATE_BINARY, copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    const auto size = std::filesystem::file_size(copy);
+    const auto itself = RunBinary("--console --simulate --virtual-time --log " + copy, copy);
+    EXPECT_EQ(itself.status, 64);
+    EXPECT_EQ(itself.err, "qvt-update: the log file " + copy +
+                              " is this program; writing it would destroy it\n");
+    EXPECT_EQ(std::filesystem::file_size(copy), size);
+}
+
+TEST(ProgramUsage, AClosedStandardOutputNeverTurnsTheLogIntoTheTranscript) {
+    const std::string log = TestPath("closed-stdout.log");
+    const auto result = RunBinary("--console --simulate --virtual-time --log " + log + " >&-");
+    EXPECT_EQ(result.status, 0);
+    const std::string written = ReadFile(log);
+    EXPECT_EQ(written.rfind("# QVT-40 R3 Update v3.10\n", 0), 0u);  // the record, from its header
+    EXPECT_FALSE(Contains(written, "\nmessage: "));  // no untimed transcript line in it
+    EXPECT_TRUE(Contains(written, " outcome: update completed\n"));
+}
+
+// The run goes on and its exit status tells the update's outcome; what was lost is said on
+// standard error when it happens and again at the end.
+TEST(ProgramUsage, AnOutputThatCannotBeWrittenIsToldAndTheRunGoesOn) {
+    const auto log = RunBinary("--console --simulate --virtual-time --log /dev/full");
+    EXPECT_EQ(log.status, 0);
+    EXPECT_TRUE(Contains(log.out, kCompleted));
+    EXPECT_EQ(log.err,
+              "qvt-update: cannot write the log file /dev/full: No space left on device; the run "
+              "goes on\n"
+              "qvt-update: the log file /dev/full is incomplete: No space left on device\n");
+
+    const auto transcript = RunBinary("--console --simulate --virtual-time >/dev/full");
+    EXPECT_EQ(transcript.status, 0);
+    EXPECT_EQ(transcript.err,
+              "qvt-update: cannot write the transcript: No space left on device; the run goes "
+              "on\n"
+              "qvt-update: the transcript is incomplete: No space left on device\n");
+}
+
+TEST(ProgramUsage, ADisplayThatCannotBeOpenedFallsBackToTheConsole) {
+    const auto result =
+        RunBinary("--simulate --virtual-time",
+                  "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:12345 " QVT_UPDATE_BINARY);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "qvt-update: cannot open the display \":12345\"; using the console\n");
+    EXPECT_TRUE(Contains(result.out, kCompleted));
+}
+
+}  // namespace
+}  // namespace qvt::linux_app

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace qvt::linux_app {
+
+struct ProcessResult {
+    int status = -1;  // the exit status; -1 when a signal ended the process
+    std::string out;
+    std::string err;
+};
+
+// A per-test, per-process path in the test's temporary folder: ctest runs tests in parallel.
+inline std::string TestPath(const std::string& stem) {
+    return ::testing::TempDir() + "qvt-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + stem + "-" +
+           std::to_string(getpid());
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The program run by the shell with `arguments` (which may hold redirections), its standard
+// output read back and its standard error collected in a file.
+inline ProcessResult RunBinary(const std::string& arguments,
+                               const std::string& program = QVT_UPDATE_BINARY) {
+    const std::string err_path = TestPath("stderr");
+    const std::string command = program + " " + arguments + " 2>" + err_path;
+    ProcessResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe)) result.out += buffer.data();
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = ReadFile(err_path);
+    return result;
+}
+
+}  // namespace qvt::linux_app

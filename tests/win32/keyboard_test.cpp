@@ -1,0 +1,148 @@
+// The window driven by keyboard as a person would: keys go through the system's input queue
+// to the focused control and the dialog manager, as real key strokes do.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "window_bench.h"
+
+namespace qvt::win32 {
+namespace {
+
+// A key pressed and released, with Alt held around it when asked.
+void Press(WORD key, bool alt = false) {
+    std::vector<INPUT> inputs;
+    auto add = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    if (alt) add(VK_MENU, false);
+    add(key, false);
+    add(key, true);
+    if (alt) add(VK_MENU, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// The keys a person tries on a dialog that seems to do nothing.
+constexpr WORD kIdleKeys[] = {VK_ESCAPE, VK_RETURN, VK_SPACE, VK_TAB};
+
+// Gives the window the keyboard, as a click on its title would.
+void Focus(WindowBench& bench) {
+    SetForegroundWindow(bench.window.hwnd());
+    SetActiveWindow(bench.window.hwnd());
+    bench.window.Pump();
+}
+
+// Each key, with the queue pumped after it as the message loop would.
+void PressEach(WindowBench& bench, std::initializer_list<WORD> keys) {
+    for (WORD key : keys) {
+        Press(key);
+        bench.window.Pump();
+    }
+}
+
+struct StartUpRow {
+    const char* name;
+    const char* scenario;
+};
+
+// Every start-up row in which Start is disabled: no key and no posted click may start a run.
+TEST_F(Win32Window, AtStartUpNoKeyAndNoPostedClickStartsARunThatStartRefuses) {
+    const StartUpRow rows[] = {
+        {"current", R"({"units": [{"mode": "application", "version": "3.10"}]})"},
+        {"missing", R"({"units": []})"},
+        {"several", R"({"units": [{"mode": "application", "version": "3.00"}, {"mode": "boot"}]})"},
+    };
+    for (const StartUpRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowBench bench(row.scenario);
+        ASSERT_FALSE(IsWindowEnabled(bench[Control::kBtnStart]));
+        const std::string message = TextOf(bench[Control::kEdtMsg]);
+        Focus(bench);
+        const HWND focus_before = GetFocus();
+        for (WORD key : kIdleKeys) {
+            Press(key);
+            bench.window.Pump();
+        }
+        // The keys did arrive: Tab moved the focus.
+        EXPECT_NE(GetFocus(), focus_before);
+        PostMessageW(bench.window.hwnd(), WM_COMMAND,
+                     MAKEWPARAM(ControlId(Control::kBtnStart), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(bench[Control::kBtnStart]));
+        bench.window.Pump();
+        EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), message);
+        EXPECT_EQ(SendMessageW(bench[Control::kProgBar1], PBM_GETPOS, 0, 0), 0);
+        EXPECT_EQ(bench.world.searches(), 1);  // the start-up check's only
+        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+        EXPECT_EQ(bench.updater.Outcome(), "no update run");
+        EXPECT_NE(bench.window.hwnd(), nullptr);  // Esc does not close the window either
+    }
+}
+
+TEST_F(Win32Window, WithStartEnabledEscAndEnterStartNothingAndSpaceOnStartStartsTheRun) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    ASSERT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
+    Focus(bench);
+    SetFocus(bench[Control::kBtnStart]);
+    PressEach(bench, {VK_ESCAPE, VK_RETURN});
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageNeeded);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 0);
+    EXPECT_NE(bench.window.hwnd(), nullptr);
+    PressEach(bench, {VK_SPACE});  // the person's own press of Start
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+}
+
+// Presses keys once the message box shows the given text, so that they reach the run's next
+// pump: in the middle of the erase.
+struct KeysWhenShown {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_SETTEXT && lparam && !pressed &&
+            Narrow(reinterpret_cast<LPCWSTR>(lparam)) == text::kEraseStart) {
+            pressed = true;
+            for (WORD key : kIdleKeys) Press(key);
+            Press(VK_F4, true);
+        }
+        return CallWindowProcW(original, hwnd, message, wparam, lparam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline bool pressed = false;
+};
+
+TEST_F(Win32Window, KeysDuringARunNeitherStartAnotherNorEndItAndAltF4IsRefused) {
+    WindowBench bench(testing::kOneOutdatedUnit);
+    Focus(bench);
+    KeysWhenShown::pressed = false;
+    KeysWhenShown::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        bench[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeysWhenShown::Proc)));
+    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    SetWindowLongPtrW(bench[Control::kEdtMsg], GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(KeysWhenShown::original));
+    EXPECT_TRUE(KeysWhenShown::pressed);
+    // Alt+F4 asked to close; the run refused it with its box and went on to completion.
+    EXPECT_EQ(bench.boxes, std::vector<std::string>{std::string(text::kCloseWhileBusy)});
+    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(bench.world.unit(0).total_received, 2448);  // one run, whole
+    ASSERT_NE(bench.window.hwnd(), nullptr);
+
+    // After completion the keys change nothing, and Alt+F4 closes the window as its close box
+    // would.
+    const long reports = bench.world.unit(0).total_received;
+    PressEach(bench, {VK_ESCAPE, VK_RETURN, VK_SPACE, VK_TAB});
+    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageCompleted);
+    EXPECT_EQ(bench.world.unit(0).total_received, reports);
+    EXPECT_NE(bench.window.hwnd(), nullptr);
+    Press(VK_F4, true);
+    for (int i = 0; i < 5 && bench.window.hwnd(); ++i) bench.window.Pump();
+    EXPECT_EQ(bench.window.hwnd(), nullptr);
+    EXPECT_EQ(bench.boxes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace qvt::win32
