@@ -25,7 +25,8 @@ const char* const kUsageText =
     "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
     "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
     "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
-    "While a run is on, SIGINT, SIGTERM and SIGHUP are refused as the window refuses to close.\n";
+    "While a run is on, every signal that would end the program is refused as the window\n"
+    "refuses to close. See qvt-update(1).\n";
 
 ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
     ParsedOptions parsed;

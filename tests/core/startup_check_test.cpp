@@ -80,11 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
                   color::kRed, text::kMessageNeeded, true, false, 1}),
     [](const ::testing::TestParamInfo<Situation>& info) { return info.param.name; });
 
-TEST(StartupCheckTexts, TheUpdateMessageKeepsItsOddEnding) {
-    const std::string_view message = text::kMessageNeeded;
-    EXPECT_EQ(message.substr(message.size() - 5), "\xE3\x80\x82. ");  // "。. "
-}
-
 TEST(StartupCheckProgress, TheUpdateRowResetsTheBarToZeroOfThirteen) {
     Bench bench(R"({"units": [{"mode": "boot"}]})");
     bench.Create();
