@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# scripts/wine-run's probe for 32-bit programs, in both branches: the machine's own answer, and
+# a kernel that refuses the program with "Exec format error" (a 32-bit loader whose ELF header
+# names a machine this kernel does not run).
+set -euo pipefail
+probe=$1/scripts/wine-run
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cp /bin/true "$work/foreign"
+printf '\x28' | dd of="$work/foreign" bs=1 seek=18 conv=notrunc status=none  # e_machine: ARM
+if said=$(QVT_I386_LOADER="$work/foreign" "$probe" --i686-probe); then
+  echo "FAIL: a loader the kernel cannot run passed the probe"; exit 1
+fi
+[[ $said == *"Exec format error"* ]] || { echo "FAIL: the reason is missing: $said"; exit 1; }
+if said=$(QVT_I386_LOADER="$work/missing" "$probe" --i686-probe); then
+  echo "FAIL: a missing loader passed the probe"; exit 1
+fi
+[[ $said == *"is missing"* ]] || { echo "FAIL: $said"; exit 1; }
+QVT_I386_LOADER=/bin/true "$probe" --i686-probe || { echo "FAIL: a runnable loader was refused"; exit 1; }
+echo "probe: both branches as expected ($said)"
