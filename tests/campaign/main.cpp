@@ -1,14 +1,17 @@
 // qvt-campaign: runs the updater against randomly drawn simulated units, in virtual time, and
 // checks after every click that it never reports an update that did not happen.
 //
-//   qvt-campaign [--seeds N] [--first SEED] [--out DIR]
+//   qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE]
 //
 // A violation prints its seed and writes its scenario to DIR, with the command that replays it.
+// With --expect, the outcome table must be the one in the file, line for line: safety alone
+// would not notice a change that makes every run fail, or no unit start.
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "scenario_draw.h"
@@ -26,6 +29,7 @@ bool Number(const char* text, std::uint64_t& value) {
 int main(int argc, char** argv) {
     std::uint64_t seeds = 2000, first = 1;
     std::string out = ".";
+    std::string expect;
     for (int i = 1; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
         if (std::strcmp(argv[i], "--seeds") == 0 && has_value && Number(argv[i + 1], seeds)) {
@@ -35,8 +39,12 @@ int main(int argc, char** argv) {
             ++i;
         } else if (std::strcmp(argv[i], "--out") == 0 && has_value) {
             out = argv[++i];
+        } else if (std::strcmp(argv[i], "--expect") == 0 && has_value) {
+            expect = argv[++i];
         } else {
-            std::fputs("usage: qvt-campaign [--seeds N] [--first SEED] [--out DIR]\n", stderr);
+            std::fputs(
+                "usage: qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE]\n",
+                stderr);
             return 64;
         }
     }
@@ -58,14 +66,34 @@ int main(int argc, char** argv) {
         std::printf("  replay: qvt-update --console --scenario %s --virtual-time%s --runs %d\n",
                     file.c_str(), draw.force ? " --force" : "", draw.clicks);
     }
-    std::printf("campaign: %llu seeds from %llu\n", static_cast<unsigned long long>(seeds),
-                static_cast<unsigned long long>(first));
-    std::printf("  %-28s %7s %8s\n", "outcome", "runs", "share");
+    std::string table;
+    auto line = [&table](const char* format, auto... values) {
+        char text[128];
+        std::snprintf(text, sizeof text, format, values...);
+        table += text;
+    };
+    line("campaign: %llu seeds from %llu\n", static_cast<unsigned long long>(seeds),
+         static_cast<unsigned long long>(first));
+    line("  %-28s %7s %8s\n", "outcome", "runs", "share");
     for (int c = 0; c < kCauses; ++c) {
         if (counts[c] == 0 && static_cast<Cause>(c) == Cause::kOther) continue;
-        std::printf("  %-28s %7ld %7.1f %%\n", CauseName(static_cast<Cause>(c)), counts[c],
-                    100.0 * static_cast<double>(counts[c]) / static_cast<double>(seeds));
+        line("  %-28s %7ld %7.1f %%\n", CauseName(static_cast<Cause>(c)), counts[c],
+             100.0 * static_cast<double>(counts[c]) / static_cast<double>(seeds));
     }
-    std::printf("  violations: %ld\n", violating);
+    line("  violations: %ld\n", violating);
+    std::fputs(table.c_str(), stdout);
+    if (!expect.empty()) {
+        std::ifstream file(expect);
+        std::ostringstream committed;
+        committed << file.rdbuf();
+        if (committed.str() != table) {
+            std::printf(
+                "the outcome table differs from the committed %s, which was:\n%s"
+                "(if the change is meant, commit the table above there and say why)\n",
+                expect.c_str(), committed.str().c_str());
+            return 1;
+        }
+        std::printf("  the outcome table is the committed one (%s)\n", expect.c_str());
+    }
     return violating == 0 ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "bench.h"
 #include "fakes.h"
 #include "scramble.h"
@@ -240,23 +242,33 @@ TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
     EXPECT_EQ(ReportsFor(0xA5, 0x5A), reports);
 }
 
-TEST(ProgramVerify, ADifferenceIsLoggedAtItsChunksAddress) {
-    struct Case {
-        const char* address;
-        int value;
-        const char* line;
-    };
-    for (const Case& c : {Case{"0x1100", 0x00, "[ProgramVerify]error! adr=4352"},
-                          Case{"0x5FE0", 0x00, "[ProgramVerify]error! adr=24536"}}) {
-        ProtocolBench bench(
-            std::string(
-                R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": ")") +
-            c.address + R"(", "value": )" + std::to_string(c.value) + "}]}");
-        EXPECT_FALSE(bench.ProgramVerify());
-        EXPECT_EQ(bench.log().back(), c.line);
-        EXPECT_EQ(bench.controls().progress_position, 3);
-        EXPECT_EQ(bench.controls().message, text::kVerifyError);
-        EXPECT_EQ(bench.world.open_handles(), 0);
+// A read-back compares every byte of every chunk: a cell stuck at the first or the last byte of
+// a 58-byte chunk, of the first and of the short last chunk (0x5FD8-0x5FFF), fails the blank
+// check and the verification, each logged at its chunk's address.
+TEST(ReadBack, EveryByteOfEveryChunkIsCompared) {
+    const std::uint32_t addresses[] = {0x1100, 0x1139, 0x113A, 0x5FD8, 0x5FE0, 0x5FFF};
+    const auto image = ProtocolBench().updater.firmware.program;
+    for (const std::uint32_t address : addresses) {
+        SCOPED_TRACE(address);
+        const std::uint32_t chunk = 0x1100 + (address - 0x1100) / 58 * 58;
+        auto stuck_at = [&](int value) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(address));
+            return std::string(
+                       R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", )") +
+                   R"("address": ")" + hex + R"(", "value": )" + std::to_string(value) + "}]}";
+        };
+        ProtocolBench blank(stuck_at(0x00));
+        EXPECT_FALSE(blank.protocol().BlankCheck(blank.display()));
+        EXPECT_EQ(blank.log().back(), "[BlankCheck]error! adr=" + std::to_string(chunk));
+        EXPECT_EQ(blank.controls().message, text::kBlankError);
+
+        ProtocolBench verify(stuck_at(image[address] ^ 0xFF));
+        EXPECT_FALSE(verify.ProgramVerify());
+        EXPECT_EQ(verify.log().back(), "[ProgramVerify]error! adr=" + std::to_string(chunk));
+        EXPECT_EQ(verify.controls().progress_position, 3);
+        EXPECT_EQ(verify.controls().message, text::kVerifyError);
+        EXPECT_EQ(verify.world.open_handles(), 0);
     }
 }
 

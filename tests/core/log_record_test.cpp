@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "bench.h"
 #include "texts.h"
+#include "time_stamp.h"
 
 namespace qvt {
 namespace {
@@ -27,9 +26,8 @@ TEST(LogRecord, ARunsRecordIsItsTranscriptWithTimeStampsThenTheOutcome) {
     ASSERT_EQ(record.header().size(), 6u);
     EXPECT_EQ(record.header()[0], "# QVT-40 R3 Update v3.10");
     EXPECT_EQ(record.header()[2], "# image: 3.10");
-    const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} .*)");
     for (const std::string& line : record.lines())
-        EXPECT_TRUE(std::regex_match(line, stamp)) << line;
+        EXPECT_TRUE(testing::AfterTimeStamp(line)) << line;
     EXPECT_EQ(Unstamped(record.lines().front()), "message: ");
     EXPECT_EQ(Unstamped(record.lines()[5]),
               "status: shown fg=0x000000FF bg=0x8000000F caption=アップデートを行ってください");

@@ -197,6 +197,22 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
 }
 
+// The restart check completes only with no boot loader left: a blank unit plugged in after
+// the failed run sits in its boot loader beside the one that came back current.
+TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {
+    // The second unit is plugged in with the reset, the run's last report.
+    Bench bench(R"({"reset_delay_ms": 400000, "faults": [{"kind": "attach", "after_reports": 2448,
+                   "unit": {"mode": "boot"}}]})");
+    bench.Create().Start();
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ASSERT_EQ(bench.world.unit_count(), 2u);
+    bench.clock.Sleep(400000);  // the first unit is back and current; the second still blank
+    ASSERT_EQ(bench.world.unit(0).running_version, 0x0310);
+    bench.Start();
+    EXPECT_NE(bench.controls().status.caption, text::kCaptionCompletedOnRestart);
+    EXPECT_GT(bench.TotalReceived(1), 0);  // the run went on to the boot loader left
+}
+
 // The record's outcome line tells how the last run ended, not whether any run ever completed.
 TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
     Bench bench(R"({"reset_delay_ms": 400000})");
@@ -277,19 +293,30 @@ TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
     EXPECT_FALSE(bench.Logged("ProgramVerify error"));
 }
 
-TEST(UpdateRun, ACloseRequestDuringTheRunIsRefusedAndTheRunGoesOn) {
+// A close request in every phase of a run, the return wait included, is refused with the box
+// and the run goes on: at the updater, whatever window or signal sends it.
+TEST(UpdateRun, ACloseRequestInEveryPhaseIsRefusedAndTheRunGoesOn) {
     Bench bench(kOneOutdatedUnit);
     bench.Create();
-    int refused = 0;
+    // The phase a pump falls in: the run's state, and the return wait apart from the idle
+    // preparation (both are kIdle).
+    std::vector<std::string> refused_in;
+    auto phase = [&] {
+        const UpdateState state = bench.updater.sequence.update_state();
+        if (state != UpdateState::kIdle) return std::to_string(static_cast<int>(state));
+        return std::string(bench.controls().message == text::kVersionCheckStart ? "return wait"
+                                                                                : "idle");
+    };
     bench.view.on_pump = [&] {
-        if (bench.controls().message == text::kEraseDone && refused == 0) {
-            if (!bench.updater.form.FormClose()) ++refused;
-        }
+        const std::string now = phase();
+        if (!refused_in.empty() && refused_in.back() == now) return;
+        if (!bench.updater.form.FormClose()) refused_in.push_back(now);
     };
     bench.Start();
-    EXPECT_EQ(refused, 1);
-    ASSERT_EQ(bench.view.modal_boxes.size(), 1u);
-    EXPECT_EQ(bench.view.modal_boxes[0], text::kCloseWhileBusy);
+    EXPECT_EQ(refused_in,
+              (std::vector<std::string>{"idle", "2", "3", "4", "5", "6", "7", "return wait"}));
+    EXPECT_EQ(bench.view.modal_boxes,
+              std::vector<std::string>(refused_in.size(), std::string(text::kCloseWhileBusy)));
     ExpectCompleted(bench, text::kCaptionCompleted);
     EXPECT_TRUE(bench.updater.form.FormClose());
 }

@@ -2,12 +2,12 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "backend.h"
 #include "fakes.h"
 #include "sessions.h"
+#include "time_stamp.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -194,11 +194,10 @@ TEST(Console, TheLogFileIsTheTranscriptWithTimeStampsAfterItsHeader) {
     EXPECT_NE(file[3].find("# system: Linux"), std::string::npos);
     EXPECT_EQ(file[5], "# unit: simulated");
     ASSERT_EQ(file.size() - at, transcript.size() + 1);
-    const std::regex stamped(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*))");
     for (std::size_t i = 0; i < transcript.size(); ++i) {
-        std::smatch parts;
-        ASSERT_TRUE(std::regex_match(file[at + i], parts, stamped)) << file[at + i];
-        EXPECT_EQ(parts[2], transcript[i]);
+        const auto body = testing::AfterTimeStamp(file[at + i]);
+        ASSERT_TRUE(body) << file[at + i];
+        EXPECT_EQ(*body, transcript[i]);
     }
     EXPECT_NE(file.back().find(" outcome: update completed"), std::string::npos);
 }

@@ -298,6 +298,14 @@ TEST(StrictUnit, DecodesTheProtocolFromTheReportsBytes) {
     ASSERT_EQ(device->Read(reply, 50), Transfer::kCompleted);
     EXPECT_EQ(reply[7], 0x00);
     EXPECT_EQ(reply[7 + 57], 57);
+    // The address has 32 bits: 0x00011100 and 0x01001139 lie far past the flash, whose bytes
+    // at 0x1100 and 0x1139 they share their low 16 bits with, and read as zeros.
+    for (const Report& far : {Report{0x00, 0x07, 0x00, 0x11, 0x01, 0x00, 0x3A},
+                              Report{0x00, 0x07, 0x39, 0x11, 0x00, 0x01, 0x01}}) {
+        rig.Send(*device, far);
+        ASSERT_EQ(device->Read(reply, 50), Transfer::kCompleted);
+        EXPECT_TRUE(std::all_of(reply.begin() + 7, reply.end(), [](auto b) { return b == 0; }));
+    }
     // Reset: command 8; the unit leaves the bus.
     rig.Send(*device, Report{0x00, 0x08});
     EXPECT_EQ(rig.world.unit(0).state, UnitState::kGone);
