@@ -33,6 +33,7 @@ struct ScenarioError {
 constexpr std::size_t kMaxUnits = 16;
 constexpr std::size_t kMaxForeign = 64;
 constexpr std::size_t kMaxFaults = 64;
+constexpr std::size_t kMaxEvents = 64;
 // The deepest a valid scenario goes is 4 (a unit inside a fault inside the list of faults).
 constexpr int kMaxDepth = 16;
 // What a message quotes of the text: enough to find the place, never the whole of it.
@@ -248,10 +249,60 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
     return fault;
 }
 
+Event ParseEvent(const json& object, const std::string& where, std::size_t unit_limit) {
+    OnlyKeys(object, where, {"action", "unit", "at_ms", "after_reports", "delay_ms"});
+    if (!object.contains("action") || !object.at("action").is_string()) {
+        Fail(where + ".action", "missing or not a string");
+    }
+    const auto action = object.at("action").get<std::string>();
+    static const std::pair<const char*, Event::Action> kActions[] = {
+        {"unplug", Event::Action::kUnplug},
+        {"plug", Event::Action::kPlug},
+        {"power_cycle", Event::Action::kPowerCycle},
+        {"attach", Event::Action::kAttach}};
+    Event event;
+    bool known = false;
+    for (const auto& [name, value] : kActions) {
+        if (action == name) {
+            event.action = value;
+            known = true;
+        }
+    }
+    if (!known) {
+        Fail(where + ".action",
+             "unknown action " + Quoted(action) + " (unplug, plug, power_cycle or attach)");
+    }
+    if (!object.contains("unit")) Fail(where + ".unit", "missing");
+    if (event.action == Event::Action::kAttach) {
+        event.attached = ParseUnit(object.at("unit"), where + ".unit");
+    } else {
+        constexpr long kMax = std::numeric_limits<int>::max();
+        const long unit = Integer(object, "unit", where, 0, kMax, 0);
+        if (static_cast<std::size_t>(unit) >= unit_limit) {
+            Fail(where + ".unit", "no unit " + std::to_string(unit) +
+                                      " in \"units\" or among the units attached later");
+        }
+        event.unit = static_cast<int>(unit);
+    }
+    constexpr long kDay = 86'400'000;
+    const bool at = object.contains("at_ms");
+    const bool after = object.contains("after_reports");
+    if (at == after) Fail(where, "needs either \"at_ms\" or \"after_reports\"");
+    if (at) {
+        if (object.contains("delay_ms")) Fail(where + ".delay_ms", "goes with \"after_reports\"");
+        event.at_ms = static_cast<std::uint64_t>(Integer(object, "at_ms", where, 0, kDay, 0));
+    } else {
+        event.after_reports =
+            Integer(object, "after_reports", where, 0, std::numeric_limits<int>::max(), 0);
+        event.delay_ms = static_cast<std::uint32_t>(Integer(object, "delay_ms", where, 0, kDay, 0));
+    }
+    return event;
+}
+
 Scenario Parse(const json& root) {
     OnlyKeys(root, "scenario",
              {"units", "foreign_hid", "boot_switch_delay_ms", "reset_delay_ms", "transfer_ms",
-              "app_driver", "faults"});
+              "app_driver", "faults", "events"});
     Scenario scenario;
     if (root.contains("units")) {
         const json& units = root.at("units");
@@ -290,6 +341,19 @@ Scenario Parse(const json& root) {
         for (std::size_t i = 0; i < faults.size(); ++i) {
             scenario.faults.push_back(
                 ParseFault(faults[i], "faults[" + std::to_string(i) + "]", scenario.units.size()));
+        }
+    }
+    if (root.contains("events")) {
+        const json& events = root.at("events");
+        ListOfAtMost(events, "events", kMaxEvents);
+        // A unit attached later has the next index, whether a fault or an event attaches it.
+        std::size_t units = scenario.units.size();
+        for (const Fault& fault : scenario.faults) units += fault.kind == FaultKind::kAttach;
+        for (const json& event : events)
+            units += event.is_object() && event.value("action", json()) == "attach";
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            scenario.events.push_back(
+                ParseEvent(events[i], "events[" + std::to_string(i) + "]", units));
         }
     }
     return scenario;

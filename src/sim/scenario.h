@@ -58,6 +58,26 @@ struct Fault {
     }
 };
 
+// What a person does to the units while the session goes on, at a moment of virtual time:
+// pulls a cable, plugs it back, switches a unit off and on, plugs in another unit.
+struct Event {
+    enum class Action {
+        kUnplug,      // the unit leaves the bus; its handles fail
+        kPlug,        // the unit comes back powered up: into its application when a valid one
+                      // is in flash, otherwise into its boot loader
+        kPowerCycle,  // off and on at once, as kPlug
+        kAttach,      // a new unit, `attached`, is plugged in
+    };
+    Action action = Action::kUnplug;
+    int unit = 0;  // kUnplug, kPlug, kPowerCycle: the unit's index, in order of plugging in
+    UnitSetup attached;
+    // When: `at_ms` after the session began, or `delay_ms` after the moment that
+    // `after_reports` reports in all have reached the units.
+    std::optional<std::uint64_t> at_ms;
+    long after_reports = -1;
+    std::uint32_t delay_ms = 0;
+};
+
 struct Scenario {
     std::vector<UnitSetup> units{UnitSetup{}};
     std::vector<ForeignHid> foreign_hid;
@@ -70,6 +90,7 @@ struct Scenario {
     // seen in application mode (the units still run their application and boot loader).
     bool app_driver = true;
     std::vector<Fault> faults;
+    std::vector<Event> events;
 };
 
 // The largest scenario text that is read.

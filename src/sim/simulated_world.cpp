@@ -11,6 +11,12 @@ SimulatedWorld::SimulatedWorld(Clock& clock, Scenario scenario)
       driver_(std::make_unique<SimAppDriver>(*this, scenario_.app_driver)),
       bus_(std::make_unique<SimHidBus>(*this)) {
     for (const UnitSetup& setup : scenario_.units) AddUnit(setup);
+    began_ms_ = clock_.NowMs();
+    for (const Event& event : scenario_.events) {
+        PendingEvent pending{event, std::nullopt};
+        if (event.at_ms) pending.due_ms = began_ms_ + *event.at_ms;
+        events_.push_back(pending);
+    }
 }
 
 SimulatedWorld::~SimulatedWorld() = default;
@@ -30,7 +36,36 @@ void SimulatedWorld::AddUnit(const UnitSetup& setup) {
 }
 
 void SimulatedWorld::Advance() {
+    ApplyDueEvents();
     for (SimUnit& unit : units_) unit.Advance();
+}
+
+void SimulatedWorld::ApplyDueEvents() {
+    const std::uint64_t now = clock_.NowMs();
+    for (;;) {
+        PendingEvent* next = nullptr;
+        for (PendingEvent& pending : events_) {
+            if (pending.done || !pending.due_ms || *pending.due_ms > now) continue;
+            if (!next || *pending.due_ms < *next->due_ms) next = &pending;
+        }
+        if (!next) return;
+        next->done = true;
+        Apply(next->event);
+    }
+}
+
+void SimulatedWorld::Apply(const Event& event) {
+    if (event.action == Event::Action::kAttach) {
+        AddUnit(event.attached);
+        return;
+    }
+    // A unit that is to be plugged in later is not there yet to be acted on.
+    if (static_cast<std::size_t>(event.unit) >= units_.size()) return;
+    if (event.action == Event::Action::kUnplug) {
+        Unplug(static_cast<std::size_t>(event.unit));
+    } else {
+        PowerCycle(static_cast<std::size_t>(event.unit));
+    }
 }
 
 void SimulatedWorld::Unplug(std::size_t index) {
@@ -93,6 +128,12 @@ Transfer SimulatedWorld::UnitWrite(std::size_t index, std::uint64_t generation,
     if (result == Transfer::kCompleted) {
         ++total_reports_;
         for (const UnitSetup& setup : faults_.TakeAttachmentsDue(total_reports_)) AddUnit(setup);
+        for (PendingEvent& pending : events_) {
+            if (!pending.due_ms && pending.event.after_reports >= 0 &&
+                total_reports_ >= pending.event.after_reports) {
+                pending.due_ms = clock_.NowMs() + pending.event.delay_ms;
+            }
+        }
     }
     return result;
 }

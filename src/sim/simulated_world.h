@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -68,6 +69,16 @@ class SimulatedWorld {
 
   private:
     void AddUnit(const UnitSetup& setup);
+    // The scenario's events whose moment has come, in the order of their moments.
+    void ApplyDueEvents();
+    void Apply(const Event& event);
+
+    // An event of the scenario with the moment it falls due, once that is known.
+    struct PendingEvent {
+        Event event;
+        std::optional<std::uint64_t> due_ms;
+        bool done = false;
+    };
 
     Clock& clock_;
     Scenario scenario_;
@@ -75,6 +86,8 @@ class SimulatedWorld {
     ReplyTamper tamper_;
     std::deque<SimUnit> units_;  // a deque: units plugged in later never move the others
     long total_reports_ = 0;
+    std::uint64_t began_ms_ = 0;
+    std::vector<PendingEvent> events_;
     int open_handles_ = 0;
     long searches_ = 0;
     std::unique_ptr<SimAppDriver> driver_;

@@ -197,6 +197,23 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
 }
 
+// The return wait completes only with as many units back as the reset counted, not more: the
+// updated unit is lost after its reset, and two current units plugged in during the wait
+// cannot stand in for it.
+TEST(UpdateRun, UnitsPluggedInDuringTheReturnWaitDoNotStandInForTheUpdatedOne) {
+    Bench bench(R"({"events": [
+        {"action": "unplug", "unit": 0, "after_reports": 2448, "delay_ms": 1000},
+        {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
+         "after_reports": 2448, "delay_ms": 2000},
+        {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
+         "after_reports": 2448, "delay_ms": 2000}]})");
+    bench.Create().Start();
+    ASSERT_EQ(bench.world.unit_count(), 3u);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
+}
+
 // The restart check completes only with no boot loader left: a blank unit plugged in after
 // the failed run sits in its boot loader beside the one that came back current.
 TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {

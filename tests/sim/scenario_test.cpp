@@ -85,6 +85,38 @@ TEST(Scenario, RefusalsSayWhere) {
               "scenario.transfer_ms: must lie between 0 and 1000");
 }
 
+TEST(Scenario, EventsNameTheirMomentOnceAndAUnitThatWillExist) {
+    const auto parsed = ParseScenario(R"({"events": [
+        {"action": "unplug", "unit": 0, "at_ms": 1000},
+        {"action": "attach", "unit": {"mode": "boot"}, "after_reports": 5, "delay_ms": 20},
+        {"action": "plug", "unit": 1, "at_ms": 0}]})");
+    ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
+    const auto& events = std::get<Scenario>(parsed).events;
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].at_ms, 1000u);
+    EXPECT_EQ(events[1].action, Event::Action::kAttach);
+    EXPECT_EQ(events[1].after_reports, 5);
+    EXPECT_EQ(events[1].delay_ms, 20u);
+    EXPECT_FALSE(events[1].at_ms);
+    EXPECT_EQ(events[2].unit, 1);  // the attached unit's index
+
+    const std::pair<const char*, const char*> refusals[] = {
+        {R"({"events": [{"action": "unplug", "unit": 0}]})",
+         "events[0]: needs either \"at_ms\" or \"after_reports\""},
+        {R"({"events": [{"action": "unplug", "unit": 0, "at_ms": 1, "after_reports": 1}]})",
+         "events[0]: needs either \"at_ms\" or \"after_reports\""},
+        {R"({"events": [{"action": "unplug", "unit": 0, "at_ms": 1, "delay_ms": 1}]})",
+         "events[0].delay_ms: goes with \"after_reports\""},
+        {R"({"events": [{"action": "melt", "unit": 0, "at_ms": 1}]})",
+         "events[0].action: unknown action \"melt\" (unplug, plug, power_cycle or attach)"},
+        {R"({"events": [{"action": "plug", "unit": 1, "at_ms": 1}]})",
+         "events[0].unit: no unit 1 in \"units\" or among the units attached later"},
+        {R"({"events": [{"action": "attach", "unit": {"mode": "sleep"}, "at_ms": 1}]})",
+         "events[0].unit.mode: expected \"application\" or \"boot\", not \"sleep\""},
+    };
+    for (const auto& [text, message] : refusals) EXPECT_EQ(ErrorOf(text), message) << text;
+}
+
 TEST(Scenario, HexValuesAreANumberOrZeroXAndUpToFourDigitsAndNothingElse) {
     auto vendor = [](const std::string& value) {
         return ErrorOf(R"({"units": [], "foreign_hid": [{"vendor": )" + value +

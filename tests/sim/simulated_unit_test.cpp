@@ -252,6 +252,41 @@ TEST(SimulatedFaults, AttachPlugsInAUnitAfterReportsOverAllUnits) {
     EXPECT_EQ(rig.AppVersion(1), 0x0310);
 }
 
+// Units that come and go over time: each event acts at its moment, in the order of the
+// moments, whenever the world is next looked at.
+TEST(SimulatedEvents, UnitsAreUnpluggedPluggedBackPowerCycledAndAttachedAtTheirMoments) {
+    Rig rig(R"({"units": [{"mode": "application", "version": "3.00"}], "events": [
+        {"action": "unplug", "unit": 0, "at_ms": 1000},
+        {"action": "plug", "unit": 0, "at_ms": 5000},
+        {"action": "attach", "unit": {"mode": "boot"}, "at_ms": 3000},
+        {"action": "power_cycle", "unit": 1, "at_ms": 9000}]})");
+    EXPECT_EQ(rig.AppVersion(), 0x0300);
+    rig.clock.Sleep(1000);
+    EXPECT_FALSE(rig.AppVersion().has_value());  // unplugged at 1 s
+    EXPECT_EQ(rig.world.unit_count(), 1u);
+    rig.clock.Sleep(5000);                // 6 s: the attach at 3 s came before the plug
+    EXPECT_EQ(rig.AppVersion(), 0x0300);  // back, running its application
+    ASSERT_EQ(rig.world.unit_count(), 2u);
+    EXPECT_EQ(rig.world.unit(1).state, UnitState::kBoot);  // blank: its boot loader
+    const auto generation = rig.world.unit(1).generation;
+    rig.clock.Sleep(3000);
+    EXPECT_TRUE(rig.OpenBootLoader());  // power-cycled at 9 s: still blank, a new enumeration
+    EXPECT_GT(rig.world.unit(1).generation, generation);
+}
+
+TEST(SimulatedEvents, AnEventAfterReportsFallsDueItsDelayAfterTheReportThatArmedIt) {
+    Rig rig(R"({"units": [{"mode": "boot"}], "events": [
+        {"action": "unplug", "unit": 0, "after_reports": 2, "delay_ms": 500}]})");
+    auto device = rig.OpenBootLoader();
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
+    rig.clock.Sleep(499);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kCompleted);
+    rig.clock.Sleep(1);
+    EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kFailed);
+    EXPECT_FALSE(rig.OpenBootLoader());
+}
+
 TEST(SimulatedFaults, HandlesAreCountedAndGoStaleOnReenumeration) {
     Rig rig(R"({"units": [{"mode": "application", "version": "3.00"}]})");
     auto app = rig.world.driver().Open(kDevice0);
