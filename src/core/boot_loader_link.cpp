@@ -14,6 +14,7 @@ bool BootLoaderLink::FindBootLoaders() {
         if (matches < 2) kept_ = std::move(opened.device);
         ++matches;
     }
+    seen_count_ = matches;
     if (matches == 0) {
         boot_loader_count_ = 0;
         return false;

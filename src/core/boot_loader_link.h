@@ -43,6 +43,9 @@ class BootLoaderLink {
     void SettleWait();
 
     std::int32_t boot_loader_count() const { return boot_loader_count_; }
+    // Every boot loader the last search saw, also when their number was not the one expected
+    // (the search then reports none to work with, though they are there).
+    std::int32_t boot_loaders_seen() const { return seen_count_; }
     std::int32_t expected_count() const { return expected_count_; }
     void set_expected_count(std::int32_t count) { expected_count_ = count; }
     bool HoldsHandle() const { return kept_ != nullptr; }
@@ -53,6 +56,7 @@ class BootLoaderLink {
     MessagePump& pump_;
     std::unique_ptr<HidDevice> kept_;
     std::int32_t boot_loader_count_ = 0;
+    std::int32_t seen_count_ = 0;
     std::int32_t expected_count_ = 0;
 };
 

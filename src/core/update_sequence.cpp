@@ -172,9 +172,10 @@ bool UpdateSequence::CompletionTest() const {
     const DeviceCensus& census = app_.census();
     if (!return_awaited_) return false;
     // A unit whose version could not be read is not known to be current, whatever the census
-    // counts it as.
+    // counts it as. No boot loader left means none seen at all: more of them than expected
+    // are still there, though the search offers none to work with.
     return census.app_device_count == most_units_at_a_reset_ && census.outdated_count == 0 &&
-           link_.boot_loader_count() == 0 && census.AllReadAndAtLeast(app_.image_version());
+           link_.boot_loaders_seen() == 0 && census.AllReadAndAtLeast(app_.image_version());
 }
 
 void UpdateSequence::SetBusy(bool busy) {

@@ -214,6 +214,22 @@ TEST(UpdateRun, UnitsPluggedInDuringTheReturnWaitDoNotStandInForTheUpdatedOne) {
     EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
 }
 
+// More boot loaders than the run expects make the search offer none to work with; they are
+// still boot loaders left. Here the updated unit stays in its boot loader, a blank unit and a
+// current one are plugged in during the return wait: the current one must not complete it.
+TEST(UpdateRun, MoreBootLoadersThanExpectedAreNotTakenForNoneLeft) {
+    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stays_in_boot"}],
+                   "events": [
+        {"action": "attach", "unit": {"mode": "boot"}, "after_reports": 2448, "delay_ms": 6000},
+        {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
+         "after_reports": 2448, "delay_ms": 6000}]})");
+    bench.Create().Start();
+    ASSERT_EQ(bench.world.unit_count(), 3u);
+    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    EXPECT_GE(bench.updater.link.boot_loaders_seen(), 2);
+}
+
 // The restart check completes only with no boot loader left: a blank unit plugged in after
 // the failed run sits in its boot loader beside the one that came back current.
 TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {
