@@ -51,6 +51,8 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
          "scenario file " + fifo + " is a FIFO (named pipe), not a regular file"},
         {"--scenario /dev/zero", "scenario file /dev/zero is a device, not a regular file"},
         {"--scenario " + folder, "scenario file " + folder + " is a directory"},
+        {"--scenario " + bad + "/inside.json",
+         "cannot read scenario file " + bad + "/inside.json: Not a directory"},
         {"--console --simulate --log /nonexistent/qvt.log",
          "cannot open the log file /nonexistent/qvt.log: No such file or directory"},
         {"--console --simulate --log " + folder, "the log file " + folder + " is a directory"},
