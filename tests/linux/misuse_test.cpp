@@ -127,6 +127,9 @@ TEST(ProgramUsage, AnOutputThatCannotBeWrittenIsToldAndTheRunGoesOn) {
 }
 
 TEST(ProgramUsage, ADisplayThatCannotBeOpenedFallsBackToTheConsole) {
+#ifndef QVT_HAVE_GUI
+    GTEST_SKIP() << "built without the window";
+#endif
     const auto result =
         RunBinary("--simulate --virtual-time",
                   "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:12345 " QVT_UPDATE_BINARY);
