@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 
@@ -44,6 +45,16 @@ std::optional<std::string> LogPathRefusal(const std::string& path, const Options
     }
     if (SameFile(path, "/proc/self/exe")) {
         return "the log file " + path + " is this program; writing it would destroy it";
+    }
+    // Opening a FIFO for writing waits for a reader, for ever if none comes; a pipe to a reader
+    // (`--log >(tee ...)`) is fine.
+    if (std::filesystem::is_fifo(path, error)) {
+        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return "the log file " + path + " is a FIFO with no reader (" + std::strerror(errno) +
+                   ")";
+        }
+        close(fd);
     }
     return std::nullopt;
 }

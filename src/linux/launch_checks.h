@@ -14,7 +14,7 @@ namespace qvt::linux_app {
 void MakeStandardDescriptorsValid();
 
 // Why `--log PATH` must not be opened for writing, or nothing: a directory, the scenario the
-// session reads, the program itself.
+// session reads, the program itself, a FIFO that nobody reads.
 std::optional<std::string> LogPathRefusal(const std::string& path, const Options& options);
 
 // Why the window cannot be shown on this display, or nothing. Qt ends the process when its

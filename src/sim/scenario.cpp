@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -103,16 +104,10 @@ std::uint16_t HexWord(const json& object, const char* key, const std::string& wh
     const bool prefixed =
         text.size() > 2 && text.size() <= 6 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     unsigned number = 0;
-    for (std::size_t i = 2; prefixed && i < text.size(); ++i) {
-        const char c = text[i];
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
-        if (digit < 0) Fail(at, Quoted(text) + " is not a 16-bit hexadecimal number");
-        number = number * 16 + static_cast<unsigned>(digit);
+    const char* end = text.data() + text.size();
+    if (!prefixed || std::from_chars(text.data() + 2, end, number, 16).ptr != end) {
+        Fail(at, Quoted(text) + " is not a 16-bit hexadecimal number");
     }
-    if (!prefixed) Fail(at, Quoted(text) + " is not a 16-bit hexadecimal number");
     return static_cast<std::uint16_t>(number);
 }
 

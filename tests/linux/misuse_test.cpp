@@ -56,6 +56,8 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         {"--console --simulate --log /nonexistent/qvt.log",
          "cannot open the log file /nonexistent/qvt.log: No such file or directory"},
         {"--console --simulate --log " + folder, "the log file " + folder + " is a directory"},
+        {"--console --simulate --log " + fifo,
+         "the log file " + fifo + " is a FIFO with no reader (No such device or address)"},
         // The scenario is checked before the log is opened.
         {"--console --log /nonexistent/qvt.log --scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
