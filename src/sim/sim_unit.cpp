@@ -223,6 +223,7 @@ void SimUnit::FinishRestart() {
 void SimUnit::Unplug() {
     state = UnitState::kGone;
     unplugged = true;
+    ++unplugs;
     restart_pending_ = false;
     in_flight_.clear();
     ++generation;

@@ -92,7 +92,8 @@ class SimUnit {
     long total_received = 0;
     long read_requests = 0;
     long boot_requests = 0;
-    long resets = 0;  // reset commands delivered
+    long resets = 0;   // reset commands delivered
+    long unplugs = 0;  // times the unit was taken off the bus
 
   private:
     struct InFlight {

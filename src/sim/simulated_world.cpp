@@ -1,5 +1,7 @@
 #include "simulated_world.h"
 
+#include <algorithm>
+
 #include "sim_ports.h"
 
 namespace qvt::sim {
@@ -55,8 +57,11 @@ void SimulatedWorld::ApplyDueEvents() {
 }
 
 void SimulatedWorld::Apply(const Event& event) {
+    // A unit plugged in at the very moment a reset went out is one of those there at it.
+    const bool at_the_reset = resetting_ && clock_.NowMs() <= reset_ended_ms_;
     if (event.action == Event::Action::kAttach) {
         AddUnit(event.attached);
+        if (at_the_reset) ++units_at_last_reset_;
         return;
     }
     // A unit that is to be plugged in later is not there yet to be acted on.
@@ -66,6 +71,27 @@ void SimulatedWorld::Apply(const Event& event) {
     } else {
         PowerCycle(static_cast<std::size_t>(event.unit));
     }
+}
+
+std::size_t SimulatedWorld::UnitsOnTheBus() const {
+    std::size_t count = 0;
+    for (const SimUnit& unit : units_) {
+        count += !unit.unplugged && unit.state != UnitState::kGone ? 1 : 0;
+    }
+    return count;
+}
+
+void SimulatedWorld::SearchStarted() {
+    ++searches_;
+    units_at_last_search_ = UnitsOnTheBus();
+}
+
+bool SimulatedWorld::units_changed() const {
+    if (units_.size() > scenario_.units.size()) return true;
+    for (const SimUnit& unit : units_) {
+        if (unit.unplugs > 0) return true;
+    }
+    return false;
 }
 
 void SimulatedWorld::Unplug(std::size_t index) {
@@ -123,8 +149,20 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
 Transfer SimulatedWorld::UnitWrite(std::size_t index, std::uint64_t generation,
                                    std::span<const std::uint8_t> report, std::uint32_t timeout_ms) {
     Advance();
+    // A reset sent to every boot loader in turn is one moment: the units are counted before
+    // the first of them leaves the bus, the one it is sent to among them even if already gone.
+    const bool reset = report.size() > wire::kCommandAt && report[wire::kCommandAt] == wire::kReset;
+    if (reset && !resetting_) {
+        const bool target_gone = index >= units_.size() || units_[index].unplugged ||
+                                 units_[index].state == UnitState::kGone;
+        units_at_last_reset_ =
+            std::max(UnitsOnTheBus() + (target_gone ? 1 : 0), units_at_last_search_);
+    }
+    resetting_ = reset;
+    reset_ended_ms_ = clock_.NowMs();
     if (!UnitAlive(index, generation)) return Transfer::kFailed;
     const Transfer result = units_[index].Write(report, timeout_ms);
+    reset_ended_ms_ = clock_.NowMs();
     if (result == Transfer::kCompleted) {
         ++total_reports_;
         for (const UnitSetup& setup : faults_.TakeAttachmentsDue(total_reports_)) AddUnit(setup);

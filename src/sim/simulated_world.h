@@ -39,6 +39,13 @@ class SimulatedWorld {
     long searches() const { return searches_; }
     Clock& clock() { return clock_; }
     const std::vector<ForeignHid>& foreign() const { return scenario_.foreign_hid; }
+    // Whether a person changed which units are there: one was taken off the bus, or one was
+    // plugged in that the session did not begin with.
+    bool units_changed() const;
+    // The units on the bus, in either mode, the moment the last reset went out, or at the
+    // search just before it if more were there then: the ones an updater that counts can
+    // expect back (a unit that leaves between its search and its reset, it cannot know of).
+    std::size_t units_at_last_reset() const { return units_at_last_reset_; }
 
     // A boot loader that answers reads with whatever `tamper` makes of its true replies.
     void SetReplyTamper(ReplyTamper tamper) { tamper_ = std::move(tamper); }
@@ -65,7 +72,7 @@ class SimulatedWorld {
     void DetachInput(std::size_t unit, InputBuffer& input);
     void HandleOpened() { ++open_handles_; }
     void HandleClosed() { --open_handles_; }
-    void SearchStarted() { ++searches_; }
+    void SearchStarted();
 
   private:
     void AddUnit(const UnitSetup& setup);
@@ -88,6 +95,11 @@ class SimulatedWorld {
     long total_reports_ = 0;
     std::uint64_t began_ms_ = 0;
     std::vector<PendingEvent> events_;
+    std::size_t units_at_last_reset_ = 0;
+    bool resetting_ = false;  // the last report offered was a reset
+    std::uint64_t reset_ended_ms_ = 0;
+    std::size_t units_at_last_search_ = 0;
+    std::size_t UnitsOnTheBus() const;
     int open_handles_ = 0;
     long searches_ = 0;
     std::unique_ptr<SimAppDriver> driver_;

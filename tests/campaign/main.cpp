@@ -50,11 +50,12 @@ int main(int argc, char** argv) {
     }
     using namespace qvt::campaign;
     std::array<long, kCauses> counts{};
-    long violating = 0;
+    long violating = 0, swapped = 0;
     for (std::uint64_t seed = first; seed < first + seeds; ++seed) {
         const Draw draw = DrawSession(seed);
         const SessionResult result = RunSession(draw);
         ++counts[static_cast<std::size_t>(result.cause)];
+        if (result.swapped) ++swapped;
         if (result.violations.empty()) continue;
         ++violating;
         const std::string file = out + "/campaign-seed-" + std::to_string(seed) + ".json";
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
         line("  %-28s %7ld %7.1f %%\n", CauseName(static_cast<Cause>(c)), counts[c],
              100.0 * static_cast<double>(counts[c]) / static_cast<double>(seeds));
     }
+    line("  of the completed, for a unit put in place of the updated one: %ld\n", swapped);
     line("  violations: %ld\n", violating);
     std::fputs(table.c_str(), stdout);
     if (!expect.empty()) {

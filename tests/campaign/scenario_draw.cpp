@@ -109,6 +109,48 @@ json Fault(Dice& dice, long units) {
     return fault;
 }
 
+// A unit plugged in by a person: now and then one that already runs a current application, the
+// kind that can stand in for the unit under update.
+json PluggedUnit(Dice& dice) {
+    if (!dice.Chance(0.5)) return Unit(dice);
+    return {{"mode", "application"}, {"version", dice.Chance(0.7) ? "3.10" : "3.11"}};
+}
+
+// When a person acts: before the first look, during programming, around the reset and in the
+// return wait that follows it (2,448 reports in a run from one unit), or long after, between
+// runs.
+void Moment(Dice& dice, json& event) {
+    switch (dice.Between(0, 3)) {
+        case 0:
+            event["at_ms"] = dice.Chance(0.5) ? 0 : dice.Between(0, 20'000);
+            break;
+        case 1:
+            event["after_reports"] = dice.Between(600, 1800);
+            break;
+        case 2:
+            event["after_reports"] = dice.Between(2440, 2460);
+            event["delay_ms"] = dice.Between(0, 8000);
+            break;
+        default:
+            event["at_ms"] = dice.Between(20'000, 400'000);
+            break;
+    }
+}
+
+json Event(Dice& dice, long units) {
+    json event;
+    const long kind = dice.Between(0, 3);
+    if (kind == 3 || units == 0) {
+        event["action"] = "attach";
+        event["unit"] = PluggedUnit(dice);
+    } else {
+        event["action"] = kind == 0 ? "unplug" : kind == 1 ? "plug" : "power_cycle";
+        event["unit"] = dice.Between(0, units - 1);
+    }
+    Moment(dice, event);
+    return event;
+}
+
 // A restart of the unit: mostly as quick as a real one, sometimes past what the run waits.
 long Delay(Dice& dice) {
     if (dice.Chance(0.1)) return dice.Between(150'000, 260'000);
@@ -145,6 +187,33 @@ Draw DrawSession(std::uint64_t seed) {
     draw.scenario_json = scenario.dump(2);
     draw.force = dice.Chance(0.3);
     draw.clicks = static_cast<int>(dice.Between(1, 3));
+    // Drawn last, so that the sessions without events are the ones drawn before events were.
+    if (units > 0 && dice.Chance(0.06)) {
+        // A swap at the bench: the unit under update taken away as it resets, and current
+        // units plugged in while the tool waits for it. One for one, no count can tell.
+        json events = json::array();
+        events.push_back({{"action", "unplug"},
+                          {"unit", 0},
+                          {"after_reports", dice.Between(2446, 2450)},
+                          {"delay_ms", dice.Between(0, 3000)}});
+        for (long i = dice.Between(1, 2); i > 0; --i) {
+            events.push_back({{"action", "attach"},
+                              {"unit", {{"mode", "application"}, {"version", "3.10"}}},
+                              {"after_reports", 2448},
+                              {"delay_ms", dice.Between(0, 8000)}});
+        }
+        scenario["events"] = std::move(events);
+        draw.scenario_json = scenario.dump(2);
+    } else if (dice.Chance(0.3)) {
+        scenario["events"] = json::array();
+        long known = units;
+        for (long i = dice.Between(1, 3); i > 0; --i) {
+            json event = Event(dice, known);
+            if (event["action"] == "attach") ++known;
+            scenario["events"].push_back(std::move(event));
+        }
+        draw.scenario_json = scenario.dump(2);
+    }
     return draw;
 }
 

@@ -47,35 +47,76 @@ Cause CauseOf(const Updater& updater, const std::vector<std::string>& run_log) {
     return Cause::kOther;
 }
 
+// The tool knows the units only by how many there are and the versions they report. Once a
+// person has taken a unit away or plugged one in during the session, a current unit in place
+// of the updated one looks to it exactly like the updated unit back. Such a completion is not
+// held against the tool as long as what it saw is what it vouches for: as many units running
+// a current application as were plugged in at the reset, and no boot loader.
+bool IndistinguishableSwap(const sim::SimulatedWorld& world) {
+    if (!world.units_changed()) return false;
+    std::size_t current = 0;
+    for (std::size_t i = 0; i < world.unit_count(); ++i) {
+        const sim::SimUnit& unit = world.unit(i);
+        if (unit.unplugged || unit.state == sim::UnitState::kGone) continue;  // not seen
+        if (unit.state != sim::UnitState::kApplication || unit.running_version < 0x0310) {
+            return false;
+        }
+        ++current;
+    }
+    return current == world.units_at_last_reset();
+}
+
 // `reset` holds the units that the last run to send a reset reached: the ones a completion
-// speaks for.
-void CheckCompletion(const sim::SimulatedWorld& world, const FirmwareImage& image,
+// speaks for. Returns whether the completion spoke for units put in place of them.
+bool CheckCompletion(const sim::SimulatedWorld& world, const FirmwareImage& image,
                      const std::vector<std::size_t>& reset, std::vector<std::string>& violations) {
+    for (std::size_t i = 0; i < world.unit_count(); ++i) {
+        const sim::SimUnit& unit = world.unit(i);
+        if (!std::equal(unit.boot_area_at_start.begin(), unit.boot_area_at_start.end(),
+                        unit.flash.begin())) {
+            violations.push_back("the boot loader's area of unit " + std::to_string(i) +
+                                 " changed");
+        }
+        // Every unit that the tool can see has to be current; one in its boot loader is not.
+        if (!unit.unplugged && unit.state == sim::UnitState::kBoot) {
+            violations.push_back("completion shown, but unit " + std::to_string(i) +
+                                 " waits in its boot loader");
+        }
+    }
+    if (reset.empty()) {
+        violations.push_back("completion shown, but no unit was reset");
+        return false;
+    }
+    std::vector<std::string> broken;
     for (std::size_t i : reset) {
         const sim::SimUnit& unit = world.unit(i);
         const std::string name = "unit " + std::to_string(i);
         if (unit.unplugged || unit.state != sim::UnitState::kApplication) {
-            violations.push_back("completion shown, but " + name + " does not run an application");
+            broken.push_back("completion shown, but " + name + " does not run an application");
         }
         if (!std::equal(unit.flash.begin() + kFlashFirstAddress, unit.flash.end(),
                         image.program.begin() + kFlashFirstAddress)) {
-            violations.push_back("completion shown, but " + name + " does not hold the image");
+            broken.push_back("completion shown, but " + name + " does not hold the image");
         }
         if (unit.running_version < 0x0310) {
-            violations.push_back("completion shown, but " + name + " reports an older version");
-        }
-        if (!std::equal(unit.boot_area_at_start.begin(), unit.boot_area_at_start.end(),
-                        unit.flash.begin())) {
-            violations.push_back("the boot loader's area of " + name + " changed");
+            broken.push_back("completion shown, but " + name + " reports an older version");
         }
     }
-    if (reset.empty()) violations.push_back("completion shown, but no unit was reset");
+    if (broken.empty()) return false;
+    if (IndistinguishableSwap(world)) return true;
+    violations.insert(violations.end(), broken.begin(), broken.end());
+    return false;
 }
 
-std::vector<long> Resets(const sim::SimulatedWorld& world) {
-    std::vector<long> resets;
-    for (std::size_t i = 0; i < world.unit_count(); ++i) resets.push_back(world.unit(i).resets);
-    return resets;
+// What each unit had been sent: resets, and ends of programming.
+std::vector<std::pair<long, long>> Sent(const sim::SimulatedWorld& world) {
+    std::vector<std::pair<long, long>> sent;
+    for (std::size_t i = 0; i < world.unit_count(); ++i) {
+        const sim::SimUnit& unit = world.unit(i);
+        const auto ends = unit.reports_received.find(sim::wire::kProgramEnd);
+        sent.emplace_back(unit.resets, ends == unit.reports_received.end() ? 0 : ends->second);
+    }
+    return sent;
 }
 
 // Every device that the boot-loader search can count: a unit in either mode, or a foreign
@@ -136,20 +177,29 @@ SessionResult RunSession(const Draw& draw) {
         result.cause = Cause::kStartupRefused;
         return result;
     }
-    std::vector<std::size_t> last_reset;  // the units the last run that sent a reset reached
+    // The units that the last run to send a reset reached; or, where a run ended its
+    // programming but never reached a unit with its reset, the units it programmed: a unit
+    // plugged back in starts its application as after a reset.
+    std::vector<std::size_t> last_reset;
     for (int click = 0; click < draw.clicks; ++click) {
         if (!controls.start_enabled || updater.sequence.completed()) break;
         const std::size_t log_before = controls.log.size();
-        const std::vector<long> resets_before = Resets(world);
+        const auto sent_before = Sent(world);
         const std::uint64_t start = clock.NowMs();
         updater.form.btnStartClick();
         const std::uint64_t took = clock.NowMs() - start;
-        std::vector<std::size_t> reset_now;
-        for (std::size_t i = 0; i < world.unit_count(); ++i) {
-            const long before = i < resets_before.size() ? resets_before[i] : 0;
-            if (world.unit(i).resets > before) reset_now.push_back(i);
+        std::vector<std::size_t> reset_now, programmed_now;
+        const auto sent_after = Sent(world);
+        for (std::size_t i = 0; i < sent_after.size(); ++i) {
+            const auto before = i < sent_before.size() ? sent_before[i] : std::pair<long, long>{};
+            if (sent_after[i].first > before.first) reset_now.push_back(i);
+            if (sent_after[i].second > before.second) programmed_now.push_back(i);
         }
-        if (!reset_now.empty()) last_reset = reset_now;
+        if (!reset_now.empty()) {
+            last_reset = reset_now;
+        } else if (!programmed_now.empty()) {
+            last_reset = programmed_now;
+        }
         auto& v = result.violations;
         if (took > RunBounds(PossibleBootLoaders(world)).Total()) {
             v.push_back("a run took " + std::to_string(took) + " ms, past its worst case");
@@ -161,7 +211,7 @@ SessionResult RunSession(const Draw& draw) {
                             controls.status.caption == text::kCaptionCompletedOnRestart);
         if (shown != updater.sequence.completed()) v.push_back("the status and the run disagree");
         if (shown) {
-            CheckCompletion(world, updater.firmware, last_reset, v);
+            result.swapped = CheckCompletion(world, updater.firmware, last_reset, v);
         } else if (!controls.start_enabled) {
             v.push_back("a failed run left Start disabled");
         }

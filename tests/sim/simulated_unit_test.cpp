@@ -261,8 +261,10 @@ TEST(SimulatedEvents, UnitsAreUnpluggedPluggedBackPowerCycledAndAttachedAtTheirM
         {"action": "attach", "unit": {"mode": "boot"}, "at_ms": 3000},
         {"action": "power_cycle", "unit": 1, "at_ms": 9000}]})");
     EXPECT_EQ(rig.AppVersion(), 0x0300);
+    EXPECT_FALSE(rig.world.units_changed());
     rig.clock.Sleep(1000);
     EXPECT_FALSE(rig.AppVersion().has_value());  // unplugged at 1 s
+    EXPECT_TRUE(rig.world.units_changed());
     EXPECT_EQ(rig.world.unit_count(), 1u);
     rig.clock.Sleep(5000);                // 6 s: the attach at 3 s came before the plug
     EXPECT_EQ(rig.AppVersion(), 0x0300);  // back, running its application
@@ -285,6 +287,25 @@ TEST(SimulatedEvents, AnEventAfterReportsFallsDueItsDelayAfterTheReportThatArmed
     rig.clock.Sleep(1);
     EXPECT_EQ(rig.Send(*device, Rig::Command(kErase)), Transfer::kFailed);
     EXPECT_FALSE(rig.OpenBootLoader());
+}
+
+// What a person at the bench expects back from a reset: the units there as it went out, the
+// boot loaders reset one after another counted once, before the first of them leaves.
+TEST(SimulatedEvents, TheUnitsThereAtAResetAreCountedAsItGoesOut) {
+    Rig rig(R"({"units": [{"mode": "boot"}, {"mode": "boot"},
+                          {"mode": "application", "version": "3.10"}]})");
+    auto first = rig.OpenBootLoader(0);
+    auto second = rig.OpenBootLoader(1);
+    rig.Send(*first, Rig::Command(kReset));
+    rig.Send(*second, Rig::Command(kReset));
+    EXPECT_EQ(rig.world.units_at_last_reset(), 3u);
+    rig.world.Unplug(2);
+    rig.clock.Sleep(10'000);  // both back, into their boot loaders
+    auto again = rig.OpenBootLoader(0);
+    rig.Send(*again, Rig::Command(kErase));  // another run, so the next reset is a new moment
+    rig.world.Unplug(0);
+    EXPECT_EQ(rig.Send(*again, Rig::Command(kReset)), Transfer::kFailed);
+    EXPECT_EQ(rig.world.units_at_last_reset(), 2u);  // the one it was meant for, gone, included
 }
 
 TEST(SimulatedFaults, HandlesAreCountedAndGoStaleOnReenumeration) {
