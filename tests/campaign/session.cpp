@@ -51,7 +51,7 @@ Cause CauseOf(const Updater& updater, const std::vector<std::string>& run_log) {
 // person has taken a unit away or plugged one in during the session, a current unit in place
 // of the updated one looks to it exactly like the updated unit back. Such a completion is not
 // held against the tool as long as what it saw is what it vouches for: as many units running
-// a current application as were plugged in at the reset, and no boot loader.
+// a current application as were on the bus when the reset went out, and no boot loader.
 bool IndistinguishableSwap(const sim::SimulatedWorld& world) {
     if (!world.units_changed()) return false;
     std::size_t current = 0;
