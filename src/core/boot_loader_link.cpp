@@ -1,5 +1,8 @@
 #include "boot_loader_link.h"
 
+#include <algorithm>
+#include <array>
+
 namespace qvt {
 
 bool BootLoaderLink::FindBootLoaders() {
@@ -49,19 +52,39 @@ bool BootLoaderLink::IsBootLoader(HidDevice& device) {
            attributes.product_id == kBootLoaderProductId;
 }
 
-// The device number mirrors the callers' loop over the boot-loader count; every transfer goes
-// to the one kept device, as it always has.
-bool BootLoaderLink::WriteBootReport(std::span<const std::uint8_t, kReportSize> report, int) {
+bool BootLoaderLink::WriteBootReport(std::span<const std::uint8_t, kReportSize> report) {
     if (!kept_) return false;
     // A write that fails or completes with an error was not accepted, however fast it ended.
     return kept_->Write(report, kWriteTimeoutMs) == Transfer::kCompleted;
 }
 
-bool BootLoaderLink::ReadBootReport(std::span<std::uint8_t, kReportSize> reply, int) {
+bool BootLoaderLink::ReadBootReport(std::span<std::uint8_t, kReportSize> reply) {
     if (!kept_) return false;
-    // No reply within the bound is reported as such, so the previous reply is never taken for
-    // this one.
-    return kept_->Read(reply, kReadTimeoutMs) == Transfer::kCompleted;
+    // The bus may write into its buffer however a read ends; only a reply that arrived reaches
+    // the caller's, so the previous reply is never taken for this one.
+    std::array<std::uint8_t, kReportSize> arrived = {};
+    if (kept_->Read(arrived, kReadTimeoutMs) != Transfer::kCompleted) return false;
+    std::copy(arrived.begin(), arrived.end(), reply.begin());
+    return true;
+}
+
+int BootLoaderLink::SendToEvery(std::span<const std::uint8_t, kReportSize> report) {
+    int accepted = 0;
+    for (int d = 0; d < boot_loader_count_; ++d) {
+        if (WriteBootReport(report)) ++accepted;
+    }
+    return accepted;
+}
+
+bool BootLoaderLink::ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
+                                       std::span<std::uint8_t, kReportSize> reply,
+                                       MessagePump& pump, const std::function<bool()>& matches) {
+    for (int d = 0; d < boot_loader_count_; ++d) {
+        WriteBootReport(request);
+        if (!ReadBootReport(reply) || !matches()) return false;
+        pump.Pump();
+    }
+    return true;
 }
 
 bool BootLoaderLink::ProbeBootMode() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -34,9 +35,19 @@ class BootLoaderLink {
     void CloseBootLoaders();
     Opened OpenBootLoader(std::size_t index);
     static bool IsBootLoader(HidDevice& device);
-    bool WriteBootReport(std::span<const std::uint8_t, kReportSize> report, int device_number);
-    // True only when a reply arrived; otherwise the buffer is left as it was.
-    bool ReadBootReport(std::span<std::uint8_t, kReportSize> reply, int device_number);
+    // One report to the kept boot loader within its bound; true when it was accepted.
+    bool WriteBootReport(std::span<const std::uint8_t, kReportSize> report);
+    // One reply from the kept boot loader within its bound. True only when a reply arrived;
+    // otherwise `reply` is left exactly as it was, whatever the bus wrote into its own buffer.
+    bool ReadBootReport(std::span<std::uint8_t, kReportSize> reply);
+    // The report once for every boot loader the search counted (each goes to the kept one, as
+    // the product has always sent them); how many were accepted.
+    int SendToEvery(std::span<const std::uint8_t, kReportSize> report);
+    // A request and its reply once for every boot loader counted, pumping after each reply that
+    // `matches` accepts; false at the first missing or refused reply.
+    bool ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
+                           std::span<std::uint8_t, kReportSize> reply, MessagePump& pump,
+                           const std::function<bool()>& matches);
     // Tells whether a boot loader is present; leaves no handle open.
     bool ProbeBootMode();
     // About 1.5 seconds in 50 ms sleeps, pumping after each.

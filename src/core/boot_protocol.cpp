@@ -46,27 +46,15 @@ bool BootProtocol::DiscoveryWait(StepDisplay& display, const DiscoveryLog& log) 
     return true;
 }
 
-int BootProtocol::SendToEvery(const BootCommandReport& report) {
-    int accepted = 0;
-    for (int d = 0; d < link_.boot_loader_count(); ++d) {
-        if (link_.WriteBootReport(report.bytes, d)) ++accepted;
-    }
-    return accepted;
-}
-
 bool BootProtocol::ReadExchange(StepDisplay& display, BootCommandReport& request,
                                 BootReplyReport& reply, std::uint32_t address, std::size_t count,
                                 const std::uint8_t* expected) {
     request.set_address(address);
-    for (int d = 0; d < link_.boot_loader_count(); ++d) {
-        link_.WriteBootReport(request.bytes, d);
-        // A chunk that brought no reply is a difference: the buffer still holds an older
-        // reply, and a stale run of 0xFF must not pass for erased or programmed flash.
-        const bool replied = link_.ReadBootReport(reply.bytes, d);
-        if (!replied || !std::equal(expected, expected + count, reply.data().begin())) return false;
-        display.Pump();
-    }
-    return true;
+    // A chunk that brought no reply is a difference: the buffer still holds an older reply,
+    // and a stale run of 0xFF must not pass for erased or programmed flash.
+    return link_.ExchangeWithEvery(request.bytes, reply.bytes, display, [&] {
+        return std::equal(expected, expected + count, reply.data().begin());
+    });
 }
 
 std::optional<std::uint32_t> BootProtocol::ReadPass(StepDisplay& display,
@@ -112,7 +100,7 @@ bool BootProtocol::EraseDevice(StepDisplay& display) {
     report.set_command(BootCommand::kErase);
     int accepted = 0;
     for (int pass = 0; pass < kErasePasses; ++pass) {
-        accepted = SendToEvery(report);  // only the last pass decides
+        accepted = link_.SendToEvery(report.bytes);  // only the last pass decides
         clock_.Sleep(kPassPauseMs);
     }
     link_.CloseBootLoaders();
@@ -147,8 +135,7 @@ bool BootProtocol::BlankCheck(StepDisplay& display) {
     return true;
 }
 
-bool BootProtocol::ProgramVerify(StepDisplay& display,
-                                 const std::function<void()>& verification_begins) {
+bool BootProtocol::Program(StepDisplay& display) {
     display.ShowMessage(text::kProgramStart);
     display.AdvanceProgress();
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
@@ -161,7 +148,8 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
     }
     if (!DiscoveryWait(display, {logtext::kProgramCount, logtext::kProgramGaveUp})) return false;
 
-    BootCommandReport report;
+    BootCommandReport& report = program_report_;
+    report = BootCommandReport{};
     report.set_command(BootCommand::kProgram);
     report.set_length(kChunkSize);
     display.Pump();
@@ -173,29 +161,32 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
             if (fill == 0) report.set_address(address);
             report.data()[fill++] = program[address];
             if (fill == kChunkSize) {
-                SendToEvery(report);
+                link_.SendToEvery(report.bytes);
                 fill = 0;
             }
             display.Pump();
         }
         // The short last chunk: its tail still holds bytes of the report before it.
         report.set_length(static_cast<std::uint8_t>(fill));
-        SendToEvery(report);
+        link_.SendToEvery(report.bytes);
         clock_.Sleep(kPassPauseMs);
     }
     report.set_command(BootCommand::kProgramEnd);
-    SendToEvery(report);
+    link_.SendToEvery(report.bytes);
     display.Pump();
     display.ShowMessage(text::kProgramDone);
     display.AdvanceProgress();
     link_.SettleWait();
+    return true;
+}
 
-    if (verification_begins) verification_begins();
+bool BootProtocol::Verify(StepDisplay& display) {
     display.ShowMessage(text::kVerifyStart);
     display.AdvanceProgress();
+    BootCommandReport& report = program_report_;
     report.set_command(BootCommand::kRead);
     report.set_length(kChunkSize);
-    if (!ReadBack(display, report, program, text::kVerifyError, logtext::kProgramFailedAt)) {
+    if (!ReadBack(display, report, image_.program, text::kVerifyError, logtext::kProgramFailedAt)) {
         return false;
     }
     link_.CloseBootLoaders();
@@ -205,16 +196,20 @@ bool BootProtocol::ProgramVerify(StepDisplay& display,
     return true;
 }
 
-bool BootProtocol::ResetDevice(StepDisplay& display, const std::function<void()>& reset_sent) {
+BootProtocol::ResetSent BootProtocol::SendReset(StepDisplay& display) {
     display.ShowMessage(text::kResetStart);
     display.AdvanceProgress();
     display.Pump();
-    if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return false;
+    if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
 
     BootCommandReport report;
     report.set_command(BootCommand::kReset);
-    const int accepted = SendToEvery(report);
-    if (reset_sent) reset_sent();
+    return {true, link_.SendToEvery(report.bytes)};
+}
+
+bool BootProtocol::FinishReset(StepDisplay& display, const ResetSent& sent) {
+    if (!sent.found) return false;
+    const int accepted = sent.accepted;
     display.Pump();
     link_.CloseBootLoaders();
 

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -39,12 +38,21 @@ class BootProtocol {
 
     bool EraseDevice(StepDisplay& display);
     bool BlankCheck(StepDisplay& display);
-    // Programs the freshly reloaded image, then verifies it; `verification_begins` is called
-    // between the two phases. An image that does not reload fails the step before any report.
-    bool ProgramVerify(StepDisplay& display, const std::function<void()>& verification_begins = {});
-    // `reset_sent` is called the moment the reset reports have gone out, before anything else
-    // (a pump, the handle's close) can happen.
-    bool ResetDevice(StepDisplay& display, const std::function<void()>& reset_sent = {});
+    // ProgramVerify's two halves, which the run takes as two phases. Programming sends the
+    // freshly reloaded image (an image that does not reload fails before any report);
+    // verification reads it back from the boot loaders that programming found.
+    bool Program(StepDisplay& display);
+    bool Verify(StepDisplay& display);
+    bool ProgramVerify(StepDisplay& display) { return Program(display) && Verify(display); }
+    // ResetDevice's two halves: the reports go out, then the run counts what they reached
+    // before anything else (a pump, the handle's close) can happen, then the reset is judged.
+    struct ResetSent {
+        bool found = false;  // a boot loader was there to send the reset to
+        int accepted = 0;
+    };
+    ResetSent SendReset(StepDisplay& display);
+    bool FinishReset(StepDisplay& display, const ResetSent& sent);
+    bool ResetDevice(StepDisplay& display) { return FinishReset(display, SendReset(display)); }
 
   private:
     struct DiscoveryLog {
@@ -61,9 +69,12 @@ class BootProtocol {
                                           BootReplyReport& reply, const FlashBytes& expected);
     bool ReadExchange(StepDisplay& display, BootCommandReport& request, BootReplyReport& reply,
                       std::uint32_t address, std::size_t count, const std::uint8_t* expected);
-    int SendToEvery(const BootCommandReport& report);
 
     BootLoaderLink& link_;
+    // ProgramVerify's one report buffer: the verification's read requests go out in the
+    // buffer programming left, its data bytes those of the last program report, as the
+    // device has always been sent them.
+    BootCommandReport program_report_;
     FirmwareImageLoader& loader_;
     const FirmwareImage& image_;
     Clock& clock_;

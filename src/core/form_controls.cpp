@@ -47,8 +47,8 @@ void FormControls::RaiseProgressMaximum(int by) {
     PushProgress();
 }
 
-void FormControls::AdvanceProgress(UpdateState state) {
-    if (state != UpdateState::kIdle) {
+void FormControls::AdvanceProgress(Phase phase) {
+    if (UpdateStateOf(phase) != UpdateState::kIdle) {
         ++controls_.progress_position;
     } else {
         controls_.progress_position = 0;

@@ -49,8 +49,9 @@ class FormControls {
     void ShowNotice(std::string_view line) { view_.ShowNotice(line); }
     void Pump() { view_.Pump(); }
 
-    // While a step runs the bar rises by one; when idle it goes back to 0 of 13. Then a pump.
-    void AdvanceProgress(UpdateState state);
+    // While a step of a procedure runs the bar rises by one; whenever the phase's UpdateState
+    // is idle it goes back to 0 of 13. Then a pump.
+    void AdvanceProgress(Phase phase);
 
   private:
     void PushProgress() {
@@ -62,19 +63,19 @@ class FormControls {
     Controls controls_;
 };
 
-// The controls as a step of the run sees them: its bar steps follow the run's state.
+// The controls as a step of the run sees them: its bar steps follow the run's phase.
 class FormStepDisplay final : public StepDisplay {
   public:
-    FormStepDisplay(FormControls& controls, const UpdateState& state)
-        : controls_(controls), state_(state) {}
+    FormStepDisplay(FormControls& controls, const Phase& phase)
+        : controls_(controls), phase_(phase) {}
     void ShowMessage(std::string_view text) override { controls_.ShowMessage(text); }
     void AppendLog(std::string_view line) override { controls_.AppendLog(line); }
-    void AdvanceProgress() override { controls_.AdvanceProgress(state_); }
+    void AdvanceProgress() override { controls_.AdvanceProgress(phase_); }
     void Pump() override { controls_.Pump(); }
 
   private:
     FormControls& controls_;
-    const UpdateState& state_;
+    const Phase& phase_;
 };
 
 }  // namespace qvt

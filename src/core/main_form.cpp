@@ -37,7 +37,7 @@ void MainForm::StartupCheck() {
     const int app = app_.census().app_device_count;
     const int outdated = app_.census().outdated_count;
     const int boot = link_.boot_loader_count();
-    // The check runs once, at creation, before any run: the run's state is still idle, so the
+    // The check runs once, at creation, before any run: the run's phase is still idle, so the
     // update row's bar step below resets the bar to 0 of 13.
 
     auto apply = [&](std::string_view caption, std::uint32_t background, std::uint32_t text_color,
@@ -62,7 +62,7 @@ void MainForm::StartupCheck() {
         apply(text::kCaptionNeeded, controls_.controls().status.background, color::kRed,
               text::kMessageNeeded, true, false);
         link_.set_expected_count(boot + outdated);
-        controls_.AdvanceProgress(sequence_.update_state());
+        controls_.AdvanceProgress(sequence_.phase());
     }
 }
 

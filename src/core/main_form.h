@@ -22,7 +22,7 @@ class MainForm {
     bool FormClose();
     void StartupCheck();
     void ckUpdateClick(bool checked);
-    void btnStartClick() { sequence_.btnStartClick(); }
+    RunOutcome btnStartClick() { return sequence_.btnStartClick(); }
     void ReleaseHandles();
 
     bool created() const { return created_; }

@@ -6,72 +6,158 @@
 #include "texts.h"
 
 namespace qvt {
+namespace {
 
-void UpdateSequence::btnStartClick() {
+// The run's machine. A phase that succeeds leads to the next row's; the procedures of an
+// attempt send a failure back to the erase, up to the third attempt, which fails the run.
+constexpr PhaseTransition kPhaseTable[] = {
+    {Phase::kRestartCheck, Phase::kCompleted, Phase::kPreparing, 0, {}},
+    {Phase::kPreparing, Phase::kBootSwitch, Phase::kFailed, 0, {}},
+    {Phase::kBootSwitch, Phase::kErase, Phase::kFailed, 0, {}},
+    {Phase::kErase, Phase::kBlankCheck, Phase::kErase, 1, logtext::kEraseStepFailed},
+    {Phase::kBlankCheck, Phase::kProgram, Phase::kErase, 3, logtext::kBlankStepFailed},
+    {Phase::kProgram, Phase::kVerify, Phase::kErase, 6, logtext::kProgramStepFailed},
+    {Phase::kVerify, Phase::kReset, Phase::kErase, 6, logtext::kProgramStepFailed},
+    // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
+    {Phase::kReset, Phase::kReturnWait, Phase::kReturnWait, 0, logtext::kResetStepFailed},
+    {Phase::kReturnWait, Phase::kCompleted, Phase::kFailed, 0, {}},
+};
+
+const PhaseTransition& RowOf(Phase phase) {
+    return *std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
+                         [phase](const PhaseTransition& row) { return row.phase == phase; });
+}
+
+// The boot loader's procedures: each is followed by a pump, whatever its result.
+bool IsProcedure(Phase phase) {
+    return IsAttemptPhase(phase) || phase == Phase::kReset;
+}
+
+RunOutcome Failed(Phase phase, FailureCause cause) {
+    return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
+}
+
+}  // namespace
+
+std::span<const PhaseTransition> PhaseTable() {
+    return kPhaseTable;
+}
+
+bool IsAttemptPhase(Phase phase) {
+    return phase == Phase::kErase || phase == Phase::kBlankCheck || phase == Phase::kProgram ||
+           phase == Phase::kVerify;
+}
+
+RunOutcome UpdateSequence::btnStartClick() {
     // Only a click on an enabled Start begins a run: one that arrives while a run is on, or
     // while the start-up check or a completion left Start disabled (a key the dialog manager
     // turned into a click, a message posted by another program), starts nothing.
-    if (busy_ || !form_.controls().start_enabled) return;
+    if (busy_) return {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, Refusal::kBusy};
+    if (!form_.controls().start_enabled) {
+        return {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, Refusal::kStartDisabled};
+    }
     SetBusy(true);
-    completed_ = false;  // the record tells this run's outcome from here on
+    last_run_.reset();
+    failed_attempts_ = 0;
     form_.SetStartEnabled(false);
     form_.SetForceEnabled(false);
-
-    if (failed_run_count_ != 0) {
-        // A restart: the unit may have come back current since the last run failed.
-        app_.ProbeAppMode();
-        link_.ProbeBootMode();
-        if (CompletionTest()) {
-            Complete(text::kCaptionCompletedOnRestart);
-            return;
+    // A restart: the unit may have come back current since the last run failed.
+    phase_ = failed_run_count_ != 0 ? Phase::kRestartCheck : Phase::kPreparing;
+    try {
+        while (phase_ != Phase::kCompleted && phase_ != Phase::kFailed) {
+            Transition(RunPhase(phase_));
         }
+    } catch (...) {
+        ending_ = Failed(phase_, FailureCause::kException);
+        phase_ = Phase::kFailed;
     }
+    if (phase_ == Phase::kFailed) FailRun();
+    last_run_ = ending_;
+    return ending_;
+}
 
-    state_ = UpdateState::kIdle;
+bool UpdateSequence::RunPhase(Phase phase) {
+    switch (phase) {
+        case Phase::kRestartCheck:
+            return RestartCheck();
+        case Phase::kPreparing:
+            Prepare();
+            return true;
+        case Phase::kBootSwitch:
+            return SwitchToBootMode();
+        case Phase::kErase:
+            return protocol_.EraseDevice(display_);
+        case Phase::kBlankCheck:
+            return protocol_.BlankCheck(display_);
+        case Phase::kProgram:
+            return protocol_.Program(display_);
+        case Phase::kVerify:
+            return protocol_.Verify(display_);
+        case Phase::kReset:
+            return Reset();
+        case Phase::kReturnWait:
+            return ReturnWait();
+        case Phase::kIdle:
+        case Phase::kCompleted:
+        case Phase::kFailed:
+            break;
+    }
+    return false;
+}
+
+void UpdateSequence::Transition(bool succeeded) {
+    const PhaseTransition& row = RowOf(phase_);
+    Phase next = succeeded ? row.on_success : row.on_failure;
+    if (!succeeded) {
+        if (!row.failure_log.empty()) form_.AppendLog(row.failure_log);
+        if (row.bar_raise_on_failure != 0) form_.RaiseProgressMaximum(row.bar_raise_on_failure);
+        if (IsAttemptPhase(phase_) && ++failed_attempts_ == kAttempts) {
+            next = Phase::kFailed;
+            ending_ = Failed(phase_, FailureCause::kAttemptsUsedUp);
+        } else if (phase_ == Phase::kBootSwitch) {
+            ending_ = Failed(phase_, FailureCause::kBootLoaderNotFound);
+        } else if (phase_ == Phase::kReturnWait) {
+            ending_ = Failed(
+                phase_, reset_accepted_ ? FailureCause::kNoReturn : FailureCause::kResetRefused);
+        }
+    } else if (next == Phase::kCompleted) {
+        ending_ = {RunOutcome::Kind::kCompleted, phase_, FailureCause::kNone, Refusal::kNone};
+    }
+    if (IsProcedure(phase_)) form_.Pump();
+    phase_ = next;
+}
+
+bool UpdateSequence::RestartCheck() {
+    app_.ProbeAppMode();
+    link_.ProbeBootMode();
+    if (!CompletionTest()) return false;
+    Complete(text::kCaptionCompletedOnRestart);
+    return true;
+}
+
+void UpdateSequence::Prepare() {
     form_.ShowMessage(text::kUpdateStart);
     display_.AdvanceProgress();
     form_.HideStatus();
-
-    try {
-        GuardedSteps();
-    } catch (...) {
-        state_ = UpdateState::kIdle;
-        FailRun();
-    }
-}
-
-void UpdateSequence::GuardedSteps() {
-    if (!SwitchToBootMode()) {
-        state_ = UpdateState::kIdle;
-        FailRun();
-        return;
-    }
-    // The attempts erase whatever an earlier run reset: only this run's reset is awaited now.
-    return_awaited_ = false;
-    reset_accepted_ = false;
-    Attempts();
-    if (state_ == UpdateState::kVerify) Reset();
-    if (state_ != UpdateState::kReset) {
-        FailRun();  // the attempts ended without a verified programming; no reset was sent
-        return;
-    }
-    ReturnWait();
 }
 
 bool UpdateSequence::SwitchToBootMode() {
-    state_ = UpdateState::kBootSwitch;
     display_.AdvanceProgress();
     const bool force = form_.controls().force_checked;
     if (app_.census().outdated_count != 0 || (force && link_.boot_loader_count() == 0)) {
         app_.RequestBootMode(display_, force);
         clock_.Sleep(kAfterBootRequestMs);
     }
-    for (int attempt = 0; attempt < kBootModeTries; ++attempt) {
+    for (int search = 0; search < kBootModeTries; ++search) {
         if (link_.ProbeBootMode()) {
-            form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(attempt));
+            form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
             form_.ShowMessage(text::kBootSwitchDone);
             display_.AdvanceProgress();
             clock_.Sleep(kWaitCycleMs);
+            // The attempts erase whatever an earlier run reset: only this run's reset is
+            // awaited from here on.
+            return_awaited_ = false;
+            reset_accepted_ = false;
             return true;
         }
         clock_.Sleep(kWaitCycleMs);
@@ -81,78 +167,40 @@ bool UpdateSequence::SwitchToBootMode() {
     return false;
 }
 
-// Up to three attempts. A success leads to the next procedure within the same attempt; a
-// failure sends the next attempt back to the erase. Each procedure runs in its own state, and
-// the state it leaves on success names the procedure that comes next.
-void UpdateSequence::Attempts() {
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (state_ == UpdateState::kBootSwitch) {
-            state_ = UpdateState::kErase;
-            if (!protocol_.EraseDevice(display_)) StepFailed(logtext::kEraseStepFailed, 1);
-            form_.Pump();
-        }
-        if (state_ == UpdateState::kErase) {
-            state_ = UpdateState::kBlankCheck;
-            if (!protocol_.BlankCheck(display_)) StepFailed(logtext::kBlankStepFailed, 3);
-            form_.Pump();
-        }
-        if (state_ == UpdateState::kBlankCheck) {
-            state_ = UpdateState::kProgram;
-            if (protocol_.ProgramVerify(display_, [this] { state_ = UpdateState::kVerify; })) {
-                return;
-            }
-            StepFailed(logtext::kProgramStepFailed, 6);
-            form_.Pump();
-        }
-    }
-}
-
-void UpdateSequence::StepFailed(std::string_view line, int raise) {
-    form_.AppendLog(line);
-    state_ = UpdateState::kBootSwitch;
-    form_.RaiseProgressMaximum(raise);
-}
-
-void UpdateSequence::Reset() {
-    state_ = UpdateState::kReset;
-    // Counted the moment the reset went out: the units it reached have just left the bus.
-    const bool reset = protocol_.ResetDevice(display_, [this] {
+bool UpdateSequence::Reset() {
+    const BootProtocol::ResetSent sent = protocol_.SendReset(display_);
+    if (sent.found) {
+        // Counted the moment the reset went out: the units it reached have just left the bus.
         app_.ProbeAppMode();
         const std::int32_t boot_loaders = link_.boot_loader_count();
         return_awaited_ = boot_loaders > 0;
         most_units_at_a_reset_ =
             std::max(most_units_at_a_reset_, boot_loaders + app_.census().app_device_count);
-    });
-    // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
-    if (!reset) form_.AppendLog(logtext::kResetStepFailed);
-    reset_accepted_ = reset;
-    form_.Pump();
+    }
+    reset_accepted_ = protocol_.FinishReset(display_, sent);
+    return reset_accepted_;
 }
 
-void UpdateSequence::ReturnWait() {
-    state_ = UpdateState::kIdle;
+bool UpdateSequence::ReturnWait() {
     form_.ShowMessage(text::kVersionCheckStart);
     form_.Pump();
-    if (!app_.DriverPresent()) {
-        ReturnWaitWithoutDriver();
-        return;
-    }
+    if (!app_.DriverPresent()) return ReturnWaitWithoutDriver();
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
         if (link_.ProbeBootMode()) {
             clock_.Sleep(kWaitCycleMs);
         } else {
             if (app_.ProbeAppMode() && CompletionTest()) {
                 Complete(text::kCaptionCompleted);
-                return;
+                return true;
             }
             clock_.Sleep(kWaitCycleMs);
         }
         form_.Pump();
     }
-    FailRun();
+    return false;
 }
 
-void UpdateSequence::ReturnWaitWithoutDriver() {
+bool UpdateSequence::ReturnWaitWithoutDriver() {
     int gone = 0;  // consecutive cycles without a boot loader
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
         if (link_.ProbeBootMode()) {
@@ -160,12 +208,12 @@ void UpdateSequence::ReturnWaitWithoutDriver() {
         } else if (++gone >= kGoneCyclesForCompletion && reset_accepted_) {
             form_.AppendLog(logtext::kVersionNotReadHere);
             Complete(text::kCaptionCompleted);
-            return;
+            return true;
         }
         clock_.Sleep(kWaitCycleMs);
         form_.Pump();
     }
-    FailRun();
+    return false;
 }
 
 bool UpdateSequence::CompletionTest() const {
@@ -195,9 +243,7 @@ void UpdateSequence::Complete(std::string_view caption) {
     form_.SetStartEnabled(false);
     form_.SetForceEnabled(false);
     form_.ShowMessage(text::kMessageCompleted);
-    state_ = UpdateState::kIdle;
     SetBusy(false);
-    completed_ = true;
 }
 
 }  // namespace qvt

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "app_device.h"
@@ -8,6 +10,7 @@
 #include "boot_protocol.h"
 #include "clock.h"
 #include "form_controls.h"
+#include "run_phase.h"
 #include "update_state.h"
 
 namespace qvt {
@@ -20,36 +23,57 @@ inline constexpr std::uint32_t kAfterBootRequestMs = 500;
 // Without an application-mode driver: cycles without a boot loader that confirm the return.
 inline constexpr int kGoneCyclesForCompletion = 3;
 
-// The Start button's run: boot-mode switch, up to three attempts of the boot-loader
+// One row of the run's machine: where a phase leads when it succeeds and when it fails.
+struct PhaseTransition {
+    Phase phase;
+    Phase on_success;
+    // For the procedures of an attempt: the next attempt's erase, or kFailed after the last.
+    Phase on_failure;
+    // The bar steps that a failed procedure skips, added to the bar's maximum.
+    int bar_raise_on_failure;
+    std::string_view failure_log;  // logged when the phase fails; empty for none
+};
+
+// Every phase a run passes through, in the order of a run that succeeds.
+std::span<const PhaseTransition> PhaseTable();
+// Whether a failure of this phase ends the attempt, so that the next one starts at the erase.
+bool IsAttemptPhase(Phase phase);
+
+// The Start button's run: the boot-mode switch, up to three attempts of the boot-loader
 // procedures, the reset and the wait for the unit to come back current. It owns the run's
-// state, and every transition of UpdateState is made here.
+// phase and makes every transition, by PhaseTable().
 class UpdateSequence {
   public:
     UpdateSequence(FormControls& form, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
                    Clock& clock)
         : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
 
-    void btnStartClick();
+    RunOutcome btnStartClick();
 
-    UpdateState update_state() const { return state_; }
+    Phase phase() const { return phase_; }
+    UpdateState update_state() const { return UpdateStateOf(phase_); }
     // Set for the whole of a run; the window refuses to close meanwhile.
     bool busy() const { return busy_; }
     std::int32_t FailedRunCount() const { return failed_run_count_; }
+    // How the last run that started ended; none while no run has ended. A refused click
+    // changes nothing here.
+    const std::optional<RunOutcome>& last_run() const { return last_run_; }
     // True when the last run reported completion (either way); nothing enables Start after it.
-    bool completed() const { return completed_; }
+    bool completed() const { return last_run_ && last_run_->completed(); }
 
   private:
-    void GuardedSteps();  // steps that the run's one exception handler covers
+    // The work of one phase; true for success.
+    bool RunPhase(Phase phase);
+    // Moves on from the phase that just ran, by its row of the table.
+    void Transition(bool succeeded);
+    void Prepare();
+    bool RestartCheck();
     bool SwitchToBootMode();
-    void Attempts();
-    // After a failed procedure: its log line, back to the boot-mode switch so that the next
-    // attempt starts with the erase, and the bar's maximum raised by the steps it skipped.
-    void StepFailed(std::string_view line, int raise);
-    void Reset();
-    void ReturnWait();
+    bool Reset();
+    bool ReturnWait();
     // Where the unit cannot be seen in application mode, its return is told by its boot
     // loader's absence after a verified programming and an accepted reset.
-    void ReturnWaitWithoutDriver();
+    bool ReturnWaitWithoutDriver();
     // Once a reset has reached boot loaders in a run that got as far as erasing: as many units
     // in application mode as were ever counted at a reset, each telling a version no older than
     // the image's, and no boot loader left.
@@ -63,11 +87,13 @@ class UpdateSequence {
     BootLoaderLink& link_;
     BootProtocol& protocol_;
     Clock& clock_;
-    UpdateState state_ = UpdateState::kIdle;
-    FormStepDisplay display_{form_, state_};
+    Phase phase_ = Phase::kIdle;
+    FormStepDisplay display_{form_, phase_};
     bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
-    bool completed_ = false;
+    std::optional<RunOutcome> last_run_;
+    int failed_attempts_ = 0;  // of this run
+    RunOutcome ending_;        // what the run's last phase came to, set as it ends
     // The units counted at a reset: the boot loaders found for it will come back, the units in
     // application mode the moment it went out were there already. Counted at every reset of
     // the process, the most of them is what a completion needs back: a unit plugged in

@@ -2,18 +2,39 @@
 
 #include <cstdint>
 
+#include "run_phase.h"
+
 namespace qvt {
 
-// The step of the run. The numbers are the ones the product has always used (1 never is); a
-// step's value stands while it runs and, after its success, until the run picks the next one.
+// The step number the window has always kept (1 never is). The bar rises by one at each step
+// of a procedure and goes back to 0 of 13 whenever the state is idle.
 enum class UpdateState : std::int32_t {
-    kIdle = 0,        // no run, a run being prepared, or the wait for the unit's return
-    kBootSwitch = 2,  // the boot-mode switch; the erase is next
-    kErase = 3,       // erasing; after success the blank check is next
-    kBlankCheck = 4,  // blank check; after success programming is next
-    kProgram = 5,     // programming
-    kVerify = 6,      // verifying; after success the reset is next
-    kReset = 7,       // the reset; the return wait is next
+    kIdle = 0,
+    kBootSwitch = 2,
+    kErase = 3,
+    kBlankCheck = 4,
+    kProgram = 5,
+    kVerify = 6,
+    kReset = 7,
 };
+
+constexpr UpdateState UpdateStateOf(Phase phase) {
+    switch (phase) {
+        case Phase::kBootSwitch:
+            return UpdateState::kBootSwitch;
+        case Phase::kErase:
+            return UpdateState::kErase;
+        case Phase::kBlankCheck:
+            return UpdateState::kBlankCheck;
+        case Phase::kProgram:
+            return UpdateState::kProgram;
+        case Phase::kVerify:
+            return UpdateState::kVerify;
+        case Phase::kReset:
+            return UpdateState::kReset;
+        default:
+            return UpdateState::kIdle;
+    }
+}
 
 }  // namespace qvt

@@ -14,10 +14,10 @@ std::string Updater::Outcome() const {
     if (!form.created()) return "not started";
     if (!form.image_loaded()) return "the firmware image could not be loaded";
     if (sequence.busy()) return "an update is running";
-    if (sequence.completed()) return "update completed";
-    const int failed = sequence.FailedRunCount();
-    if (failed > 0) return "update failed (" + std::to_string(failed) + " runs failed)";
-    return "no update run";
+    const auto& last = sequence.last_run();
+    if (!last) return "no update run";
+    if (last->completed()) return "update completed";
+    return "update failed (" + std::to_string(sequence.FailedRunCount()) + " runs failed)";
 }
 
 }  // namespace qvt

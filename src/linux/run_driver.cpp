@@ -9,19 +9,17 @@ void ApplyForce(Updater& updater, const Options& options) {
 
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
                             const std::function<bool()>& stop) {
-    for (int run = 0; run < options.runs && updater.controls.controls().start_enabled &&
-                      !updater.sequence.completed();
-         ++run) {
+    for (int run = 0; run < options.runs && updater.controls.controls().start_enabled; ++run) {
         if (stop && stop()) return;
-        updater.form.btnStartClick();
+        if (updater.form.btnStartClick().completed()) return;
     }
 }
 
 int OutcomeOf(const Updater& updater, bool image_loaded) {
     if (!image_loaded) return kExitImageError;
-    if (updater.sequence.completed()) return kExitCompleted;
-    if (updater.sequence.FailedRunCount() == 0) return kExitNoUpdate;  // Start was never usable
-    return kExitRunFailed;
+    const auto& last = updater.sequence.last_run();
+    if (!last) return kExitNoUpdate;  // Start was never usable
+    return last->completed() ? kExitCompleted : kExitRunFailed;
 }
 
 }  // namespace qvt::linux_app

@@ -8,6 +8,7 @@
 #include "product_table.h"
 #include "recording_form_view.h"
 #include "run_bounds.h"
+#include "run_phase.h"
 #include "scenario.h"
 #include "simulated_world.h"
 #include "texts.h"
@@ -17,34 +18,27 @@
 namespace qvt::campaign {
 namespace {
 
-bool Has(const std::vector<std::string>& lines, std::string_view line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-bool HasPrefix(const std::vector<std::string>& lines, std::string_view prefix) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
-}
-
-// Where the last run failed, from what it logged and the state it left.
-Cause CauseOf(const Updater& updater, const std::vector<std::string>& run_log) {
-    if (updater.sequence.completed()) return Cause::kCompleted;
-    if (Has(run_log, logtext::kBootNeverFound)) return Cause::kBootSwitch;
-    if (updater.sequence.update_state() == UpdateState::kBootSwitch) {
-        // The attempts ran out: the last procedure that failed tells where.
-        for (auto line = run_log.rbegin(); line != run_log.rend(); ++line) {
-            if (*line == logtext::kEraseStepFailed) return Cause::kErase;
-            if (*line == logtext::kBlankStepFailed) return Cause::kBlankCheck;
-            if (*line == logtext::kProgramStepFailed) {
-                return HasPrefix(run_log, logtext::kProgramFailedAt) ? Cause::kVerification
-                                                                     : Cause::kProgramming;
-            }
-        }
-        return Cause::kOther;
+// The campaign's name for how a click of Start ended.
+Cause CauseOf(const RunOutcome& outcome) {
+    if (outcome.completed()) return Cause::kCompleted;
+    if (!outcome.failed()) return Cause::kOther;
+    switch (outcome.phase) {
+        case Phase::kBootSwitch:
+            return Cause::kBootSwitch;
+        case Phase::kErase:
+            return Cause::kErase;
+        case Phase::kBlankCheck:
+            return Cause::kBlankCheck;
+        case Phase::kProgram:
+            return Cause::kProgramming;
+        case Phase::kVerify:
+            return Cause::kVerification;
+        case Phase::kReturnWait:
+            return outcome.cause == FailureCause::kResetRefused ? Cause::kReset
+                                                                : Cause::kReturnWait;
+        default:
+            return Cause::kOther;
     }
-    if (Has(run_log, logtext::kResetStepFailed)) return Cause::kReset;
-    if (HasPrefix(run_log, logtext::kResetCount)) return Cause::kReturnWait;
-    return Cause::kOther;
 }
 
 // The tool knows the units only by how many there are and the versions they report. Once a
@@ -183,10 +177,9 @@ SessionResult RunSession(const Draw& draw) {
     std::vector<std::size_t> last_reset;
     for (int click = 0; click < draw.clicks; ++click) {
         if (!controls.start_enabled || updater.sequence.completed()) break;
-        const std::size_t log_before = controls.log.size();
         const auto sent_before = Sent(world);
         const std::uint64_t start = clock.NowMs();
-        updater.form.btnStartClick();
+        const RunOutcome outcome = updater.form.btnStartClick();
         const std::uint64_t took = clock.NowMs() - start;
         std::vector<std::size_t> reset_now, programmed_now;
         const auto sent_after = Sent(world);
@@ -215,9 +208,7 @@ SessionResult RunSession(const Draw& draw) {
         } else if (!controls.start_enabled) {
             v.push_back("a failed run left Start disabled");
         }
-        const std::vector<std::string> run_log(controls.log.begin() + log_before,
-                                               controls.log.end());
-        result.cause = CauseOf(updater, run_log);
+        result.cause = CauseOf(outcome);
     }
     updater.form.FormClose();
     if (world.open_handles() != 0) result.violations.push_back("a handle stayed open at close");

@@ -75,8 +75,8 @@ struct CensusBench {
     ScriptedDriver driver;
     sim::RecordingFormView view;
     FormControls form{view};
-    UpdateState state = UpdateState::kBootSwitch;  // as the run has it when it asks
-    FormStepDisplay display{form, state};
+    Phase phase = Phase::kBootSwitch;  // as the run has it when it asks
+    FormStepDisplay display{form, phase};
     FirmwareImage image;
     FirmwareImageLoader loader;
     AppDevice app;

@@ -68,7 +68,7 @@ TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTra
     BootCommandReport report;
     report.set_command(BootCommand::kProgramEnd);
     for (int d = 0; d < link.boot_loader_count(); ++d)
-        EXPECT_TRUE(link.WriteBootReport(report.bytes, d));
+        EXPECT_TRUE(link.WriteBootReport(report.bytes));
     EXPECT_EQ(bench.TotalReceived(0), 0);
     EXPECT_EQ(bench.TotalReceived(1), 3);
     EXPECT_EQ(bench.TotalReceived(2), 0);
@@ -92,7 +92,7 @@ TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndReportsNoReply) {
     BootReplyReport reply;
     reply.bytes.fill(0x5A);
     const auto before = bench.clock.NowMs();
-    EXPECT_FALSE(link.ReadBootReport(reply.bytes, 0));
+    EXPECT_FALSE(link.ReadBootReport(reply.bytes));
     EXPECT_EQ(bench.clock.NowMs() - before, 50u);
     EXPECT_TRUE(std::all_of(reply.bytes.begin(), reply.bytes.end(),
                             [](std::uint8_t b) { return b == 0x5A; }));
@@ -108,9 +108,9 @@ TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
     request.set_length(58);
     BootReplyReport reply;
     const auto before = bench.clock.NowMs();
-    EXPECT_TRUE(link.WriteBootReport(request.bytes, 0));
+    EXPECT_TRUE(link.WriteBootReport(request.bytes));
     EXPECT_EQ(bench.clock.NowMs() - before, 1u);  // the request's transfer
-    EXPECT_TRUE(link.ReadBootReport(reply.bytes, 0));
+    EXPECT_TRUE(link.ReadBootReport(reply.bytes));
     EXPECT_EQ(bench.clock.NowMs() - before, 2u);  // and the reply's
     EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
@@ -122,7 +122,7 @@ TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {
     ASSERT_TRUE(link.FindBootLoaders());
     BootCommandReport report;
     const auto before = bench.clock.NowMs();
-    EXPECT_FALSE(link.WriteBootReport(report.bytes, 0));
+    EXPECT_FALSE(link.WriteBootReport(report.bytes));
     EXPECT_EQ(bench.clock.NowMs() - before, 1000u);
 }
 
@@ -132,15 +132,15 @@ TEST(BoundedTransfers, AWriteThatFailsAtOnceIsAFailureWithoutWaiting) {
     ASSERT_TRUE(link.FindBootLoaders());
     BootCommandReport report;
     const auto before = bench.clock.NowMs();
-    EXPECT_FALSE(link.WriteBootReport(report.bytes, 0));
+    EXPECT_FALSE(link.WriteBootReport(report.bytes));
     EXPECT_EQ(bench.clock.NowMs(), before);
 }
 
 TEST(BoundedTransfers, NoKeptHandleMeansNoTransfer) {
     Bench bench(R"({"units": [{"mode": "boot"}]})");
     BootCommandReport report;
-    EXPECT_FALSE(bench.updater.link.WriteBootReport(report.bytes, 0));
-    EXPECT_FALSE(bench.updater.link.ReadBootReport(report.bytes, 0));
+    EXPECT_FALSE(bench.updater.link.WriteBootReport(report.bytes));
+    EXPECT_FALSE(bench.updater.link.ReadBootReport(report.bytes));
     EXPECT_EQ(bench.TotalReceived(), 0);
 }
 

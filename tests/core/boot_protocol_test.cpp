@@ -24,7 +24,8 @@ struct ProtocolBench : Bench {
     StepDisplay& display() { return step_display; }
     BootProtocol& protocol() { return updater.protocol; }
     bool ProgramVerify(BootProtocol& with) {
-        return with.ProgramVerify(step_display, [this] { verification_began = true; });
+        verification_began = with.Program(step_display);
+        return verification_began && with.Verify(step_display);
     }
     bool ProgramVerify() { return ProgramVerify(updater.protocol); }
     const std::vector<std::array<std::uint8_t, kReportSize>>& history(std::size_t unit = 0) {
@@ -36,8 +37,8 @@ struct ProtocolBench : Bench {
         return report;
     }
 
-    UpdateState state = UpdateState::kErase;
-    FormStepDisplay step_display{updater.controls, state};
+    Phase phase = Phase::kErase;
+    FormStepDisplay step_display{updater.controls, phase};
     bool verification_began = false;
 };
 

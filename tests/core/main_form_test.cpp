@@ -14,8 +14,8 @@ using testing::Bench;
 TEST(AdvanceProgress, RaisesByOneWhileAStepRunsAndPumps) {
     sim::RecordingFormView view;
     FormControls form(view);
-    UpdateState state = UpdateState::kErase;
-    FormStepDisplay display(form, state);
+    Phase phase = Phase::kErase;
+    FormStepDisplay display(form, phase);
     display.AdvanceProgress();
     display.AdvanceProgress();
     EXPECT_EQ(form.controls().progress_position, 2);
@@ -26,11 +26,11 @@ TEST(AdvanceProgress, RaisesByOneWhileAStepRunsAndPumps) {
 TEST(AdvanceProgress, WhenIdleResetsTheBarHoweverFarItHadGone) {
     sim::RecordingFormView view;
     FormControls form(view);
-    UpdateState state = UpdateState::kProgram;
-    FormStepDisplay display(form, state);
+    Phase phase = Phase::kProgram;
+    FormStepDisplay display(form, phase);
     for (int i = 0; i < 20; ++i) display.AdvanceProgress();
     form.RaiseProgressMaximum(6);
-    state = UpdateState::kIdle;  // the display follows the state it was given
+    phase = Phase::kPreparing;  // the display follows the phase it was given
     display.AdvanceProgress();
     EXPECT_EQ(form.controls().progress_position, 0);
     EXPECT_EQ(form.controls().progress_maximum, 13);

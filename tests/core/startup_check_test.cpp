@@ -38,7 +38,7 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     EXPECT_EQ(c.start_enabled, s.start);
     EXPECT_EQ(c.force_enabled, s.force);
     EXPECT_EQ(bench.updater.link.expected_count(), s.expected_boot_loaders);
-    EXPECT_EQ(bench.updater.sequence.update_state(), UpdateState::kIdle);
+    EXPECT_EQ(bench.updater.sequence.phase(), Phase::kIdle);
     EXPECT_EQ(c.bar_color, color::kGreen);
     EXPECT_EQ(bench.view.bar_color, color::kGreen);
     EXPECT_EQ(bench.world.open_handles(), 0);

@@ -4,6 +4,8 @@
 // (tests/e2e/update_run_test.cpp) are not repeated here.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "bench.h"
 #include "texts.h"
 
@@ -12,13 +14,16 @@ namespace {
 
 using testing::Bench;
 
-enum class Outcome { kCompleted, kFailed, kNotStarted };
+constexpr RunOutcome FailedAt(Phase phase, FailureCause cause) {
+    return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
+}
+constexpr RunOutcome kDone{RunOutcome::Kind::kCompleted, Phase::kReturnWait};
+constexpr std::optional<RunOutcome> kNotStarted;  // the start-up check leaves Start disabled
 
 struct Row {
     const char* name;
     const char* scenario;
-    Outcome outcome;
-    UpdateState update_state;            // after the run
+    std::optional<RunOutcome> outcome;   // what the click of Start returns
     std::vector<const char*> log_lines;  // each appears at least once
     int progress_maximum = -1;           // -1: not checked
 };
@@ -33,19 +38,18 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
     const Row& row = GetParam();
     Bench bench(row.scenario);
     bench.Create();
-    if (row.outcome == Outcome::kNotStarted) {
+    if (!row.outcome) {
         EXPECT_FALSE(bench.controls().start_enabled);
         EXPECT_EQ(bench.TotalReceived(), 0);
         EXPECT_EQ(bench.world.open_handles(), 0);
         return;
     }
     ASSERT_TRUE(bench.controls().start_enabled);
-    bench.Start();
+    EXPECT_EQ(bench.updater.form.btnStartClick(), *row.outcome);
 
     const Controls& c = bench.controls();
     for (const char* line : row.log_lines)
         EXPECT_TRUE(bench.Logged(line)) << "missing log line: " << line;
-    EXPECT_EQ(bench.updater.sequence.update_state(), row.update_state);
     EXPECT_FALSE(bench.updater.sequence.busy());
     EXPECT_FALSE(c.force_enabled);
     EXPECT_EQ(bench.world.open_handles(), 0);
@@ -54,7 +58,7 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
     }
 
     const bool reported_complete = c.status.visible && c.status.caption == text::kCaptionCompleted;
-    if (row.outcome == Outcome::kCompleted) {
+    if (row.outcome->completed()) {
         EXPECT_TRUE(reported_complete);
         EXPECT_EQ(c.message, text::kMessageCompleted);
         EXPECT_FALSE(c.start_enabled);
@@ -76,141 +80,113 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
 const Row kRows[] = {
     {"EraseRefusedInTheFirstTwoPasses",
      R"({"faults": [{"kind": "refuse_writes", "command": "erase", "from": 1, "count": 2}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {},
      13},
     {"EraseRefusedInTheThirdPass",
      R"({"faults": [{"kind": "refuse_writes", "command": "erase", "from": 3, "count": 1}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {"[EraseDevice]erase error! (DevNum:1 / cnt:0)", "EraseDevice error"},
      14},
     {"EraseAlwaysFailing",
      R"({"faults": [{"kind": "failing_writes", "command": "erase"}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kErase, FailureCause::kAttemptsUsedUp),
      {"[EraseDevice]erase error! (DevNum:1 / cnt:0)", "EraseDevice error"},
      16},
     {"OneProgramReportLost",
      R"({"faults": [{"kind": "refuse_writes", "command": "program", "from": 100, "count": 1}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {},
      13},
     {"EveryProgramReportFailing",
      R"({"faults": [{"kind": "failing_writes", "command": "program"}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kVerify, FailureCause::kAttemptsUsedUp),
      {"[ProgramVerify]error! adr=4352", "ProgramVerify error"},
      31},
     // The updater does not look at the end report's result; the unit, never told that its
     // image is complete, stays in its boot loader after the reset.
     {"ProgramEndRefusedLeavesTheUnitInItsBootLoader",
      R"({"faults": [{"kind": "refuse_writes", "command": "program_end"}]})",
-     Outcome::kFailed,
-     UpdateState::kIdle,
+     FailedAt(Phase::kReturnWait, FailureCause::kNoReturn),
      {"[ResetDevice]OpenHid count:0"},
      13},
     {"ReadRequestRefusedOnce",
      R"({"faults": [{"kind": "refuse_writes", "command": "read", "from": 5, "count": 1}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {"[BlankCheck]error! adr=4584", "BlankCheck error"},
      16},
     {"OneSilentReadInTheBlankCheck",
      R"({"faults": [{"kind": "silent_reads", "from": 360, "count": 1}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {"[BlankCheck]error! adr=4932", "BlankCheck error"},
      16},
     {"BootLoaderFallsSilentAfterGoodBlankReplies",
      R"({"faults": [{"kind": "silent_reads", "from": 10}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kBlankCheck, FailureCause::kAttemptsUsedUp),
      {"[BlankCheck]error! adr=4874", "BlankCheck error"},
      22},
     {"OneSilentReadInTheVerification",
      R"({"faults": [{"kind": "silent_reads", "from": 1000, "count": 1}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {"ProgramVerify error"},
      19},
     {"ALateReplyWithinTheBound",
      R"({"faults": [{"kind": "late_reads", "from": 1, "count": 50, "delay_ms": 30}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {},
      13},
     {"ALateReplyPastTheBound",
      R"({"faults": [{"kind": "late_reads", "from": 900, "count": 1, "delay_ms": 200}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {"ProgramVerify error"},
      19},
     {"StuckByteInTheApplicationArea",
      R"({"faults": [{"kind": "stuck_byte", "address": "0x5FE0", "value": 0}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kBlankCheck, FailureCause::kAttemptsUsedUp),
      {"[BlankCheck]error! adr=24536", "BlankCheck error"},
      22},
     {"StuckByteInTheBootLoaderArea",
      R"({"faults": [{"kind": "stuck_byte", "address": "0x0100", "value": 0}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {},
      13},
     {"UnplugDuringTheBlankCheck",
      R"({"faults": [{"kind": "unplug", "after_reports": 300}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kErase, FailureCause::kAttemptsUsedUp),
      {"BlankCheck error", "[EraseDevice]OpenHid count:200", "[EraseDevice]OpenHid error!"}},
     {"UnplugDuringProgramming",
      R"({"faults": [{"kind": "unplug", "after_reports": 1200}]})",
-     Outcome::kFailed,
-     UpdateState::kBootSwitch,
+     FailedAt(Phase::kErase, FailureCause::kAttemptsUsedUp),
      {"ProgramVerify error", "[EraseDevice]OpenHid error!"}},
     {"BootSwitchSlowerThanTheWait",
      R"({"boot_switch_delay_ms": 250000})",
-     Outcome::kFailed,
-     UpdateState::kIdle,
+     FailedAt(Phase::kBootSwitch, FailureCause::kBootLoaderNotFound),
      {"CheckBootMode false!!"}},
-    {"SlowBootSwitchWithinTheWait",
-     R"({"boot_switch_delay_ms": 20000})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
-     {},
-     13},
+    {"SlowBootSwitchWithinTheWait", R"({"boot_switch_delay_ms": 20000})", kDone, {}, 13},
     {"ResetRefused",
      R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})",
-     Outcome::kFailed,
-     UpdateState::kIdle,
+     FailedAt(Phase::kReturnWait, FailureCause::kResetRefused),
      {"[ResetDevice]erase error! (DevNum:1 / retcnt:0)", "ResetDevice error"}},
     {"ComesBackNewerThanTheImage",
      R"({"faults": [{"kind": "return_version", "version": "3.11"}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {}},
     {"StaysInTheBootLoaderAfterReset",
      R"({"faults": [{"kind": "stays_in_boot"}]})",
-     Outcome::kFailed,
-     UpdateState::kIdle,
+     FailedAt(Phase::kReturnWait, FailureCause::kNoReturn),
      {"[ResetDevice]OpenHid count:0"}},
     {"ForeignHidDevicesBeside",
      R"({"foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, {"vendor": "0x045E", "product": "0x0800"}]})",
-     Outcome::kCompleted,
-     UpdateState::kIdle,
+     kDone,
      {},
      13},
     {"VersionQueryFailsAtStartUp",
      R"({"faults": [{"kind": "version_query_fails"}]})",
-     Outcome::kNotStarted,
-     UpdateState::kIdle,
+     kNotStarted,
      {}},
     {"TwoUnitsAtStartUp",
      R"({"units": [{"mode": "application", "version": "3.00"}, {"mode": "boot"}]})",
-     Outcome::kNotStarted,
-     UpdateState::kIdle,
+     kNotStarted,
      {}},
 };
 

@@ -170,7 +170,9 @@ TEST(ImageReload, AnImageThatNoLongerLoadsIsNeverProgrammed) {
     EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
     EXPECT_FALSE(ReportedComplete(bench));
-    EXPECT_EQ(bench.updater.sequence.update_state(), UpdateState::kBootSwitch);
+    EXPECT_EQ(
+        bench.updater.sequence.last_run(),
+        (RunOutcome{RunOutcome::Kind::kFailed, Phase::kProgram, FailureCause::kAttemptsUsedUp}));
 }
 
 TEST(BusyGuard, AStartClickDuringARunStartsNothing) {

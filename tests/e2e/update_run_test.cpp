@@ -31,14 +31,17 @@ void ExpectCompleted(const Bench& bench, std::string_view caption) {
     EXPECT_FALSE(bench.view.start_enabled);
 }
 
-void ExpectFailedRun(const Bench& bench, int failed_runs, UpdateState update_state) {
+// `failed_in`: the phase whose failure ended the last run, as the click returned it.
+void ExpectFailedRun(const Bench& bench, int failed_runs, Phase failed_in) {
     const Controls& c = bench.controls();
     EXPECT_EQ(c.message, text::kMessageRunFailed);
     EXPECT_TRUE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);
     EXPECT_FALSE(c.status.visible);
     EXPECT_FALSE(bench.updater.sequence.busy());
-    EXPECT_EQ(bench.updater.sequence.update_state(), update_state);
+    ASSERT_TRUE(bench.updater.sequence.last_run());
+    EXPECT_TRUE(bench.updater.sequence.last_run()->failed());
+    EXPECT_EQ(bench.updater.sequence.last_run()->phase, failed_in);
     EXPECT_EQ(bench.updater.sequence.FailedRunCount(), failed_runs);
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
@@ -140,7 +143,7 @@ TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
 TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
     Bench bench(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, UpdateState::kBootSwitch);
+    ExpectFailedRun(bench, 1, Phase::kVerify);
     EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
     EXPECT_EQ(bench.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
     EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
@@ -170,7 +173,7 @@ TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
     const auto before = bench.clock.NowMs();
     const long searches_before = bench.world.searches();
     bench.Start();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kBootSwitch);
     EXPECT_TRUE(bench.Logged("CheckBootMode false!!"));
     EXPECT_EQ(bench.world.searches() - searches_before, 200);
     EXPECT_EQ(bench.clock.NowMs() - before, 500 + 200 * 1000);
@@ -181,7 +184,7 @@ TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     // The unit takes longer to come back than the tool waits.
     Bench bench(R"({"reset_delay_ms": 400000})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     EXPECT_TRUE(bench.UnitHoldsImage());
     const int position = bench.controls().progress_position;
     const int maximum = bench.controls().progress_maximum;
@@ -210,7 +213,7 @@ TEST(UpdateRun, UnitsPluggedInDuringTheReturnWaitDoNotStandInForTheUpdatedOne) {
     bench.Create().Start();
     ASSERT_EQ(bench.world.unit_count(), 3u);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
 }
 
@@ -226,7 +229,7 @@ TEST(UpdateRun, MoreBootLoadersThanExpectedAreNotTakenForNoneLeft) {
     bench.Create().Start();
     ASSERT_EQ(bench.world.unit_count(), 3u);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     EXPECT_GE(bench.updater.link.boot_loaders_seen(), 2);
 }
 
@@ -237,7 +240,7 @@ TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {
     Bench bench(R"({"reset_delay_ms": 400000, "faults": [{"kind": "attach", "after_reports": 2448,
                    "unit": {"mode": "boot"}}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     ASSERT_EQ(bench.world.unit_count(), 2u);
     bench.clock.Sleep(400000);  // the first unit is back and current; the second still blank
     ASSERT_EQ(bench.world.unit(0).running_version, 0x0310);
@@ -269,7 +272,7 @@ TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
 TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
     Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, UpdateState::kBootSwitch);
+    ExpectFailedRun(bench, 1, Phase::kBlankCheck);
     EXPECT_EQ(bench.CountLogged("BlankCheck error"), 3);
     EXPECT_EQ(bench.CountLogged("[BlankCheck]error! adr=4352"), 3);
     ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
@@ -279,7 +282,7 @@ TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
     bench.Start();  // still silent: fails again, but only after finding the boot loader at once
     EXPECT_FALSE(Shown(bench, text::kBootSwitchStart, messages_before));
     EXPECT_EQ(bench.log()[lines_before], "ChangeBootMode true: 0");
-    ExpectFailedRun(bench, 2, UpdateState::kBootSwitch);
+    ExpectFailedRun(bench, 2, Phase::kBlankCheck);
 }
 
 TEST(UpdateRun, ReturningWithTheOldVersionFailsAfterTwoHundredCycles) {
@@ -294,7 +297,7 @@ TEST(UpdateRun, ReturningWithTheOldVersionFailsAfterTwoHundredCycles) {
         }
     };
     bench.Start();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
     EXPECT_EQ(bench.world.unit(0).running_version, 0x0300);
     // One boot-loader search and one second per cycle; the unit never counted as current.
@@ -307,7 +310,7 @@ TEST(UpdateRun, ASecondUnitPluggedInMeanwhileFailsTheCompletionTest) {
     Bench bench(R"({"faults": [{"kind": "attach", "after_reports": 100,
                                 "unit": {"mode": "application", "version": "3.00"}}]})");
     bench.Create().Start();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kReturnWait);
     EXPECT_TRUE(bench.UnitHoldsImage(0));
     EXPECT_EQ(bench.world.unit_count(), 2u);
 }
@@ -321,7 +324,8 @@ TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
     bench.Start();
     bench.view.on_pump = nullptr;
     const auto lines = bench.log().size();
-    ExpectFailedRun(bench, 1, UpdateState::kIdle);
+    ExpectFailedRun(bench, 1, Phase::kProgram);
+    EXPECT_EQ(bench.updater.sequence.last_run()->cause, FailureCause::kException);
     EXPECT_EQ(bench.log().size(), lines);
     EXPECT_FALSE(bench.Logged("ProgramVerify error"));
 }
@@ -331,23 +335,16 @@ TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
 TEST(UpdateRun, ACloseRequestInEveryPhaseIsRefusedAndTheRunGoesOn) {
     Bench bench(kOneOutdatedUnit);
     bench.Create();
-    // The phase a pump falls in: the run's state, and the return wait apart from the idle
-    // preparation (both are kIdle).
     std::vector<std::string> refused_in;
-    auto phase = [&] {
-        const UpdateState state = bench.updater.sequence.update_state();
-        if (state != UpdateState::kIdle) return std::to_string(static_cast<int>(state));
-        return std::string(bench.controls().message == text::kVersionCheckStart ? "return wait"
-                                                                                : "idle");
-    };
     bench.view.on_pump = [&] {
-        const std::string now = phase();
+        const std::string now = PhaseName(bench.updater.sequence.phase());
         if (!refused_in.empty() && refused_in.back() == now) return;
         if (!bench.updater.form.FormClose()) refused_in.push_back(now);
     };
     bench.Start();
     EXPECT_EQ(refused_in,
-              (std::vector<std::string>{"idle", "2", "3", "4", "5", "6", "7", "return wait"}));
+              (std::vector<std::string>{"preparing", "boot switch", "erase", "blank check",
+                                        "programming", "verification", "reset", "return wait"}));
     EXPECT_EQ(bench.view.modal_boxes,
               std::vector<std::string>(refused_in.size(), std::string(text::kCloseWhileBusy)));
     ExpectCompleted(bench, text::kCaptionCompleted);

@@ -18,6 +18,18 @@
 #include "updater.h"
 #include "virtual_clock.h"
 
+namespace qvt {
+
+// A click's outcome in a failed expectation: its kind, phase and cause in words.
+inline void PrintTo(const RunOutcome& outcome, std::ostream* out) {
+    static constexpr const char* kKinds[] = {"completed", "failed", "refused"};
+    *out << kKinds[static_cast<int>(outcome.kind)] << " in " << PhaseName(outcome.phase)
+         << ", cause " << static_cast<int>(outcome.cause) << ", refusal "
+         << static_cast<int>(outcome.refusal);
+}
+
+}  // namespace qvt
+
 namespace qvt::testing {
 
 inline BytesResource ShippedResource() {

@@ -139,8 +139,8 @@ TEST(PaintingWait, AnEraseWhoseWritesAllHangNeverLeavesTheWindowSilent) {
         "faults": [{"kind": "refuse_writes", "command": "erase"}]})"));
     Win32FormView view(GetModuleHandleW(nullptr), false);
     FormControls controls(view);
-    UpdateState state = UpdateState::kErase;
-    FormStepDisplay display(controls, state);
+    Phase phase = Phase::kErase;
+    FormStepDisplay display(controls, phase);
     FirmwareImage image;
     testing::BytesResource resource = testing::ShippedResource();
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
