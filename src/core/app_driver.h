@@ -11,7 +11,8 @@ inline constexpr std::uint32_t IOCTL_QVT_GET_VERSION = 0x00222048;
 inline constexpr std::uint32_t IOCTL_QVT_COMMAND = 0x0022205C;
 inline constexpr std::uint16_t kBootModeCommand = 0x0255;
 
-// One open device object of the maker's application-mode driver. Closing is destruction.
+// One open device object of the maker's application-mode driver: one unit in application
+// mode. Calls are synchronous. Closing is destruction.
 class DriverDevice {
   public:
     virtual ~DriverDevice() = default;
@@ -27,8 +28,8 @@ class AppDriver {
     // Whether this platform has the maker's driver at all: a capability, not a census. Without
     // it no unit in application mode is ever seen, whatever is plugged in.
     virtual bool Present() const = 0;
-    // Opens a device object by name for read/write access, sharing read only, existing objects
-    // only, without overlapped I/O. Null when the object cannot be opened.
+    // Opens one of the driver's device objects by its name. The driver lets one program hold
+    // an object at a time; null when the object is not there or is held. Never creates one.
     virtual std::unique_ptr<DriverDevice> Open(const std::string& name) = 0;
 };
 

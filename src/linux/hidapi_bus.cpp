@@ -1,7 +1,6 @@
 #include "hidapi_bus.h"
 
 #include <algorithm>
-#include <array>
 
 namespace qvt::linux_app {
 namespace {
@@ -35,15 +34,14 @@ class HidapiDevice final : public HidDevice {
     }
 
     // A device without numbered reports delivers the 64 data bytes without the report-ID
-    // byte; the caller's buffer keeps the 65-byte layout with ID 0 in front, and changes only
-    // when a reply came.
+    // byte; the report keeps the 65-byte layout with ID 0 in front, and a short reply's tail
+    // is zero, not left from the reply before.
     Transfer Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms) override {
-        std::array<std::uint8_t, kReportSize> buffer{};
-        const int read = calls_.ReadTimeout(device_, buffer.data() + 1, buffer.size() - 1,
+        std::fill(report.begin(), report.end(), std::uint8_t{0});
+        const int read = calls_.ReadTimeout(device_, report.data() + 1, report.size() - 1,
                                             static_cast<int>(timeout_ms));
         if (read < 0) return Transfer::kFailed;
         if (read == 0) return Transfer::kTimedOut;
-        std::copy_n(buffer.begin(), std::min(report.size(), buffer.size()), report.begin());
         return Transfer::kCompleted;
     }
 

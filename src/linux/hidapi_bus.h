@@ -6,8 +6,11 @@
 
 namespace qvt::linux_app {
 
-// HID devices through hidapi. A device is one interface however many top-level collections
-// hidapi lists it with, so the bus counts paths, not entries.
+// HID interfaces through hidapi's hidraw backend.
+// Can: list interfaces afresh (one per path, however many collections hidapi lists it with),
+// write whole reports, read with a time-out that poll honours.
+// Cannot: cancel a write. hidraw's writes end on their own within the kernel's USB time-out,
+// so a slow one is reported as timed out once it has ended, never left pending.
 class HidapiBus final : public HidBus {
   public:
     HidapiBus(HidapiCalls& calls, Clock& clock) : calls_(calls), clock_(clock) {}

@@ -4,8 +4,9 @@
 
 namespace qvt::linux_app {
 
-// The maker ships no application-mode driver for Linux: no device object ever opens, so a
-// unit in application mode is not seen here (switch it to its boot loader on Windows).
+// Linux has no application-mode driver: the maker ships none. No device object ever opens,
+// so a unit in application mode is not seen here (switch it to its boot loader on Windows),
+// and the return wait tells a unit's return by its boot loader's absence.
 class NoAppDriver final : public AppDriver {
   public:
     bool Present() const override { return false; }

@@ -180,6 +180,9 @@ Transfer SimUnit::Read(InputBuffer& buffer, std::span<std::uint8_t> report,
     }
     if (buffer.reports.empty()) {
         clock_.Sleep(timeout_ms);
+        // What a cancelled read leaves in its buffer is not a reply; the model leaves bytes
+        // that no caller may take for one.
+        std::fill(report.begin(), report.end(), kTimedOutReadFill);
         return Transfer::kTimedOut;
     }
     std::copy(buffer.reports.front().begin(), buffer.reports.front().end(), report.begin());

@@ -17,6 +17,9 @@
 
 namespace qvt::sim {
 
+// The bytes a read that timed out leaves in the caller's buffer.
+inline constexpr std::uint8_t kTimedOutReadFill = 0xEE;
+
 enum class UnitState { kApplication, kBoot, kGone };
 
 using WireReport = std::array<std::uint8_t, wire::kReportBytes>;

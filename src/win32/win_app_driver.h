@@ -5,6 +5,8 @@
 namespace qvt::win32 {
 
 // The maker's application-mode driver: numbered device objects and two control codes.
+// Can: count units in application mode, read their versions, ask one for its boot loader.
+// Cannot: tell whether the driver is installed apart from finding no unit.
 class WinAppDriver final : public AppDriver {
   public:
     // Windows is where the maker ships it; whether it is installed shows in the census.

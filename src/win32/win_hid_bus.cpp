@@ -1,7 +1,5 @@
 #include "win_hid_bus.h"
 
-#include <algorithm>
-#include <array>
 #include <vector>
 
 #include "overlapped_transfer.h"
@@ -44,13 +42,9 @@ class WinHidDevice final : public HidDevice {
                                timeout_ms);
     }
 
-    // Read into a buffer of our own, so that the caller's buffer changes only with a reply.
     Transfer Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms) override {
-        std::array<std::uint8_t, kReportSize> buffer{};
-        const DWORD size = static_cast<DWORD>(std::min(report.size(), buffer.size()));
-        const Transfer result = OverlappedRead(file_.get(), buffer.data(), size, timeout_ms);
-        if (result == Transfer::kCompleted) std::copy_n(buffer.begin(), size, report.begin());
-        return result;
+        return OverlappedRead(file_.get(), report.data(), static_cast<DWORD>(report.size()),
+                              timeout_ms);
     }
 
   private:

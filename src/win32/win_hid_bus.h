@@ -4,7 +4,10 @@
 
 namespace qvt::win32 {
 
-// HID devices through the HID class library and the device-installation services.
+// HID interfaces through the device-installation services and the HID class library.
+// Can: list present interfaces afresh, open them shared for overlapped I/O, bound each
+// transfer by an event wait and cancel what did not finish (CancelIo), so nothing stays pending.
+// Cannot: tell two units apart beyond their vendor and product IDs.
 class WinHidBus final : public HidBus {
   public:
     std::optional<std::string> InterfacePath(std::size_t index) override;

@@ -110,16 +110,14 @@ TEST(HidapiBus, AReplyWithoutReportIdLandsAfterTheIdByte) {
     EXPECT_EQ(reply[64], 0x00);
 }
 
-TEST(HidapiBus, NoReplyOrAnErrorLeavesTheCallersBufferAsItWas) {
+TEST(HidapiBus, NoReplyIsATimeOutAndAnErrorAFailure) {
     HidapiBench bench;
     auto device = bench.bus.Open("/dev/hidraw0");
     std::array<std::uint8_t, kReportSize> reply{};
-    reply.fill(0x5A);
     bench.calls.read_result = 0;
     EXPECT_EQ(device->Read(reply, 50), Transfer::kTimedOut);
     bench.calls.read_result = -1;
     EXPECT_EQ(device->Read(reply, 50), Transfer::kFailed);
-    EXPECT_TRUE(std::all_of(reply.begin(), reply.end(), [](std::uint8_t b) { return b == 0x5A; }));
 }
 
 }  // namespace
