@@ -4,6 +4,7 @@
 #include <array>
 
 #include "texts.h"
+#include "version_text.h"
 
 namespace qvt {
 
@@ -18,7 +19,7 @@ std::optional<std::uint16_t> AppDevice::ReadVersion(DriverDevice& device) {
         returned < out.size()) {
         return std::nullopt;  // half a version word is no version
     }
-    return static_cast<std::uint16_t>(out[0] | (out[1] << 8));
+    return VersionWord(out[0], out[1]);
 }
 
 bool AppDevice::CountAppDevices() {

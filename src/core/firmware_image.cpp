@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sha256.h"
+#include "version_text.h"
 
 namespace qvt {
 
@@ -46,7 +47,7 @@ void FirmwareImageLoader::DescrambleImage() {
 }
 
 std::uint16_t FirmwareImageLoader::ImageVersion() const {
-    return static_cast<std::uint16_t>(raw_[0] | (raw_[1] << 8));
+    return VersionWord(raw_[0], raw_[1]);
 }
 
 }  // namespace qvt

@@ -39,6 +39,15 @@ std::string LocalTimeStamp() {
     return stamped;
 }
 
+std::string ProposedLogName() {
+    const std::time_t seconds = std::time(nullptr);
+    char text[40] = "QvtUpdate.log";
+    if (const std::tm* local = std::localtime(&seconds)) {
+        std::strftime(text, sizeof text, "QvtUpdate-%Y%m%d-%H%M%S.log", local);
+    }
+    return text;
+}
+
 std::vector<std::string> LogRecord::HeaderLines(const RecordHeader& header,
                                                 std::string_view image_version) {
     return {

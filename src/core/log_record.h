@@ -11,6 +11,8 @@ namespace qvt {
 
 // Local wall-clock time with milliseconds, "2026-12-08 16:30:01.123".
 std::string LocalTimeStamp();
+// The name a saved record is offered under: "QvtUpdate-YYYYMMDD-HHMMSS.log", in local time.
+std::string ProposedLogName();
 
 // What the process tells about itself at the top of its record.
 struct RecordHeader {

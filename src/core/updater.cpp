@@ -7,7 +7,7 @@ namespace qvt {
 std::string ImageVersionText(ImageResource& resource) {
     const auto bytes = resource.Load();
     if (!bytes || bytes->size() < 2) return "missing";
-    return FormatVersion(static_cast<std::uint16_t>((*bytes)[0] | ((*bytes)[1] << 8)));
+    return FormatVersion(VersionWord((*bytes)[0], (*bytes)[1]));
 }
 
 std::string Updater::Outcome() const {

@@ -142,8 +142,7 @@ bool QtFormView::SaveLogTo(const QString& path) const {
 
 void QtFormView::SaveLog() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString name =
-        QDateTime::currentDateTime().toString(QStringLiteral("'QvtUpdate-'yyyyMMdd-HHmmss'.log'"));
+    const QString name = QString::fromStdString(ProposedLogName());
     const QString path =
         QFileDialog::getSaveFileName(this, windowTitle(), QDir(folder).filePath(name));
     if (!path.isEmpty() && !SaveLogTo(path)) {

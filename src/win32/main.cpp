@@ -25,9 +25,8 @@ using namespace qvt;
 using namespace qvt::win32;
 
 void InitCommonControls() {
-    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    const auto init = reinterpret_cast<InitFn>(
-        reinterpret_cast<void*>(SystemProc(L"comctl32.dll", "InitCommonControlsEx")));
+    const auto init =
+        SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
     if (!init) throw std::runtime_error("cannot load comctl32.dll from the system folder");
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     init(&controls);
@@ -36,9 +35,7 @@ void InitCommonControls() {
 // "Windows 10.0.19045", from the kernel's own account: GetVersionEx answers what the
 // manifest allows it to.
 std::string SystemVersion() {
-    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const auto get_version = reinterpret_cast<RtlGetVersionFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    const auto get_version = Optional().RtlGetVersion;
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
     if (!get_version || get_version(&info) != 0) return "Windows";

@@ -12,9 +12,7 @@ bool search_restricted = false;
 template <typename Function>
 void Resolve(HMODULE module, const wchar_t* library, const char* name, Function& function,
              std::string& missing) {
-    function =
-        module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-               : nullptr;
+    function = ProcOf<Function>(module, name);
     if (!function && missing.empty()) {
         missing = module ? Narrow(library) + " (" + name + ")" : Narrow(library);
     }
@@ -24,9 +22,7 @@ void Resolve(HMODULE module, const wchar_t* library, const char* name, Function&
 
 bool RestrictDllSearchToSystem32() {
     // Not imported: Windows 7 without its loader update lacks it, and would not start at all.
-    using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const auto set_directories = reinterpret_cast<SetDirectoriesFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto set_directories = Optional().SetDefaultDllDirectories;
     search_restricted = set_directories && set_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     return search_restricted;
 }
@@ -44,9 +40,27 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
     return LoadSystemLibraryByPath(name);
 }
 
-FARPROC SystemProc(const wchar_t* library, const char* name) {
-    HMODULE module = LoadSystemLibrary(library);
-    return module ? GetProcAddress(module, name) : nullptr;
+const OptionalFunctions& Optional() {
+    // Only modules that every process has loaded: nothing is loaded here, so this may run
+    // before the DLL search is restricted.
+    static const OptionalFunctions functions = [] {
+        OptionalFunctions found;
+        HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+        HMODULE user32 = GetModuleHandleW(L"user32.dll");
+        found.SetDefaultDllDirectories =
+            ProcOf<decltype(found.SetDefaultDllDirectories)>(kernel32, "SetDefaultDllDirectories");
+        found.RtlGetVersion =
+            ProcOf<decltype(found.RtlGetVersion)>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+        found.GetDpiForWindow = ProcOf<decltype(found.GetDpiForWindow)>(user32, "GetDpiForWindow");
+        found.AdjustWindowRectExForDpi =
+            ProcOf<decltype(found.AdjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
+        found.ShutdownBlockReasonCreate =
+            ProcOf<decltype(found.ShutdownBlockReasonCreate)>(user32, "ShutdownBlockReasonCreate");
+        found.ShutdownBlockReasonDestroy = ProcOf<decltype(found.ShutdownBlockReasonDestroy)>(
+            user32, "ShutdownBlockReasonDestroy");
+        return found;
+    }();
+    return functions;
 }
 
 SystemLibraries LoadSystemLibraries(const wchar_t* hid_name, const wchar_t* setupapi_name) {

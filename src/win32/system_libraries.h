@@ -36,8 +36,34 @@ HMODULE LoadSystemLibraryByPath(const wchar_t* name);
 SystemLibraries LoadSystemLibraries(const wchar_t* hid, const wchar_t* setupapi);
 // Loaded once, on first use; the libraries stay loaded for the life of the process.
 const SystemLibraries& Libraries();
-// A function of a system library, or null.
-FARPROC SystemProc(const wchar_t* library, const char* name);
+// The one typed run-time look-up: a function of a loaded module by its name, as the type its
+// declaration gives it (`decltype(&Function)`), or null.
+template <typename Function>
+Function ProcOf(HMODULE module, const char* name) {
+    if (!module) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+// A function of a system library that the program does not import, loaded from System32.
+template <typename Function>
+Function SystemFunction(const wchar_t* library, const char* name) {
+    return ProcOf<Function>(LoadSystemLibrary(library), name);
+}
+
+// Functions of the modules every process has loaded that the oldest supported Windows lacks:
+// looked up once, each null where the system has none.
+struct OptionalFunctions {
+    // kernel32: Windows 8 on, and Windows 7 with its loader update.
+    BOOL(WINAPI* SetDefaultDllDirectories)(DWORD) = nullptr;
+    // ntdll: the kernel's own account of its version.
+    LONG(WINAPI* RtlGetVersion)(OSVERSIONINFOW*) = nullptr;
+    // user32: per-monitor DPI, Windows 10 1607 on.
+    UINT(WINAPI* GetDpiForWindow)(HWND) = nullptr;
+    BOOL(WINAPI* AdjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+    // user32: the shutdown screen's reason, Vista on.
+    BOOL(WINAPI* ShutdownBlockReasonCreate)(HWND, LPCWSTR) = nullptr;
+    BOOL(WINAPI* ShutdownBlockReasonDestroy)(HWND) = nullptr;
+};
+const OptionalFunctions& Optional();
 // Throws a standard exception naming what is missing: a program without its system libraries
 // must say so, not report that no unit is connected.
 void RequireSystemLibraries(const SystemLibraries& libraries);

@@ -7,53 +7,13 @@
 #include "system_libraries.h"
 #include "texts.h"
 #include "wide_text.h"
+#include "window_metrics.h"
 
 namespace qvt::win32 {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TMainForm";
 constexpr wchar_t kPanelClass[] = L"TPanel";
-constexpr wchar_t kFontFace[] = L"ＭＳ Ｐゴシック";
-constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME;
-
-int Scale(int value, UINT dpi) {
-    return MulDiv(value, static_cast<int>(dpi), 96);
-}
-
-HFONT MakeFont(int height, bool bold, UINT dpi) {
-    // Windows substitutes a Japanese Gothic where the face itself is missing.
-    return CreateFontW(Scale(height, dpi), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, kFontFace);
-}
-
-UINT DpiOf(HWND hwnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (get_dpi) {
-        if (const UINT dpi = get_dpi(hwnd)) return dpi;
-    }
-    HDC dc = GetDC(hwnd);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(hwnd, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-RECT WindowRectForClient(int width, int height, UINT dpi) {
-    RECT rect{0, 0, width, height};
-    using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjust_for_dpi = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    if (adjust_for_dpi) {
-        adjust_for_dpi(&rect, kWindowStyle, FALSE, kWindowExStyle, dpi);
-    } else {
-        AdjustWindowRectEx(&rect, kWindowStyle, FALSE, kWindowExStyle);
-    }
-    return rect;
-}
-
 }  // namespace
 
 COLORREF ToColorRef(std::uint32_t value) {
@@ -97,56 +57,44 @@ Win32FormView::~Win32FormView() {
 }
 
 HWND Win32FormView::control(Control control) const {
-    switch (control) {
-        case Control::kPanel3:
-            return Panel3_;
-        case Control::kProgBar1:
-            return ProgBar1_;
-        case Control::kBtnStart:
-            return btnStart_;
-        case Control::kCkUpdate:
-            return ckUpdate_;
-        case Control::kPnlMsg1:
-            return pnlMsg1_;
-        case Control::kEdtMsg:
-            return edtMsg_;
-        case Control::kLog:
-            return log_;
-    }
-    return nullptr;
+    return controls_[static_cast<std::size_t>(control)];
 }
 
 void Win32FormView::CreateControls() {
-    auto make = [&](DWORD ex_style, const wchar_t* window_class, std::string_view caption,
-                    DWORD style, Control control) {
-        HWND parent = PlacementOf(control).in_panel ? Panel3_ : hwnd_;
-        return CreateWindowExW(ex_style, window_class, Widen(caption).c_str(),
-                               WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(control))),
-                               instance_, nullptr);
+    struct Kind {
+        DWORD ex_style;
+        const wchar_t* window_class;
+        std::string_view caption;
+        DWORD style;
     };
-    // In the design's creation order, which also gives the tab order.
-    Panel3_ = make(WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS, Control::kPanel3);
-    ProgBar1_ = make(0, L"msctls_progress32", "", WS_CLIPSIBLINGS, Control::kProgBar1);
-    btnStart_ =
-        make(0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON, Control::kBtnStart);
-    ckUpdate_ =
-        make(0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX, Control::kCkUpdate);
-    pnlMsg1_ = make(WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE,
-                    Control::kPnlMsg1);
-    ShowWindow(pnlMsg1_, SW_HIDE);
-    edtMsg_ = make(WS_EX_CLIENTEDGE, L"EDIT", "",
-                   WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                   Control::kEdtMsg);
-    log_ = make(WS_EX_CLIENTEDGE, L"EDIT", "",
-                WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, Control::kLog);
-    SendMessageW(log_, EM_SETLIMITTEXT, 0, 0);  // the log keeps every line of a long run
-    SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, kProgressInitialMax);
+    // Indexed by Control, in the design's creation order, which also gives the tab order.
+    const Kind kinds[kControlPlacements.size()] = {
+        {WS_EX_CONTROLPARENT, kPanelClass, "", WS_CLIPSIBLINGS},
+        {0, L"msctls_progress32", "", WS_CLIPSIBLINGS},
+        {0, L"BUTTON", text::kStartCaption, WS_TABSTOP | BS_PUSHBUTTON},
+        {0, L"BUTTON", text::kForceCaption, WS_TABSTOP | BS_AUTOCHECKBOX},
+        {WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE},
+        {WS_EX_CLIENTEDGE, L"EDIT", "",
+         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL},
+        {WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL},
+    };
+    for (const ControlPlacement& placement : kControlPlacements) {
+        const Kind& kind = kinds[static_cast<std::size_t>(placement.control)];
+        HWND parent = placement.in_panel ? control(Control::kPanel3) : hwnd_;
+        controls_[static_cast<std::size_t>(placement.control)] = CreateWindowExW(
+            kind.ex_style, kind.window_class, Widen(kind.caption).c_str(),
+            WS_CHILD | WS_VISIBLE | kind.style, 0, 0, 0, 0, parent,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(placement.control))), instance_,
+            nullptr);
+    }
+    ShowWindow(control(Control::kPnlMsg1), SW_HIDE);
+    // The log keeps every line of a long run.
+    SendMessageW(control(Control::kLog), EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, kProgressInitialMax);
     // The bar colour message only works on an unthemed bar.
     using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-    if (const auto set_theme = reinterpret_cast<SetWindowThemeFn>(
-            reinterpret_cast<void*>(SystemProc(L"uxtheme.dll", "SetWindowTheme")))) {
-        set_theme(ProgBar1_, L" ", L" ");
+    if (const auto set_theme = SystemFunction<SetWindowThemeFn>(L"uxtheme.dll", "SetWindowTheme")) {
+        set_theme(control(Control::kProgBar1), L" ", L" ");
     }
     status_.caption.clear();
     status_.visible = false;
@@ -201,47 +149,51 @@ void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
 }
 
 void Win32FormView::SetMessage(std::string_view text) {
-    SetWindowTextW(edtMsg_, Widen(text).c_str());
+    SetWindowTextW(control(Control::kEdtMsg), Widen(text).c_str());
 }
 
 void Win32FormView::SetStatus(const StatusPanel& status) {
     status_ = status;
     // The panel asks for its brush when it next paints; the old one is not in use by then.
     status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
-    SetWindowTextW(pnlMsg1_, Widen(status.caption).c_str());
+    SetWindowTextW(control(Control::kPnlMsg1), Widen(status.caption).c_str());
     if (status.visible) {
         // Over the bar, which it hides while shown.
-        SetWindowPos(pnlMsg1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetWindowPos(control(Control::kPnlMsg1), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     } else {
-        ShowWindow(pnlMsg1_, SW_HIDE);
+        ShowWindow(control(Control::kPnlMsg1), SW_HIDE);
     }
-    InvalidateRect(pnlMsg1_, nullptr, TRUE);
+    InvalidateRect(control(Control::kPnlMsg1), nullptr, TRUE);
 }
 
 void Win32FormView::AppendLog(std::string_view line) {
-    const int length = GetWindowTextLengthW(log_);
+    const int length = GetWindowTextLengthW(control(Control::kLog));
     const std::wstring text = (length > 0 ? L"\r\n" : L"") + Widen(line);
-    SendMessageW(log_, EM_SETSEL, length, length);
-    SendMessageW(log_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(control(Control::kLog), EM_SETSEL, length, length);
+    SendMessageW(control(Control::kLog), EM_REPLACESEL, FALSE,
+                 reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void Win32FormView::SetProgress(int position, int maximum) {
-    SendMessageW(ProgBar1_, PBM_SETRANGE32, 0, maximum);
-    SendMessageW(ProgBar1_, PBM_SETPOS, std::min(position, maximum),
+    SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, maximum);
+    SendMessageW(control(Control::kProgBar1), PBM_SETPOS, std::min(position, maximum),
                  0);  // past the end: a full bar
 }
 
 void Win32FormView::SetBarColor(std::uint32_t color) {
-    SendMessageW(ProgBar1_, kPbmSetBarColor, 0, static_cast<LPARAM>(ToColorRef(color)));
+    SendMessageW(control(Control::kProgBar1), kPbmSetBarColor, 0,
+                 static_cast<LPARAM>(ToColorRef(color)));
 }
 
 void Win32FormView::SetStartEnabled(bool enabled) {
-    EnableWindow(btnStart_, enabled);
+    EnableWindow(control(Control::kBtnStart), enabled);
 }
 
 void Win32FormView::SetForceBox(bool enabled, bool checked) {
-    EnableWindow(ckUpdate_, enabled);
-    SendMessageW(ckUpdate_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(control(Control::kCkUpdate), enabled);
+    SendMessageW(control(Control::kCkUpdate), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
+                 0);
 }
 
 void Win32FormView::ShowModalBox(std::string_view text) {
@@ -255,13 +207,8 @@ void Win32FormView::ShowModalBox(std::string_view text) {
 void Win32FormView::SetBusy(bool busy) {
     busy_ = busy;
     // Looked up at run time, like every function the oldest supported Windows may lack.
-    using CreateFn = BOOL(WINAPI*)(HWND, LPCWSTR);
-    using DestroyFn = BOOL(WINAPI*)(HWND);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    static const auto create = reinterpret_cast<CreateFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonCreate")));
-    static const auto destroy = reinterpret_cast<DestroyFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "ShutdownBlockReasonDestroy")));
+    const auto create = Optional().ShutdownBlockReasonCreate;
+    const auto destroy = Optional().ShutdownBlockReasonDestroy;
     if (!hwnd_) return;
     if (busy && create) create(hwnd_, Widen(text::kCloseWhileBusy).c_str());
     if (!busy && destroy) destroy(hwnd_);
@@ -282,8 +229,8 @@ void Win32FormView::Pump() {
     if (pending_) std::rethrow_exception(TakePendingException());
 }
 
-LRESULT Win32FormView::ColorControl(HDC dc, HWND control) {
-    if (control == pnlMsg1_) {
+LRESULT Win32FormView::ColorControl(HDC dc, HWND child) {
+    if (child == control(Control::kPnlMsg1)) {
         SetTextColor(dc, ToColorRef(status_.text_color));
         SetBkColor(dc, ToColorRef(status_.background));
         return reinterpret_cast<LRESULT>(status_brush_.get());
@@ -360,7 +307,8 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
                 return 0;
             }
             if (id == ControlId(Control::kCkUpdate)) {
-                form_->ckUpdateClick(SendMessageW(ckUpdate_, BM_GETCHECK, 0, 0) == BST_CHECKED);
+                form_->ckUpdateClick(SendMessageW(control(Control::kCkUpdate), BM_GETCHECK, 0, 0) ==
+                                     BST_CHECKED);
                 return 0;
             }
             break;

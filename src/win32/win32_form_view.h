@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <exception>
 #include <functional>
 
@@ -75,13 +76,12 @@ class Win32FormView final : public FormView {
     void AddLogCommands();
     void SaveLog();
     void Layout(UINT dpi, const RECT* suggested);
-    LRESULT ColorControl(HDC dc, HWND control);
+    LRESULT ColorControl(HDC dc, HWND child);
 
     HINSTANCE instance_;
     bool quit_on_destroy_;
     HWND hwnd_ = nullptr;
-    HWND Panel3_ = nullptr, ProgBar1_ = nullptr, btnStart_ = nullptr, ckUpdate_ = nullptr,
-         pnlMsg1_ = nullptr, edtMsg_ = nullptr, log_ = nullptr;
+    std::array<HWND, kControlPlacements.size()> controls_{};  // indexed by Control
     UINT dpi_ = 96;
     UniqueGdiObject font_, bold_font_, status_font_, status_brush_;
     StatusPanel status_;

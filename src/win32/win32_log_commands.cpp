@@ -25,20 +25,9 @@ struct GlobalTraits {
 };
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 
-// "QvtUpdate-YYYYMMDD-HHMMSS.log", in local time.
-std::wstring ProposedName() {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t name[40];
-    swprintf(name, 40, L"QvtUpdate-%04u%02u%02u-%02u%02u%02u.log", now.wYear, now.wMonth, now.wDay,
-             now.wHour, now.wMinute, now.wSecond);
-    return name;
-}
-
 std::wstring DocumentsFolder() {
-    using FolderFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
-    const auto folder_path = reinterpret_cast<FolderFn>(
-        reinterpret_cast<void*>(SystemProc(L"shell32.dll", "SHGetFolderPathW")));
+    const auto folder_path =
+        SystemFunction<decltype(&SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
     wchar_t path[MAX_PATH] = L"";
     if (!folder_path || folder_path(nullptr, CSIDL_PERSONAL, nullptr, 0, path) != S_OK) return {};
     return path;
@@ -88,12 +77,11 @@ bool Win32FormView::SaveLogTo(const std::wstring& path) const {
 }
 
 void Win32FormView::SaveLog() {
-    using SaveFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
-    const auto save_dialog = reinterpret_cast<SaveFn>(
-        reinterpret_cast<void*>(SystemProc(L"comdlg32.dll", "GetSaveFileNameW")));
+    const auto save_dialog =
+        SystemFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
     if (!save_dialog) return;
     wchar_t path[MAX_PATH] = L"";
-    const std::wstring name = ProposedName();
+    const std::wstring name = Widen(ProposedLogName());
     wcsncpy(path, name.c_str(), MAX_PATH - 1);
     const std::wstring folder = DocumentsFolder();
     OPENFILENAMEW dialog{};

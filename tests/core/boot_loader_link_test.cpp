@@ -88,7 +88,7 @@ TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
 // The bus may leave anything in its buffer when a read times out (the simulated unit leaves
 // 0xEE); the caller's reply buffer still holds what it held.
 TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndLeavesTheReplyAsItWas) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    Bench bench(testing::kOneBootLoader);
     auto& link = bench.updater.link;
     ASSERT_TRUE(link.FindBootLoaders());
     BootReplyReport reply;
@@ -139,7 +139,7 @@ TEST(BoundedTransfers, AWriteThatFailsAtOnceIsAFailureWithoutWaiting) {
 }
 
 TEST(BoundedTransfers, NoKeptHandleMeansNoTransfer) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    Bench bench(testing::kOneBootLoader);
     BootCommandReport report;
     EXPECT_FALSE(bench.updater.link.WriteBootReport(report.bytes));
     EXPECT_FALSE(bench.updater.link.ReadBootReport(report.bytes));
@@ -147,7 +147,7 @@ TEST(BoundedTransfers, NoKeptHandleMeansNoTransfer) {
 }
 
 TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    Bench bench(testing::kOneBootLoader);
     const auto before = bench.clock.NowMs();
     const long pumps = bench.view.pumps;
     EXPECT_TRUE(bench.updater.link.ProbeBootMode());

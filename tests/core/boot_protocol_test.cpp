@@ -17,8 +17,7 @@ using testing::Bench;
 // A run with one boot loader attached, as the procedures find it: a step is running, so every
 // bar step rises.
 struct ProtocolBench : Bench {
-    explicit ProtocolBench(std::string_view json = R"({"units": [{"mode": "boot"}]})")
-        : Bench(json) {
+    explicit ProtocolBench(std::string_view json = testing::kOneBootLoader) : Bench(json) {
         updater.loader.LoadFirmwareImage();
     }
     StepDisplay& display() { return step_display; }
@@ -126,7 +125,7 @@ TEST(DiscoveryWait, CountsTheSearchesBeforeTheBootLoaderAppeared) {
 }
 
 TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}]})");
+    ProtocolBench bench(testing::kOneBootLoader);
     EXPECT_TRUE(bench.protocol().BlankCheck(bench.display()));
     ASSERT_EQ(bench.history().size(), 698u);
     for (std::size_t i = 0; i < 349; ++i) {

@@ -76,12 +76,12 @@ INSTANTIATE_TEST_SUITE_P(
             text::kCaptionSeveral, color::kFuchsia, text::kMessageSeveral, false, false, 0},
         Situation{"Outdated", R"({"units": [{"mode": "application", "version": "3.0F"}]})",
                   text::kCaptionNeeded, color::kRed, text::kMessageNeeded, true, false, 1},
-        Situation{"InBootMode", R"({"units": [{"mode": "boot"}]})", text::kCaptionNeeded,
-                  color::kRed, text::kMessageNeeded, true, false, 1}),
+        Situation{"InBootMode", testing::kOneBootLoader.data(), text::kCaptionNeeded, color::kRed,
+                  text::kMessageNeeded, true, false, 1}),
     [](const ::testing::TestParamInfo<Situation>& info) { return info.param.name; });
 
 TEST(StartupCheckProgress, TheUpdateRowResetsTheBarToZeroOfThirteen) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    Bench bench(testing::kOneBootLoader);
     bench.Create();
     EXPECT_EQ(bench.view.progress_position, 0);
     EXPECT_EQ(bench.view.progress_maximum, 13);
@@ -108,7 +108,7 @@ TEST(ForceBox, WithNoUnitItCannotEnableStart) {
 }
 
 TEST(ForceBox, TickedWithoutAUnitInApplicationModeDisablesStartAndUntickedEnablesItAgain) {
-    Bench bench(R"({"units": [{"mode": "boot"}]})");
+    Bench bench(testing::kOneBootLoader);
     bench.Create();
     ASSERT_TRUE(bench.controls().start_enabled);
     bench.updater.form.ckUpdateClick(true);  // nothing in application mode to force

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "run_binary.h"
+#include "scenarios.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -72,7 +73,7 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
 }
 
 TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
-    const std::string scenario_text = R"({"units": [{"mode": "boot"}]})";
+    const std::string scenario_text = std::string(testing::kOneBootLoader);
     const std::string scenario = Written("scenario.json", scenario_text);
     auto refused =
         RunBinary("--console --virtual-time --scenario " + scenario + " --log " + scenario);

@@ -122,7 +122,7 @@ std::vector<int> TerminatingSignals() {
 
 // In real time, from a unit in its boot loader: about 25 seconds.
 TEST(Process, EveryTerminatingSignalDuringARealTimeRunIsRefusedAndTheRunCompletes) {
-    const std::string scenario = TempFile("signals.json", R"({"units": [{"mode": "boot"}]})");
+    const std::string scenario = TempFile("signals.json", std::string(testing::kOneBootLoader));
     Child child({"--console", "--scenario", scenario});
     ASSERT_TRUE(child.ReadUntil("message: イレース開始"));
     const auto signals = TerminatingSignals();
@@ -139,7 +139,7 @@ TEST(Process, EveryTerminatingSignalDuringARealTimeRunIsRefusedAndTheRunComplete
 
 TEST(Process, ACloseSignalWhileNoRunIsOnEndsTheProgramAsACloseWould) {
     // The start-up check settles for 1.5 s after finding the boot loader; no run is on yet.
-    const std::string scenario = TempFile("idle.json", R"({"units": [{"mode": "boot"}]})");
+    const std::string scenario = TempFile("idle.json", std::string(testing::kOneBootLoader));
     for (int signal : {SIGTERM, SIGQUIT, SIGUSR1}) {
         Child child({"--console", "--scenario", scenario});
         ASSERT_TRUE(child.ReadUntil("force: enabled unchecked"));  // the last line at creation

@@ -143,7 +143,7 @@ TEST(SimulatedUnit, AResetStartsOnlyAValidApplication) {
     rig.clock.Sleep(3000);
     EXPECT_EQ(rig.AppVersion(), 0x0300);
 
-    Rig erased(R"({"units": [{"mode": "boot"}]})");
+    Rig erased(testing::kOneBootLoader);
     auto device = erased.OpenBootLoader();
     erased.Send(*device, Rig::Command(kReset));
     erased.clock.Sleep(3000);
@@ -402,7 +402,7 @@ TEST(StrictUnit, TheApplicationCheckCoversTheVersionWord) {
     auto image = SynthesizeFirmware(0x0310).program;
     image[0x1104] = 0xFF;  // the version word left erased
     image[0x1105] = 0xFF;
-    Rig rig(R"({"units": [{"mode": "boot"}]})");
+    Rig rig(testing::kOneBootLoader);
     auto device = rig.OpenBootLoader();
     rig.Flash(*device, image);
     rig.clock.Sleep(3000);
@@ -412,13 +412,13 @@ TEST(StrictUnit, TheApplicationCheckCoversTheVersionWord) {
 
 TEST(StrictUnit, AResetWithoutTheEndOfProgrammingStaysInTheBootLoader) {
     const auto image = SynthesizeFirmware(0x0310).program;
-    Rig unended(R"({"units": [{"mode": "boot"}]})");
+    Rig unended(testing::kOneBootLoader);
     unended.Flash(*unended.OpenBootLoader(), image, false);
     unended.clock.Sleep(3000);
     EXPECT_FALSE(unended.AppVersion().has_value());
     EXPECT_TRUE(unended.OpenBootLoader());
 
-    Rig ended(R"({"units": [{"mode": "boot"}]})");
+    Rig ended(testing::kOneBootLoader);
     ended.Flash(*ended.OpenBootLoader(), image, true);
     ended.clock.Sleep(3000);
     EXPECT_EQ(ended.AppVersion(), 0x0310);

@@ -13,6 +13,7 @@
 #include "product_table.h"
 #include "recording_form_view.h"
 #include "scenario.h"
+#include "scenarios.h"
 #include "simulated_world.h"
 #include "synthetic_firmware.h"
 #include "updater.h"
@@ -98,9 +99,6 @@ struct Bench {
     Updater updater;
 };
 
-inline constexpr std::string_view kOneOutdatedUnit =
-    R"({"units": [{"mode": "application", "version": "3.00"}]})";
-inline constexpr std::string_view kOneBootLoader = R"({"units": [{"mode": "boot"}]})";
 inline constexpr std::string_view kOneCurrentUnit =
     R"({"units": [{"mode": "application", "version": "3.10"}]})";
 

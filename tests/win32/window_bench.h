@@ -60,9 +60,8 @@ class Win32Window : public ::testing::Test {
     static void SetUpTestSuite() {
         RestrictDllSearchToSystem32();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        reinterpret_cast<InitFn>(reinterpret_cast<void*>(
-            SystemProc(L"comctl32.dll", "InitCommonControlsEx")))(&controls);
+        SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
+                                                        "InitCommonControlsEx")(&controls);
         ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
     }
 };
