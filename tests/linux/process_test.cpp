@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "scenarios.h"
+
 extern char** environ;
 
 namespace qvt::linux_app {
