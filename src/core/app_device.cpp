@@ -12,7 +12,7 @@ std::string AppDeviceName(int index) {
     return std::string(kAppDeviceNamePrefix) + std::to_string(index);
 }
 
-std::optional<std::uint16_t> AppDevice::ReadVersion(DriverDevice& device) {
+std::optional<std::uint16_t> AppModeUnits::ReadVersion(DriverDevice& device) {
     std::array<std::uint8_t, 2> out{};
     std::size_t returned = 0;
     if (!device.IoControl(IOCTL_QVT_GET_VERSION, nullptr, 0, out.data(), out.size(), returned) ||
@@ -22,7 +22,7 @@ std::optional<std::uint16_t> AppDevice::ReadVersion(DriverDevice& device) {
     return VersionWord(out[0], out[1]);
 }
 
-bool AppDevice::CountAppDevices() {
+bool AppModeUnits::CountAppDevices() {
     census_ = DeviceCensus{};
     // A handle left from an earlier census without its close would otherwise leak here.
     kept_.reset();
@@ -50,17 +50,17 @@ bool AppDevice::CountAppDevices() {
     return census_.app_device_count != 0;
 }
 
-void AppDevice::CloseAppDevice() {
+void AppModeUnits::CloseAppDevice() {
     kept_.reset();
 }
 
-bool AppDevice::ProbeAppMode() {
+bool AppModeUnits::ProbeAppMode() {
     if (!CountAppDevices()) return false;
     CloseAppDevice();
     return true;
 }
 
-bool AppDevice::RequestBootMode(StepDisplay& display, bool force) {
+bool AppModeUnits::RequestBootMode(FormDisplay& display, bool force) {
     display.ShowMessage(text::kBootSwitchStart);
     display.AdvanceProgress();
     if (!CountAppDevices()) {

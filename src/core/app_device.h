@@ -8,7 +8,7 @@
 
 #include "app_driver.h"
 #include "firmware_image.h"
-#include "step_display.h"
+#include "form_display.h"
 
 namespace qvt {
 
@@ -33,18 +33,25 @@ struct DeviceCensus {
 };
 
 // The units in application mode, seen through the maker's driver.
-class AppDevice {
+class AppModeUnits {
   public:
-    AppDevice(AppDriver& driver, const FirmwareImageLoader& image)
+    AppModeUnits(AppDriver& driver, const FirmwareImageLoader& image)
         : driver_(driver), image_(image) {}
 
     // Counts the openable device objects, reads the first one's version and keeps its handle.
     bool CountAppDevices();
     void CloseAppDevice();
     bool ProbeAppMode();
-    // Asks the unit to restart into its boot loader (when it is outdated, or always when forced);
-    // false only when no unit was found.
-    bool RequestBootMode(StepDisplay& display, bool force);
+    // The boot-mode request is decided here, in two steps. Whether the run asks at all, from
+    // the last census: a unit counted as outdated, or the force box ticked while no boot loader
+    // is counted.
+    bool BootModeRequestDue(bool force, std::int32_t boot_loaders) const {
+        return census_.outdated_count != 0 || (force && boot_loaders == 0);
+    }
+    // Then the asking: a fresh census, and the command to the unit it finds first when that one
+    // is not known to be current (older, or its version unread), or always when forced. False
+    // only when no unit was found.
+    bool RequestBootMode(FormDisplay& display, bool force);
 
     const DeviceCensus& census() const { return census_; }
     bool DriverPresent() const { return driver_.Present(); }

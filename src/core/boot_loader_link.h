@@ -14,6 +14,10 @@ namespace qvt {
 
 inline constexpr std::uint16_t kBootLoaderVendorId = 0x1232;
 inline constexpr std::uint16_t kBootLoaderProductId = 0x0103;
+// The boot switch and each procedure look for the boot loader up to this many times, a second
+// apart, before they give up.
+inline constexpr int kBootLoaderSearches = 200;
+inline constexpr std::uint32_t kSearchIntervalMs = 1000;
 inline constexpr std::uint32_t kWriteTimeoutMs = 1000;
 inline constexpr std::uint32_t kReadTimeoutMs = 50;
 inline constexpr int kSettleSleeps = 30;

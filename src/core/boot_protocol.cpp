@@ -29,15 +29,15 @@ std::string WithNumber(std::string_view prefix, long long number) {
 
 }  // namespace
 
-bool BootProtocol::DiscoveryWait(StepDisplay& display, const DiscoveryLog& log) {
-    int attempts = 0;
+bool BootProtocol::WaitForBootLoader(FormDisplay& display, const SearchLog& log) {
+    int searches = 0;
     while (!link_.FindBootLoaders()) {
-        clock_.Sleep(kDiscoveryIntervalMs);
+        clock_.Sleep(kSearchIntervalMs);
         display.Pump();
-        if (++attempts == kDiscoveryTries) break;
+        if (++searches == kBootLoaderSearches) break;
     }
-    display.AppendLog(WithNumber(log.count, attempts));
-    if (attempts == kDiscoveryTries) {
+    display.AppendLog(WithNumber(log.count, searches));
+    if (searches == kBootLoaderSearches) {
         display.ShowMessage(text::kBootLoaderNotFound);
         display.AppendLog(log.gave_up);
         return false;
@@ -46,7 +46,7 @@ bool BootProtocol::DiscoveryWait(StepDisplay& display, const DiscoveryLog& log) 
     return true;
 }
 
-bool BootProtocol::ReadExchange(StepDisplay& display, BootCommandReport& request,
+bool BootProtocol::ReadExchange(FormDisplay& display, BootCommandReport& request,
                                 BootReplyReport& reply, std::uint32_t address, std::size_t count,
                                 const std::uint8_t* expected) {
     request.set_address(address);
@@ -57,7 +57,7 @@ bool BootProtocol::ReadExchange(StepDisplay& display, BootCommandReport& request
     });
 }
 
-std::optional<std::uint32_t> BootProtocol::ReadPass(StepDisplay& display,
+std::optional<std::uint32_t> BootProtocol::ReadPass(FormDisplay& display,
                                                     BootCommandReport& request,
                                                     BootReplyReport& reply,
                                                     const FlashBytes& expected) {
@@ -76,7 +76,7 @@ std::optional<std::uint32_t> BootProtocol::ReadPass(StepDisplay& display,
     return std::nullopt;
 }
 
-bool BootProtocol::ReadBack(StepDisplay& display, BootCommandReport& request,
+bool BootProtocol::ReadBack(FormDisplay& display, BootCommandReport& request,
                             const FlashBytes& expected, std::string_view failure_message,
                             std::string_view failed_at_log) {
     BootReplyReport reply;
@@ -91,10 +91,10 @@ bool BootProtocol::ReadBack(StepDisplay& display, BootCommandReport& request,
     return true;
 }
 
-bool BootProtocol::EraseDevice(StepDisplay& display) {
+bool BootProtocol::EraseDevice(FormDisplay& display) {
     display.ShowMessage(text::kEraseStart);
     display.AdvanceProgress();
-    if (!DiscoveryWait(display, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
+    if (!WaitForBootLoader(display, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
 
     BootCommandReport report;
     report.set_command(BootCommand::kErase);
@@ -117,10 +117,10 @@ bool BootProtocol::EraseDevice(StepDisplay& display) {
     return false;
 }
 
-bool BootProtocol::BlankCheck(StepDisplay& display) {
+bool BootProtocol::BlankCheck(FormDisplay& display) {
     display.ShowMessage(text::kBlankStart);
     display.AdvanceProgress();
-    if (!DiscoveryWait(display, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
+    if (!WaitForBootLoader(display, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
 
     BootCommandReport request;
     request.set_command(BootCommand::kRead);
@@ -135,18 +135,19 @@ bool BootProtocol::BlankCheck(StepDisplay& display) {
     return true;
 }
 
-bool BootProtocol::Program(StepDisplay& display) {
+bool BootProtocol::Program(FormDisplay& display) {
     display.ShowMessage(text::kProgramStart);
     display.AdvanceProgress();
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
-    loader_.EraseFirmwareImage();
+    loader_.FillFirmwareImage();
     if (!loader_.LoadFirmwareImage()) {
         display.ShowMessage(text::kImageError);
         display.AppendLog(logtext::kProgramImageError);
         return false;
     }
-    if (!DiscoveryWait(display, {logtext::kProgramCount, logtext::kProgramGaveUp})) return false;
+    if (!WaitForBootLoader(display, {logtext::kProgramCount, logtext::kProgramGaveUp}))
+        return false;
 
     BootCommandReport& report = program_report_;
     report = BootCommandReport{};
@@ -180,7 +181,7 @@ bool BootProtocol::Program(StepDisplay& display) {
     return true;
 }
 
-bool BootProtocol::Verify(StepDisplay& display) {
+bool BootProtocol::Verify(FormDisplay& display) {
     display.ShowMessage(text::kVerifyStart);
     display.AdvanceProgress();
     BootCommandReport& report = program_report_;
@@ -196,18 +197,18 @@ bool BootProtocol::Verify(StepDisplay& display) {
     return true;
 }
 
-BootProtocol::ResetSent BootProtocol::SendReset(StepDisplay& display) {
+BootProtocol::ResetSent BootProtocol::SendReset(FormDisplay& display) {
     display.ShowMessage(text::kResetStart);
     display.AdvanceProgress();
     display.Pump();
-    if (!DiscoveryWait(display, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
+    if (!WaitForBootLoader(display, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
 
     BootCommandReport report;
     report.set_command(BootCommand::kReset);
     return {true, link_.SendToEvery(report.bytes)};
 }
 
-bool BootProtocol::FinishReset(StepDisplay& display, const ResetSent& sent) {
+bool BootProtocol::FinishReset(FormDisplay& display, const ResetSent& sent) {
     if (!sent.found) return false;
     const int accepted = sent.accepted;
     display.Pump();

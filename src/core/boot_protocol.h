@@ -9,12 +9,10 @@
 #include "boot_reports.h"
 #include "clock.h"
 #include "firmware_image.h"
-#include "step_display.h"
+#include "form_display.h"
 
 namespace qvt {
 
-inline constexpr int kDiscoveryTries = 200;
-inline constexpr std::uint32_t kDiscoveryIntervalMs = 1000;
 inline constexpr std::uint32_t kBeforeFirstReportMs = 1000;
 inline constexpr std::uint32_t kPassPauseMs = 500;
 inline constexpr int kErasePasses = 3;
@@ -36,38 +34,38 @@ class BootProtocol {
                  Clock& clock)
         : link_(link), loader_(loader), image_(image), clock_(clock) {}
 
-    bool EraseDevice(StepDisplay& display);
-    bool BlankCheck(StepDisplay& display);
+    bool EraseDevice(FormDisplay& display);
+    bool BlankCheck(FormDisplay& display);
     // ProgramVerify's two halves, which the run takes as two phases. Programming sends the
     // freshly reloaded image (an image that does not reload fails before any report);
     // verification reads it back from the boot loaders that programming found.
-    bool Program(StepDisplay& display);
-    bool Verify(StepDisplay& display);
-    bool ProgramVerify(StepDisplay& display) { return Program(display) && Verify(display); }
+    bool Program(FormDisplay& display);
+    bool Verify(FormDisplay& display);
+    bool ProgramVerify(FormDisplay& display) { return Program(display) && Verify(display); }
     // ResetDevice's two halves: the reports go out, then the run counts what they reached
     // before anything else (a pump, the handle's close) can happen, then the reset is judged.
     struct ResetSent {
         bool found = false;  // a boot loader was there to send the reset to
         int accepted = 0;
     };
-    ResetSent SendReset(StepDisplay& display);
-    bool FinishReset(StepDisplay& display, const ResetSent& sent);
-    bool ResetDevice(StepDisplay& display) { return FinishReset(display, SendReset(display)); }
+    ResetSent SendReset(FormDisplay& display);
+    bool FinishReset(FormDisplay& display, const ResetSent& sent);
+    bool ResetDevice(FormDisplay& display) { return FinishReset(display, SendReset(display)); }
 
   private:
-    struct DiscoveryLog {
+    struct SearchLog {
         std::string_view count;
         std::string_view gave_up;
     };
-    bool DiscoveryWait(StepDisplay& display, const DiscoveryLog& log);
+    bool WaitForBootLoader(FormDisplay& display, const SearchLog& log);
     // Two passes of the range walk against flash-indexed expected bytes. On a difference: the
     // failure message, the handle closed, then the chunk's address logged.
-    bool ReadBack(StepDisplay& display, BootCommandReport& request, const FlashBytes& expected,
+    bool ReadBack(FormDisplay& display, BootCommandReport& request, const FlashBytes& expected,
                   std::string_view failure_message, std::string_view failed_at_log);
     // One pass; the failing chunk's address, if any.
-    std::optional<std::uint32_t> ReadPass(StepDisplay& display, BootCommandReport& request,
+    std::optional<std::uint32_t> ReadPass(FormDisplay& display, BootCommandReport& request,
                                           BootReplyReport& reply, const FlashBytes& expected);
-    bool ReadExchange(StepDisplay& display, BootCommandReport& request, BootReplyReport& reply,
+    bool ReadExchange(FormDisplay& display, BootCommandReport& request, BootReplyReport& reply,
                       std::uint32_t address, std::size_t count, const std::uint8_t* expected);
 
     BootLoaderLink& link_;

@@ -31,7 +31,7 @@ bool FirmwareImageLoader::LoadFirmwareImage() {
     return true;
 }
 
-void FirmwareImageLoader::EraseFirmwareImage() {
+void FirmwareImageLoader::FillFirmwareImage() {
     image_.program.fill(0xFF);
     image_.trailer.fill(0xFF);
 }

@@ -20,7 +20,7 @@ class FirmwareImageLoader {
     bool LoadFirmwareImage();
 
     // Fills the FirmwareImage with 0xFF, erased flash, ahead of a reload.
-    void EraseFirmwareImage();
+    void FillFirmwareImage();
 
     // Decodes the raw buffer into the decode buffer: offsets 16 on, header untouched.
     void DescrambleImage();

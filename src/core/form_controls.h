@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "form_display.h"
 #include "form_layout.h"
 #include "form_view.h"
-#include "step_display.h"
 #include "update_state.h"
 
 namespace qvt {
@@ -64,9 +64,9 @@ class FormControls {
 };
 
 // The controls as a step of the run sees them: its bar steps follow the run's phase.
-class FormStepDisplay final : public StepDisplay {
+class PhaseFormDisplay final : public FormDisplay {
   public:
-    FormStepDisplay(FormControls& controls, const Phase& phase)
+    PhaseFormDisplay(FormControls& controls, const Phase& phase)
         : controls_(controls), phase_(phase) {}
     void ShowMessage(std::string_view text) override { controls_.ShowMessage(text); }
     void AppendLog(std::string_view line) override { controls_.AppendLog(line); }

@@ -12,7 +12,7 @@ namespace qvt {
 // force box, Start and the close request.
 class MainForm {
   public:
-    MainForm(FormControls& controls, FirmwareImageLoader& loader, AppDevice& app,
+    MainForm(FormControls& controls, FirmwareImageLoader& loader, AppModeUnits& app,
              BootLoaderLink& link, UpdateSequence& sequence)
         : controls_(controls), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
 
@@ -31,7 +31,7 @@ class MainForm {
   private:
     FormControls& controls_;
     FirmwareImageLoader& loader_;
-    AppDevice& app_;
+    AppModeUnits& app_;
     BootLoaderLink& link_;
     UpdateSequence& sequence_;
     bool created_ = false;

@@ -21,11 +21,12 @@ struct RunBounds {
         settle = kSettleSleeps * std::uint64_t{kSettleSleepMs};
         // Found at the last search and 1 s before the first report, or given up after it.
         discovery =
-            (kDiscoveryTries - 1) * std::uint64_t{kDiscoveryIntervalMs} + kBeforeFirstReportMs;
+            (kBootLoaderSearches - 1) * std::uint64_t{kSearchIntervalMs} + kBeforeFirstReportMs;
         const std::uint64_t read_back = kReadPasses * (chunks * exchange + kPassPauseMs);
         restart_check = settle;
-        boot_switch = kAfterBootRequestMs + (kBootModeTries - 1) * std::uint64_t{kWaitCycleMs} +
-                      settle + kWaitCycleMs;
+        boot_switch = kAfterBootRequestMs +
+                      (kBootLoaderSearches - 1) * std::uint64_t{kWaitCycleMs} + settle +
+                      kWaitCycleMs;
         erase = discovery + kErasePasses * (n * write + kPassPauseMs) + settle;
         blank_check = discovery + read_back + settle;
         program_verify = discovery + kProgramPasses * (chunks * n * write + kPassPauseMs) +

@@ -84,7 +84,7 @@ bool UpdateSequence::RunPhase(Phase phase) {
             Prepare();
             return true;
         case Phase::kBootSwitch:
-            return SwitchToBootMode();
+            return BootSwitch();
         case Phase::kErase:
             return protocol_.EraseDevice(display_);
         case Phase::kBlankCheck:
@@ -141,14 +141,14 @@ void UpdateSequence::Prepare() {
     form_.HideStatus();
 }
 
-bool UpdateSequence::SwitchToBootMode() {
+bool UpdateSequence::BootSwitch() {
     display_.AdvanceProgress();
     const bool force = form_.controls().force_checked;
-    if (app_.census().outdated_count != 0 || (force && link_.boot_loader_count() == 0)) {
+    if (app_.BootModeRequestDue(force, link_.boot_loader_count())) {
         app_.RequestBootMode(display_, force);
         clock_.Sleep(kAfterBootRequestMs);
     }
-    for (int search = 0; search < kBootModeTries; ++search) {
+    for (int search = 0; search < kBootLoaderSearches; ++search) {
         if (link_.ProbeBootMode()) {
             form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
             form_.ShowMessage(text::kBootSwitchDone);

@@ -15,7 +15,6 @@
 
 namespace qvt {
 
-inline constexpr int kBootModeTries = 200;
 inline constexpr int kReturnCycles = 200;
 inline constexpr int kAttempts = 3;
 inline constexpr std::uint32_t kWaitCycleMs = 1000;
@@ -44,8 +43,8 @@ bool IsAttemptPhase(Phase phase);
 // phase and makes every transition, by PhaseTable().
 class UpdateSequence {
   public:
-    UpdateSequence(FormControls& form, AppDevice& app, BootLoaderLink& link, BootProtocol& protocol,
-                   Clock& clock)
+    UpdateSequence(FormControls& form, AppModeUnits& app, BootLoaderLink& link,
+                   BootProtocol& protocol, Clock& clock)
         : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
 
     RunOutcome btnStartClick();
@@ -68,7 +67,7 @@ class UpdateSequence {
     void Transition(bool succeeded);
     void Prepare();
     bool RestartCheck();
-    bool SwitchToBootMode();
+    bool BootSwitch();
     bool Reset();
     bool ReturnWait();
     // Where the unit cannot be seen in application mode, its return is told by its boot
@@ -83,12 +82,12 @@ class UpdateSequence {
     void Complete(std::string_view caption);
 
     FormControls& form_;
-    AppDevice& app_;
+    AppModeUnits& app_;
     BootLoaderLink& link_;
     BootProtocol& protocol_;
     Clock& clock_;
     Phase phase_ = Phase::kIdle;
-    FormStepDisplay display_{form_, phase_};
+    PhaseFormDisplay display_{form_, phase_};
     bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
     std::optional<RunOutcome> last_run_;

@@ -56,7 +56,7 @@ class Updater {
     FirmwareImage firmware;
     FormControls controls;
     FirmwareImageLoader loader;
-    AppDevice app;
+    AppModeUnits app;
     BootLoaderLink link;
     BootProtocol protocol;
     UpdateSequence sequence;

@@ -1,8 +1,8 @@
 #include <exception>
 
+#include "clicks.h"
 #include "console_form_view.h"
 #include "product_table.h"
-#include "run_driver.h"
 #include "sessions.h"
 #include "signal_watch.h"
 #include "updater.h"

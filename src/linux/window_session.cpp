@@ -3,11 +3,11 @@
 #include <QTimer>
 #include <iostream>
 
+#include "clicks.h"
 #include "options.h"
 #include "product_table.h"
 #include "qt_form_view.h"
 #include "qt_guard.h"
-#include "run_driver.h"
 #include "sessions.h"
 #include "texts.h"
 #include "updater.h"

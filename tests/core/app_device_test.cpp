@@ -76,10 +76,10 @@ struct CensusBench {
     sim::RecordingFormView view;
     FormControls form{view};
     Phase phase = Phase::kBootSwitch;  // as the run has it when it asks
-    FormStepDisplay display{form, phase};
+    PhaseFormDisplay display{form, phase};
     FirmwareImage image;
     FirmwareImageLoader loader;
-    AppDevice app;
+    AppModeUnits app;
 };
 
 TEST(AppDeviceCensus, ProbesExactlyTheNineNamesInOrder) {

@@ -20,7 +20,7 @@ struct ProtocolBench : Bench {
     explicit ProtocolBench(std::string_view json = testing::kOneBootLoader) : Bench(json) {
         updater.loader.LoadFirmwareImage();
     }
-    StepDisplay& display() { return step_display; }
+    FormDisplay& display() { return step_display; }
     BootProtocol& protocol() { return updater.protocol; }
     bool ProgramVerify(BootProtocol& with) {
         verification_began = with.Program(step_display);
@@ -37,7 +37,7 @@ struct ProtocolBench : Bench {
     }
 
     Phase phase = Phase::kErase;
-    FormStepDisplay step_display{updater.controls, phase};
+    PhaseFormDisplay step_display{updater.controls, phase};
     bool verification_began = false;
 };
 
@@ -102,7 +102,7 @@ TEST(EraseDevice, OnlyTheThirdPassDecides) {
     EXPECT_EQ(refused_last.world.open_handles(), 0);
 }
 
-TEST(DiscoveryWait, GivesUpAfterTwoHundredSearchesASecondApart) {
+TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApart) {
     ProtocolBench bench(R"({"units": []})");
     EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
     EXPECT_EQ(bench.world.searches(), 200);
@@ -113,7 +113,7 @@ TEST(DiscoveryWait, GivesUpAfterTwoHundredSearchesASecondApart) {
     EXPECT_EQ(bench.controls().progress_position, 1);
 }
 
-TEST(DiscoveryWait, CountsTheSearchesBeforeTheBootLoaderAppeared) {
+TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
     ProtocolBench bench(
         R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500, "transfer_ms": 1})");
     bench.updater.app.RequestBootMode(bench.display(), false);

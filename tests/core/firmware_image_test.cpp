@@ -111,7 +111,7 @@ TEST(FirmwareImage, TwoLoadsGiveIdenticalResults) {
     const auto first_raw = loader.raw();
     const auto first_decoded = loader.decoded();
     const FirmwareImage first_image = image;
-    loader.EraseFirmwareImage();
+    loader.FillFirmwareImage();
     ASSERT_TRUE(loader.LoadFirmwareImage());
     EXPECT_EQ(loader.raw(), first_raw);
     EXPECT_EQ(loader.decoded(), first_decoded);

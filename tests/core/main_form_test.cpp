@@ -15,7 +15,7 @@ TEST(AdvanceProgress, RaisesByOneWhileAStepRunsAndPumps) {
     sim::RecordingFormView view;
     FormControls form(view);
     Phase phase = Phase::kErase;
-    FormStepDisplay display(form, phase);
+    PhaseFormDisplay display(form, phase);
     display.AdvanceProgress();
     display.AdvanceProgress();
     EXPECT_EQ(form.controls().progress_position, 2);
@@ -27,7 +27,7 @@ TEST(AdvanceProgress, WhenIdleResetsTheBarHoweverFarItHadGone) {
     sim::RecordingFormView view;
     FormControls form(view);
     Phase phase = Phase::kProgram;
-    FormStepDisplay display(form, phase);
+    PhaseFormDisplay display(form, phase);
     for (int i = 0; i < 20; ++i) display.AdvanceProgress();
     form.RaiseProgressMaximum(6);
     phase = Phase::kPreparing;  // the display follows the phase it was given

@@ -54,7 +54,7 @@ TEST(WorstCase, ADiscoveryGivesUpAfterItsBoundAndTheRunStaysWithinTheWhole) {
     ASSERT_EQ(erase_starts.size(), 3u);
     // An erase that never finds its boot loader: the discovery's 200 searches, then the next.
     EXPECT_EQ(erase_starts[2] - erase_starts[1],
-              kDiscoveryTries * std::uint64_t{kDiscoveryIntervalMs});
+              kBootLoaderSearches * std::uint64_t{kSearchIntervalMs});
     EXPECT_LE(erase_starts[2] - erase_starts[1], bounds.erase);
     EXPECT_LE(bench.clock.NowMs() - start, bounds.Total());
 }

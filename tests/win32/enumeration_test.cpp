@@ -130,7 +130,7 @@ TEST(WinAppDriverCensus, NoDeviceObjectOpensAndNoHandleIsKept) {
     EmbeddedImageResource resource;
     FirmwareImage image;
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
-    AppDevice app(driver, loader);
+    AppModeUnits app(driver, loader);
     EXPECT_FALSE(app.CountAppDevices());
     EXPECT_EQ(app.census().app_device_count, 0);
     EXPECT_EQ(app.census().outdated_count, 0);

@@ -140,7 +140,7 @@ TEST(PaintingWait, AnEraseWhoseWritesAllHangNeverLeavesTheWindowSilent) {
     Win32FormView view(GetModuleHandleW(nullptr), false);
     FormControls controls(view);
     Phase phase = Phase::kErase;
-    FormStepDisplay display(controls, phase);
+    PhaseFormDisplay display(controls, phase);
     FirmwareImage image;
     testing::BytesResource resource = testing::ShippedResource();
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);

@@ -1,4 +1,4 @@
-#include "run_driver.h"
+#include "clicks.h"
 
 namespace qvt::linux_app {
 

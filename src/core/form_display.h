@@ -7,7 +7,7 @@
 namespace qvt {
 
 // What a step of the run shows while it works: the message, log lines and the bar's steps.
-class StepDisplay : public MessagePump {
+class FormDisplay : public MessagePump {
   public:
     // Replaces the whole message text.
     virtual void ShowMessage(std::string_view text) = 0;
