@@ -66,4 +66,17 @@ class Win32Window : public ::testing::Test {
     }
 };
 
+// Posts a close request to the main window once the message box shows the given text, so
+// that it arrives at the run's next pump.
+struct CloseWhenShown {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_SETTEXT && lparam && Narrow(reinterpret_cast<LPCWSTR>(lparam)) == text) {
+            PostMessageW(GetAncestor(hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+        }
+        return CallWindowProcW(original, hwnd, message, wparam, lparam);
+    }
+    static inline WNDPROC original = nullptr;
+    static inline std::string text;
+};
+
 }  // namespace qvt::win32
