@@ -34,9 +34,8 @@ TEST(Readme, ThePhaseTableIsTheRunsMachine) {
     std::stringstream text;
     text << readme.rdbuf();
     const std::string expected = TableFromTheCode();
-    EXPECT_NE(text.str().find(expected), std::string::npos)
-        << "README.md should hold this table:\n"
-        << expected;
+    EXPECT_NE(text.str().find(expected), std::string::npos) << "README.md should hold this table:\n"
+                                                            << expected;
 }
 
 }  // namespace
