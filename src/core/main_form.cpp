@@ -54,7 +54,10 @@ void MainForm::StartupCheck() {
         apply(text::kCaptionMissing, color::kButtonFace, color::kNavy, text::kMessageMissing, false,
               false);
         // Nothing found may mean a unit in application mode that this system cannot see.
-        if (!app_.DriverPresent()) controls_.ShowNotice(logtext::kNoAppDriverHere);
+        if (!app_.DriverPresent() && !told_no_driver_) {
+            told_no_driver_ = true;
+            controls_.ShowNotice(logtext::kNoAppDriverHere);
+        }
     } else if (boot + app >= 2) {
         apply(text::kCaptionSeveral, color::kButtonFace, color::kFuchsia, text::kMessageSeveral,
               false, false);
@@ -64,6 +67,12 @@ void MainForm::StartupCheck() {
         link_.set_expected_count(boot + outdated);
         controls_.AdvanceProgress(sequence_.phase());
     }
+}
+
+void MainForm::CheckNextUnit() {
+    sequence_.ForgetUnit();
+    link_.set_expected_count(0);
+    StartupCheck();
 }
 
 void MainForm::ckUpdateClick(bool checked) {

@@ -21,6 +21,9 @@ class MainForm {
     // False when the close is refused because an update is running.
     bool FormClose();
     void StartupCheck();
+    // A station's look for its next unit: the start-up check afresh, as if the program had
+    // just started with whatever is on the bus now.
+    void CheckNextUnit();
     void ckUpdateClick(bool checked);
     RunOutcome btnStartClick() { return sequence_.btnStartClick(); }
     void ReleaseHandles();
@@ -36,6 +39,7 @@ class MainForm {
     UpdateSequence& sequence_;
     bool created_ = false;
     bool image_loaded_ = false;
+    bool told_no_driver_ = false;  // the notice goes out once a session
 };
 
 }  // namespace qvt

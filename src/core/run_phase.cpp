@@ -32,4 +32,46 @@ const char* PhaseName(Phase phase) {
     return "failed";
 }
 
+const char* CauseName(FailureCause cause) {
+    switch (cause) {
+        case FailureCause::kNone:
+            return "none";
+        case FailureCause::kBootLoaderNotFound:
+            return "no boot loader";
+        case FailureCause::kAttemptsUsedUp:
+            return "three attempts failed";
+        case FailureCause::kResetRefused:
+            return "reset refused";
+        case FailureCause::kNoReturn:
+            return "no return";
+        case FailureCause::kException:
+            break;
+    }
+    return "exception";
+}
+
+const char* RefusalName(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::kNone:
+            return "none";
+        case Refusal::kBusy:
+            return "a run is on";
+        case Refusal::kStartDisabled:
+            break;
+    }
+    return "start disabled";
+}
+
+const char* KindName(RunOutcome::Kind kind) {
+    switch (kind) {
+        case RunOutcome::Kind::kCompleted:
+            return "completed";
+        case RunOutcome::Kind::kFailed:
+            return "failed";
+        case RunOutcome::Kind::kRefused:
+            break;
+    }
+    return "refused";
+}
+
 }  // namespace qvt

@@ -40,6 +40,9 @@ enum class Refusal : std::uint8_t {
     kStartDisabled  // the start-up check or a completion left Start disabled
 };
 
+const char* CauseName(FailureCause cause);
+const char* RefusalName(Refusal refusal);
+
 // What one click of Start came to.
 struct RunOutcome {
     enum class Kind : std::uint8_t { kCompleted, kFailed, kRefused };
@@ -54,5 +57,7 @@ struct RunOutcome {
     bool failed() const { return kind == Kind::kFailed; }
     bool operator==(const RunOutcome&) const = default;
 };
+
+const char* KindName(RunOutcome::Kind kind);
 
 }  // namespace qvt

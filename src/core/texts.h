@@ -96,6 +96,10 @@ inline constexpr std::string_view kBlankStepFailed = "BlankCheck error";
 inline constexpr std::string_view kProgramStepFailed = "ProgramVerify error";
 inline constexpr std::string_view kResetStepFailed = "ResetDevice error";
 
+// The run could not keep the machine awake; it goes on all the same.
+inline constexpr std::string_view kNoAwakeHold =
+    "[KeepAwake]the system offers no sleep inhibitor; the update goes on";
+
 // Where the platform has no application-mode driver.
 inline constexpr std::string_view kVersionNotReadHere =
     "[VersionCheck]boot loader gone after the reset; the version cannot be read on this system";

@@ -22,6 +22,13 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
+TranscriptEntry Entry(TranscriptEntry::Kind kind, std::string line) {
+    TranscriptEntry entry;
+    entry.kind = kind;
+    entry.line = std::move(line);
+    return entry;
+}
+
 std::string Hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
@@ -30,7 +37,12 @@ std::string Hex(std::uint32_t value) {
 
 }  // namespace
 
-TranscriptLines::TranscriptLines(Sink sink) : sink_(std::move(sink)) {
+TranscriptLines::TranscriptLines(Sink sink)
+    : TranscriptLines(
+          EntrySink([sink = std::move(sink)](const TranscriptEntry& entry) { sink(entry.line); })) {
+}
+
+TranscriptLines::TranscriptLines(EntrySink sink) : sink_(std::move(sink)) {
     Message("");
     Status(StatusPanel{});
     Progress(0, kProgressInitialMax);
@@ -38,41 +50,66 @@ TranscriptLines::TranscriptLines(Sink sink) : sink_(std::move(sink)) {
     Force(true, false);
 }
 
-void TranscriptLines::Emit(std::string& last, std::string line) {
-    if (line == last) return;
-    last = std::move(line);
-    sink_(last);
+void TranscriptLines::Emit(std::string* last, TranscriptEntry entry) {
+    if (last) {
+        if (entry.line == *last) return;
+        *last = entry.line;
+    }
+    sink_(entry);
 }
 
 void TranscriptLines::Message(std::string_view text) {
-    Emit(message_, "message: " + OneLine(text));
+    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kMessage, "message: " + OneLine(text));
+    entry.text = text;
+    Emit(&message_, std::move(entry));
 }
 
 void TranscriptLines::Status(const StatusPanel& status) {
-    Emit(status_, std::string("status: ") + (status.visible ? "shown" : "hidden") +
-                      " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
-                      " caption=" + OneLine(status.caption));
+    TranscriptEntry entry =
+        Entry(TranscriptEntry::Kind::kStatus,
+              std::string("status: ") + (status.visible ? "shown" : "hidden") +
+                  " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
+                  " caption=" + OneLine(status.caption));
+    entry.text = status.caption;
+    entry.status = status;
+    Emit(&status_, std::move(entry));
 }
 
 void TranscriptLines::Log(std::string_view line) {
-    sink_("log: " + OneLine(line));
+    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kLog, "log: " + OneLine(line));
+    entry.text = line;
+    Emit(nullptr, std::move(entry));
 }
 
 void TranscriptLines::Progress(int position, int maximum) {
-    Emit(progress_, "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
+    TranscriptEntry entry =
+        Entry(TranscriptEntry::Kind::kProgress,
+              "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
+    entry.position = position;
+    entry.maximum = maximum;
+    Emit(&progress_, std::move(entry));
 }
 
 void TranscriptLines::Start(bool enabled) {
-    Emit(start_, std::string("start: ") + (enabled ? "enabled" : "disabled"));
+    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kStart,
+                                  std::string("start: ") + (enabled ? "enabled" : "disabled"));
+    entry.enabled = enabled;
+    Emit(&start_, std::move(entry));
 }
 
 void TranscriptLines::Force(bool enabled, bool checked) {
-    Emit(force_, std::string("force: ") + (enabled ? "enabled" : "disabled") + " " +
-                     (checked ? "checked" : "unchecked"));
+    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kForce,
+                                  std::string("force: ") + (enabled ? "enabled" : "disabled") +
+                                      " " + (checked ? "checked" : "unchecked"));
+    entry.enabled = enabled;
+    entry.checked = checked;
+    Emit(&force_, std::move(entry));
 }
 
 void TranscriptLines::Box(std::string_view text) {
-    sink_("box: " + OneLine(text));
+    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kBox, "box: " + OneLine(text));
+    entry.text = text;
+    Emit(nullptr, std::move(entry));
 }
 
 }  // namespace qvt

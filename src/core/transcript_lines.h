@@ -20,11 +20,27 @@ namespace qvt {
 //   start: <enabled|disabled>
 //   force: <enabled|disabled> <checked|unchecked>
 //   box: <text>
+// One change the window shows: the transcript's line for it, and what it says in parts, for a
+// reader that takes another format.
+struct TranscriptEntry {
+    enum class Kind { kMessage, kStatus, kLog, kProgress, kStart, kForce, kBox };
+    Kind kind = Kind::kMessage;
+    std::string line;
+    std::string text;      // message, log line or box text as shown; the status caption
+    StatusPanel status;    // kStatus
+    int position = 0;      // kProgress
+    int maximum = 0;       // kProgress
+    bool enabled = false;  // kStart, kForce
+    bool checked = false;  // kForce
+};
+
 class TranscriptLines {
   public:
     using Sink = std::function<void(const std::string& line)>;
+    using EntrySink = std::function<void(const TranscriptEntry& entry)>;
     // Emits the five lines of the controls at creation at once.
     explicit TranscriptLines(Sink sink);
+    explicit TranscriptLines(EntrySink sink);
 
     void Message(std::string_view text);
     void Status(const StatusPanel& status);
@@ -35,9 +51,10 @@ class TranscriptLines {
     void Box(std::string_view text);
 
   private:
-    void Emit(std::string& last, std::string line);
+    // Emits the entry unless its line is the last of its kind; log and box lines always go.
+    void Emit(std::string* last, TranscriptEntry entry);
 
-    Sink sink_;
+    EntrySink sink_;
     // The last line of each kind, so that only changes are emitted.
     std::string message_, status_, progress_, start_, force_;
 };

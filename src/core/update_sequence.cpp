@@ -63,6 +63,26 @@ RunOutcome UpdateSequence::btnStartClick() {
     form_.SetForceEnabled(false);
     // A restart: the unit may have come back current since the last run failed.
     phase_ = failed_run_count_ != 0 ? Phase::kRestartCheck : Phase::kPreparing;
+    {
+        // Held from before anything is asked of a unit until the run has ended, however.
+        struct Awake {
+            AwakeHold* hold;
+            ~Awake() {
+                if (hold) hold->Release();
+            }
+        } awake{awake_};
+        if (awake_ && !awake_->Hold(text::kCloseWhileBusy) && !told_no_awake_hold_) {
+            told_no_awake_hold_ = true;
+            form_.AppendLog(logtext::kNoAwakeHold);
+        }
+        RunPhases();
+    }
+    if (phase_ == Phase::kFailed) FailRun();
+    last_run_ = ending_;
+    return ending_;
+}
+
+void UpdateSequence::RunPhases() {
     try {
         while (phase_ != Phase::kCompleted && phase_ != Phase::kFailed) {
             Transition(RunPhase(phase_));
@@ -71,9 +91,15 @@ RunOutcome UpdateSequence::btnStartClick() {
         ending_ = Failed(phase_, FailureCause::kException);
         phase_ = Phase::kFailed;
     }
-    if (phase_ == Phase::kFailed) FailRun();
-    last_run_ = ending_;
-    return ending_;
+}
+
+void UpdateSequence::ForgetUnit() {
+    failed_run_count_ = 0;
+    last_run_.reset();
+    most_units_at_a_reset_ = 0;
+    return_awaited_ = false;
+    reset_accepted_ = false;
+    phase_ = Phase::kIdle;
 }
 
 bool UpdateSequence::RunPhase(Phase phase) {

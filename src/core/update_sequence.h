@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app_device.h"
+#include "awake_hold.h"
 #include "boot_loader_link.h"
 #include "boot_protocol.h"
 #include "clock.h"
@@ -44,8 +45,8 @@ bool IsAttemptPhase(Phase phase);
 class UpdateSequence {
   public:
     UpdateSequence(FormControls& form, AppModeUnits& app, BootLoaderLink& link,
-                   BootProtocol& protocol, Clock& clock)
-        : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock) {}
+                   BootProtocol& protocol, Clock& clock, AwakeHold* awake = nullptr)
+        : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock), awake_(awake) {}
 
     RunOutcome btnStartClick();
 
@@ -59,8 +60,13 @@ class UpdateSequence {
     const std::optional<RunOutcome>& last_run() const { return last_run_; }
     // True when the last run reported completion (either way); nothing enables Start after it.
     bool completed() const { return last_run_ && last_run_->completed(); }
+    // A station's next unit: nothing of the unit before it (its runs, its resets) counts for
+    // this one.
+    void ForgetUnit();
 
   private:
+    // Runs the phases until the run has completed or failed.
+    void RunPhases();
     // The work of one phase; true for success.
     bool RunPhase(Phase phase);
     // Moves on from the phase that just ran, by its row of the table.
@@ -86,6 +92,8 @@ class UpdateSequence {
     BootLoaderLink& link_;
     BootProtocol& protocol_;
     Clock& clock_;
+    AwakeHold* awake_;
+    bool told_no_awake_hold_ = false;  // the log says it once a session
     Phase phase_ = Phase::kIdle;
     PhaseFormDisplay display_{form_, phase_};
     bool busy_ = false;

@@ -2,6 +2,7 @@
 
 #include "app_device.h"
 #include "app_driver.h"
+#include "awake_hold.h"
 #include "boot_loader_link.h"
 #include "boot_protocol.h"
 #include "clock.h"
@@ -28,6 +29,8 @@ struct Ports {
     ImageResource& resource;
     const DescrambleTable& table;
     RecordHeader header = {};
+    // What keeps the machine awake while a run flashes; none where nothing is flashed.
+    AwakeHold* awake = nullptr;
 };
 
 // The composition root: one of each module, wired by reference. Every front end and every test
@@ -42,7 +45,7 @@ class Updater {
           app(ports.driver, loader),
           link(ports.bus, ports.clock, ports.view),
           protocol(link, loader, firmware, ports.clock),
-          sequence(controls, app, link, protocol, ports.clock),
+          sequence(controls, app, link, protocol, ports.clock, ports.awake),
           form(controls, loader, app, link, sequence) {}
 
     Updater(const Updater&) = delete;

@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "hidapi_bus.h"
+#include "logind_awake_hold.h"
 #include "steady_clock.h"
 #include "virtual_clock.h"
 
@@ -18,6 +19,7 @@ std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& er
     if (!options.simulate) {
         backend->hidapi_ = std::make_unique<SystemHidapi>();
         backend->hid_ = std::make_unique<HidapiBus>(*backend->hidapi_, *backend->clock_);
+        backend->awake_ = std::make_unique<LogindAwakeHold>();
         return backend;
     }
     sim::Scenario scenario;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app_driver.h"
+#include "awake_hold.h"
 #include "clock.h"
 #include "embedded_image.h"
 #include "hid_bus.h"
@@ -29,12 +30,15 @@ class Backend {
         resource_ = std::move(resource);
     }
     sim::SimulatedWorld* world() { return world_.get(); }
+    // What keeps the machine awake while a run flashes a real unit; none for a simulated one.
+    AwakeHold* awake() { return awake_.get(); }
 
   private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<sim::SimulatedWorld> world_;
     std::unique_ptr<HidapiCalls> hidapi_;
     std::unique_ptr<HidBus> hid_;
+    std::unique_ptr<AwakeHold> awake_;
     NoAppDriver no_driver_;
     std::unique_ptr<ImageResource> resource_ = std::make_unique<EmbeddedImageResource>();
 };

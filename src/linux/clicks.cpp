@@ -8,10 +8,13 @@ void ApplyForce(Updater& updater, const Options& options) {
 }
 
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
-                            const std::function<bool()>& stop) {
+                            const std::function<bool()>& stop,
+                            const std::function<void(const RunOutcome&)>& told) {
     for (int run = 0; run < options.runs && updater.controls.controls().start_enabled; ++run) {
         if (stop && stop()) return;
-        if (updater.form.btnStartClick().completed()) return;
+        const RunOutcome outcome = updater.form.btnStartClick();
+        if (told) told(outcome);
+        if (outcome.completed()) return;
     }
 }
 

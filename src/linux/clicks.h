@@ -10,9 +10,11 @@ namespace qvt::linux_app {
 // What the person at the window would do from the command line: tick the force box when
 // asked, then click Start whenever it is enabled, up to the number of runs.
 void ApplyForce(Updater& updater, const Options& options);
-// `stop`, asked before every click, ends the clicking early.
+// `stop`, asked before every click, ends the clicking early; `told` hears what each click came
+// to.
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
-                            const std::function<bool()>& stop = {});
+                            const std::function<bool()>& stop = {},
+                            const std::function<void(const RunOutcome&)>& told = {});
 // The outcome of the session as an exit status.
 int OutcomeOf(const Updater& updater, bool image_loaded);
 

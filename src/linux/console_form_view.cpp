@@ -2,11 +2,36 @@
 
 namespace qvt::linux_app {
 
-ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors)
-    : out_(out),
+ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock,
+                                 bool json)
+    : clock_(clock),
+      origin_(clock.NowMs()),
+      json_(json),
+      out_(out),
       errors_(errors),
-      lines_([this](const std::string& line) { out_ << line << '\n'; }),
+      lines_(TranscriptLines::EntrySink([this](const TranscriptEntry& entry) {
+          Write(json_ ? JsonEntry(entry, Now()) : entry.line);
+      })),
       watch_(errors, "the transcript") {
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::Write(const std::string& line) {
+    out_ << line << '\n';
+}
+
+void ConsoleFormView::ShowOutcome(const RunOutcome& outcome) {
+    if (json_) Write(JsonOutcome(outcome, Now()));
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::ShowRecord(const UnitRecord& record) {
+    Write(json_ ? JsonRecord(record, Now()) : RecordLine(record));
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::ShowSummary(const StationSummary& summary) {
+    Write(json_ ? JsonSummary(summary, Now()) : SummaryLine(summary));
     watch_.Flush(out_);
 }
 

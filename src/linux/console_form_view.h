@@ -5,7 +5,9 @@
 #include <ostream>
 #include <string>
 
+#include "clock.h"
 #include "form_view.h"
+#include "json_events.h"
 #include "transcript_lines.h"
 #include "write_watch.h"
 
@@ -16,7 +18,9 @@ namespace qvt::linux_app {
 // is told there, and the run goes on to its outcome.
 class ConsoleFormView final : public FormView {
   public:
-    ConsoleFormView(std::ostream& out, std::ostream& errors);
+    // With `json`, every change is a JSON Lines event stamped by `clock` instead of a line of
+    // the transcript.
+    ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock, bool json = false);
 
     void SetMessage(std::string_view text) override { lines_.Message(text); }
     void SetStatus(const StatusPanel& status) override { lines_.Status(status); }
@@ -35,8 +39,20 @@ class ConsoleFormView final : public FormView {
     bool busy() const { return busy_; }
     // The last lines out, and a word on the error stream if the transcript lost any.
     void Finish();
+    // What a click of Start came to: an event of its own in JSON; the transcript shows it in
+    // its other lines already.
+    void ShowOutcome(const RunOutcome& outcome);
+    // A station's record of one unit and its summary, in either format.
+    void ShowRecord(const UnitRecord& record);
+    void ShowSummary(const StationSummary& summary);
 
   private:
+    std::uint64_t Now() const { return clock_.NowMs() - origin_; }
+    void Write(const std::string& line);
+
+    const Clock& clock_;
+    const std::uint64_t origin_;
+    const bool json_;
     std::ostream& out_;
     std::ostream& errors_;
     TranscriptLines lines_;

@@ -5,12 +5,14 @@
 #include "product_table.h"
 #include "sessions.h"
 #include "signal_watch.h"
+#include "station.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
 namespace {
 
-int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleFormView& view) {
+int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleFormView& view,
+        Backend& backend) {
     // A signal is a close request: refused with the box while a run is on, as the window's
     // close is; otherwise the program ends as a close would.
     int closed_by = 0;
@@ -21,12 +23,23 @@ int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleF
     };
     view.SetPumpHook(attend);
     const bool loaded = updater.form.FormCreate();
+    auto stop = [&] {
+        attend();
+        return closed_by != 0;
+    };
+    if (loaded && options.station) {
+        sim::SimulatedWorld* world = backend.world();
+        const StationHooks hooks{
+            stop,
+            [world, &options] { return world && options.virtual_time && !world->EventsPending(); }};
+        const int status = RunStation(updater, view, backend.clock(), options, hooks);
+        updater.form.FormClose();
+        return status;
+    }
     if (loaded && !closed_by) {
         ApplyForce(updater, options);
-        ClickStartWhileEnabled(updater, options, [&] {
-            attend();
-            return closed_by != 0;
-        });
+        ClickStartWhileEnabled(updater, options, stop,
+                               [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); });
     }
     if (closed_by) return kExitSignalBase + closed_by;
     updater.form.FormClose();
@@ -37,9 +50,9 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
             const LogTarget* log, WriteWatch& log_watch) {
     Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable(),
-                          HeaderFor(options, "none (console)")});
+                          HeaderFor(options, "none (console)"), backend.awake()});
     if (log) MirrorRecord(updater.record, log->stream, log_watch);
-    const int status = Run(options, updater, signals, view);
+    const int status = Run(options, updater, signals, view, backend);
     updater.record.Finish(updater.Outcome());
     return status;
 }
@@ -49,7 +62,7 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
                const LogTarget* log) {
     SignalWatch signals;
-    ConsoleFormView view(out, errors);
+    ConsoleFormView view(out, errors, backend.clock(), options.json);
     WriteWatch log_watch(errors, log ? log->name : std::string());
     int status = kExitSoftware;
     // Whatever escapes is shown the way the window's process entry shows it: in its box.

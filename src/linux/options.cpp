@@ -19,12 +19,18 @@ const char* const kUsageText =
     "                      in the window only when given)\n"
     "  --console           print every change of the window on stdout instead of showing it\n"
     "  --log FILE          write the log record there as the session goes (time-stamped)\n"
+    "  --json              on the console, one JSON object per event (JSON Lines) instead of\n"
+    "                      the transcript's lines; implies --console\n"
+    "  --station           update unit after unit: wait for one, update it, wait until it is\n"
+    "                      unplugged, print one record per unit; implies --console\n"
+    "  --units N           with --station: end after N units\n"
     "  --help              show this text\n"
     "  --version           show the firmware version this tool installs\n"
     "\n"
     "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
     "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
     "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
+    "A station ends with a summary: 0 no unit failed, 1 a unit failed, 2 no unit came.\n"
     "While a run is on, every signal that would end the program is refused as the window\n"
     "refuses to close. See qvt-update(1).\n";
 
@@ -48,8 +54,27 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             if (i + 1 < arguments.size()) return arguments[++i];
             return std::nullopt;
         };
-        const bool takes_value =
-            argument == "--scenario" || argument == "--runs" || argument == "--log";
+        // A whole number of at least 1 for the option at hand; nothing, with `count_error` set,
+        // for anything else.
+        std::string count_error;
+        auto count = [&](std::optional<std::string_view> text) -> std::optional<int> {
+            const std::string name(argument);
+            if (!text) {
+                count_error = name + " needs a number";
+                return std::nullopt;
+            }
+            int number = 0;
+            const auto [end, error] =
+                std::from_chars(text->data(), text->data() + text->size(), number);
+            if (error != std::errc() || end != text->data() + text->size() || number < 1) {
+                count_error = name + " needs a whole number of at least 1, not \"" +
+                              std::string(*text) + "\"";
+                return std::nullopt;
+            }
+            return number;
+        };
+        const bool takes_value = argument == "--scenario" || argument == "--runs" ||
+                                 argument == "--log" || argument == "--units";
         if (inline_value && !takes_value)
             return fail("option " + std::string(argument) + " takes no value");
 
@@ -69,19 +94,19 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
         } else if (argument == "--force") {
             o.force = true;
         } else if (argument == "--runs") {
-            const auto text = value();
-            if (!text) return fail("--runs needs a number");
-            int runs = 0;
-            const auto [end, error] =
-                std::from_chars(text->data(), text->data() + text->size(), runs);
-            if (error != std::errc() || end != text->data() + text->size() || runs < 1) {
-                return fail("--runs needs a whole number of at least 1, not \"" +
-                            std::string(*text) + "\"");
-            }
-            o.runs = runs;
+            const auto runs = count(value());
+            if (!runs) return fail(count_error);
+            o.runs = *runs;
             o.runs_given = true;
         } else if (argument == "--console") {
             o.console = true;
+        } else if (argument == "--json") {
+            o.json = true;
+        } else if (argument == "--station") {
+            o.station = true;
+        } else if (argument == "--units") {
+            o.units = count(value());
+            if (!o.units) return fail(count_error);
         } else if (argument == "--help") {
             o.help = true;
         } else if (argument == "--version") {
@@ -92,6 +117,9 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
     }
     if (o.virtual_time && !o.simulate)
         return fail("--virtual-time works only with --simulate or --scenario");
+    if (o.units && !o.station) return fail("--units works only with --station");
+    if (o.station && o.runs_given) return fail("--runs does not go with --station");
+    if (o.json || o.station) o.console = true;
     return parsed;
 }
 

@@ -26,6 +26,9 @@ struct Options {
     int runs = 1;
     bool runs_given = false;
     bool console = false;
+    bool json = false;     // the console's transcript as JSON Lines events
+    bool station = false;  // unit after unit, until a signal or `units`
+    std::optional<int> units;
     bool help = false;
     bool version = false;
 };

@@ -56,7 +56,8 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
         QtFormView window;
         Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
                               backend.resource(), ProductDescrambleTable(),
-                              HeaderFor(options, DisplayOf(QApplication::primaryScreen()))});
+                              HeaderFor(options, DisplayOf(QApplication::primaryScreen())),
+                              backend.awake()});
         if (log) MirrorRecord(updater.record, log->stream, log_watch);
         window.Attach(updater.form);
         window.AttachRecord(updater.record, [&] { return updater.Outcome(); });

@@ -191,26 +191,30 @@ Scenario Parse(const json& root) {
             Fail("scenario.app_driver", "expected true or false");
         scenario.app_driver = root.at("app_driver").get<bool>();
     }
-    if (root.contains("faults")) {
-        const json& faults = root.at("faults");
-        ListOfAtMost(faults, "faults", kMaxFaults);
-        for (std::size_t i = 0; i < faults.size(); ++i) {
-            scenario.faults.push_back(
-                ParseFault(faults[i], "faults[" + std::to_string(i) + "]", scenario.units.size()));
+    // A unit attached later has the next index, whether a fault or an event attaches it; a
+    // fault may name it like any unit there from the start.
+    auto attaching = [](const json& list, const char* key, const char* value) {
+        std::size_t count = 0;
+        if (list.is_array()) {
+            for (const json& item : list)
+                count += item.is_object() && item.value(key, json()) == value;
         }
+        return count;
+    };
+    const json none = json::array();
+    const json& faults = root.contains("faults") ? root.at("faults") : none;
+    const json& events = root.contains("events") ? root.at("events") : none;
+    const std::size_t units = scenario.units.size() + attaching(faults, "kind", "attach") +
+                              attaching(events, "action", "attach");
+    ListOfAtMost(faults, "faults", kMaxFaults);
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        scenario.faults.push_back(
+            ParseFault(faults[i], "faults[" + std::to_string(i) + "]", units));
     }
-    if (root.contains("events")) {
-        const json& events = root.at("events");
-        ListOfAtMost(events, "events", kMaxEvents);
-        // A unit attached later has the next index, whether a fault or an event attaches it.
-        std::size_t units = scenario.units.size();
-        for (const Fault& fault : scenario.faults) units += fault.kind == FaultKind::kAttach;
-        for (const json& event : events)
-            units += event.is_object() && event.value("action", json()) == "attach";
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            scenario.events.push_back(
-                ParseEvent(events[i], "events[" + std::to_string(i) + "]", units));
-        }
+    ListOfAtMost(events, "events", kMaxEvents);
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        scenario.events.push_back(
+            ParseEvent(events[i], "events[" + std::to_string(i) + "]", units));
     }
     return scenario;
 }

@@ -197,4 +197,11 @@ void SimulatedWorld::DetachInput(std::size_t unit, InputBuffer& input) {
     units_.at(unit).Detach(input);
 }
 
+bool SimulatedWorld::EventsPending() const {
+    for (const PendingEvent& pending : events_) {
+        if (!pending.done) return true;
+    }
+    return false;
+}
+
 }  // namespace qvt::sim

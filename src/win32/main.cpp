@@ -15,6 +15,7 @@
 #include "wide_text.h"
 #include "win32_form_view.h"
 #include "win_app_driver.h"
+#include "win_awake_hold.h"
 #include "win_clock.h"
 #include "win_hid_bus.h"
 #include "win_image_resource.h"
@@ -52,11 +53,13 @@ void Run(HINSTANCE instance) {
     WinAppDriver driver;
     WinHidBus bus;
     WinImageResource resource;
+    WinAwakeHold awake;
     Win32FormView window(instance, true);
     if (!window.hwnd()) throw std::runtime_error("cannot create the main window");
     const RecordHeader header{"QvtUpdate.exe", SystemVersion(),
                               std::to_string(window.dpi()) + " DPI", false};
-    Updater updater(Ports{window, clock, driver, bus, resource, ProductDescrambleTable(), header});
+    Updater updater(
+        Ports{window, clock, driver, bus, resource, ProductDescrambleTable(), header, &awake});
     window.Attach(updater.form);
     window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
     updater.form.FormCreate();

@@ -49,6 +49,8 @@ const OptionalFunctions& Optional() {
         HMODULE user32 = GetModuleHandleW(L"user32.dll");
         found.SetDefaultDllDirectories =
             ProcOf<decltype(found.SetDefaultDllDirectories)>(kernel32, "SetDefaultDllDirectories");
+        found.SetThreadExecutionState =
+            ProcOf<decltype(found.SetThreadExecutionState)>(kernel32, "SetThreadExecutionState");
         found.RtlGetVersion =
             ProcOf<decltype(found.RtlGetVersion)>(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
         found.GetDpiForWindow = ProcOf<decltype(found.GetDpiForWindow)>(user32, "GetDpiForWindow");

@@ -54,6 +54,8 @@ Function SystemFunction(const wchar_t* library, const char* name) {
 struct OptionalFunctions {
     // kernel32: Windows 8 on, and Windows 7 with its loader update.
     BOOL(WINAPI* SetDefaultDllDirectories)(DWORD) = nullptr;
+    // kernel32: keeping the system awake while a run flashes.
+    EXECUTION_STATE(WINAPI* SetThreadExecutionState)(EXECUTION_STATE) = nullptr;
     // ntdll: the kernel's own account of its version.
     LONG(WINAPI* RtlGetVersion)(OSVERSIONINFOW*) = nullptr;
     // user32: per-monitor DPI, Windows 10 1607 on.

@@ -52,11 +52,18 @@ inline sim::Scenario ScenarioFrom(std::string_view json) {
 
 // A freshly started program with the simulated unit(s) behind it, in virtual time.
 struct Bench {
-    explicit Bench(sim::Scenario scenario = {})
+    explicit Bench(sim::Scenario scenario = {}, AwakeHold* awake = nullptr)
         : world(clock, std::move(scenario)),
-          updater(Ports{view, clock, world.driver(), world.bus(), resource,
-                        ProductDescrambleTable()}) {}
-    explicit Bench(std::string_view json) : Bench(ScenarioFrom(json)) {}
+          updater(Ports{view,
+                        clock,
+                        world.driver(),
+                        world.bus(),
+                        resource,
+                        ProductDescrambleTable(),
+                        {},
+                        awake}) {}
+    explicit Bench(std::string_view json, AwakeHold* awake = nullptr)
+        : Bench(ScenarioFrom(json), awake) {}
 
     // Creation with its start-up check, as the window's creation does it.
     Bench& Create() {

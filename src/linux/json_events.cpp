@@ -1,0 +1,135 @@
+#include "json_events.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace qvt::linux_app {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json Event(const char* name, std::uint64_t t_ms) {
+    return json{{"schema", kEventSchema},
+                {"version", kEventSchemaVersion},
+                {"t_ms", t_ms},
+                {"event", name}};
+}
+
+std::string Line(const json& event) {
+    // Texts are the window's own UTF-8; anything else is replaced rather than refused.
+    return event.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string Hex(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+json OutcomeFields(const RunOutcome& outcome) {
+    return json{{"kind", KindName(outcome.kind)},
+                {"phase", PhaseName(outcome.phase)},
+                {"cause", CauseName(outcome.cause)},
+                {"refusal", RefusalName(outcome.refusal)}};
+}
+
+std::string Seconds(std::uint64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu.%03llu s", static_cast<unsigned long long>(ms / 1000),
+                  static_cast<unsigned long long>(ms % 1000));
+    return text;
+}
+
+}  // namespace
+
+std::string JsonEntry(const TranscriptEntry& entry, std::uint64_t t_ms) {
+    using Kind = TranscriptEntry::Kind;
+    switch (entry.kind) {
+        case Kind::kMessage: {
+            json event = Event("message", t_ms);
+            event["text"] = entry.text;
+            return Line(event);
+        }
+        case Kind::kStatus: {
+            json event = Event("status", t_ms);
+            event["visible"] = entry.status.visible;
+            event["caption"] = entry.status.caption;
+            event["text_color"] = Hex(entry.status.text_color);
+            event["background"] = Hex(entry.status.background);
+            return Line(event);
+        }
+        case Kind::kLog: {
+            json event = Event("log", t_ms);
+            event["line"] = entry.text;
+            return Line(event);
+        }
+        case Kind::kProgress: {
+            json event = Event("progress", t_ms);
+            event["position"] = entry.position;
+            event["maximum"] = entry.maximum;
+            return Line(event);
+        }
+        case Kind::kStart: {
+            json event = Event("start", t_ms);
+            event["enabled"] = entry.enabled;
+            return Line(event);
+        }
+        case Kind::kForce: {
+            json event = Event("force", t_ms);
+            event["enabled"] = entry.enabled;
+            event["checked"] = entry.checked;
+            return Line(event);
+        }
+        case Kind::kBox:
+            break;
+    }
+    json event = Event("box", t_ms);
+    event["text"] = entry.text;
+    return Line(event);
+}
+
+std::string JsonOutcome(const RunOutcome& outcome, std::uint64_t t_ms) {
+    json event = Event("outcome", t_ms);
+    event.update(OutcomeFields(outcome));
+    return Line(event);
+}
+
+std::string JsonRecord(const UnitRecord& record, std::uint64_t t_ms) {
+    json event = Event("record", t_ms);
+    event["unit"] = record.number;
+    event["at_ms"] = record.at_ms;
+    event["duration_ms"] = record.duration_ms;
+    event["outcome"] = OutcomeFields(record.outcome);
+    event["refused_for"] = record.refused_for;
+    event["version_before"] = record.version_before;
+    event["version_after"] = record.version_after;
+    return Line(event);
+}
+
+std::string JsonSummary(const StationSummary& summary, std::uint64_t t_ms) {
+    json event = Event("summary", t_ms);
+    event["completed"] = summary.completed;
+    event["failed"] = summary.failed;
+    event["refused"] = summary.refused;
+    return Line(event);
+}
+
+std::string RecordLine(const UnitRecord& record) {
+    std::string line = "record: unit " + std::to_string(record.number) + " at " +
+                       Seconds(record.at_ms) + ": " + KindName(record.outcome.kind);
+    if (record.outcome.failed()) {
+        line += std::string(" in the ") + PhaseName(record.outcome.phase) + " (" +
+                CauseName(record.outcome.cause) + ")";
+    }
+    if (!record.refused_for.empty()) line += " (" + record.refused_for + ")";
+    return line + "; version " + record.version_before + " -> " + record.version_after + "; " +
+           Seconds(record.duration_ms);
+}
+
+std::string SummaryLine(const StationSummary& summary) {
+    return "summary: " + std::to_string(summary.completed) + " completed, " +
+           std::to_string(summary.failed) + " failed, " + std::to_string(summary.refused) +
+           " refused";
+}
+
+}  // namespace qvt::linux_app
