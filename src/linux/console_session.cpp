@@ -29,9 +29,10 @@ int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleF
     };
     if (loaded && options.station) {
         sim::SimulatedWorld* world = backend.world();
-        const StationHooks hooks{
-            stop,
-            [world, &options] { return world && options.virtual_time && !world->EventsPending(); }};
+        const StationHooks hooks{stop, [world, &options] {
+                                     return world && options.virtual_time &&
+                                            !world->EventsScheduled();
+                                 }};
         const int status = RunStation(updater, view, backend.clock(), options, hooks);
         updater.form.FormClose();
         return status;

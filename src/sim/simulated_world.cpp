@@ -197,9 +197,9 @@ void SimulatedWorld::DetachInput(std::size_t unit, InputBuffer& input) {
     units_.at(unit).Detach(input);
 }
 
-bool SimulatedWorld::EventsPending() const {
+bool SimulatedWorld::EventsScheduled() const {
     for (const PendingEvent& pending : events_) {
-        if (!pending.done) return true;
+        if (!pending.done && pending.due_ms) return true;
     }
     return false;
 }

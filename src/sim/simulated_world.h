@@ -42,9 +42,10 @@ class SimulatedWorld {
     // Whether a person changed which units are there: one was taken off the bus, or one was
     // plugged in that the session did not begin with.
     bool units_changed() const;
-    // Whether a scenario event has yet to act: without one, nothing on the bench changes by
-    // itself any more.
-    bool EventsPending() const;
+    // Whether a scenario event whose moment is known has yet to act. Without one, nothing on
+    // the bench changes while nothing is sent to it: an event that waits for reports to
+    // arm it waits for ever.
+    bool EventsScheduled() const;
     // The units on the bus, in either mode, the moment the last reset went out, or at the
     // search just before it if more were there then: the ones an updater that counts can
     // expect back (a unit that leaves between its search and its reset, it cannot know of).

@@ -4,42 +4,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "backend.h"
+#include "console_bench.h"
 #include "fakes.h"
-#include "sessions.h"
 #include "time_stamp.h"
 
 namespace qvt::linux_app {
 namespace {
-
-struct Transcript {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Transcript Session(std::vector<std::string_view> arguments, const char* scenario_json = nullptr,
-                   std::unique_ptr<ImageResource> resource = nullptr) {
-    std::string path;
-    if (scenario_json) {
-        path = ::testing::TempDir() + "console-scenario-" + std::to_string(getpid()) + ".json";
-        std::ofstream(path) << scenario_json;
-        arguments.push_back("--scenario");
-        arguments.push_back(path);
-    }
-    const ParsedOptions parsed = ParseOptions(arguments);
-    EXPECT_EQ(parsed.error, "");
-    std::string error;
-    auto backend = Backend::Create(parsed.options, error);
-    EXPECT_TRUE(backend) << error;
-    if (resource) backend->ReplaceResource(std::move(resource));
-    std::ostringstream out, err;
-    Transcript transcript;
-    transcript.status = RunConsole(parsed.options, *backend, out, err);
-    transcript.out = out.str();
-    transcript.err = err.str();
-    return transcript;
-}
 
 // Every transcript begins with the controls as the window creates them.
 const std::string kAtCreation =

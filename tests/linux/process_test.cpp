@@ -153,5 +153,16 @@ TEST(Process, ACloseSignalWhileNoRunIsOnEndsTheProgramAsACloseWould) {
     }
 }
 
+TEST(Process, ACloseSignalWhileAStationWaitsEndsItWithItsSummary) {
+    const std::string scenario = TempFile("station.json", R"({"units": []})");
+    Child child({"--station", "--scenario", scenario});
+    ASSERT_TRUE(child.ReadUntil("status: shown"));  // no unit: the station waits for one
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(), 2) << child.transcript();  // no unit came
+    EXPECT_NE(child.transcript().find("summary: 0 completed, 0 failed, 0 refused\n"),
+              std::string::npos)
+        << child.transcript();
+}
+
 }  // namespace
 }  // namespace qvt::linux_app

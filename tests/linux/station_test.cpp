@@ -1,0 +1,111 @@
+// A station updates unit after unit as a person at the bench brings and takes them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "console_bench.h"
+
+namespace qvt::linux_app {
+namespace {
+
+// The README's station session: one unit updated, one that fails and is taken away, one
+// already current, two plugged in at once (refused until one is taken away), and the one left,
+// updated.
+const std::string kFiveUnits = [] {
+    std::ifstream file(QVT_SOURCE_DIR "/docs/scenarios/station-five-units.json");
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}();
+
+std::vector<std::string> LinesStarting(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(Station, FiveUnitsEachWithItsRecordThenTheSummaryAlsoInTheLog) {
+    const std::string log_path = ::testing::TempDir() + "station-" + std::to_string(getpid());
+    std::ofstream log(log_path);
+    const LogTarget target{log, "the log file"};
+    const auto t = Session({"--station", "--virtual-time"}, kFiveUnits.c_str(), nullptr, &target);
+    log.close();
+    const std::vector<std::string> records = {
+        "record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
+        "record: unit 2 at 71.844 s: failed in the blank check (three attempts failed); version "
+        "boot loader -> unknown; 19.603 s",
+        "record: unit 3 at 210.447 s: refused (already current); version 3.10 -> 3.10; 0.000 s",
+        "record: unit 4 at 231.947 s: refused (several units at once); version unknown -> "
+        "unknown; 0.000 s",
+        "record: unit 5 at 240.447 s: completed; version 3.00 -> 3.10; 27.344 s",
+    };
+    EXPECT_EQ(LinesStarting(t.out, "record: "), records);
+    EXPECT_EQ(LinesStarting(t.out, "summary: "),
+              std::vector<std::string>{"summary: 2 completed, 1 failed, 2 refused"});
+    EXPECT_EQ(t.status, 1);  // a unit failed
+    std::ifstream written(log_path);
+    const std::string text((std::istreambuf_iterator<char>(written)), {});
+    for (const std::string& record : records) {
+        EXPECT_NE(text.find(" " + record + "\n"), std::string::npos) << record;
+    }
+    std::remove(log_path.c_str());
+}
+
+struct Situation {
+    const char* name;
+    std::vector<std::string_view> options;
+    const char* scenario;
+    std::vector<std::string> records;
+    int status;
+};
+
+// Each ends when nothing on the simulated bench can change any more.
+const Situation kSituations[] = {
+    // The unit stays attached after its update: it is never updated twice.
+    {"LeftAttached",
+     {},
+     R"({"units": [{"mode": "application", "version": "3.00"}]})",
+     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"},
+     0},
+    {"CurrentForced",
+     {"--force"},
+     R"({"units": [{"mode": "application", "version": "3.10"}]})",
+     {"record: unit 1 at 0.000 s: completed; version 3.10 -> 3.10; 27.344 s"},
+     0},
+    {"NoUnitEver", {}, R"({"units": []})", {}, 2},
+    {"OnlyTheFirstOfFive",
+     {"--units", "1"},
+     kFiveUnits.c_str(),
+     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"},
+     0},
+};
+
+TEST(Station, EverySituationEndsWithItsRecordsAndStatus) {
+    for (const Situation& s : kSituations) {
+        SCOPED_TRACE(s.name);
+        std::vector<std::string_view> options = {"--station", "--virtual-time"};
+        options.insert(options.end(), s.options.begin(), s.options.end());
+        const auto t = Session(options, s.scenario);
+        EXPECT_EQ(LinesStarting(t.out, "record: "), s.records);
+        EXPECT_EQ(LinesStarting(t.out, "message: アップデート開始").size(), s.records.size());
+        EXPECT_EQ(LinesStarting(t.out, "summary: ").size(), 1u);
+        EXPECT_EQ(t.status, s.status);
+    }
+}
+
+TEST(Station, InJsonEachUnitIsARecordEventAndTheSummaryIsLast) {
+    const auto t = Session({"--station", "--json", "--virtual-time"}, kFiveUnits.c_str());
+    const auto records = LinesStarting(t.out, R"({"schema":"qvt-update-events","version":1,)");
+    long count = 0;
+    for (const std::string& line : records) count += line.find(R"("event":"record")") != line.npos;
+    EXPECT_EQ(count, 5);
+    EXPECT_NE(records.back().find(R"("event":"summary","completed":2,"failed":1,"refused":2)"),
+              std::string::npos)
+        << records.back();
+    EXPECT_EQ(records.size(), LinesStarting(t.out, "").size());  // nothing but events
+}
+
+}  // namespace
+}  // namespace qvt::linux_app
