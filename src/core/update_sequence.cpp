@@ -97,8 +97,7 @@ void UpdateSequence::ForgetUnit() {
     failed_run_count_ = 0;
     last_run_.reset();
     most_units_at_a_reset_ = 0;
-    return_awaited_ = false;
-    reset_accepted_ = false;
+    return_awaited_ = reset_accepted_ = false;
     phase_ = Phase::kIdle;
 }
 
