@@ -63,7 +63,8 @@ bool BootLoaderLink::ReadBootReport(std::span<std::uint8_t, kReportSize> reply) 
     // The bus may write into its buffer however a read ends; only a reply that arrived reaches
     // the caller's, so the previous reply is never taken for this one.
     std::array<std::uint8_t, kReportSize> arrived = {};
-    if (kept_->Read(arrived, kReadTimeoutMs) != Transfer::kCompleted) return false;
+    const Transfer read = kept_->Read(arrived, kReadTimeoutMs);
+    if (read != Transfer::kCompleted) return false;
     std::copy(arrived.begin(), arrived.end(), reply.begin());
     return true;
 }
