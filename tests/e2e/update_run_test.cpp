@@ -145,19 +145,30 @@ TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
     EXPECT_EQ(bench.TotalReceived(), 0);
 }
 
-TEST(UpdateRun, AnExceptionInAProcedureIsCaughtAndFailsTheRun) {
-    Bench bench(kOneOutdatedUnit);
-    bench.Create();
-    bench.view.on_pump = [&] {
-        if (bench.controls().message == text::kProgramStart) throw std::runtime_error("boom");
-    };
-    bench.Start();
-    bench.view.on_pump = nullptr;
-    const auto lines = bench.log().size();
-    ExpectFailedRun(bench, 1, Phase::kProgram);
-    EXPECT_EQ(bench.updater.sequence.last_run()->cause, FailureCause::kException);
-    EXPECT_EQ(bench.log().size(), lines);
-    EXPECT_FALSE(bench.Logged("ProgramVerify error"));
+// An exception in any phase, the restart check and the preparation included, fails that run
+// where it was: Start enabled again, the busy flag clear, no handle left open.
+TEST(UpdateRun, AnExceptionInAnyPhaseIsCaughtAndFailsTheRun) {
+    for (const Phase phase : {Phase::kRestartCheck, Phase::kPreparing, Phase::kBootSwitch,
+                              Phase::kErase, Phase::kProgram, Phase::kReturnWait}) {
+        SCOPED_TRACE(PhaseName(phase));
+        // A restart check needs a failed run before it: one that finds no boot loader.
+        const bool restart = phase == Phase::kRestartCheck;
+        Bench bench(restart ? R"({"boot_switch_delay_ms": 250000})" : kOneOutdatedUnit);
+        bench.Create();
+        if (restart) bench.Start();
+        bench.view.on_pump = [&] {
+            if (bench.updater.sequence.phase() == phase) throw std::runtime_error("boom");
+        };
+        const RunOutcome outcome = bench.updater.form.btnStartClick();
+        bench.view.on_pump = nullptr;
+        EXPECT_EQ(outcome,
+                  (RunOutcome{RunOutcome::Kind::kFailed, phase, FailureCause::kException}));
+        EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
+        EXPECT_TRUE(bench.controls().start_enabled);
+        EXPECT_FALSE(bench.updater.sequence.busy());
+        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), restart ? 2 : 1);
+        EXPECT_EQ(bench.world.open_handles(), 0);
+    }
 }
 
 // A close request in every phase of a run, the return wait included, is refused with the box
