@@ -44,47 +44,33 @@ std::string Seconds(std::uint64_t ms) {
 
 std::string JsonEntry(const TranscriptEntry& entry, std::uint64_t t_ms) {
     using Kind = TranscriptEntry::Kind;
+    static constexpr const char* kNames[] = {"message", "status", "log", "progress",
+                                             "start",   "force",  "box"};
+    json event = Event(kNames[static_cast<int>(entry.kind)], t_ms);
     switch (entry.kind) {
-        case Kind::kMessage: {
-            json event = Event("message", t_ms);
+        case Kind::kMessage:
+        case Kind::kBox:
             event["text"] = entry.text;
-            return Line(event);
-        }
-        case Kind::kStatus: {
-            json event = Event("status", t_ms);
+            break;
+        case Kind::kStatus:
             event["visible"] = entry.status.visible;
             event["caption"] = entry.status.caption;
             event["text_color"] = Hex(entry.status.text_color);
             event["background"] = Hex(entry.status.background);
-            return Line(event);
-        }
-        case Kind::kLog: {
-            json event = Event("log", t_ms);
+            break;
+        case Kind::kLog:
             event["line"] = entry.text;
-            return Line(event);
-        }
-        case Kind::kProgress: {
-            json event = Event("progress", t_ms);
+            break;
+        case Kind::kProgress:
             event["position"] = entry.position;
             event["maximum"] = entry.maximum;
-            return Line(event);
-        }
-        case Kind::kStart: {
-            json event = Event("start", t_ms);
+            break;
+        case Kind::kStart:
+        case Kind::kForce:
             event["enabled"] = entry.enabled;
-            return Line(event);
-        }
-        case Kind::kForce: {
-            json event = Event("force", t_ms);
-            event["enabled"] = entry.enabled;
-            event["checked"] = entry.checked;
-            return Line(event);
-        }
-        case Kind::kBox:
+            if (entry.kind == Kind::kForce) event["checked"] = entry.checked;
             break;
     }
-    json event = Event("box", t_ms);
-    event["text"] = entry.text;
     return Line(event);
 }
 
