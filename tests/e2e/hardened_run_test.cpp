@@ -1,7 +1,9 @@
 // Runs where a literal reading would report an update that did not happen, or start a second
 // run inside the first: each ends in failure, or in completion only for the unit that came back.
+// And a machine left alone does not sleep in the middle of one.
 #include <gtest/gtest.h>
 
+#include "awake_checks.h"
 #include "bench.h"
 #include "texts.h"
 
@@ -193,6 +195,41 @@ TEST(BusyGuard, AStartClickDuringARunStartsNothing) {
     EXPECT_EQ(bench.CountLogged("[ProgramVerify]OpenHid count:0"), 1);
     EXPECT_EQ(bench.TotalReceived(), 2448);
     EXPECT_EQ(bench.view.busy_changes, (std::vector<bool>{true, false}));
+}
+
+// The machine is kept awake while a run flashes, and only then.
+struct FakeHold final : AwakeHold {
+    bool Hold(std::string_view why) override {
+        ++holds;
+        reason = why;
+        holding = offered;
+        return offered;
+    }
+    void Release() override { holding = false; }
+
+    bool offered = true;
+    bool holding = false;
+    int holds = 0;
+    std::string reason;
+};
+
+TEST(KeepAwake, HeldFromTheBootSwitchUntilTheRunEndsHoweverItEnds) {
+    FakeHold hold;
+    testing::ExpectHeldThroughEachRun(hold, [&] { return hold.holding; });
+    EXPECT_EQ(hold.reason, text::kCloseWhileBusy);
+}
+
+TEST(KeepAwake, WithoutAHoldTheLogSaysSoOnceAndEveryRunGoesOnButARefusedClickAsksNothing) {
+    FakeHold hold;
+    hold.offered = false;
+    Bench bench(R"({"faults": [{"kind": "failing_writes", "command": "erase", "count": 9}]})",
+                &hold);
+    bench.Create();
+    EXPECT_TRUE(bench.updater.form.btnStartClick().failed());
+    EXPECT_TRUE(bench.updater.form.btnStartClick().completed());
+    EXPECT_EQ(bench.updater.form.btnStartClick().refusal, Refusal::kStartDisabled);
+    EXPECT_EQ(hold.holds, 2);
+    EXPECT_EQ(bench.CountLogged(logtext::kNoAwakeHold), 1);
 }
 
 }  // namespace

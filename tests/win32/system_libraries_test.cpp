@@ -1,12 +1,15 @@
 // The system libraries: loaded from the system folder only, and a missing one is an error
-// the user sees, never a machine with no unit attached.
+// the user sees, never a machine with no unit attached. And what the program takes from them
+// at run time: the system kept awake for the length of a run, through the same seam as logind.
 #include "system_libraries.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "awake_checks.h"
 #include "wide_text.h"
+#include "win_awake_hold.h"
 
 namespace qvt::win32 {
 namespace {
@@ -56,6 +59,20 @@ TEST(SystemLibraries, WithoutTheRestrictedSearchTheyLoadByFullPathFromTheSystemF
     EXPECT_TRUE(InFolder(PathOf(hid), SystemFolder())) << Narrow(PathOf(hid));
     EXPECT_NE(GetProcAddress(hid, "HidD_GetAttributes"), nullptr);
     EXPECT_EQ(LoadSystemLibraryByPath(L"qvt-no-such-hid.dll"), nullptr);
+}
+
+// Windows' own account of the thread's lasting request, read by a call that reports what was
+// in force and then put back: held means a continuous request that includes the system.
+bool SystemRequired() {
+    constexpr EXECUTION_STATE kHeld = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
+    const EXECUTION_STATE in_force = SetThreadExecutionState(ES_CONTINUOUS);
+    SetThreadExecutionState((in_force & ES_CONTINUOUS) ? in_force : ES_CONTINUOUS);
+    return (in_force & kHeld) == kHeld;
+}
+
+TEST(WinAwakeHold, HeldFromTheBootSwitchUntilTheRunEndsHoweverItEnds) {
+    WinAwakeHold hold;
+    testing::ExpectHeldThroughEachRun(hold, SystemRequired);
 }
 
 }  // namespace
