@@ -37,8 +37,8 @@ void MainForm::StartupCheck() {
     const int app = app_.census().app_device_count;
     const int outdated = app_.census().outdated_count;
     const int boot = link_.boot_loader_count();
-    // The check runs once, at creation, before any run: the run's phase is still idle, so the
-    // update row's bar step below resets the bar to 0 of 13.
+    // The check runs before any run of its unit (at creation, or for a station's next unit): the
+    // run's phase is idle, so the update row's bar step below resets the bar to 0 of 13.
 
     auto apply = [&](std::string_view caption, std::uint32_t background, std::uint32_t text_color,
                      std::string_view message, bool start, bool force) {
