@@ -17,8 +17,9 @@ class Station {
         : u_(updater), view_(view), clock_(clock), options_(options), hooks_(hooks) {}
 
     int Run() {
-        while (!options_.units || records_ < *options_.units) {
-            u_.form.CheckNextUnit();
+        // The window's creation has just run the start-up check on what is there now.
+        for (bool first = true; !options_.units || records_ < *options_.units; first = false) {
+            if (!first) u_.form.CheckNextUnit();
             const Bench bench = Look();
             if (bench == Bench::kEmpty) {
                 if (!Wait()) break;

@@ -38,6 +38,10 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     const std::string folder = ::testing::TempDir();
     const std::pair<std::string, std::string> cases[] = {
         {"--bogus", "unknown option \"--bogus\" (see --help)"},
+        {"--station --units 0", "--units needs a whole number of at least 1, not \"0\""},
+        {"--station --units=-3", "--units needs a whole number of at least 1, not \"-3\""},
+        {"--units 2 --simulate", "--units works only with --station"},
+        {"--station --runs 2 --simulate", "--runs does not go with --station"},
         {"--virtual-time --console", "--virtual-time works only with --simulate or --scenario"},
         {"--scenario /nonexistent.json --console",
          "cannot read scenario file /nonexistent.json: No such file or directory"},

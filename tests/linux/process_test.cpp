@@ -96,14 +96,19 @@ long Count(const std::string& text, const std::string& line) {
 
 constexpr const char* kRefusal = "box: アップデート中はアプリケーションを終了できません。";
 
-TEST(Process, AClosedOutputNeverEndsARun) {
-    // `head` leaves after two lines; the run goes on writing into a closed pipe.
-    const std::string command = std::string("bash -c '") + QVT_UPDATE_BINARY +
-                                " --console --simulate --virtual-time | head -n 2 >/dev/null;"
-                                " exit ${PIPESTATUS[0]}'";
-    const int raw = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), 0);
+TEST(Process, AClosedOrFullOutputNeverEndsARunInAnyFormat) {
+    // `head` leaves after two lines; /dev/full refuses every write. Either way the run goes on
+    // to its outcome, which the exit status tells.
+    for (const char* format : {"--console", "--json", "--station --units 1"}) {
+        for (const char* into : {"| head -n 2 >/dev/null", ">/dev/full"}) {
+            const std::string command = std::string("bash -c '") + QVT_UPDATE_BINARY + " " +
+                                        format + " --simulate --virtual-time 2>/dev/null " + into +
+                                        "; exit ${PIPESTATUS[0]}'";
+            const int raw = std::system(command.c_str());
+            ASSERT_TRUE(WIFEXITED(raw)) << command;
+            EXPECT_EQ(WEXITSTATUS(raw), 0) << command;
+        }
+    }
 }
 
 // Every signal whose default action ends the process, as kill(1) sends it: all but those that
