@@ -111,9 +111,7 @@ std::unique_ptr<DriverDevice> SimAppDriver::Open(const std::string& name) {
     return std::make_unique<SimDriverDevice>(world_, *this, object, unit->index, unit->generation);
 }
 
-std::optional<std::string> SimHidBus::InterfacePath(std::size_t index) {
-    world_.Advance();
-    if (index == 0) world_.SearchStarted();
+std::vector<std::string> SimHidBus::PresentPaths() const {
     std::vector<std::string> paths;
     for (std::size_t i = 0; i < world_.foreign().size(); ++i) {
         paths.push_back(kForeignPrefix + std::to_string(i));
@@ -125,6 +123,13 @@ std::optional<std::string> SimHidBus::InterfacePath(std::size_t index) {
                             std::to_string(unit.generation));
         }
     }
+    return paths;
+}
+
+std::optional<std::string> SimHidBus::InterfacePath(std::size_t index) {
+    world_.Advance();
+    if (index == 0) world_.SearchStarted();
+    std::vector<std::string> paths = PresentPaths();
     if (index >= paths.size()) return std::nullopt;
     return paths[index];
 }

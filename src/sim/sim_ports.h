@@ -3,6 +3,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app_driver.h"
 #include "hid_bus.h"
@@ -35,6 +36,8 @@ class SimHidBus final : public HidBus {
     explicit SimHidBus(SimulatedWorld& world) : world_(world) {}
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    // The paths present now, in listing order; looking is not a search.
+    std::vector<std::string> PresentPaths() const;
 
   private:
     SimulatedWorld& world_;

@@ -30,6 +30,7 @@ class SimulatedWorld {
 
     AppDriver& driver();
     HidBus& bus();
+    const SimHidBus& sim_bus() const { return *bus_; }
 
     const SimUnit& unit(std::size_t index) const { return units_.at(index); }
     std::size_t unit_count() const { return units_.size(); }

@@ -1,0 +1,38 @@
+// qvt-twin.exe: the Windows side of the unit's twin, in three roles.
+//   qvt-twin.exe install FOLDER      the driver and its root device, from FOLDER
+//   qvt-twin.exe play SCENARIO DIR   the units, behind the driver, until DIR/stop appears
+//   qvt-twin.exe watch [--force]     the product's window: Start, the run, its final state
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "twin_windows.h"
+#include "wide_text.h"
+
+int wmain(int argc, wchar_t** argv) {
+    using namespace qvt;
+    const std::wstring role = argc > 1 ? argv[1] : L"";
+    if (role == L"install" && argc == 3) return twin::Install(argv[2]);
+    if (role == L"play" && argc == 4)
+        return twin::Play(win32::Narrow(argv[2]), win32::Narrow(argv[3]));
+    if (role == L"watch") {
+        bool force = false;
+        int timeout_s = 300;
+        for (int i = 2; i < argc; ++i) {
+            const std::wstring option = argv[i];
+            if (option == L"--force") {
+                force = true;
+            } else if (option == L"--timeout" && i + 1 < argc) {
+                timeout_s = _wtoi(argv[++i]);
+            } else {
+                std::fprintf(stderr, "qvt-twin: unknown option %ls\n", option.c_str());
+                return 64;
+            }
+        }
+        return twin::Watch(force, timeout_s);
+    }
+    std::fprintf(stderr,
+                 "usage: qvt-twin.exe install FOLDER | play SCENARIO DIR | watch [--force]\n");
+    return 64;
+}

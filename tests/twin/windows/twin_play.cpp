@@ -1,0 +1,283 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "scenario.h"
+#include "twin_bench.h"
+#include "twin_protocol.h"
+#include "twin_windows.h"
+#include "unique_handle.h"
+#include "wire_format.h"
+
+namespace qvt::twin {
+namespace {
+
+using NTSTATUS = LONG;
+
+constexpr NTSTATUS kSuccess = 0;
+constexpr NTSTATUS kUnsuccessful = static_cast<NTSTATUS>(0xC0000001L);
+constexpr NTSTATUS kNoSuchDevice = static_cast<NTSTATUS>(0xC000000EL);
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043L);
+constexpr NTSTATUS kInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010L);
+constexpr NTSTATUS kInvalidBufferSize = static_cast<NTSTATUS>(0xC0000206L);
+constexpr NTSTATUS kNotConnected = static_cast<NTSTATUS>(0xC000009DL);
+constexpr DWORD kGetCollectionInformation = 0x000B01A8;  // what HidD_GetAttributes sends
+
+class RealClock final : public Clock {
+  public:
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint64_t NowMs() const override { return GetTickCount64(); }
+};
+
+// HID_COLLECTION_INFORMATION as the class driver answers it.
+#pragma pack(push, 1)
+struct CollectionInformation {
+    ULONG descriptor_size;
+    BOOLEAN polled;
+    UCHAR reserved;
+    USHORT vendor;
+    USHORT product;
+    USHORT version;
+};
+#pragma pack(pop)
+
+class Player {
+  public:
+    Player(HANDLE control, TwinBench& bench) : control_(control), bench_(bench) {}
+
+    void Show() {
+        const Inventory now = bench_.Look();
+        if (shown_ && now == *shown_) return;
+        TwinShow show{};
+        for (int number : now.app_objects) show.app_objects |= 1u << number;
+        for (const TwinHid& hid : now.hids) {
+            auto [entry, added] = child_ids_.try_emplace(hid.path, next_child_);
+            if (added) ++next_child_;
+            if (show.child_count == TWIN_MAX_CHILDREN) break;
+            show.children[show.child_count++] = {entry->second, hid.attributes.vendor_id,
+                                                 hid.attributes.product_id, hid.attributes.version,
+                                                 0};
+        }
+        DWORD bytes = 0;
+        DeviceIoControl(control_, TWIN_IOCTL_SHOW, &show, sizeof show, nullptr, 0, &bytes, nullptr);
+        shown_ = now;
+    }
+
+    void Handle(const TwinRequest& request) {
+        switch (request.kind) {
+            case TWIN_OPEN:
+                return Open(request);
+            case TWIN_CLOSE:
+                bench_.Close(Of(request.handle));
+                handles_.erase(request.handle);
+                std::erase_if(reads_,
+                              [&](const TwinRequest& r) { return r.handle == request.handle; });
+                return;
+            case TWIN_CONTROL:
+                return Control(request);
+            case TWIN_WRITE:
+                return Write(request);
+            case TWIN_READ:
+                if (request.out_size < sim::wire::kReportBytes) {
+                    Answer(request.serial, kInvalidBufferSize);
+                } else {
+                    reads_.push_back(request);
+                }
+                return;
+            case TWIN_CANCEL:
+                std::erase_if(reads_,
+                              [&](const TwinRequest& r) { return r.serial == request.serial; });
+                return;
+            default:
+                return;
+        }
+    }
+
+    // Reads waiting for a report get one as soon as the unit's reply reaches their handle.
+    void ServeReads() {
+        for (auto read = reads_.begin(); read != reads_.end();) {
+            sim::WireReport report{};
+            const TwinBench::Handle handle = Of(read->handle);
+            const TwinBench::Input input = bench_.TakeInput(handle, report);
+            if (input == TwinBench::Input::kNothing) {
+                ++read;
+                continue;
+            }
+            if (input == TwinBench::Input::kGone) {
+                Answer(read->serial, kNotConnected);
+            } else if (!Answer(read->serial, kSuccess, report.data(), report.size())) {
+                bench_.GiveBack(handle, report);  // cancelled meanwhile: the next read's
+            }
+            read = reads_.erase(read);
+        }
+    }
+
+  private:
+    TwinBench::Handle Of(std::uint32_t handle) const {
+        const auto found = handles_.find(handle);
+        return found == handles_.end() ? 0 : found->second;
+    }
+
+    bool Answer(std::uint32_t serial, NTSTATUS status, const void* data = nullptr,
+                std::size_t size = 0) {
+        TwinAnswer answer{};
+        answer.serial = serial;
+        answer.status = status;
+        answer.size = static_cast<std::uint32_t>(size);
+        if (data && size)
+            std::memcpy(answer.data, data, std::min<std::size_t>(size, TWIN_DATA_BYTES));
+        DWORD bytes = 0;
+        return DeviceIoControl(control_, TWIN_IOCTL_ANSWER, &answer, sizeof answer, nullptr, 0,
+                               &bytes, nullptr);
+    }
+
+    void Open(const TwinRequest& request) {
+        TwinBench::Handle handle = 0;
+        if (request.device & TWIN_CHILD_FLAG) {
+            const std::uint32_t id = request.device & ~TWIN_CHILD_FLAG;
+            for (const auto& [path, child] : child_ids_) {
+                if (child == id) handle = bench_.OpenHid(path);
+            }
+            if (!handle) return void(Answer(request.serial, kNoSuchDevice));
+        } else {
+            handle = bench_.OpenObject(static_cast<int>(request.device));
+            if (!handle) return void(Answer(request.serial, kSharingViolation));
+        }
+        handles_[request.handle] = handle;
+        if (!Answer(request.serial, kSuccess)) {
+            bench_.Close(handle);
+            handles_.erase(request.handle);
+        }
+    }
+
+    void Control(const TwinRequest& request) {
+        const TwinBench::Handle handle = Of(request.handle);
+        if (request.device & TWIN_CHILD_FLAG) {
+            HidAttributes attributes;
+            if (request.code != kGetCollectionInformation) {
+                return void(Answer(request.serial, kInvalidDeviceRequest));
+            }
+            if (request.out_size < sizeof(CollectionInformation) ||
+                !bench_.Attributes(handle, attributes)) {
+                return void(Answer(request.serial, kNotConnected));
+            }
+            const CollectionInformation info{
+                0, FALSE, 0, attributes.vendor_id, attributes.product_id, attributes.version};
+            return void(Answer(request.serial, kSuccess, &info, sizeof info));
+        }
+        std::uint8_t out[TWIN_DATA_BYTES] = {};
+        std::size_t returned = 0;
+        const std::size_t in_size = std::min<std::size_t>(request.in_size, TWIN_DATA_BYTES);
+        const std::size_t out_size = std::min<std::size_t>(request.out_size, TWIN_DATA_BYTES);
+        if (!bench_.IoControl(handle, request.code, {request.data, in_size}, {out, out_size},
+                              returned)) {
+            return void(Answer(request.serial, kUnsuccessful));
+        }
+        Answer(request.serial, kSuccess, out, returned);
+    }
+
+    void Write(const TwinRequest& request) {
+        if (request.in_size > TWIN_DATA_BYTES)
+            return void(Answer(request.serial, kInvalidBufferSize));
+        switch (bench_.Write(Of(request.handle), {request.data, request.in_size})) {
+            case Transfer::kCompleted:
+                Answer(request.serial, kSuccess, nullptr, request.in_size);
+                return;
+            case Transfer::kFailed:
+                Answer(request.serial, kUnsuccessful);
+                return;
+            case Transfer::kTimedOut:
+                return;  // the unit does not take it: pending until the caller cancels it
+        }
+    }
+
+    HANDLE control_;
+    TwinBench& bench_;
+    std::optional<Inventory> shown_;
+    std::map<std::string, std::uint32_t> child_ids_;
+    std::uint32_t next_child_ = 1;
+    std::map<std::uint32_t, TwinBench::Handle> handles_;
+    std::vector<TwinRequest> reads_;
+};
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+int Play(const std::string& scenario_file, const std::string& folder) {
+    auto loaded = sim::LoadScenarioFile(scenario_file);
+    if (auto* error = std::get_if<std::string>(&loaded)) {
+        std::fprintf(stderr, "qvt-twin: %s\n", error->c_str());
+        return 64;
+    }
+    win32::UniqueHandle<win32::FileTraits> fetch(
+        CreateFileW(TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED, nullptr));
+    win32::UniqueHandle<win32::FileTraits> reply(CreateFileW(
+        TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!fetch || !reply) {
+        std::fprintf(stderr, "qvt-twin: the twin's driver is not running (error %lu)\n",
+                     GetLastError());
+        return 1;
+    }
+    RealClock clock;
+    TwinBench bench(clock, std::get<sim::Scenario>(std::move(loaded)));
+    Player player(reply.get(), bench);
+    player.Show();
+    // Wine lists a new child about 50 ms after it is added.
+    Sleep(200);
+    std::ofstream(folder + "/ready") << "ready\n";
+
+    win32::UniqueHandle<win32::KernelTraits> event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TwinRequest request{};
+    OVERLAPPED overlapped{};
+    bool fetching = false;
+    std::uint64_t looked_at = 0;
+    while (true) {
+        if (!fetching) {
+            overlapped = {};
+            overlapped.hEvent = event.get();
+            ResetEvent(event.get());
+            if (!DeviceIoControl(fetch.get(), TWIN_IOCTL_NEXT, nullptr, 0, &request, sizeof request,
+                                 nullptr, &overlapped) &&
+                GetLastError() != ERROR_IO_PENDING) {
+                std::fprintf(stderr, "qvt-twin: fetching a request failed (error %lu)\n",
+                             GetLastError());
+                return 1;
+            }
+            fetching = true;
+        }
+        if (WaitForSingleObject(event.get(), 1) == WAIT_OBJECT_0) {
+            DWORD bytes = 0;
+            fetching = false;
+            if (GetOverlappedResult(fetch.get(), &overlapped, &bytes, FALSE) &&
+                bytes == sizeof request) {
+                player.Handle(request);
+            }
+            continue;  // drain what is queued before looking around
+        }
+        player.ServeReads();
+        player.Show();
+        if (clock.NowMs() - looked_at >= 100) {
+            looked_at = clock.NowMs();
+            if (Exists(folder + "/stop")) break;
+        }
+    }
+    CancelIo(fetch.get());
+    std::ofstream account(folder + "/account.txt", std::ios::binary);
+    for (const std::string& line : bench.Account()) account << line << "\n";
+    account << "current: " << (bench.UnitCurrent(0) ? "yes" : "no") << "\n";
+    return 0;
+}
+
+}  // namespace qvt::twin
