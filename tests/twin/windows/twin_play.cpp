@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "real_clock.h"
 #include "scenario.h"
 #include "twin_bench.h"
 #include "twin_protocol.h"
@@ -30,12 +31,6 @@ constexpr NTSTATUS kInvalidDeviceRequest = static_cast<NTSTATUS>(0xC0000010L);
 constexpr NTSTATUS kInvalidBufferSize = static_cast<NTSTATUS>(0xC0000206L);
 constexpr NTSTATUS kNotConnected = static_cast<NTSTATUS>(0xC000009DL);
 constexpr DWORD kGetCollectionInformation = 0x000B01A8;  // what HidD_GetAttributes sends
-
-class RealClock final : public Clock {
-  public:
-    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
-    std::uint64_t NowMs() const override { return GetTickCount64(); }
-};
 
 // HID_COLLECTION_INFORMATION as the class driver answers it.
 #pragma pack(push, 1)
