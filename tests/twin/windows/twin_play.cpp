@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -67,6 +68,11 @@ class Player {
     }
 
     void Handle(const TwinRequest& request) {
+        if (trace_) {
+            std::fprintf(stderr, "request %u: kind %u device %#x handle %u code %#x in %u out %u\n",
+                         request.serial, request.kind, request.device, request.handle, request.code,
+                         request.in_size, request.out_size);
+        }
         switch (request.kind) {
             case TWIN_OPEN:
                 return Open(request);
@@ -196,6 +202,7 @@ class Player {
 
     HANDLE control_;
     TwinBench& bench_;
+    const bool trace_ = std::getenv("QVT_TWIN_TRACE") != nullptr;
     std::optional<Inventory> shown_;
     std::map<std::string, std::uint32_t> child_ids_;
     std::uint32_t next_child_ = 1;
@@ -215,11 +222,15 @@ int Play(const std::string& scenario_file, const std::string& folder) {
         std::fprintf(stderr, "qvt-twin: %s\n", error->c_str());
         return 64;
     }
-    win32::UniqueHandle<win32::FileTraits> fetch(
-        CreateFileW(TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OVERLAPPED, nullptr));
-    win32::UniqueHandle<win32::FileTraits> reply(CreateFileW(
-        TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    // The device host starts the driver a moment after its installation returns.
+    win32::UniqueHandle<win32::FileTraits> fetch, reply;
+    for (int tries = 0; tries < 150 && !fetch; ++tries) {
+        fetch.reset(CreateFileW(TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+        if (!fetch) Sleep(100);
+    }
+    reply.reset(CreateFileW(TWIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr));
     if (!fetch || !reply) {
         std::fprintf(stderr, "qvt-twin: the twin's driver is not running (error %lu)\n",
                      GetLastError());

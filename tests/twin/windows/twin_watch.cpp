@@ -12,6 +12,7 @@
 
 #include "form_layout.h"
 #include "form_view.h"
+#include "texts.h"
 #include "transcript_lines.h"
 #include "twin_windows.h"
 #include "wide_text.h"
@@ -175,7 +176,8 @@ int Watch(bool force, int timeout_s) {
         Click(Control(window, qvt::Control::kCkUpdate));
         Sleep(300);
     }
-    if (Read(window, false).start) {
+    const bool clicked = Read(window, false).start;
+    if (clicked) {
         Click(Control(window, qvt::Control::kBtnStart));
         // The run has begun once Start is disabled; then it ends when Start comes back, or
         // when the status panel shows its verdict with Start left disabled.
@@ -199,9 +201,12 @@ int Watch(bool force, int timeout_s) {
             Sleep(50);
         }
     }
-    Print(Read(window, true), boxes);
+    const Seen last = Read(window, true);
+    Print(last, boxes);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    return 0;
+    // As the console ends: completed, failed, or refused by the start-up check.
+    if (!clicked) return 2;
+    return last.status.visible && last.status.caption == text::kCaptionCompleted ? 0 : 1;
 }
 
 }  // namespace qvt::twin
