@@ -43,6 +43,8 @@ std::uint8_t kReportDescriptor[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x
                                     0x75, 0x08, 0x95, 0x40, 0x91, 0x02, 0xC0};
 // What the kernel keeps for one open hidraw file before it drops the oldest.
 constexpr std::size_t kHidrawQueue = 64;
+// How long usbhid waits for an output report's interrupt transfer (USB_CTRL_SET_TIMEOUT).
+constexpr int kUsbWriteTimeoutMs = 5000;
 
 std::string Hex4(unsigned value) {
     char text[8];
@@ -168,7 +170,7 @@ class HidrawTwin {
     // A report ID of 0 is not sent to a device that numbers no reports: the kernel drops that
     // byte, and the device receives the rest.
     void Write(UMockdevIoctlClient* client) {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
         OpenFile& file = files_[client];
         if (!file.handle || !Alive(file)) {
@@ -185,7 +187,10 @@ class HidrawTwin {
                 umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
                 return;
             case Transfer::kTimedOut:
-                // The device never takes it: the USB stack gives up after its own time-out.
+                // The device never takes it. hidraw cannot cancel a write: the writer is held
+                // until usbhid's interrupt transfer gives up after its own 5 s.
+                lock.unlock();
+                std::this_thread::sleep_for(std::chrono::milliseconds(kUsbWriteTimeoutMs));
                 umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
                 return;
             case Transfer::kFailed:

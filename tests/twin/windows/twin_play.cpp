@@ -62,8 +62,33 @@ class Player {
                                                  hid.attributes.product_id, hid.attributes.version,
                                                  0};
         }
+        // Wine sends no close for a file left open on a device object that is deleted: its
+        // handles are finished here, or the unit's object would stay held for good.
+        for (auto it = handles_.begin(); it != handles_.end();) {
+            const std::uint32_t device = it->second.device;
+            bool stays = false;
+            if (device & TWIN_CHILD_FLAG) {
+                for (std::uint32_t i = 0; i < show.child_count; ++i) {
+                    stays |= (TWIN_CHILD_FLAG | show.children[i].id) == device;
+                }
+            } else {
+                stays = (show.app_objects >> device) & 1;
+            }
+            if (stays) {
+                ++it;
+                continue;
+            }
+            bench_.Close(it->second.handle);
+            std::erase_if(reads_, [&](const TwinRequest& r) { return r.handle == it->first; });
+            it = handles_.erase(it);
+        }
         DWORD bytes = 0;
-        DeviceIoControl(control_, TWIN_IOCTL_SHOW, &show, sizeof show, nullptr, 0, &bytes, nullptr);
+        const BOOL shown = DeviceIoControl(control_, TWIN_IOCTL_SHOW, &show, sizeof show, nullptr,
+                                           0, &bytes, nullptr);
+        if (trace_) {
+            std::fprintf(stderr, "show: objects %#x, %u children%s\n", show.app_objects,
+                         show.child_count, shown ? "" : " (refused)");
+        }
         shown_ = now;
     }
 
@@ -124,7 +149,7 @@ class Player {
   private:
     TwinBench::Handle Of(std::uint32_t handle) const {
         const auto found = handles_.find(handle);
-        return found == handles_.end() ? 0 : found->second;
+        return found == handles_.end() ? 0 : found->second.handle;
     }
 
     bool Answer(std::uint32_t serial, NTSTATUS status, const void* data = nullptr,
@@ -152,7 +177,8 @@ class Player {
             handle = bench_.OpenObject(static_cast<int>(request.device));
             if (!handle) return void(Answer(request.serial, kSharingViolation));
         }
-        handles_[request.handle] = handle;
+        if (trace_) std::fprintf(stderr, "opened: handle %u\n", handle);
+        handles_[request.handle] = {handle, request.device};
         if (!Answer(request.serial, kSuccess)) {
             bench_.Close(handle);
             handles_.erase(request.handle);
@@ -206,7 +232,11 @@ class Player {
     std::optional<Inventory> shown_;
     std::map<std::string, std::uint32_t> child_ids_;
     std::uint32_t next_child_ = 1;
-    std::map<std::uint32_t, TwinBench::Handle> handles_;
+    struct Opened {
+        TwinBench::Handle handle;
+        std::uint32_t device;  // as the driver names it
+    };
+    std::map<std::uint32_t, Opened> handles_;
     std::vector<TwinRequest> reads_;
 };
 
