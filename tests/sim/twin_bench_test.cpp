@@ -1,9 +1,10 @@
 // What the twins' host adds around the model: what an operating system would list, and the
 // handles a stack opens on it, in real time with nothing of its own waiting.
+#include "twin_bench.h"
+
 #include <gtest/gtest.h>
 
 #include "sim_rig.h"
-#include "twin_bench.h"
 
 namespace qvt::twin {
 namespace {
