@@ -22,14 +22,14 @@ class HidapiDevice final : public HidDevice {
 
     // The report goes out whole: its first byte is the report ID, 0 for a device without
     // numbered reports, as hidapi expects. hidraw has no way to cancel a write, but its writes
-    // end on their own (completed or failed) within the kernel's USB time-out, so none is left
-    // pending; one that took longer than the bound is reported as timed out, as the bound
-    // promises.
+    // end on their own within the kernel's USB time-out, so none is left pending. A write the
+    // device never takes ends there with an error, after 5 s: one that took longer than the
+    // bound is reported as timed out, whatever its result, as the bound promises.
     Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) override {
         const std::uint64_t start = clock_.NowMs();
         const int written = calls_.Write(device_, report.data(), report.size());
-        if (written < 0) return Transfer::kFailed;
         if (clock_.NowMs() - start > timeout_ms) return Transfer::kTimedOut;
+        if (written < 0) return Transfer::kFailed;
         return Transfer::kCompleted;
     }
 

@@ -83,7 +83,10 @@ TEST(HidapiBus, AWriteIsBoundedOrFailedByWhatHidapiSays) {
     std::array<std::uint8_t, kReportSize> report{};
     bench.calls.write_takes_ms = 1000;  // exactly the bound: still in time
     EXPECT_EQ(device->Write(report, 1000), Transfer::kCompleted);
-    bench.calls.write_takes_ms = 1001;  // the kernel's own time-out ended it later
+    bench.calls.write_takes_ms = 1001;  // done, but later than the bound
+    EXPECT_EQ(device->Write(report, 1000), Transfer::kTimedOut);
+    bench.calls.write_takes_ms = 5000;  // never taken: usbhid gives up after 5 s, with an error
+    bench.calls.write_result = -1;
     EXPECT_EQ(device->Write(report, 1000), Transfer::kTimedOut);
     bench.calls.write_takes_ms = 0;
     bench.calls.write_result = -1;

@@ -116,6 +116,7 @@ bool TwinBench::UnitCurrent(std::size_t index) const {
 
 std::vector<std::string> TwinBench::Account() const {
     std::vector<std::string> lines;
+    if (world_.unit_count() == 0) lines.push_back("unit: none");
     for (std::size_t index = 0; index < world_.unit_count(); ++index) {
         const sim::SimUnit& unit = world_.unit(index);
         const std::string which =

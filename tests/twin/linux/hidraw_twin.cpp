@@ -7,6 +7,7 @@
 // prints how each unit ended and exits with PROGRAM's status.
 #include <fcntl.h>
 #include <linux/hidraw.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -318,6 +319,10 @@ class HidrawTwin {
 }  // namespace
 }  // namespace qvt::twin
 
+namespace {
+volatile pid_t the_program = 0;
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace qvt;
     if (argc < 5 || std::string(argv[3]) != "--") {
@@ -359,6 +364,13 @@ int main(int argc, char** argv) {
         _exit(127);
     }
     close(transcript);
+    // What would end the twin ends the program first, as a person closing its window: the
+    // twin itself plays on until the program has gone.
+    the_program = child;
+    struct sigaction pass_on {};
+    pass_on.sa_handler = [](int signal) { kill(the_program, signal); };
+    sigemptyset(&pass_on.sa_mask);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &pass_on, nullptr);
     std::atomic<bool> done = false;
     std::thread follower([&] {
         while (!done) {
@@ -367,7 +379,8 @@ int main(int argc, char** argv) {
         }
     });
     int status = 0;
-    waitpid(child, &status, 0);
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
     done = true;
     follower.join();
     for (const std::string& line : bench.Account()) std::printf("%s\n", line.c_str());

@@ -178,6 +178,7 @@ int Watch(bool force, int timeout_s) {
     }
     const bool clicked = Read(window, false).start;
     if (clicked) {
+        const ULONGLONG clicked_at = GetTickCount64();
         Click(Control(window, qvt::Control::kBtnStart));
         // The run has begun once Start is disabled; then it ends when Start comes back, or
         // when the status panel shows its verdict with Start left disabled.
@@ -197,7 +198,12 @@ int Watch(bool force, int timeout_s) {
                 stable_since = GetTickCount64();
             }
             const bool ended = now.start || now.status.visible;
-            if (ended && GetTickCount64() - stable_since > 1500) break;
+            if (ended && GetTickCount64() - stable_since > 1500) {
+                // From the click to the window's last change: how long the run took.
+                std::fprintf(stderr, "qvt-twin: the run took %.1f s\n",
+                             static_cast<double>(stable_since - clicked_at) / 1000.0);
+                break;
+            }
             Sleep(50);
         }
     }
