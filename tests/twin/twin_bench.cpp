@@ -37,9 +37,10 @@ Inventory TwinBench::Look() {
 }
 
 TwinBench::Handle TwinBench::OpenObject(int number) {
+    if (number < 0 || number >= sim::wire::kDeviceObjects) return 0;
     auto object = world_.driver().Open(std::string(sim::wire::kDeviceNamePrefix) +
                                        static_cast<char>('0' + number));
-    if (!object || number < 0 || number >= sim::wire::kDeviceObjects) return 0;
+    if (!object) return 0;
     const Handle handle = next_++;
     open_[handle].object = std::move(object);
     return handle;

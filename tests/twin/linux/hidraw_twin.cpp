@@ -151,7 +151,12 @@ class HidrawTwin {
     void Read(UMockdevIoctlClient* client) {
         std::lock_guard lock(mutex_);
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        OpenFile& file = files_[client];
+        const auto found = files_.find(client);
+        if (found == files_.end()) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return;
+        }
+        OpenFile& file = found->second;
         if (!file.queued.empty()) {
             const sim::WireReport report = file.queued.front();
             file.queued.pop_front();
@@ -161,7 +166,7 @@ class HidrawTwin {
             umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
             return;
         }
-        if (!file.handle || !Alive(file)) {
+        if (!file.node || !file.handle || !Alive(file)) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return;
         }
@@ -173,8 +178,13 @@ class HidrawTwin {
     void Write(UMockdevIoctlClient* client) {
         std::unique_lock lock(mutex_);
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        OpenFile& file = files_[client];
-        if (!file.handle || !Alive(file)) {
+        const auto found = files_.find(client);
+        if (found == files_.end()) {
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return;
+        }
+        OpenFile& file = found->second;
+        if (!file.node || !file.handle || !Alive(file)) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return;
         }
