@@ -151,26 +151,17 @@ class HidrawTwin {
     void Read(UMockdevIoctlClient* client) {
         std::lock_guard lock(mutex_);
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        const auto found = files_.find(client);
-        if (found == files_.end()) {
-            umockdev_ioctl_client_complete(client, -1, ENODEV);
-            return;
-        }
-        OpenFile& file = found->second;
-        if (!file.queued.empty()) {
-            const sim::WireReport report = file.queued.front();
-            file.queued.pop_front();
-            Drain(*file.node);
+        OpenFile* file = FileOf(client);
+        if (file && !file->queued.empty()) {
+            const sim::WireReport report = file->queued.front();
+            file->queued.pop_front();
+            Drain(*file->node);
             const std::size_t size = std::min<std::size_t>(report.size() - 1, buffer->data_len);
             std::memcpy(buffer->data, report.data() + 1, size);
             umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
             return;
         }
-        if (!file.node || !file.handle || !Alive(file)) {
-            umockdev_ioctl_client_complete(client, -1, ENODEV);
-            return;
-        }
-        umockdev_ioctl_client_complete(client, -1, EAGAIN);
+        umockdev_ioctl_client_complete(client, -1, Gone(file) ? ENODEV : EAGAIN);
     }
 
     // A report ID of 0 is not sent to a device that numbers no reports: the kernel drops that
@@ -178,13 +169,8 @@ class HidrawTwin {
     void Write(UMockdevIoctlClient* client) {
         std::unique_lock lock(mutex_);
         UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        const auto found = files_.find(client);
-        if (found == files_.end()) {
-            umockdev_ioctl_client_complete(client, -1, ENODEV);
-            return;
-        }
-        OpenFile& file = found->second;
-        if (!file.node || !file.handle || !Alive(file)) {
+        OpenFile* file = FileOf(client);
+        if (Gone(file)) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
             return;
         }
@@ -193,7 +179,7 @@ class HidrawTwin {
         if (!sent.empty() && sent[0] == 0) sent.erase(sent.begin());
         // What reached the device, as the model takes a report: ID 0 in front.
         sent.insert(sent.begin(), 0);
-        switch (bench_.Write(file.handle, sent)) {
+        switch (bench_.Write(file->handle, sent)) {
             case Transfer::kCompleted:
                 umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
                 return;
@@ -230,9 +216,18 @@ class HidrawTwin {
         return TRUE;
     }
 
-    bool Alive(const OpenFile& file) {
+    // The file a request came on; null for one the twin never saw open.
+    OpenFile* FileOf(UMockdevIoctlClient* client) {
+        const auto found = files_.find(client);
+        return found == files_.end() ? nullptr : &found->second;
+    }
+
+    // Whether the file's unit has left (or it never reached one): its reads and writes fail
+    // as on a removed device.
+    bool Gone(const OpenFile* file) {
         HidAttributes attributes;
-        return file.node->present && bench_.Attributes(file.handle, attributes);
+        return !file || !file->node || !file->node->present || !file->handle ||
+               !bench_.Attributes(file->handle, attributes);
     }
 
     // One byte in the node's FIFO per report queued on it: what makes poll() see a reply.

@@ -32,28 +32,28 @@ static int NodeNumbers(int fd, dev_t* device) {
     return 1;
 }
 
+/* What stat() on the node's path reports: a character device with the node's numbers. */
+static void AsNode(int fd, mode_t* mode, dev_t* rdev) {
+    dev_t device;
+    if (!NodeNumbers(fd, &device)) return;
+    *mode = (*mode & 07777) | S_IFCHR;
+    *rdev = device;
+}
+
 int fstat(int fd, struct stat* status) {
     static int (*real)(int, struct stat*);
-    dev_t device;
     int result;
     if (!real) real = (int (*)(int, struct stat*))dlsym(RTLD_NEXT, "fstat");
     result = real(fd, status);
-    if (result == 0 && NodeNumbers(fd, &device)) {
-        status->st_mode = (status->st_mode & 07777) | S_IFCHR;
-        status->st_rdev = device;
-    }
+    if (result == 0) AsNode(fd, &status->st_mode, &status->st_rdev);
     return result;
 }
 
 int fstat64(int fd, struct stat64* status) {
     static int (*real)(int, struct stat64*);
-    dev_t device;
     int result;
     if (!real) real = (int (*)(int, struct stat64*))dlsym(RTLD_NEXT, "fstat64");
     result = real(fd, status);
-    if (result == 0 && NodeNumbers(fd, &device)) {
-        status->st_mode = (status->st_mode & 07777) | S_IFCHR;
-        status->st_rdev = device;
-    }
+    if (result == 0) AsNode(fd, &status->st_mode, &status->st_rdev);
     return result;
 }

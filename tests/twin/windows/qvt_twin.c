@@ -171,6 +171,20 @@ static void CancelFetcher(PDEVICE_OBJECT device, PIRP irp) {
     Complete(irp, STATUS_CANCELLED, 0);
 }
 
+/* Keeps a request pending in `list`, cancellable. Under the lock; FALSE when it was being
+   cancelled already: then it is completed as cancelled and the lock is released. */
+static BOOLEAN Park(PIRP irp, PDRIVER_CANCEL cancel, PLIST_ENTRY list, KIRQL irql) {
+    IoMarkIrpPending(irp);
+    IoSetCancelRoutine(irp, cancel);
+    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
+        IoReleaseCancelSpinLock(irql);
+        Complete(irp, STATUS_CANCELLED, 0);
+        return FALSE;
+    }
+    InsertTailList(list, &irp->Tail.Overlay.ListEntry);
+    return TRUE;
+}
+
 /* Passes a request on to the host; it completes when the host answers or the caller cancels. */
 static NTSTATUS Forward(PIRP irp, ULONG kind) {
     KIRQL irql;
@@ -182,15 +196,7 @@ static NTSTATUS Forward(PIRP irp, ULONG kind) {
         IoReleaseCancelSpinLock(irql);
         return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
     }
-    IoMarkIrpPending(irp);
-    IoSetCancelRoutine(irp, CancelForwarded);
-    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
-        IoReleaseCancelSpinLock(irql);
-        Complete(irp, STATUS_CANCELLED, 0);
-        return STATUS_PENDING;
-    }
-    InsertTailList(&g_waiting, &irp->Tail.Overlay.ListEntry);
-    FeedAndUnlock(irql);
+    if (Park(irp, CancelForwarded, &g_waiting, irql)) FeedAndUnlock(irql);
     return STATUS_PENDING;
 }
 
@@ -205,15 +211,7 @@ static NTSTATUS Next(PIRP irp) {
         IoReleaseCancelSpinLock(irql);
         return Complete(irp, STATUS_SUCCESS, sizeof(TwinRequest));
     }
-    IoMarkIrpPending(irp);
-    IoSetCancelRoutine(irp, CancelFetcher);
-    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
-        IoReleaseCancelSpinLock(irql);
-        Complete(irp, STATUS_CANCELLED, 0);
-        return STATUS_PENDING;
-    }
-    InsertTailList(&g_fetchers, &irp->Tail.Overlay.ListEntry);
-    IoReleaseCancelSpinLock(irql);
+    if (Park(irp, CancelFetcher, &g_fetchers, irql)) IoReleaseCancelSpinLock(irql);
     return STATUS_PENDING;
 }
 
