@@ -135,9 +135,10 @@ bool BootProtocol::BlankCheck(FormDisplay& display) {
     return true;
 }
 
-bool BootProtocol::Program(FormDisplay& display) {
+bool BootProtocol::SendImage(FormDisplay& display) {
     display.ShowMessage(text::kProgramStart);
     display.AdvanceProgress();
+    programming_ended_ = false;
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.FillFirmwareImage();
@@ -173,12 +174,15 @@ bool BootProtocol::Program(FormDisplay& display) {
         clock_.Sleep(kPassPauseMs);
     }
     report.set_command(BootCommand::kProgramEnd);
-    link_.SendToEvery(report.bytes);
+    programming_ended_ = link_.SendToEvery(report.bytes) == link_.boot_loader_count();
     display.Pump();
+    return true;
+}
+
+void BootProtocol::FinishProgramming(FormDisplay& display) {
     display.ShowMessage(text::kProgramDone);
     display.AdvanceProgress();
     link_.SettleWait();
-    return true;
 }
 
 bool BootProtocol::Verify(FormDisplay& display) {

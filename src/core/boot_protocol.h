@@ -39,9 +39,20 @@ class BootProtocol {
     // ProgramVerify's two halves, which the run takes as two phases. Programming sends the
     // freshly reloaded image (an image that does not reload fails before any report);
     // verification reads it back from the boot loaders that programming found.
-    bool Program(FormDisplay& display);
+    bool Program(FormDisplay& display) {
+        if (!SendImage(display)) return false;
+        FinishProgramming(display);
+        return true;
+    }
     bool Verify(FormDisplay& display);
     bool ProgramVerify(FormDisplay& display) { return Program(display) && Verify(display); }
+    // Programming's two halves, so that the run can count the units the moment the end report
+    // has gone out: the image and its end, then the message, the bar and the settle wait.
+    bool SendImage(FormDisplay& display);
+    void FinishProgramming(FormDisplay& display);
+    // Whether every boot loader the last programming found accepted its end report: the unit
+    // then holds the whole image, and starts it when it next restarts.
+    bool programming_ended() const { return programming_ended_; }
     // ResetDevice's two halves: the reports go out, then the run counts what they reached
     // before anything else (a pump, the handle's close) can happen, then the reset is judged.
     struct ResetSent {
@@ -73,6 +84,7 @@ class BootProtocol {
     // buffer programming left, its data bytes those of the last program report, as the
     // device has always been sent them.
     BootCommandReport program_report_;
+    bool programming_ended_ = false;
     FirmwareImageLoader& loader_;
     const FirmwareImage& image_;
     Clock& clock_;

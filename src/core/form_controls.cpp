@@ -17,6 +17,14 @@ void FormControls::HideStatus() {
     view_.SetStatus(controls_.status);
 }
 
+void FormControls::ShowRow(const StartupRow& row) {
+    ShowStatus({std::string(row.caption), row.background.value_or(controls_.status.background),
+                row.text_color, true});
+    ShowMessage(row.message);
+    SetStartEnabled(row.start_enabled);
+    SetForceEnabled(row.force_enabled);
+}
+
 void FormControls::AppendLog(std::string_view line) {
     controls_.log.emplace_back(line);
     view_.AppendLog(line);

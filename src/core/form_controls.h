@@ -8,6 +8,7 @@
 #include "form_display.h"
 #include "form_layout.h"
 #include "form_view.h"
+#include "startup_rows.h"
 #include "update_state.h"
 
 namespace qvt {
@@ -37,6 +38,8 @@ class FormControls {
     void ShowMessage(std::string_view text);
     void ShowStatus(const StatusPanel& status);
     void HideStatus();
+    // A row of the start-up check: status, message, Start and the force box.
+    void ShowRow(const StartupRow& row);
     void AppendLog(std::string_view line);
     void SetStartEnabled(bool enabled);
     void SetForceEnabled(bool enabled);

@@ -40,30 +40,19 @@ void MainForm::StartupCheck() {
     // The check runs before any run of its unit (at creation, or for a station's next unit): the
     // run's phase is idle, so the update row's bar step below resets the bar to 0 of 13.
 
-    auto apply = [&](std::string_view caption, std::uint32_t background, std::uint32_t text_color,
-                     std::string_view message, bool start, bool force) {
-        controls_.ShowStatus({std::string(caption), background, text_color, true});
-        controls_.ShowMessage(message);
-        controls_.SetStartEnabled(start);
-        controls_.SetForceEnabled(force);
-    };
     if (boot == 0 && outdated == 0 && app == 1) {
-        apply(text::kCaptionCurrent, color::kButtonFace, color::kGreen, text::kMessageCurrent,
-              false, true);
+        controls_.ShowRow(kRowCurrent);
     } else if (boot == 0 && outdated == 0 && app == 0) {
-        apply(text::kCaptionMissing, color::kButtonFace, color::kNavy, text::kMessageMissing, false,
-              false);
+        controls_.ShowRow(kRowMissing);
         // Nothing found may mean a unit in application mode that this system cannot see.
         if (!app_.DriverPresent() && !told_no_driver_) {
             told_no_driver_ = true;
             controls_.ShowNotice(logtext::kNoAppDriverHere);
         }
     } else if (boot + app >= 2) {
-        apply(text::kCaptionSeveral, color::kButtonFace, color::kFuchsia, text::kMessageSeveral,
-              false, false);
+        controls_.ShowRow(kRowSeveral);
     } else {
-        apply(text::kCaptionNeeded, controls_.controls().status.background, color::kRed,
-              text::kMessageNeeded, true, false);
+        controls_.ShowRow(kRowNeeded);
         link_.set_expected_count(boot + outdated);
         controls_.AdvanceProgress(sequence_.phase());
     }

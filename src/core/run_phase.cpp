@@ -26,6 +26,8 @@ const char* PhaseName(Phase phase) {
             return "return wait";
         case Phase::kCompleted:
             return "completed";
+        case Phase::kRefused:
+            return "refused";
         case Phase::kFailed:
             break;
     }
@@ -56,6 +58,8 @@ const char* RefusalName(Refusal refusal) {
             return "none";
         case Refusal::kBusy:
             return "a run is on";
+        case Refusal::kNothingToUpdate:
+            return "nothing to update";
         case Refusal::kStartDisabled:
             break;
     }

@@ -19,6 +19,7 @@ enum class Phase : std::uint8_t {
     kReturnWait,  // waiting for the unit to come back current
     kCompleted,
     kFailed,
+    kRefused,  // the restart check found nothing that a run could update
 };
 
 const char* PhaseName(Phase phase);
@@ -36,8 +37,9 @@ enum class FailureCause : std::uint8_t {
 // Why a click of Start started nothing.
 enum class Refusal : std::uint8_t {
     kNone,
-    kBusy,          // a run is on
-    kStartDisabled  // the start-up check or a completion left Start disabled
+    kBusy,            // a run is on
+    kStartDisabled,   // the start-up check or a completion left Start disabled
+    kNothingToUpdate  // the restart check found one current unit, and no request would go out
 };
 
 const char* CauseName(FailureCause cause);
@@ -48,7 +50,8 @@ struct RunOutcome {
     enum class Kind : std::uint8_t { kCompleted, kFailed, kRefused };
     Kind kind = Kind::kRefused;
     // Completed: the phase that confirmed it (the restart check or the return wait). Failed:
-    // the phase whose failure ended the run.
+    // the phase whose failure ended the run. Refused: the phase the click found, or the restart
+    // check that found nothing to update.
     Phase phase = Phase::kIdle;
     FailureCause cause = FailureCause::kNone;
     Refusal refusal = Refusal::kNone;

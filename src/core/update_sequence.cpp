@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "startup_rows.h"
 #include "texts.h"
 
 namespace qvt {
@@ -37,6 +38,10 @@ RunOutcome Failed(Phase phase, FailureCause cause) {
     return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
 }
 
+bool Ended(Phase phase) {
+    return phase == Phase::kCompleted || phase == Phase::kFailed || phase == Phase::kRefused;
+}
+
 }  // namespace
 
 std::span<const PhaseTransition> PhaseTable() {
@@ -59,6 +64,9 @@ RunOutcome UpdateSequence::btnStartClick() {
     SetBusy(true);
     last_run_.reset();
     failed_attempts_ = 0;
+    if (failed_run_count_ == 0) {
+        units_at_start_ = link_.boot_loader_count() + app_.census().app_device_count;
+    }
     form_.SetStartEnabled(false);
     form_.SetForceEnabled(false);
     // A restart: the unit may have come back current since the last run failed.
@@ -84,9 +92,7 @@ RunOutcome UpdateSequence::btnStartClick() {
 
 void UpdateSequence::RunPhases() {
     try {
-        while (phase_ != Phase::kCompleted && phase_ != Phase::kFailed) {
-            Transition(RunPhase(phase_));
-        }
+        while (!Ended(phase_)) Transition(RunPhase(phase_));
     } catch (...) {
         ending_ = Failed(phase_, FailureCause::kException);
         phase_ = Phase::kFailed;
@@ -97,40 +103,61 @@ void UpdateSequence::ForgetUnit() {
     failed_run_count_ = 0;
     last_run_.reset();
     most_units_at_a_reset_ = 0;
-    return_awaited_ = reset_accepted_ = false;
+    return_awaited_ = reset_accepted_ = programmed_ = false;
+    units_at_start_ = units_at_programming_end_ = 0;
     phase_ = Phase::kIdle;
 }
 
-bool UpdateSequence::RunPhase(Phase phase) {
+UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
+    auto step = [](bool succeeded) { return succeeded ? Step::kSucceeded : Step::kFailed; };
     switch (phase) {
         case Phase::kRestartCheck:
             return RestartCheck();
         case Phase::kPreparing:
             Prepare();
-            return true;
+            return Step::kSucceeded;
         case Phase::kBootSwitch:
-            return BootSwitch();
-        case Phase::kErase:
-            return protocol_.EraseDevice(display_);
+            return step(BootSwitch());
+        case Phase::kErase: {
+            const bool erased = protocol_.EraseDevice(display_);
+            // An erase that found a boot loader may have wiped what was programmed before it.
+            if (link_.boot_loader_count() != 0) programmed_ = false;
+            return step(erased);
+        }
         case Phase::kBlankCheck:
-            return protocol_.BlankCheck(display_);
+            return step(protocol_.BlankCheck(display_));
         case Phase::kProgram:
-            return protocol_.Program(display_);
+            if (!protocol_.SendImage(display_)) return Step::kFailed;
+            // Counted the moment the end report has gone out, as at a reset.
+            programmed_ = protocol_.programming_ended();
+            app_.ProbeAppMode();
+            units_at_programming_end_ =
+                link_.boot_loader_count() + app_.census().app_device_count;
+            protocol_.FinishProgramming(display_);
+            return Step::kSucceeded;
         case Phase::kVerify:
-            return protocol_.Verify(display_);
+            return step(protocol_.Verify(display_));
         case Phase::kReset:
-            return Reset();
+            return step(Reset());
         case Phase::kReturnWait:
-            return ReturnWait();
+            return step(ReturnWait());
         case Phase::kIdle:
         case Phase::kCompleted:
         case Phase::kFailed:
+        case Phase::kRefused:
             break;
     }
-    return false;
+    return Step::kFailed;
 }
 
-void UpdateSequence::Transition(bool succeeded) {
+void UpdateSequence::Transition(Step step) {
+    if (step == Step::kNothingToUpdate) {
+        ending_ = {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone,
+                   Refusal::kNothingToUpdate};
+        phase_ = Phase::kRefused;
+        return;
+    }
+    const bool succeeded = step == Step::kSucceeded;
     const PhaseTransition& row = RowOf(phase_);
     Phase next = succeeded ? row.on_success : row.on_failure;
     if (!succeeded) {
@@ -152,12 +179,27 @@ void UpdateSequence::Transition(bool succeeded) {
     phase_ = next;
 }
 
-bool UpdateSequence::RestartCheck() {
+UpdateSequence::Step UpdateSequence::RestartCheck() {
     app_.ProbeAppMode();
     link_.ProbeBootMode();
-    if (!CompletionTest()) return false;
-    Complete(text::kCaptionCompletedOnRestart);
-    return true;
+    if (CompletionTest()) {
+        Complete(text::kCaptionCompletedOnRestart);
+        return Step::kSucceeded;
+    }
+    // One unit, current, no boot loader, none that this program flashed on its way, and no
+    // request would go out: the boot switch would wait its 200 searches for a boot loader that
+    // nothing brings. The click ends as the start-up check would have begun with this unit,
+    // the force box offered.
+    const DeviceCensus& census = app_.census();
+    if (!return_awaited_ && !programmed_ && census.app_device_count == 1 &&
+        census.outdated_count == 0 &&
+        link_.boot_loaders_seen() == 0 &&
+        !app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count())) {
+        form_.ShowRow(kRowCurrent);
+        SetBusy(false);
+        return Step::kNothingToUpdate;
+    }
+    return Step::kFailed;
 }
 
 void UpdateSequence::Prepare() {
@@ -243,11 +285,20 @@ bool UpdateSequence::ReturnWaitWithoutDriver() {
 
 bool UpdateSequence::CompletionTest() const {
     const DeviceCensus& census = app_.census();
-    if (!return_awaited_) return false;
+    std::int32_t units_back = 0;  // the units a completion needs in application mode
+    if (return_awaited_) {
+        units_back = most_units_at_a_reset_;
+    } else if (programmed_) {
+        // No reset of this run reached the unit: it restarted or was plugged back on its own.
+        // A unit plugged in meanwhile still cannot make up for one that did not come back.
+        units_back =
+            std::max({units_at_start_, units_at_programming_end_, most_units_at_a_reset_});
+    }
+    if (units_back == 0) return false;
     // A unit whose version could not be read is not known to be current, whatever the census
     // counts it as. No boot loader left means none seen at all: more of them than expected
     // are still there, though the search offers none to work with.
-    return census.app_device_count == most_units_at_a_reset_ && census.outdated_count == 0 &&
+    return census.app_device_count == units_back && census.outdated_count == 0 &&
            link_.boot_loaders_seen() == 0 && census.AllReadAndAtLeast(app_.image_version());
 }
 

@@ -65,14 +65,16 @@ class UpdateSequence {
     void ForgetUnit();
 
   private:
-    // Runs the phases until the run has completed or failed.
+    // What the work of one phase came to.
+    enum class Step : std::uint8_t { kSucceeded, kFailed, kNothingToUpdate };
+
+    // Runs the phases until the run has completed, failed or found nothing to update.
     void RunPhases();
-    // The work of one phase; true for success.
-    bool RunPhase(Phase phase);
+    Step RunPhase(Phase phase);
     // Moves on from the phase that just ran, by its row of the table.
-    void Transition(bool succeeded);
+    void Transition(Step step);
     void Prepare();
-    bool RestartCheck();
+    Step RestartCheck();
     bool BootSwitch();
     bool Reset();
     bool ReturnWait();
@@ -80,8 +82,10 @@ class UpdateSequence {
     // loader's absence after a verified programming and an accepted reset.
     bool ReturnWaitWithoutDriver();
     // Once a reset has reached boot loaders in a run that got as far as erasing: as many units
-    // in application mode as were ever counted at a reset, each telling a version no older than
-    // the image's, and no boot loader left.
+    // in application mode as were ever counted at a reset. Otherwise, once this program has
+    // programmed the unit to its end: as many as at the first Start, and no fewer than were
+    // counted as the programming ended or at any reset. Either way each tells a version no
+    // older than the image's, and no boot loader is left.
     bool CompletionTest() const;
     void SetBusy(bool busy);
     void FailRun();
@@ -109,6 +113,15 @@ class UpdateSequence {
     std::int32_t most_units_at_a_reset_ = 0;
     bool return_awaited_ = false;  // this run's reset reached boot loaders; none before it
     bool reset_accepted_ = false;
+    // The units on the bench at the first Start, in either mode: the ones a run expects back.
+    std::int32_t units_at_start_ = 0;
+    // A programming has sent the whole image and its end, and no erase has reached a boot loader
+    // since: a unit that comes back current without a reset this program saw is the one it
+    // flashed (a unit that restarted before the reset reached it, or was plugged back).
+    bool programmed_ = false;
+    // Counted as that programming ended, as at a reset: the boot loaders it programmed and the
+    // units already in application mode, so that one plugged in meanwhile cannot stand in.
+    std::int32_t units_at_programming_end_ = 0;
 };
 
 }  // namespace qvt

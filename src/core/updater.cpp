@@ -17,6 +17,9 @@ std::string Updater::Outcome() const {
     const auto& last = sequence.last_run();
     if (!last) return "no update run";
     if (last->completed()) return "update completed";
+    if (last->kind == RunOutcome::Kind::kRefused) {
+        return std::string("update refused (") + RefusalName(last->refusal) + ")";
+    }
     return "update failed (" + std::to_string(sequence.FailedRunCount()) + " runs failed)";
 }
 

@@ -21,7 +21,8 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
 int OutcomeOf(const Updater& updater, bool image_loaded) {
     if (!image_loaded) return kExitImageError;
     const auto& last = updater.sequence.last_run();
-    if (!last) return kExitNoUpdate;  // Start was never usable
+    // Start was never usable, or the last click found nothing to update.
+    if (!last || last->kind == RunOutcome::Kind::kRefused) return kExitNoUpdate;
     return last->completed() ? kExitCompleted : kExitRunFailed;
 }
 

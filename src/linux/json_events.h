@@ -11,7 +11,7 @@ namespace qvt::linux_app {
 // The console's events as JSON Lines: one object a line, each naming the schema and its
 // version (packaging/qvt-update-events.schema.json; a change to it takes a new version).
 inline constexpr const char* kEventSchema = "qvt-update-events";
-inline constexpr int kEventSchemaVersion = 1;
+inline constexpr int kEventSchemaVersion = 2;
 
 // What a station tells of one unit.
 struct UnitRecord {

@@ -71,8 +71,10 @@ class Station {
         record.version_after = outcome.completed() ? VersionNow() : "unknown";
         if (outcome.completed()) {
             ++summary_.completed;
-        } else {
+        } else if (outcome.failed()) {
             ++summary_.failed;
+        } else {
+            ++summary_.refused;
         }
         Tell(record);
     }

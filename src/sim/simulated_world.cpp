@@ -57,11 +57,10 @@ void SimulatedWorld::ApplyDueEvents() {
 }
 
 void SimulatedWorld::Apply(const Event& event) {
-    // A unit plugged in at the very moment a reset went out is one of those there at it.
-    const bool at_the_reset = resetting_ && clock_.NowMs() <= reset_ended_ms_;
     if (event.action == Event::Action::kAttach) {
         AddUnit(event.attached);
-        if (at_the_reset) ++units_at_last_reset_;
+        // Plugged in at the very moment a reset or an end of programming went out.
+        if (counting_ && clock_.NowMs() <= counted_until_ms_) ++*counting_;
         return;
     }
     // A unit that is to be plugged in later is not there yet to be acted on.
@@ -79,6 +78,12 @@ std::size_t SimulatedWorld::UnitsOnTheBus() const {
         count += !unit.unplugged && unit.state != UnitState::kGone ? 1 : 0;
     }
     return count;
+}
+
+std::size_t SimulatedWorld::UnitsThere(std::size_t index) const {
+    const bool target_gone =
+        index >= units_.size() || units_[index].unplugged || units_[index].state == UnitState::kGone;
+    return std::max(UnitsOnTheBus() + (target_gone ? 1 : 0), units_at_last_search_);
 }
 
 void SimulatedWorld::SearchStarted() {
@@ -149,23 +154,27 @@ bool SimulatedWorld::DriverIoControl(std::size_t index, std::uint64_t generation
 Transfer SimulatedWorld::UnitWrite(std::size_t index, std::uint64_t generation,
                                    std::span<const std::uint8_t> report, std::uint32_t timeout_ms) {
     Advance();
-    // A reset sent to every boot loader in turn is one moment: the units are counted before
-    // the first of them leaves the bus, the one it is sent to among them even if already gone.
-    const bool reset = report.size() > wire::kCommandAt && report[wire::kCommandAt] == wire::kReset;
-    if (reset && !resetting_) {
-        const bool target_gone = index >= units_.size() || units_[index].unplugged ||
-                                 units_[index].state == UnitState::kGone;
-        units_at_last_reset_ =
-            std::max(UnitsOnTheBus() + (target_gone ? 1 : 0), units_at_last_search_);
-    }
-    resetting_ = reset;
-    reset_ended_ms_ = clock_.NowMs();
+    // A reset, or an end of programming, sent to every boot loader in turn is one moment: the
+    // units are counted before the first of them leaves the bus, the one it is sent to among
+    // them even if already gone.
+    const std::uint8_t command =
+        report.size() > wire::kCommandAt ? report[wire::kCommandAt] : std::uint8_t{0};
+    std::size_t* counted = command == wire::kReset        ? &units_at_last_reset_
+                           : command == wire::kProgramEnd ? &units_at_last_program_end_
+                                                          : nullptr;
+    if (counted && counted != counting_) *counted = UnitsThere(index);
+    counting_ = counted;
+    counted_until_ms_ = clock_.NowMs();
     if (!UnitAlive(index, generation)) return Transfer::kFailed;
     const Transfer result = units_[index].Write(report, timeout_ms);
-    reset_ended_ms_ = clock_.NowMs();
+    counted_until_ms_ = clock_.NowMs();
     if (result == Transfer::kCompleted) {
         ++total_reports_;
-        for (const UnitSetup& setup : faults_.TakeAttachmentsDue(total_reports_)) AddUnit(setup);
+        for (const UnitSetup& setup : faults_.TakeAttachmentsDue(total_reports_)) {
+            AddUnit(setup);
+            // Plugged in by the very report that was counted for: one of those there at it.
+            if (counting_) ++*counting_;
+        }
         for (PendingEvent& pending : events_) {
             if (!pending.due_ms && pending.event.after_reports >= 0 &&
                 total_reports_ >= pending.event.after_reports) {

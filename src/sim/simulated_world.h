@@ -51,6 +51,9 @@ class SimulatedWorld {
     // search just before it if more were there then: the ones an updater that counts can
     // expect back (a unit that leaves between its search and its reset, it cannot know of).
     std::size_t units_at_last_reset() const { return units_at_last_reset_; }
+    // The same count at the last end of programming: the units an updater that programmed a
+    // unit, but never reached it with a reset, can expect back.
+    std::size_t units_at_last_program_end() const { return units_at_last_program_end_; }
 
     // A boot loader that answers reads with whatever `tamper` makes of its true replies.
     void SetReplyTamper(ReplyTamper tamper) { tamper_ = std::move(tamper); }
@@ -101,10 +104,17 @@ class SimulatedWorld {
     std::uint64_t began_ms_ = 0;
     std::vector<PendingEvent> events_;
     std::size_t units_at_last_reset_ = 0;
-    bool resetting_ = false;  // the last report offered was a reset
-    std::uint64_t reset_ended_ms_ = 0;
+    std::size_t units_at_last_program_end_ = 0;
+    // The count the last report offered is a moment of (a reset, an end of programming), if
+    // any, and when that report's transfer ended: a unit plugged in meanwhile is one of those
+    // there at it.
+    std::size_t* counting_ = nullptr;
+    std::uint64_t counted_until_ms_ = 0;
     std::size_t units_at_last_search_ = 0;
     std::size_t UnitsOnTheBus() const;
+    // The units there as a report goes to unit `index`: on the bus now or at the search just
+    // before, the one it is sent to among them even if already gone.
+    std::size_t UnitsThere(std::size_t index) const;
     int open_handles_ = 0;
     long searches_ = 0;
     std::unique_ptr<SimAppDriver> driver_;

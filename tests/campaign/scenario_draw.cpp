@@ -151,6 +151,42 @@ json Event(Dice& dice, long units) {
     return event;
 }
 
+// A unit that this program has flashed, and that comes back in its application without the
+// reset reaching it: taken away after its verification (2,447 reports in a run from one unit)
+// and plugged back before, during or after the reset's search for it; restarted by a power
+// cycle during its verification; or, between runs, swapped for a unit that runs a current
+// application.
+json FlashedUnitBackOnItsOwn(Dice& dice) {
+    json events = json::array();
+    switch (dice.Between(0, 2)) {
+        case 0: {
+            const long gone = dice.Between(0, 1500);
+            static constexpr long kBack[][2] = {{0, 1500}, {2000, 200'000}, {200'000, 420'000}};
+            const auto& back = dice.Pick(kBack);
+            events.push_back(
+                {{"action", "unplug"}, {"unit", 0}, {"after_reports", 2447}, {"delay_ms", gone}});
+            events.push_back({{"action", "plug"},
+                              {"unit", 0},
+                              {"after_reports", 2447},
+                              {"delay_ms", gone + dice.Between(back[0], back[1])}});
+            break;
+        }
+        case 1:
+            events.push_back(
+                {{"action", "power_cycle"}, {"unit", 0}, {"after_reports", dice.Between(1750, 2447)}});
+            break;
+        default: {
+            const long gone = dice.Between(1'000, 150'000);
+            events.push_back({{"action", "unplug"}, {"unit", 0}, {"at_ms", gone}});
+            events.push_back({{"action", "attach"},
+                              {"unit", {{"mode", "application"}, {"version", "3.10"}}},
+                              {"at_ms", gone + dice.Between(1'000, 60'000)}});
+            break;
+        }
+    }
+    return events;
+}
+
 // A restart of the unit: mostly as quick as a real one, sometimes past what the run waits.
 long Delay(Dice& dice) {
     if (dice.Chance(0.1)) return dice.Between(150'000, 260'000);
@@ -212,6 +248,12 @@ Draw DrawSession(std::uint64_t seed) {
             if (event["action"] == "attach") ++known;
             scenario["events"].push_back(std::move(event));
         }
+        draw.scenario_json = scenario.dump(2);
+    }
+    // Drawn after everything else, so that every session drawn before is drawn as it was: a
+    // unit this program flashed that comes back without its reset.
+    if (units > 0 && !scenario.contains("events") && dice.Chance(0.08)) {
+        scenario["events"] = FlashedUnitBackOnItsOwn(dice);
         draw.scenario_json = scenario.dump(2);
     }
     return draw;

@@ -21,6 +21,7 @@ namespace {
 // The campaign's name for how a click of Start ended.
 Cause CauseOf(const RunOutcome& outcome) {
     if (outcome.completed()) return Cause::kCompleted;
+    if (outcome.refusal == Refusal::kNothingToUpdate) return Cause::kNothingToUpdate;
     if (!outcome.failed()) return Cause::kOther;
     switch (outcome.phase) {
         case Phase::kBootSwitch:
@@ -41,29 +42,51 @@ Cause CauseOf(const RunOutcome& outcome) {
     }
 }
 
+bool Seen(const sim::SimUnit& unit) {
+    return !unit.unplugged && unit.state != sim::UnitState::kGone;
+}
+
+// The units on the bus, in either mode.
+std::size_t UnitsSeen(const sim::SimulatedWorld& world) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < world.unit_count(); ++i) seen += Seen(world.unit(i)) ? 1 : 0;
+    return seen;
+}
+
+std::size_t InApplication(const sim::SimulatedWorld& world) {
+    std::size_t running = 0;
+    for (std::size_t i = 0; i < world.unit_count(); ++i) {
+        const sim::SimUnit& unit = world.unit(i);
+        running += Seen(unit) && unit.state == sim::UnitState::kApplication ? 1 : 0;
+    }
+    return running;
+}
+
 // The tool knows the units only by how many there are and the versions they report. Once a
 // person has taken a unit away or plugged one in during the session, a current unit in place
 // of the updated one looks to it exactly like the updated unit back. Such a completion is not
 // held against the tool as long as what it saw is what it vouches for: as many units running
-// a current application as were on the bus when the reset went out, and no boot loader.
-bool IndistinguishableSwap(const sim::SimulatedWorld& world) {
+// a current application as it could expect back, and no boot loader.
+bool IndistinguishableSwap(const sim::SimulatedWorld& world, std::size_t vouched_for) {
     if (!world.units_changed()) return false;
     std::size_t current = 0;
     for (std::size_t i = 0; i < world.unit_count(); ++i) {
         const sim::SimUnit& unit = world.unit(i);
-        if (unit.unplugged || unit.state == sim::UnitState::kGone) continue;  // not seen
+        if (!Seen(unit)) continue;
         if (unit.state != sim::UnitState::kApplication || unit.running_version < 0x0310) {
             return false;
         }
         ++current;
     }
-    return current == world.units_at_last_reset();
+    return current == vouched_for;
 }
 
-// `reset` holds the units that the last run to send a reset reached: the ones a completion
-// speaks for. Returns whether the completion spoke for units put in place of them.
+// `reset` holds the units that the last run to send a reset reached, or that it programmed
+// when its reset reached none: the ones a completion speaks for, `vouched_for` of them in
+// all. Returns whether the completion spoke for units put in place of them.
 bool CheckCompletion(const sim::SimulatedWorld& world, const FirmwareImage& image,
-                     const std::vector<std::size_t>& reset, std::vector<std::string>& violations) {
+                     const std::vector<std::size_t>& reset, std::size_t vouched_for,
+                     std::vector<std::string>& violations) {
     for (std::size_t i = 0; i < world.unit_count(); ++i) {
         const sim::SimUnit& unit = world.unit(i);
         if (!std::equal(unit.boot_area_at_start.begin(), unit.boot_area_at_start.end(),
@@ -97,7 +120,7 @@ bool CheckCompletion(const sim::SimulatedWorld& world, const FirmwareImage& imag
         }
     }
     if (broken.empty()) return false;
-    if (IndistinguishableSwap(world)) return true;
+    if (IndistinguishableSwap(world, vouched_for)) return true;
     violations.insert(violations.end(), broken.begin(), broken.end());
     return false;
 }
@@ -145,6 +168,8 @@ const char* CauseName(Cause cause) {
             return "failed at the return wait";
         case Cause::kStartupRefused:
             return "start-up refused";
+        case Cause::kNothingToUpdate:
+            return "refused: nothing to update";
         case Cause::kOther:
             break;
     }
@@ -175,6 +200,8 @@ SessionResult RunSession(const Draw& draw) {
     // programming but never reached a unit with its reset, the units it programmed: a unit
     // plugged back in starts its application as after a reset.
     std::vector<std::size_t> last_reset;
+    bool reset_reached = false;  // last_reset holds units a reset reached
+    const std::size_t units_at_start = UnitsSeen(world);
     for (int click = 0; click < draw.clicks; ++click) {
         if (!controls.start_enabled || updater.sequence.completed()) break;
         const auto sent_before = Sent(world);
@@ -190,8 +217,10 @@ SessionResult RunSession(const Draw& draw) {
         }
         if (!reset_now.empty()) {
             last_reset = reset_now;
+            reset_reached = true;
         } else if (!programmed_now.empty()) {
             last_reset = programmed_now;
+            reset_reached = false;
         }
         auto& v = result.violations;
         if (took > RunBounds(PossibleBootLoaders(world)).Total()) {
@@ -203,8 +232,16 @@ SessionResult RunSession(const Draw& draw) {
                            (controls.status.caption == text::kCaptionCompleted ||
                             controls.status.caption == text::kCaptionCompletedOnRestart);
         if (shown != updater.sequence.completed()) v.push_back("the status and the run disagree");
+        const std::size_t vouched_for =
+            reset_reached ? world.units_at_last_reset()
+                          : std::max({units_at_start, world.units_at_last_program_end(),
+                                      world.units_at_last_reset()});
         if (shown) {
-            result.swapped = CheckCompletion(world, updater.firmware, last_reset, v);
+            result.swapped = CheckCompletion(world, updater.firmware, last_reset, vouched_for, v);
+        } else if (outcome.refusal == Refusal::kNothingToUpdate) {
+            if (UnitsSeen(world) != 1 || InApplication(world) != 1) {
+                v.push_back("nothing to update, but the bench is not one unit in its application");
+            }
         } else if (!controls.start_enabled) {
             v.push_back("a failed run left Start disabled");
         }

@@ -18,9 +18,10 @@ enum class Cause {
     kReset,
     kReturnWait,
     kStartupRefused,
+    kNothingToUpdate,
     kOther,
 };
-inline constexpr int kCauses = 10;
+inline constexpr int kCauses = 11;
 const char* CauseName(Cause cause);
 
 struct SessionResult {
@@ -37,6 +38,7 @@ struct SessionResult {
 //   once a person has taken a unit away or plugged one in, a completion is excused when what
 //   the tool saw is what it vouches for (as many current units as were there at the reset, no
 //   boot loader), since no count tells a unit put in place of the updated one from the unit;
+// - a click that found nothing to update left one unit, in application mode, and no boot loader;
 // - the click ended within the worst-case length of a run;
 // - the run left the busy flag clear and no handle open, and a failed one left Start enabled.
 SessionResult RunSession(const Draw& draw);

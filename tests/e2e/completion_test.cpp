@@ -86,6 +86,70 @@ TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {
     EXPECT_GT(bench.TotalReceived(1), 0);  // the run went on to the boot loader left
 }
 
+// A unit this program flashed that comes back in its application without the reset reaching
+// it is awaited and confirmed like one the reset brought back; a current unit this program never
+// flashed is not waited for. `reached` names the phase the last click ended in.
+TEST(UpdateRun, AUnitBackWithoutItsResetIsConfirmedAndNoClickWaitsForNothing) {
+    struct Case {
+        const char* what;
+        const char* scenario;
+        int clicks;
+        RunOutcome::Kind kind;
+        Phase reached;
+        std::string_view caption;
+    };
+    const Case cases[] = {
+        {"bumped after its verification, back before the reset reaches it",
+         R"({"events": [{"action": "unplug", "unit": 0, "after_reports": 2447, "delay_ms": 1000},
+                        {"action": "plug", "unit": 0, "after_reports": 2447, "delay_ms": 6000}]})",
+         1, RunOutcome::Kind::kCompleted, Phase::kReturnWait, text::kCaptionCompleted},
+        {"restarted into its new application during the verification",
+         R"({"events": [{"action": "power_cycle", "unit": 0, "after_reports": 2400}]})", 2,
+         RunOutcome::Kind::kCompleted, Phase::kRestartCheck, text::kCaptionCompletedOnRestart},
+        {"swapped for a current unit between runs",
+         R"({"faults": [{"kind": "ignore_boot_request"}],
+             "events": [{"action": "unplug", "unit": 0, "at_ms": 50000},
+                        {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
+                         "at_ms": 150000}]})",
+         2, RunOutcome::Kind::kRefused, Phase::kRestartCheck, text::kCaptionCurrent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench bench(c.scenario);
+        bench.Create();
+        std::uint64_t began = 0;
+        for (int click = 0; click < c.clicks; ++click) {
+            began = bench.clock.NowMs();
+            bench.Start();
+        }
+        const auto& last = bench.updater.sequence.last_run();
+        ASSERT_TRUE(last.has_value());
+        EXPECT_EQ(last->kind, c.kind);
+        EXPECT_EQ(last->phase, c.reached);
+        EXPECT_EQ(bench.controls().status.caption, c.caption);
+        EXPECT_EQ(bench.world.open_handles(), 0);
+        if (c.kind == RunOutcome::Kind::kCompleted) {
+            ExpectCompleted(bench, c.caption);
+            EXPECT_TRUE(bench.UnitHoldsImage(0));
+            continue;
+        }
+        // Nothing to update: the start-up check's row for a current unit, at once.
+        EXPECT_EQ(last->refusal, Refusal::kNothingToUpdate);
+        EXPECT_EQ(bench.updater.Outcome(), "update refused (nothing to update)");
+        EXPECT_LT(bench.clock.NowMs() - began, 5000u);
+        EXPECT_EQ(bench.controls().message, text::kMessageCurrent);
+        EXPECT_FALSE(bench.controls().start_enabled);
+        EXPECT_TRUE(bench.controls().force_enabled);
+        EXPECT_FALSE(bench.updater.sequence.busy());
+        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+        // The force box is the way to flash it anyway.
+        bench.updater.form.ckUpdateClick(true);
+        bench.Start();
+        ExpectCompleted(bench, text::kCaptionCompleted);
+        EXPECT_EQ(bench.world.unit(1).resets, 1);
+    }
+}
+
 // The record's outcome line tells how the last run ended, not whether any run ever completed.
 TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
     Bench bench(R"({"reset_delay_ms": 400000})");

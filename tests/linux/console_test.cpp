@@ -125,12 +125,23 @@ TEST(Console, ACurrentUnitAllowsNoUpdateUnlessForced) {
     EXPECT_NE(forced.out.find("force: enabled checked\nstart: enabled\n"), std::string::npos);
 }
 
-TEST(Console, NoUnitAndSeveralUnitsExitTwo) {
+TEST(Console, NoUnitSeveralUnitsAndARestartWithNothingToUpdateExitTwo) {
     EXPECT_EQ(Session({"--virtual-time"}, R"({"units": []})").status, 2);
     EXPECT_EQ(
         Session({"--virtual-time", "--force"}, R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})")
             .status,
         2);
+    // The unit is swapped for a current one while the first run waits in vain.
+    const auto swapped = Session({"--virtual-time", "--runs", "3"}, R"({
+        "faults": [{"kind": "ignore_boot_request"}],
+        "events": [{"action": "unplug", "unit": 0, "at_ms": 50000},
+                   {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
+                    "at_ms": 150000}]})");
+    EXPECT_EQ(swapped.status, 2);
+    EXPECT_TRUE(EndsWith(swapped.out, "caption=アップデート済\nmessage: QVT-40 R3は最新版のためアップデー"
+                                      "トの必要がありません。\\nアプリケーションを終了してください。"
+                                      "\nforce: enabled unchecked\n"))
+        << swapped.out;
 }
 
 TEST(Console, TheImageErrorExitsThree) {
@@ -221,6 +232,7 @@ TEST(Console, WithoutTheDriverABootModeUnitIsUpdatedToCompletion) {
 // file needs a new version and a new line here: readers rely on a version meaning one schema.
 const std::map<int, std::string> kShippedSchemas = {
     {1, "e0a001b313a0df4c5b2775b15b233605bd1c01ecb3c2c5d622bd94e955f4632f"},
+    {2, "e213f055311d91b67d7b35b2bd6652dfaaa2162253127d28df688564f97cc8a3"},
 };
 
 std::string Hex(const std::array<std::uint8_t, 32>& digest) {
