@@ -39,6 +39,11 @@ std::string LocalTimeStamp() {
     return stamped;
 }
 
+std::string SaveLogFailedText(std::string_view path, std::string_view reason) {
+    return std::string(text::kSaveLogFailed) + "\r\n" + std::string(path) + "\r\n" +
+           std::string(reason);
+}
+
 std::string ProposedLogName() {
     const std::time_t seconds = std::time(nullptr);
     char text[40] = "QvtUpdate.log";

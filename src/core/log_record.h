@@ -13,6 +13,9 @@ namespace qvt {
 std::string LocalTimeStamp();
 // The name a saved record is offered under: "QvtUpdate-YYYYMMDD-HHMMSS.log", in local time.
 std::string ProposedLogName();
+// What the window says when the record could not be saved: that it was not, where, and the
+// system's reason, a line each.
+std::string SaveLogFailedText(std::string_view path, std::string_view reason);
 
 // What the process tells about itself at the top of its record.
 struct RecordHeader {

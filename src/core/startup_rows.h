@@ -20,16 +20,30 @@ struct StartupRow {
     bool force_enabled;
 };
 
-inline constexpr StartupRow kRowCurrent = {text::kCaptionCurrent, color::kButtonFace,
-                                           color::kGreen,         text::kMessageCurrent,
-                                           false,                 true};
-inline constexpr StartupRow kRowMissing = {text::kCaptionMissing, color::kButtonFace,
-                                           color::kNavy,          text::kMessageMissing,
-                                           false,                 false};
-inline constexpr StartupRow kRowSeveral = {text::kCaptionSeveral, color::kButtonFace,
-                                           color::kFuchsia,       text::kMessageSeveral,
-                                           false,                 false};
-inline constexpr StartupRow kRowNeeded = {
-    text::kCaptionNeeded, std::nullopt, color::kRed, text::kMessageNeeded, true, false};
+inline constexpr StartupRow kRowCurrent = {.caption = text::kCaptionCurrent,
+                                           .background = color::kButtonFace,
+                                           .text_color = color::kGreen,
+                                           .message = text::kMessageCurrent,
+                                           .start_enabled = false,
+                                           .force_enabled = true};
+inline constexpr StartupRow kRowMissing = {.caption = text::kCaptionMissing,
+                                           .background = color::kButtonFace,
+                                           .text_color = color::kNavy,
+                                           .message = text::kMessageMissing,
+                                           .start_enabled = false,
+                                           .force_enabled = false};
+inline constexpr StartupRow kRowSeveral = {.caption = text::kCaptionSeveral,
+                                           .background = color::kButtonFace,
+                                           .text_color = color::kFuchsia,
+                                           .message = text::kMessageSeveral,
+                                           .start_enabled = false,
+                                           .force_enabled = false};
+// The panel keeps its background, as the product always did for an update that is needed.
+inline constexpr StartupRow kRowNeeded = {.caption = text::kCaptionNeeded,
+                                          .background = std::nullopt,
+                                          .text_color = color::kRed,
+                                          .message = text::kMessageNeeded,
+                                          .start_enabled = true,
+                                          .force_enabled = false};
 
 }  // namespace qvt

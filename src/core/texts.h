@@ -16,6 +16,8 @@ inline constexpr std::string_view kForceCaption = "強制的にアップデー�
 // The log record, offered where the window offers it
 inline constexpr std::string_view kCopyLog = "ログをコピー";
 inline constexpr std::string_view kSaveLog = "ログを保存...";
+// The box of a save that failed, above the file's name and the system's reason.
+inline constexpr std::string_view kSaveLogFailed = "ログを保存できませんでした。";
 
 // Window
 inline constexpr std::string_view kImageError = "エラーが発生しました\r\n再度やり直してください。";

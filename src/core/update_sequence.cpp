@@ -131,8 +131,7 @@ UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
             // Counted the moment the end report has gone out, as at a reset.
             programmed_ = protocol_.programming_ended();
             app_.ProbeAppMode();
-            units_at_programming_end_ =
-                link_.boot_loader_count() + app_.census().app_device_count;
+            units_at_programming_end_ = link_.boot_loader_count() + app_.census().app_device_count;
             protocol_.FinishProgramming(display_);
             return Step::kSucceeded;
         case Phase::kVerify:
@@ -192,8 +191,7 @@ UpdateSequence::Step UpdateSequence::RestartCheck() {
     // the force box offered.
     const DeviceCensus& census = app_.census();
     if (!return_awaited_ && !programmed_ && census.app_device_count == 1 &&
-        census.outdated_count == 0 &&
-        link_.boot_loaders_seen() == 0 &&
+        census.outdated_count == 0 && link_.boot_loaders_seen() == 0 &&
         !app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count())) {
         form_.ShowRow(kRowCurrent);
         SetBusy(false);
@@ -291,8 +289,7 @@ bool UpdateSequence::CompletionTest() const {
     } else if (programmed_) {
         // No reset of this run reached the unit: it restarted or was plugged back on its own.
         // A unit plugged in meanwhile still cannot make up for one that did not come back.
-        units_back =
-            std::max({units_at_start_, units_at_programming_end_, most_units_at_a_reset_});
+        units_back = std::max({units_at_start_, units_at_programming_end_, most_units_at_a_reset_});
     }
     if (units_back == 0) return false;
     // A unit whose version could not be read is not known to be current, whatever the census

@@ -8,6 +8,7 @@
 #include "clock.h"
 #include "form_view.h"
 #include "json_events.h"
+#include "signal_watch.h"
 #include "transcript_lines.h"
 #include "write_watch.h"
 
@@ -30,7 +31,10 @@ class ConsoleFormView final : public FormView {
     void SetStartEnabled(bool enabled) override { lines_.Start(enabled); }
     void SetForceBox(bool enabled, bool checked) override { lines_.Force(enabled, checked); }
     void ShowModalBox(std::string_view text) override;
-    void SetBusy(bool busy) override { busy_ = busy; }
+    void SetBusy(bool busy) override {
+        busy_ = busy;
+        job_control_.Hold(busy);
+    }
     void ShowNotice(std::string_view line) override;
     void Pump() override;
 
@@ -58,6 +62,7 @@ class ConsoleFormView final : public FormView {
     TranscriptLines lines_;
     WriteWatch watch_;
     bool busy_ = false;
+    JobControlHold job_control_;
     std::function<void()> pump_hook_;
 };
 

@@ -1,4 +1,5 @@
 #include <exception>
+#include <string>
 
 #include "clicks.h"
 #include "console_form_view.h"
@@ -11,8 +12,15 @@
 namespace qvt::linux_app {
 namespace {
 
-int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleFormView& view,
-        Backend& backend) {
+// The session from the window's creation to its close: its exit status, and what the record's
+// last line tells of it (how the last run ended, or how the station ended).
+struct SessionEnd {
+    int status = 0;
+    std::string outcome;
+};
+
+SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
+               ConsoleFormView& view, Backend& backend) {
     // A signal is a close request: refused with the box while a run is on, as the window's
     // close is; otherwise the program ends as a close would.
     int closed_by = 0;
@@ -33,18 +41,18 @@ int Run(const Options& options, Updater& updater, SignalWatch& signals, ConsoleF
                                      return world && options.virtual_time &&
                                             !world->EventsScheduled();
                                  }};
-        const int status = RunStation(updater, view, backend.clock(), options, hooks);
+        const StationEnd end = RunStation(updater, view, backend.clock(), options, hooks);
         updater.form.FormClose();
-        return status;
+        return {end.status, end.outcome};
     }
     if (loaded && !closed_by) {
         ApplyForce(updater, options);
         ClickStartWhileEnabled(updater, options, stop,
                                [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); });
     }
-    if (closed_by) return kExitSignalBase + closed_by;
+    if (closed_by) return {kExitSignalBase + closed_by, updater.Outcome()};
     updater.form.FormClose();
-    return OutcomeOf(updater, loaded);
+    return {OutcomeOf(updater, loaded), updater.Outcome()};
 }
 
 int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,
@@ -53,9 +61,9 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
                           backend.resource(), ProductDescrambleTable(),
                           HeaderFor(options, "none (console)"), backend.awake()});
     if (log) MirrorRecord(updater.record, log->stream, log_watch);
-    const int status = Run(options, updater, signals, view, backend);
-    updater.record.Finish(updater.Outcome());
-    return status;
+    const SessionEnd end = Run(options, updater, signals, view, backend);
+    updater.record.Finish(end.outcome);
+    return end.status;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // qvt-update: the Linux build of the QVT-40 R3 updater.
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -11,16 +12,24 @@
 #include "launch_checks.h"
 #include "options.h"
 #include "sessions.h"
+#include "signal_watch.h"
+#include "terminal_text.h"
 #include "texts.h"
 
 using namespace qvt::linux_app;
 
-int main(int argc, char** argv) {
-    MakeStandardDescriptorsValid();
+namespace {
+
+// One line on the error stream; whatever of it came from the user is made harmless there.
+void Say(const std::string& line) {
+    std::cerr << "qvt-update: " << ForTerminal(line) << '\n';
+}
+
+int Main(int argc, char** argv) {
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const ParsedOptions parsed = ParseOptions(arguments);
     if (!parsed.error.empty()) {
-        std::cerr << "qvt-update: " << parsed.error << '\n';
+        Say(parsed.error);
         return kExitUsage;
     }
     const Options& options = parsed.options;
@@ -37,34 +46,51 @@ int main(int argc, char** argv) {
     std::string error;
     auto backend = Backend::Create(options, error);
     if (!backend) {
-        std::cerr << "qvt-update: " << error << '\n';
+        Say(error);
         return kExitUsage;
     }
     std::ofstream log;
     std::optional<LogTarget> log_target;
     if (options.log_path) {
         if (const auto refusal = LogPathRefusal(*options.log_path, options)) {
-            std::cerr << "qvt-update: " << *refusal << '\n';
+            Say(*refusal);
             return kExitUsage;
         }
         log.open(*options.log_path, std::ios::out | std::ios::trunc | std::ios::binary);
         if (!log) {
-            std::cerr << "qvt-update: cannot open the log file " << *options.log_path << ": "
-                      << std::strerror(errno) << '\n';
+            Say("cannot open the log file " + *options.log_path + ": " + std::strerror(errno));
             return kExitUsage;
         }
-        log_target.emplace(LogTarget{log, "the log file " + *options.log_path});
+        log_target.emplace(LogTarget{log, "the log file " + ForTerminal(*options.log_path)});
     }
     const LogTarget* log_to = log_target ? &*log_target : nullptr;
 #ifdef QVT_HAVE_GUI
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (!options.console && has_display) {
         if (const auto problem = DisplayProblem()) {
-            std::cerr << "qvt-update: " << *problem << "; using the console\n";
+            Say(*problem + "; using the console");
         } else {
             return RunWindow(argc, argv, options, *backend, log_to);
         }
     }
 #endif
     return RunConsole(options, *backend, std::cout, std::cerr, log_to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    IgnoreWriteSignals();
+    MakeStandardDescriptorsValid();
+    // What escapes the session's own handlers (an allocation that fails while the scenario is
+    // read or the log opened, say) is an error that reached the top, not a crash.
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& error) {
+        // Nothing allocated here: the error may be that memory ran out.
+        std::fprintf(stderr, "qvt-update: cannot go on: %s\n", error.what());
+    } catch (...) {
+        std::fputs("qvt-update: cannot go on\n", stderr);
+    }
+    return kExitSoftware;
 }

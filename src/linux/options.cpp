@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace qvt::linux_app {
@@ -41,6 +42,9 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
         parsed.error = std::move(message);
         return parsed;
     };
+    // Each option at most once: a second value would silently win over the first (a second
+    // --scenario read instead of the one a --log was checked against, say).
+    std::vector<std::string_view> given;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         std::optional<std::string_view> inline_value;
@@ -49,6 +53,10 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             inline_value = argument.substr(equals + 1);
             argument = argument.substr(0, equals);
         }
+        if (std::find(given.begin(), given.end(), argument) != given.end()) {
+            return fail(std::string(argument) + " is given twice (each option at most once)");
+        }
+        given.push_back(argument);
         auto value = [&]() -> std::optional<std::string_view> {
             if (inline_value) return inline_value;
             if (i + 1 < arguments.size()) return arguments[++i];

@@ -133,11 +133,28 @@ void QtFormView::CopyLog() {
     QGuiApplication::clipboard()->setText(LogText());
 }
 
-bool QtFormView::SaveLogTo(const QString& path) const {
+std::optional<QString> QtFormView::SaveLogTo(const QString& path) const {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
     const QByteArray bytes = LogText().toUtf8();
-    return file.write(bytes) == bytes.size();
+    // A short write, or one that fails as the file is closed (a full disk), is no save.
+    if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+    file.close();
+    if (file.error() != QFileDevice::NoError) return file.errorString();
+    return std::nullopt;
+}
+
+void QtFormView::SaveLogAs(const QString& path) {
+    const auto failed = SaveLogTo(path);
+    if (!failed) return;
+    const std::string text = SaveLogFailedText(path.toStdString(), failed->toStdString());
+    if (modal_handler_) {
+        modal_handler_(text);
+        return;
+    }
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox::warning(this, windowTitle(), shown);
 }
 
 void QtFormView::SaveLog() {
@@ -145,9 +162,7 @@ void QtFormView::SaveLog() {
     const QString name = QString::fromStdString(ProposedLogName());
     const QString path =
         QFileDialog::getSaveFileName(this, windowTitle(), QDir(folder).filePath(name));
-    if (!path.isEmpty() && !SaveLogTo(path)) {
-        QMessageBox::warning(this, windowTitle(), path);
-    }
+    if (!path.isEmpty()) SaveLogAs(path);
 }
 
 void QtFormView::SetMessage(std::string_view text) {

@@ -11,10 +11,12 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "form_view.h"
 #include "log_record.h"
 #include "main_form.h"
+#include "signal_watch.h"
 
 namespace qvt::linux_app {
 
@@ -33,7 +35,10 @@ class QtFormView final : public QWidget, public FormView {
     QMenu* LogMenu() { return &log_menu_; }
     QString LogText() const;
     void CopyLog();
-    bool SaveLogTo(const QString& path) const;
+    // Writes the record to `path` as UTF-8; the system's reason when it could not.
+    std::optional<QString> SaveLogTo(const QString& path) const;
+    // The save routine without its dialog: a save that fails says so, where and why, in a box.
+    void SaveLogAs(const QString& path);
     // A close that nobody at the window asked for (a signal): refused during a run like any
     // close, but its box does not wait for an answer, so the run goes on behind it.
     void CloseOnRequest();
@@ -52,8 +57,9 @@ class QtFormView final : public QWidget, public FormView {
     void SetStartEnabled(bool enabled) override;
     void SetForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
-    // Every close asks MainForm, which knows whether a run is on.
-    void SetBusy(bool) override {}
+    // Every close asks MainForm, which knows whether a run is on; job control cannot stop a
+    // run either.
+    void SetBusy(bool busy) override { job_control_.Hold(busy); }
     void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
@@ -79,6 +85,7 @@ class QtFormView final : public QWidget, public FormView {
     QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
     bool requested_close_ = false;
+    JobControlHold job_control_;
     // Destroyed before the widget's base deletes its children, so it is never deleted twice.
     std::unique_ptr<QMessageBox> refusal_box_;
 };

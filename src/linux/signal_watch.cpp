@@ -34,12 +34,40 @@ void OnCloseSignal(int signal, siginfo_t* info, void*) {
     last_signal.store(signal);
 }
 
+struct sigaction Ignored() {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    return ignore;
+}
+
+constexpr int kJobControlSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
 }  // namespace
 
+void IgnoreWriteSignals() {
+    const struct sigaction ignore = Ignored();
+    sigaction(SIGPIPE, &ignore, nullptr);
+    sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
+void JobControlHold::Hold(bool held) {
+    if (held == held_) return;
+    held_ = held;
+    const struct sigaction ignore = Ignored();
+    for (std::size_t i = 0; i < std::size(kJobControlSignals); ++i) {
+        if (held) {
+            sigaction(kJobControlSignals[i], &ignore, &former_[i]);
+        } else {
+            sigaction(kJobControlSignals[i], &former_[i], nullptr);
+        }
+    }
+}
+
 std::vector<int> SignalWatch::CloseSignals() {
-    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
-                                SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT,
-                                SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+    std::vector<int> signals = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT,
+                                SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
     for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
     return signals;
 }
@@ -51,15 +79,10 @@ SignalWatch::SignalWatch() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_SIGINFO;
     for (const int signal : CloseSignals()) sigaction(signal, &action, &former[signal]);
-    struct sigaction ignore = {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, &former[SIGPIPE]);
 }
 
 SignalWatch::~SignalWatch() {
     for (const int signal : CloseSignals()) sigaction(signal, &former[signal], nullptr);
-    sigaction(SIGPIPE, &former[SIGPIPE], nullptr);
 }
 
 int SignalWatch::Take() {

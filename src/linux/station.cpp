@@ -16,7 +16,7 @@ class Station {
             const StationHooks& hooks)
         : u_(updater), view_(view), clock_(clock), options_(options), hooks_(hooks) {}
 
-    int Run() {
+    StationEnd Run() {
         // The window's creation has just run the start-up check on what is there now.
         for (bool first = true; !options_.units || records_ < *options_.units; first = false) {
             if (!first) u_.form.CheckNextUnit();
@@ -31,20 +31,54 @@ class Station {
                 continue;
             }
             UpdateOrRefuse();
-            if (!WaitUntil([this] { return Look() == Bench::kEmpty; })) break;
+            if (!AwaitDeparture()) break;
         }
         view_.ShowSummary(summary_);
-        u_.record.Add(SummaryLine(summary_));
-        if (summary_.failed != 0) return kExitRunFailed;
-        return records_ == 0 ? kExitNoUpdate : kExitCompleted;
+        const std::string summary = SummaryLine(summary_);
+        u_.record.Add(summary);
+        StationEnd end;
+        end.outcome = "station ended, " + summary.substr(summary.find(' ') + 1);
+        if (summary_.failed != 0) {
+            end.status = kExitRunFailed;
+        } else {
+            end.status = records_ == 0 ? kExitNoUpdate : kExitCompleted;
+        }
+        return end;
     }
 
   private:
+    int UnitsThere() const {
+        return u_.app.census().app_device_count + u_.link.boot_loaders_seen();
+    }
+
     // What is on the bench, by the counts of the last look.
     Bench Look() {
-        const int units = u_.app.census().app_device_count + u_.link.boot_loaders_seen();
+        const int units = UnitsThere();
         if (units == 0) return Bench::kEmpty;
         return units == 1 ? Bench::kOne : Bench::kSeveral;
+    }
+
+    // After a unit's record: until a unit is taken away, after which the bench is looked at
+    // afresh (the unit just recorded, once gone, leaves whatever else is there to its turn).
+    // A unit plugged in meanwhile is no reason to leave the last result standing: the window
+    // shows the bench as the start-up check sees it, several units, until then.
+    bool AwaitDeparture() {
+        int there = UnitsThere();
+        for (;;) {
+            if (!Wait()) return false;
+            Probe();
+            const int now = UnitsThere();
+            if (now < there) return true;
+            if (now > there) {
+                there = now;
+                u_.form.CheckNextUnit();
+            }
+        }
+    }
+
+    void Probe() {
+        u_.app.ProbeAppMode();
+        u_.link.ProbeBootMode();
     }
 
     std::string VersionNow() const {
@@ -114,8 +148,7 @@ class Station {
     bool WaitUntil(Done done) {
         for (;;) {
             if (!Wait()) return false;
-            u_.app.ProbeAppMode();
-            u_.link.ProbeBootMode();
+            Probe();
             if (done()) return true;
         }
     }
@@ -132,8 +165,8 @@ class Station {
 
 }  // namespace
 
-int RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
-               const StationHooks& hooks) {
+StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
+                      const StationHooks& hooks) {
     return Station(updater, view, clock, options, hooks).Run();
 }
 

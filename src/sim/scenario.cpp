@@ -212,9 +212,20 @@ Scenario Parse(const json& root) {
             ParseFault(faults[i], "faults[" + std::to_string(i) + "]", units));
     }
     ListOfAtMost(events, "events", kMaxEvents);
+    // A unit can be plugged in only once something has taken it away.
+    std::set<int> away;
+    for (const Fault& fault : scenario.faults) {
+        if (fault.kind == FaultKind::kUnplug) away.insert(fault.unit);
+    }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        scenario.events.push_back(
-            ParseEvent(events[i], "events[" + std::to_string(i) + "]", units));
+        const std::string where = "events[" + std::to_string(i) + "]";
+        const Event event = ParseEvent(events[i], where, units);
+        if (event.action == Event::Action::kUnplug) away.insert(event.unit);
+        if (event.action == Event::Action::kPlug && away.erase(event.unit) == 0) {
+            Fail(where, "unit " + std::to_string(event.unit) +
+                            " is plugged in: no \"unplug\" of it comes before this \"plug\"");
+        }
+        scenario.events.push_back(event);
     }
     return scenario;
 }
@@ -258,6 +269,10 @@ class ReadingRules {
 ScenarioResult ParseScenario(std::string_view json_text) {
     if (json_text.size() > kMaxScenarioBytes) {
         return "larger than " + std::to_string(kMaxScenarioBytes >> 20) + " MiB";
+    }
+    // The JSON library takes a NUL for the end of its input, and would not see what follows.
+    if (const auto nul = json_text.find('\0'); nul != std::string_view::npos) {
+        return "malformed JSON at byte " + std::to_string(nul + 1) + ": a NUL byte";
     }
     json root;
     try {

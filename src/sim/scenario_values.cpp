@@ -66,8 +66,7 @@ std::uint16_t HexWord(const json& object, const char* key, const std::string& wh
     }
     if (!value.is_string()) Fail(at, "expected a hexadecimal string such as \"0x1232\"");
     const auto text = value.get<std::string>();
-    const bool prefixed =
-        text.size() > 2 && text.size() <= 6 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const bool prefixed = text.size() > 2 && text.size() <= 6 && text[0] == '0' && text[1] == 'x';
     unsigned number = 0;
     const char* end = text.data() + text.size();
     if (!prefixed || std::from_chars(text.data() + 2, end, number, 16).ptr != end) {

@@ -49,7 +49,7 @@ void OnlyKeys(const json& object, const std::string& where,
 long Integer(const json& object, const char* key, const std::string& where, long minimum,
              long maximum, long fallback);
 // A 16-bit value, as a number or as "0x" and one to four hexadecimal digits: nothing else
-// (no sign, blank or missing prefix) is taken for hexadecimal.
+// (no sign, blank, missing or capital prefix) is taken for hexadecimal.
 std::uint16_t HexWord(const json& object, const char* key, const std::string& where);
 std::uint16_t Version(const json& object, const char* key, const std::string& where);
 UnitSetup ParseUnit(const json& object, const std::string& where);

@@ -65,10 +65,11 @@ void SimulatedWorld::Apply(const Event& event) {
     }
     // A unit that is to be plugged in later is not there yet to be acted on.
     if (static_cast<std::size_t>(event.unit) >= units_.size()) return;
+    const auto index = static_cast<std::size_t>(event.unit);
     if (event.action == Event::Action::kUnplug) {
-        Unplug(static_cast<std::size_t>(event.unit));
-    } else {
-        PowerCycle(static_cast<std::size_t>(event.unit));
+        Unplug(index);
+    } else if (event.action == Event::Action::kPowerCycle || units_[index].unplugged) {
+        PowerCycle(index);  // a unit plugged in already is not plugged in again
     }
 }
 
@@ -81,8 +82,8 @@ std::size_t SimulatedWorld::UnitsOnTheBus() const {
 }
 
 std::size_t SimulatedWorld::UnitsThere(std::size_t index) const {
-    const bool target_gone =
-        index >= units_.size() || units_[index].unplugged || units_[index].state == UnitState::kGone;
+    const bool target_gone = index >= units_.size() || units_[index].unplugged ||
+                             units_[index].state == UnitState::kGone;
     return std::max(UnitsOnTheBus() + (target_gone ? 1 : 0), units_at_last_search_);
 }
 

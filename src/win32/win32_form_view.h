@@ -5,6 +5,8 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "form_view.h"
 #include "log_record.h"
@@ -45,7 +47,10 @@ class Win32FormView final : public FormView {
     }
     std::wstring LogText() const;
     bool CopyLog();
-    bool SaveLogTo(const std::wstring& path) const;
+    // Writes the record to `path` as UTF-8; the system's reason when it could not.
+    std::optional<std::string> SaveLogTo(const std::wstring& path) const;
+    // The save routine without its dialog: a save that fails says so, where and why, in a box.
+    void SaveLogAs(const std::wstring& path);
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
     }

@@ -25,6 +25,19 @@ struct GlobalTraits {
 };
 using UniqueGlobal = UniqueHandle<GlobalTraits>;
 
+// The system's own words for an error, in its language, without the line break it ends with.
+std::string SystemReason(DWORD error) {
+    wchar_t* words = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr);
+    std::wstring reason = length ? std::wstring(words, length) : std::wstring();
+    if (words) LocalFree(words);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+    if (reason.empty()) return "error " + std::to_string(error);
+    return Narrow(reason);
+}
+
 std::wstring DocumentsFolder() {
     const auto folder_path =
         SystemFunction<decltype(&SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
@@ -65,15 +78,28 @@ bool Win32FormView::CopyLog() {
     return placed;
 }
 
-bool Win32FormView::SaveLogTo(const std::wstring& path) const {
+std::optional<std::string> Win32FormView::SaveLogTo(const std::wstring& path) const {
     const std::string bytes = Narrow(LogText());  // UTF-8
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return SystemReason(GetLastError());
     DWORD written = 0;
-    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+        return SystemReason(GetLastError());
+    }
+    if (written != bytes.size()) return SystemReason(ERROR_HANDLE_DISK_FULL);
+    return std::nullopt;
+}
+
+void Win32FormView::SaveLogAs(const std::wstring& path) {
+    const auto failed = SaveLogTo(path);
+    if (!failed) return;
+    const std::string text = SaveLogFailedText(Narrow(path), *failed);
+    if (modal_handler_) {
+        modal_handler_(text);
+        return;
+    }
+    MessageBoxW(hwnd_, Widen(text).c_str(), Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void Win32FormView::SaveLog() {
@@ -93,9 +119,7 @@ void Win32FormView::SaveLog() {
     dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     dialog.lpstrDefExt = L"log";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (save_dialog(&dialog) && !SaveLogTo(path)) {
-        MessageBoxW(hwnd_, path, Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
-    }
+    if (save_dialog(&dialog)) SaveLogAs(path);
 }
 
 }  // namespace qvt::win32

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 
 namespace qvt::campaign {
 namespace {
@@ -172,8 +173,9 @@ json FlashedUnitBackOnItsOwn(Dice& dice) {
             break;
         }
         case 1:
-            events.push_back(
-                {{"action", "power_cycle"}, {"unit", 0}, {"after_reports", dice.Between(1750, 2447)}});
+            events.push_back({{"action", "power_cycle"},
+                              {"unit", 0},
+                              {"after_reports", dice.Between(1750, 2447)}});
             break;
         default: {
             const long gone = dice.Between(1'000, 150'000);
@@ -243,9 +245,19 @@ Draw DrawSession(std::uint64_t seed) {
     } else if (dice.Chance(0.3)) {
         scenario["events"] = json::array();
         long known = units;
+        std::set<long> away;  // units an event before has taken away
+        for (const json& fault : scenario["faults"]) {
+            if (fault["kind"] == "unplug") away.insert(fault["unit"].get<long>());
+        }
         for (long i = dice.Between(1, 3); i > 0; --i) {
             json event = Event(dice, known);
             if (event["action"] == "attach") ++known;
+            if (event["action"] == "unplug") away.insert(event["unit"].get<long>());
+            // A unit that nothing took away cannot be plugged in: the person switches it off
+            // and on instead.
+            if (event["action"] == "plug" && away.erase(event["unit"].get<long>()) == 0) {
+                event["action"] = "power_cycle";
+            }
             scenario["events"].push_back(std::move(event));
         }
         draw.scenario_json = scenario.dump(2);

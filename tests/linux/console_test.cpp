@@ -138,9 +138,10 @@ TEST(Console, NoUnitSeveralUnitsAndARestartWithNothingToUpdateExitTwo) {
                    {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
                     "at_ms": 150000}]})");
     EXPECT_EQ(swapped.status, 2);
-    EXPECT_TRUE(EndsWith(swapped.out, "caption=アップデート済\nmessage: QVT-40 R3は最新版のためアップデー"
-                                      "トの必要がありません。\\nアプリケーションを終了してください。"
-                                      "\nforce: enabled unchecked\n"))
+    EXPECT_TRUE(EndsWith(swapped.out,
+                         "caption=アップデート済\nmessage: QVT-40 R3は最新版のためアップデー"
+                         "トの必要がありません。\\nアプリケーションを終了してください。"
+                         "\nforce: enabled unchecked\n"))
         << swapped.out;
 }
 

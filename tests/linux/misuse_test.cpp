@@ -36,17 +36,30 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     std::filesystem::remove(fifo);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string folder = ::testing::TempDir();
+    const std::string nul = Written("nul.json", std::string("{\"transfer_ms\":1}\0garbage", 26));
+    // A name that would retitle the terminal, and a value that would clear it.
+    const std::string hostile = folder + "title\x1b]0;pwned\x07.json";
+    const std::string shown = folder + "title\\u001b]0;pwned\\u0007.json";
     const std::pair<std::string, std::string> cases[] = {
         {"--bogus", "unknown option \"--bogus\" (see --help)"},
         {"--station --units 0", "--units needs a whole number of at least 1, not \"0\""},
         {"--station --units=-3", "--units needs a whole number of at least 1, not \"-3\""},
         {"--units 2 --simulate", "--units works only with --station"},
         {"--station --runs 2 --simulate", "--runs does not go with --station"},
-        {"--virtual-time --console", "--virtual-time works only with --simulate or --scenario"},
-        {"--scenario /nonexistent.json --console",
+        {"--virtual-time", "--virtual-time works only with --simulate or --scenario"},
+        {"--scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
-        {"--scenario " + bad + " --console",
-         bad + ": faults[0].kind: unknown fault kind \"explode\""},
+        {"--scenario " + bad, bad + ": faults[0].kind: unknown fault kind \"explode\""},
+        {"--scenario " + nul, nul + ": malformed JSON at byte 18: a NUL byte"},
+        // Each option at most once: the second would win unseen.
+        {"--simulate --runs 2 --runs 3", "--runs is given twice (each option at most once)"},
+        {"--simulate --log a.log --log=b.log", "--log is given twice (each option at most once)"},
+        {"--simulate --console", "--console is given twice (each option at most once)"},
+        {"--scenario '" + hostile + "'",
+         "cannot read scenario file " + shown + ": No such file or directory"},
+        {"--simulate --runs '\x1b[2J'",
+         "--runs needs a whole number of at least 1, not \"\\u001b[2J\""},
+        {"'--\x1b[31mred'", "unknown option \"--\\u001b[31mred\" (see --help)"},
         {"--scenario " + twice, twice + ": scenario: key \"units\" given twice in one object"},
         {"--scenario " + deep, deep + ": scenario: nested deeper than 16 levels"},
         {"--scenario " + large, large + ": larger than 1 MiB"},
@@ -58,13 +71,13 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         {"--scenario " + folder, "scenario file " + folder + " is a directory"},
         {"--scenario " + bad + "/inside.json",
          "cannot read scenario file " + bad + "/inside.json: Not a directory"},
-        {"--console --simulate --log /nonexistent/qvt.log",
+        {"--simulate --log /nonexistent/qvt.log",
          "cannot open the log file /nonexistent/qvt.log: No such file or directory"},
-        {"--console --simulate --log " + folder, "the log file " + folder + " is a directory"},
-        {"--console --simulate --log " + fifo,
+        {"--simulate --log " + folder, "the log file " + folder + " is a directory"},
+        {"--simulate --log " + fifo,
          "the log file " + fifo + " is a FIFO with no reader (No such device or address)"},
         // The scenario is checked before the log is opened.
-        {"--console --log /nonexistent/qvt.log --scenario /nonexistent.json",
+        {"--log /nonexistent/qvt.log --scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
     };
     for (const auto& [arguments, message] : cases) {
@@ -84,6 +97,14 @@ TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
     EXPECT_EQ(refused.status, 64);
     EXPECT_EQ(refused.err, "qvt-update: the log file " + scenario +
                                " is the scenario file; writing it would destroy it\n");
+    EXPECT_EQ(ReadFile(scenario), scenario_text);
+
+    // Nor a typo that names the scenario again as the log, behind a second scenario.
+    const std::string second = Written("second.json", "{}");
+    EXPECT_EQ(RunBinary("--console --virtual-time --scenario " + scenario + " --scenario " +
+                        second + " --log " + scenario)
+                  .status,
+              64);
     EXPECT_EQ(ReadFile(scenario), scenario_text);
 
     // A bad scenario leaves the log of an earlier session as it was.
@@ -131,6 +152,28 @@ TEST(ProgramUsage, AnOutputThatCannotBeWrittenIsToldAndTheRunGoesOn) {
               "qvt-update: cannot write the transcript: No space left on device; the run goes "
               "on\n"
               "qvt-update: the transcript is incomplete: No space left on device\n");
+}
+
+// Memory that runs out while the session starts (here, as the scenario is read) is an error
+// that reached the top, said in one line with status 70, not an abort.
+TEST(ProgramUsage, MemoryThatRunsOutIsTheErrorPathNotACrash) {
+    const std::string scenario = Written("scenario.json", std::string(testing::kOneBootLoader));
+    auto under = [](long kib, const std::string& arguments) {
+        return RunBinary(arguments,
+                         "ulimit -v " + std::to_string(kib) + "; exec " QVT_UPDATE_BINARY);
+    };
+    // The least address space in which the program starts at all, within 64 KiB: the shared
+    // libraries take most of it.
+    long low = 16 * 1024, high = 1024 * 1024;
+    ASSERT_EQ(under(high, "--version").status, 0);
+    while (high - low > 64) {
+        const long middle = (low + high) / 2;
+        (under(middle, "--version").status == 0 ? high : low) = middle;
+    }
+    // A quarter of a MiB more: reading the scenario asks for a whole MiB.
+    const auto result = under(high + 256, "--console --virtual-time --scenario " + scenario);
+    EXPECT_EQ(result.status, 70) << result.err;
+    EXPECT_EQ(result.err, "qvt-update: cannot go on: std::bad_alloc\n");
 }
 
 TEST(ProgramUsage, ADisplayThatCannotBeOpenedFallsBackToTheConsole) {

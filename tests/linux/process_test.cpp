@@ -69,6 +69,15 @@ class Child {
         return false;
     }
     void Signal(int signal) { kill(pid_, signal); }
+    // Whether the process is stopped (job control) within `within_ms`.
+    bool StopsWithin(int within_ms) {
+        for (int waited = 0; waited <= within_ms; waited += 20) {
+            int raw = 0;
+            if (waitpid(pid_, &raw, WUNTRACED | WNOHANG) == pid_ && WIFSTOPPED(raw)) return true;
+            usleep(20'000);
+        }
+        return false;
+    }
     // The exit status, or minus the signal that ended the process: death by SIGTERM is not
     // the orderly exit 143 that a close by SIGTERM gives.
     int Wait() {
@@ -97,25 +106,46 @@ long Count(const std::string& text, const std::string& line) {
 constexpr const char* kRefusal = "box: アップデート中はアプリケーションを終了できません。";
 
 TEST(Process, AClosedOrFullOutputNeverEndsARunInAnyFormat) {
-    // `head` leaves after two lines; /dev/full refuses every write. Either way the run goes on
-    // to its outcome, which the exit status tells.
+    // The transcript or the log file: `head` leaves after a few lines, /dev/full refuses every
+    // write, a file-size limit of 0 or 2 blocks stops the log on the way. Either way the run
+    // goes on to its outcome, which the exit status tells, and the program's own failed write
+    // is never taken for a close request (a box line in the transcript).
+    const std::string log = ::testing::TempDir() + "closed-output-" + std::to_string(getpid());
+    struct Case {
+        std::string limit, log, out;
+    };
+    const Case cases[] = {
+        {"", "", "| head -n 2 >/dev/null"},
+        {"", "", ">/dev/full"},
+        {"", "--log >(head -c 300 >/dev/null)", "| grep -c ^box:"},
+        {"", "--log /dev/full", "| grep -c ^box:"},
+        {"ulimit -f 0; ", "--log " + log, "| grep -c ^box:"},
+        {"ulimit -f 2; ", "--log " + log, "| grep -c ^box:"},
+    };
     for (const char* format : {"--console", "--json", "--station --units 1"}) {
-        for (const char* into : {"| head -n 2 >/dev/null", ">/dev/full"}) {
-            const std::string command = std::string("bash -c '") + QVT_UPDATE_BINARY + " " +
-                                        format + " --simulate --virtual-time 2>/dev/null " + into +
-                                        "; exit ${PIPESTATUS[0]}'";
-            const int raw = std::system(command.c_str());
+        for (const Case& c : cases) {
+            const std::string command = "bash -c '" + c.limit + QVT_UPDATE_BINARY + " " + format +
+                                        " --simulate --virtual-time " + c.log + " 2>/dev/null " +
+                                        c.out + "; exit ${PIPESTATUS[0]}'";
+            FILE* pipe = popen(command.c_str(), "r");
+            ASSERT_NE(pipe, nullptr);
+            char boxes[16] = "0\n";
+            if (!std::fgets(boxes, sizeof boxes, pipe)) std::strcpy(boxes, "0\n");
+            const int raw = pclose(pipe);
             ASSERT_TRUE(WIFEXITED(raw)) << command;
             EXPECT_EQ(WEXITSTATUS(raw), 0) << command;
+            EXPECT_STREQ(boxes, "0\n") << command;
         }
     }
+    std::remove(log.c_str());
 }
 
 // Every signal whose default action ends the process, as kill(1) sends it: all but those that
-// cannot be caught, that stop or are ignored by default, and SIGPIPE, which is ignored.
+// cannot be caught, that stop or are ignored by default, and SIGPIPE and SIGXFSZ, which the
+// program ignores.
 std::vector<int> TerminatingSignals() {
-    const std::vector<int> not_terminating = {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN,  SIGTTOU,
-                                              SIGCHLD, SIGCONT, SIGURG,  SIGWINCH, SIGPIPE};
+    const std::vector<int> not_terminating = {SIGKILL, SIGSTOP, SIGTSTP,  SIGTTIN, SIGTTOU, SIGCHLD,
+                                              SIGCONT, SIGURG,  SIGWINCH, SIGPIPE, SIGXFSZ};
     std::vector<int> signals;
     for (int signal = 1; signal <= SIGRTMAX; ++signal) {
         if (signal > SIGSYS && signal < SIGRTMIN) continue;  // the C library's own
@@ -138,6 +168,11 @@ TEST(Process, EveryTerminatingSignalDuringARealTimeRunIsRefusedAndTheRunComplete
         child.Signal(signal);
         ASSERT_TRUE(child.ReadUntil(kRefusal)) << strsignal(signal) << "\n" << child.transcript();
     }
+    // Job control does not stop it either (Ctrl+Z, a background job at the terminal).
+    for (int signal : {SIGTSTP, SIGTTIN, SIGTTOU}) {
+        child.Signal(signal);
+        ASSERT_FALSE(child.StopsWithin(200)) << strsignal(signal);
+    }
     EXPECT_EQ(child.Wait(), 0) << child.transcript();
     EXPECT_EQ(Count(child.transcript(), kRefusal), static_cast<long>(signals.size()));
     EXPECT_NE(child.transcript().find("message: イレース完了"), std::string::npos);
@@ -156,6 +191,17 @@ TEST(Process, ACloseSignalWhileNoRunIsOnEndsTheProgramAsACloseWould) {
         EXPECT_EQ(child.transcript().find("message: アップデート開始"), std::string::npos);
         EXPECT_EQ(Count(child.transcript(), kRefusal), 0);
     }
+}
+
+TEST(Process, CtrlZStillStopsAProgramWithNoRunOn) {
+    const std::string scenario = TempFile("idle-stop.json", std::string(testing::kOneBootLoader));
+    Child child({"--console", "--scenario", scenario});
+    ASSERT_TRUE(child.ReadUntil("force: enabled unchecked"));
+    child.Signal(SIGTSTP);
+    EXPECT_TRUE(child.StopsWithin(2000));
+    child.Signal(SIGCONT);
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(), 128 + SIGTERM) << child.transcript();
 }
 
 TEST(Process, ACloseSignalWhileAStationWaitsEndsItWithItsSummary) {

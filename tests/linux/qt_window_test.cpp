@@ -182,7 +182,7 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     EXPECT_TRUE(copied.contains(QStringLiteral(" log: [ResetDevice]OpenHid count:0\n")));
     EXPECT_TRUE(copied.endsWith(QStringLiteral(" outcome: update completed\n")));
     const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
-    ASSERT_TRUE(w.SaveLogTo(path));
+    ASSERT_EQ(w.SaveLogTo(path), std::nullopt);
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     // All but the outcome's time stamp, which is that of the moment the record is taken.
@@ -192,6 +192,20 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     const QString text = QString::fromUtf8(saved.readAll());
     EXPECT_EQ(without_outcome(text), without_outcome(w.LogText()));
     EXPECT_TRUE(text.endsWith(QStringLiteral(" outcome: update completed\n")));
+
+    // A save that fails says so, where, and the system's reason: a folder that is not there, a
+    // full disk.
+    for (const QString& where : {QDir(QDir::tempPath()).filePath(QStringLiteral("no/such.log")),
+                                 QStringLiteral("/dev/full")}) {
+        w.SaveLogAs(where);
+        ASSERT_FALSE(bench.boxes.empty()) << where.toStdString();
+        const std::string said = bench.boxes.back();
+        bench.boxes.clear();
+        const std::string lead =
+            std::string(text::kSaveLogFailed) + "\r\n" + where.toStdString() + "\r\n";
+        EXPECT_EQ(said.rfind(lead, 0), 0u) << said;
+        EXPECT_GT(said.size(), lead.size()) << "no reason given: " << said;
+    }
 }
 
 // A close signal in the middle of a run is refused as a click on the window's close button

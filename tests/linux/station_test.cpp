@@ -50,6 +50,10 @@ TEST(Station, FiveUnitsEachWithItsRecordThenTheSummaryAlsoInTheLog) {
     for (const std::string& record : records) {
         EXPECT_NE(text.find(" " + record + "\n"), std::string::npos) << record;
     }
+    // Its last line tells how the station ended, not how the last look at the bench stood.
+    const std::string last = text.substr(text.rfind('\n', text.size() - 2) + 1);
+    EXPECT_EQ(last.substr(last.find(' ', last.find(' ') + 1) + 1),
+              "outcome: station ended, 2 completed, 1 failed, 2 refused\n");
     std::remove(log_path.c_str());
 }
 
@@ -59,6 +63,7 @@ struct Situation {
     const char* scenario;
     std::vector<std::string> records;
     int status;
+    const char* shown_after_first_record = nullptr;  // a line the window shows after it
 };
 
 // Each ends when nothing on the simulated bench can change any more.
@@ -75,6 +80,18 @@ const Situation kSituations[] = {
      {"record: unit 1 at 0.000 s: completed; version 3.10 -> 3.10; 27.344 s"},
      0},
     {"NoUnitEver", {}, R"({"units": []})", {}, 2},
+    // The next unit is plugged in before the updated one is taken away: the window stops
+    // showing the completion, and once the first unit goes the next one is updated.
+    {"NextPluggedInBeforeTheUpdatedOneGoes",
+     {},
+     R"({"units": [{"mode": "application", "version": "3.00"}],
+         "events": [{"action": "attach", "unit": {"mode": "application", "version": "3.00"},
+                     "at_ms": 60000},
+                    {"action": "unplug", "unit": 0, "at_ms": 70000}]})",
+     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
+      "record: unit 2 at 70.344 s: completed; version 3.00 -> 3.10; 27.344 s"},
+     0,
+     "status: shown fg=0x00FF00FF bg=0x8000000F caption=複数デバイス接続中"},
     {"OnlyTheFirstOfFive",
      {"--units", "1"},
      kFiveUnits.c_str(),
@@ -92,6 +109,10 @@ TEST(Station, EverySituationEndsWithItsRecordsAndStatus) {
         EXPECT_EQ(LinesStarting(t.out, "message: アップデート開始").size(), s.records.size());
         EXPECT_EQ(LinesStarting(t.out, "summary: ").size(), 1u);
         EXPECT_EQ(t.status, s.status);
+        if (s.shown_after_first_record) {
+            EXPECT_NE(t.out.find(s.shown_after_first_record, t.out.find("record: ")),
+                      std::string::npos);
+        }
     }
 }
 

@@ -89,7 +89,7 @@ TEST(Scenario, EventsNameTheirMomentOnceAndAUnitThatWillExist) {
     const auto parsed = ParseScenario(R"({"events": [
         {"action": "unplug", "unit": 0, "at_ms": 1000},
         {"action": "attach", "unit": {"mode": "boot"}, "after_reports": 5, "delay_ms": 20},
-        {"action": "plug", "unit": 1, "at_ms": 0}]})");
+        {"action": "unplug", "unit": 1, "at_ms": 0}]})");
     ASSERT_TRUE(std::holds_alternative<Scenario>(parsed)) << std::get<std::string>(parsed);
     const auto& events = std::get<Scenario>(parsed).events;
     ASSERT_EQ(events.size(), 3u);
@@ -111,6 +111,13 @@ TEST(Scenario, EventsNameTheirMomentOnceAndAUnitThatWillExist) {
          "events[0].action: unknown action \"melt\" (unplug, plug, power_cycle or attach)"},
         {R"({"events": [{"action": "plug", "unit": 1, "at_ms": 1}]})",
          "events[0].unit: no unit 1 in \"units\" or among the units attached later"},
+        // Only a unit taken away can be plugged in, and only once for each time.
+        {R"({"events": [{"action": "plug", "unit": 0, "at_ms": 1}]})",
+         "events[0]: unit 0 is plugged in: no \"unplug\" of it comes before this \"plug\""},
+        {R"({"events": [{"action": "unplug", "unit": 0, "at_ms": 1},
+                        {"action": "plug", "unit": 0, "at_ms": 2},
+                        {"action": "plug", "unit": 0, "at_ms": 3}]})",
+         "events[2]: unit 0 is plugged in: no \"unplug\" of it comes before this \"plug\""},
         {R"({"events": [{"action": "attach", "unit": {"mode": "sleep"}, "at_ms": 1}]})",
          "events[0].unit.mode: expected \"application\" or \"boot\", not \"sleep\""},
     };
@@ -122,11 +129,11 @@ TEST(Scenario, HexValuesAreANumberOrZeroXAndUpToFourDigitsAndNothingElse) {
         return ErrorOf(R"({"units": [], "foreign_hid": [{"vendor": )" + value +
                        R"(, "product": 1}]})");
     };
-    for (const char* accepted : {R"("0x046D")", R"("0X46d")", R"("0x0")", "4660", "0"}) {
+    for (const char* accepted : {R"("0x046D")", R"("0x46d")", R"("0x0")", "4660", "0"}) {
         EXPECT_EQ(vendor(accepted), "<accepted>") << accepted;
     }
     for (const char* refused : {R"("1232")", R"(" 0x12")", R"("+0x12")", R"("0x")", R"("0x12345")",
-                                R"("0x12 ")", R"("-0x1")", R"("")"}) {
+                                R"("0x12 ")", R"("-0x1")", R"("")", R"("0X1232")"}) {
         const std::string text = std::string(refused).substr(1, std::string(refused).size() - 2);
         EXPECT_EQ(vendor(refused),
                   "foreign_hid[0].vendor: \"" + text + "\" is not a 16-bit hexadecimal number")
@@ -142,6 +149,10 @@ TEST(Scenario, TheReaderHasLimitsAndItsMessagesQuoteOnlyShortExcerpts) {
               "scenario: nested deeper than 16 levels");
     EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "boot", "mode": "application"}]})"),
               "scenario: key \"mode\" given twice in one object");
+    // Nothing after the value, not even behind a NUL, which the JSON library takes for the end.
+    using namespace std::string_literals;
+    EXPECT_EQ(ErrorOf("{\"transfer_ms\": 1}\0garbage"s), "malformed JSON at byte 19: a NUL byte");
+    EXPECT_NE(ErrorOf(R"({"transfer_ms": 1}garbage)").find("malformed JSON"), std::string::npos);
     // The same key in two objects is no repetition.
     EXPECT_EQ(ErrorOf(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})"), "<accepted>");
     EXPECT_EQ(ErrorOf(std::string(kMaxScenarioBytes, ' ') + "{}"), "larger than 1 MiB");

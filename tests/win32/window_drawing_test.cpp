@@ -168,7 +168,7 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"qvt-saved-log.log";
-    ASSERT_TRUE(bench.window.SaveLogTo(path));
+    ASSERT_EQ(bench.window.SaveLogTo(path), std::nullopt);
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     std::string saved(GetFileSize(file.get(), nullptr), '\0');
@@ -178,6 +178,14 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     DeleteFileW(path.c_str());
     EXPECT_EQ(without_outcome(saved), without_outcome(after));
     EXPECT_NE(saved.find(" outcome: update completed\r\n"), std::string::npos);
+
+    // A save that fails says so, where, and the system's reason.
+    const std::wstring nowhere = std::wstring(folder) + L"no-such-folder\\qvt.log";
+    bench.window.SaveLogAs(nowhere);
+    ASSERT_EQ(bench.boxes.size(), 1u);
+    const std::string lead = std::string(text::kSaveLogFailed) + "\r\n" + Narrow(nowhere) + "\r\n";
+    EXPECT_EQ(bench.boxes[0].rfind(lead, 0), 0u) << bench.boxes[0];
+    EXPECT_GT(bench.boxes[0].size(), lead.size()) << "no reason given: " << bench.boxes[0];
 }
 
 HGDIOBJ FontOf(HWND control) {
