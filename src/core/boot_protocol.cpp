@@ -33,7 +33,7 @@ bool BootProtocol::WaitForBootLoader(FormDisplay& display, const SearchLog& log)
     int searches = 0;
     while (!link_.FindBootLoaders()) {
         clock_.Sleep(kSearchIntervalMs);
-        display.Pump();
+        display.Pump();  // the window answers between two searches
         if (++searches == kBootLoaderSearches) break;
     }
     display.AppendLog(WithNumber(log.count, searches));

@@ -1,13 +1,12 @@
 #include "overlapped_transfer.h"
 
-#include "painting_wait.h"
 #include "unique_handle.h"
 
 namespace qvt::win32 {
 namespace {
 
 template <typename Start>
-Transfer Bounded(HANDLE handle, DWORD timeout_ms, Start start) {
+Transfer Bounded(HANDLE handle, DWORD timeout_ms, TransferWait wait, Start start) {
     UniqueEvent event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event) return Transfer::kFailed;
     OVERLAPPED overlapped{};
@@ -16,7 +15,7 @@ Transfer Bounded(HANDLE handle, DWORD timeout_ms, Start start) {
     if (start(&overlapped)) return Transfer::kCompleted;
     if (GetLastError() != ERROR_IO_PENDING) return Transfer::kFailed;  // failed at once
 
-    const DWORD waited = PaintingWait(event.get(), timeout_ms);
+    const DWORD waited = wait(event.get(), timeout_ms);
     if (waited == WAIT_OBJECT_0) {
         // Signalled: the transfer's own status decides, not the signal.
         return GetOverlappedResult(handle, &overlapped, &transferred, FALSE) ? Transfer::kCompleted
@@ -31,14 +30,16 @@ Transfer Bounded(HANDLE handle, DWORD timeout_ms, Start start) {
 
 }  // namespace
 
-Transfer OverlappedWrite(HANDLE handle, const void* data, DWORD size, DWORD timeout_ms) {
-    return Bounded(handle, timeout_ms, [&](OVERLAPPED* overlapped) {
+Transfer OverlappedWrite(HANDLE handle, const void* data, DWORD size, DWORD timeout_ms,
+                         TransferWait wait) {
+    return Bounded(handle, timeout_ms, wait, [&](OVERLAPPED* overlapped) {
         return WriteFile(handle, data, size, nullptr, overlapped) != FALSE;
     });
 }
 
-Transfer OverlappedRead(HANDLE handle, void* data, DWORD size, DWORD timeout_ms) {
-    return Bounded(handle, timeout_ms, [&](OVERLAPPED* overlapped) {
+Transfer OverlappedRead(HANDLE handle, void* data, DWORD size, DWORD timeout_ms,
+                        TransferWait wait) {
+    return Bounded(handle, timeout_ms, wait, [&](OVERLAPPED* overlapped) {
         return ReadFile(handle, data, size, nullptr, overlapped) != FALSE;
     });
 }

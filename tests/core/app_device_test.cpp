@@ -165,12 +165,14 @@ TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(BootModeRequest, SendsTheCommandWordToAnOutdatedDevice) {
+TEST(BootModeRequest, SendsTheCommandWordToTheFirstDeviceFound) {
     CensusBench bench;
-    bench.driver.objects[0] = {0x0300};
+    bench.driver.objects[2] = {0x0300};
+    bench.driver.objects[5] = {0x0300};
     EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
-    // Code 0x0022205C with the word 0x0255, low byte first.
+    // Code 0x0022205C with the word 0x0255, low byte first, to the device the census describes.
     EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
+    EXPECT_EQ(bench.driver.calls.back(), std::make_pair(2, std::uint32_t{0x0022205C}));
     EXPECT_EQ(bench.form.controls().message, text::kBootSwitchStart);
     EXPECT_EQ(bench.driver.open, 0);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <set>
 
 #include "run_expectations.h"
 
@@ -57,6 +58,37 @@ TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
     for (auto expected : order) {
         at = std::find(at, shown.end(), expected);
         ASSERT_NE(at, shown.end()) << "missing or out of order: " << expected;
+    }
+}
+
+// A person sees every message of a run: each is followed by a pump (the window paints)
+// before the next one replaces it, whichever way the run goes.
+TEST(UpdateRun, EveryMessageIsPumpedBeforeTheNextReplacesIt) {
+    const char* const scenarios[] = {
+        kOneOutdatedUnit.data(),
+        R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})",
+        R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})",
+        R"({"faults": [{"kind": "silent_reads", "from": 5, "count": 1}]})",
+        R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})",
+        R"({"faults": [{"kind": "ignore_boot_request"}]})",
+        R"({"units": [], "events": [{"action": "attach", "unit": {"mode": "boot"},
+                                     "at_ms": 5000}]})",
+    };
+    for (const char* scenario : scenarios) {
+        SCOPED_TRACE(scenario);
+        Bench bench(scenario);
+        bench.Create();
+        std::set<std::size_t> pumped;  // how many messages had been shown at each pump
+        bench.view.on_pump = [&] { pumped.insert(bench.view.messages.size()); };
+        const std::size_t first = bench.view.messages.size();
+        bench.updater.controls.SetStartEnabled(true);  // also where no unit is seen at start
+        bench.Start();
+        const auto& shown = bench.view.messages;
+        ASSERT_GT(shown.size(), first + 1);
+        for (std::size_t i = first; i + 1 < shown.size(); ++i) {
+            EXPECT_TRUE(pumped.count(i + 1))
+                << "never painted: " << shown[i] << ", replaced by " << shown[i + 1];
+        }
     }
 }
 

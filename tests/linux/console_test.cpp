@@ -77,6 +77,19 @@ TEST(Console, TheDefaultScenarioPrintsEveryChangeOfAWholeUpdate) {
     EXPECT_EQ(t.err, "");
 }
 
+// The events as the README shows them: UTF-8 texts as they are, not escaped, so that grep and
+// line-based scripts see the words a person sees.
+TEST(Console, JsonEventsAreTheReadmesLinesInPlainUtf8) {
+    const auto t = Session({"--json", "--virtual-time", "--simulate"});
+    EXPECT_EQ(t.status, 0);
+    for (
+        const char* line :
+        {R"({"schema":"qvt-update-events","version":2,"t_ms":0,"event":"message","text":"アップデート開始"})",
+         R"({"schema":"qvt-update-events","version":2,"t_ms":27344,"event":"outcome","kind":"completed","phase":"return wait","cause":"none","refusal":"none"})"}) {
+        EXPECT_NE(t.out.find(std::string(line) + "\n"), std::string::npos) << line;
+    }
+}
+
 TEST(Console, AFailedRunEndsWithStartEnabledAndExitOne) {
     const auto t = Session({"--virtual-time"}, R"({"faults": [{"kind": "ignore_boot_request"}]})");
     EXPECT_EQ(t.status, 1);

@@ -92,12 +92,25 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
 TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
     const std::string scenario_text = std::string(testing::kOneBootLoader);
     const std::string scenario = Written("scenario.json", scenario_text);
-    auto refused =
-        RunBinary("--console --virtual-time --scenario " + scenario + " --log " + scenario);
-    EXPECT_EQ(refused.status, 64);
-    EXPECT_EQ(refused.err, "qvt-update: the log file " + scenario +
-                               " is the scenario file; writing it would destroy it\n");
-    EXPECT_EQ(ReadFile(scenario), scenario_text);
+    // The scenario by its own name, and by every other: the file is the same file.
+    const std::string folder = TestPath("folder");
+    std::filesystem::create_directories(folder);
+    const std::string name = std::filesystem::path(scenario).filename();
+    const std::string symlink = TestPath("symlink.json"), hardlink = TestPath("hardlink.json");
+    std::filesystem::remove(symlink);
+    std::filesystem::remove(hardlink);
+    std::filesystem::create_symlink(scenario, symlink);
+    std::filesystem::create_hard_link(scenario, hardlink);
+    const std::string parent = std::filesystem::path(scenario).parent_path();
+    for (const std::string& alias :
+         {scenario, parent + "/./" + name, folder + "/../" + name, symlink, hardlink}) {
+        auto refused =
+            RunBinary("--console --virtual-time --scenario " + scenario + " --log " + alias);
+        EXPECT_EQ(refused.status, 64) << alias;
+        EXPECT_EQ(refused.err, "qvt-update: the log file " + alias +
+                                   " is the scenario file; writing it would destroy it\n");
+        EXPECT_EQ(ReadFile(scenario), scenario_text) << alias;
+    }
 
     // Nor a typo that names the scenario again as the log, behind a second scenario.
     const std::string second = Written("second.json", "{}");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "overlapped_transfer.h"
@@ -98,6 +99,50 @@ TEST(OverlappedTransfer, AWriteAndAReadThatCanCompleteSucceed) {
     EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50),
               Transfer::kCompleted);
     EXPECT_EQ(buffer, reply);
+}
+
+// The race between a transfer's bound and its cancel: the wait reports a time-out, but the
+// transfer completed in that instant. What arrived is a reply, and what went out was accepted.
+struct LateWait {
+    // Lets the transfer complete (the other end answers, or drains the pipe), waits until it
+    // has, and reports a time-out all the same.
+    static DWORD TimeOutAfterCompletion(HANDLE event, DWORD) {
+        if (act) act();
+        WaitForSingleObject(event, 2000);
+        return WAIT_TIMEOUT;
+    }
+    static inline std::function<void()> act;
+};
+
+TEST(OverlappedTransfer, ATransferThatCompletesAsItsWaitTimesOutIsNotThrownAway) {
+    PipePair pipe;
+    ASSERT_TRUE(pipe.server && pipe.device);
+    std::array<std::uint8_t, 65> reply{};
+    reply.fill(0xA5);
+    LateWait::act = [&] { pipe.ServerWrite(reply.data(), reply.size()); };
+    std::array<std::uint8_t, 65> buffer{};
+    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 50,
+                             LateWait::TimeOutAfterCompletion),
+              Transfer::kCompleted);
+    EXPECT_EQ(buffer, reply);
+
+    PipePair full(1);  // a write that must wait for the other end to read
+    ASSERT_TRUE(full.server && full.device);
+    std::array<std::uint8_t, 4096> filler{};
+    while (OverlappedWrite(full.device.get(), filler.data(), filler.size(), 100) ==
+           Transfer::kCompleted) {
+    }
+    std::array<std::uint8_t, 65> report{};
+    LateWait::act = [&] {
+        std::array<std::uint8_t, 8192> drained{};
+        while (full.Available() != 0) {
+            OverlappedRead(full.server.get(), drained.data(), drained.size(), 100);
+        }
+    };
+    EXPECT_EQ(OverlappedWrite(full.device.get(), report.data(), report.size(), 1000,
+                              LateWait::TimeOutAfterCompletion),
+              Transfer::kCompleted);
+    LateWait::act = nullptr;
 }
 
 TEST(OverlappedTransfer, ATransferOnABrokenHandleFailsAtOnce) {
