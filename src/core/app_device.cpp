@@ -60,11 +60,11 @@ bool AppModeUnits::ProbeAppMode() {
     return true;
 }
 
-bool AppModeUnits::RequestBootMode(FormDisplay& display, bool force) {
-    display.ShowMessage(text::kBootSwitchStart);
-    display.AdvanceProgress();
+bool AppModeUnits::RequestBootMode(FormModel& form, bool force) {
+    form.ShowMessage(text::kBootSwitchStart);
+    form.StepBar();
     if (!CountAppDevices()) {
-        display.ShowMessage(text::kMessageMissing);
+        form.ShowMessage(text::kMessageMissing);
         return false;
     }
     if (kept_ && (force || image_.ImageVersion() > census_.device_version)) {
@@ -75,7 +75,7 @@ bool AppModeUnits::RequestBootMode(FormDisplay& display, bool force) {
         kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0, returned);
     }
     CloseAppDevice();
-    display.Pump();
+    form.Pump();
     return true;
 }
 

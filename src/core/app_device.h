@@ -8,7 +8,7 @@
 
 #include "app_driver.h"
 #include "firmware_image.h"
-#include "form_display.h"
+#include "form_model.h"
 
 namespace qvt {
 
@@ -51,7 +51,7 @@ class AppModeUnits {
     // Then the asking: a fresh census, and the command to the unit it finds first when that one
     // is not known to be current (older, or its version unread), or always when forced. False
     // only when no unit was found.
-    bool RequestBootMode(FormDisplay& display, bool force);
+    bool RequestBootMode(FormModel& form, bool force);
 
     const DeviceCensus& census() const { return census_; }
     bool DriverPresent() const { return driver_.Present(); }

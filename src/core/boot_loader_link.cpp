@@ -5,13 +5,13 @@
 
 namespace qvt {
 
-bool BootLoaderLink::FindBootLoaders() {
+bool BootLoaderLink::FindBootLoaders(std::int32_t expected) {
     kept_.reset();
     std::int32_t matches = 0;
     for (std::size_t index = 0;; ++index) {
         Opened opened = OpenBootLoader(index);
-        if (opened.outcome == OpenOutcome::kEnd) break;
-        if (opened.outcome == OpenOutcome::kInvalid) continue;
+        if (opened.opening == Opening::kEnd) break;
+        if (opened.opening == Opening::kInvalid) continue;
         if (!IsBootLoader(*opened.device)) continue;  // closed as it goes out of scope
         // The second match replaces the first as the kept one; later matches are only counted.
         if (matches < 2) kept_ = std::move(opened.device);
@@ -22,7 +22,7 @@ bool BootLoaderLink::FindBootLoaders() {
         boot_loader_count_ = 0;
         return false;
     }
-    if (expected_count_ > 0 && expected_count_ != matches) {
+    if (expected > 0 && expected != matches) {
         kept_.reset();
         boot_loader_count_ = 0;
         return false;
@@ -39,8 +39,8 @@ BootLoaderLink::Opened BootLoaderLink::OpenBootLoader(std::size_t index) {
     const auto path = bus_.InterfacePath(index);
     if (!path) return {};
     auto device = bus_.Open(*path);
-    if (!device) return {OpenOutcome::kInvalid, nullptr};
-    return {OpenOutcome::kOpen, std::move(device)};
+    if (!device) return {Opening::kInvalid, nullptr};
+    return {Opening::kOpen, std::move(device)};
 }
 
 bool BootLoaderLink::IsBootLoader(HidDevice& device) {
@@ -79,18 +79,18 @@ int BootLoaderLink::SendToEvery(std::span<const std::uint8_t, kReportSize> repor
 
 bool BootLoaderLink::ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
                                        std::span<std::uint8_t, kReportSize> reply,
-                                       MessagePump& pump, const std::function<bool()>& matches) {
+                                       const std::function<bool()>& matches) {
     for (int d = 0; d < boot_loader_count_; ++d) {
         WriteBootReport(request);
         if (!ReadBootReport(reply) || !matches()) return false;
-        pump.Pump();
+        pump_.Pump();
     }
     return true;
 }
 
-bool BootLoaderLink::ProbeBootMode() {
+bool BootLoaderLink::ProbeBootMode(std::int32_t expected) {
     boot_loader_count_ = 0;
-    const bool found = FindBootLoaders();
+    const bool found = FindBootLoaders(expected);
     CloseBootLoaders();
     if (found) SettleWait();
     pump_.Pump();

@@ -24,18 +24,23 @@ inline constexpr int kSettleSleeps = 30;
 inline constexpr std::uint32_t kSettleSleepMs = 50;
 
 // The boot loader seen as a HID device: discovery, a kept handle and bounded report transfers.
+// Its waits pump through the one pump it is built with.
 class BootLoaderLink {
   public:
     BootLoaderLink(HidBus& bus, Clock& clock, MessagePump& pump)
         : bus_(bus), clock_(clock), pump_(pump) {}
 
-    enum class OpenOutcome { kOpen, kInvalid, kEnd };
+    // What OpenBootLoader found at an index: an open interface, one that would not open, or
+    // the end of the enumeration.
+    enum class Opening { kOpen, kInvalid, kEnd };
     struct Opened {
-        OpenOutcome outcome = OpenOutcome::kEnd;
+        Opening opening = Opening::kEnd;
         std::unique_ptr<HidDevice> device;
     };
 
-    bool FindBootLoaders();
+    // True when at least one boot loader was found and their number is `expected` (0: any
+    // number); the window's logic decides what it expects. The kept handle is then open.
+    bool FindBootLoaders(std::int32_t expected);
     void CloseBootLoaders();
     Opened OpenBootLoader(std::size_t index);
     static bool IsBootLoader(HidDevice& device);
@@ -50,10 +55,11 @@ class BootLoaderLink {
     // A request and its reply once for every boot loader counted, pumping after each reply that
     // `matches` accepts; false at the first missing or refused reply.
     bool ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
-                           std::span<std::uint8_t, kReportSize> reply, MessagePump& pump,
+                           std::span<std::uint8_t, kReportSize> reply,
                            const std::function<bool()>& matches);
-    // Tells whether a boot loader is present; leaves no handle open.
-    bool ProbeBootMode();
+    // Tells whether a boot loader is present, searching as FindBootLoaders does; leaves no
+    // handle open.
+    bool ProbeBootMode(std::int32_t expected);
     // About 1.5 seconds in 50 ms sleeps, pumping after each.
     void SettleWait();
 
@@ -61,8 +67,6 @@ class BootLoaderLink {
     // Every boot loader the last search saw, also when their number was not the one expected
     // (the search then reports none to work with, though they are there).
     std::int32_t boot_loaders_seen() const { return seen_count_; }
-    std::int32_t expected_count() const { return expected_count_; }
-    void set_expected_count(std::int32_t count) { expected_count_ = count; }
     bool HoldsHandle() const { return kept_ != nullptr; }
 
   private:
@@ -72,7 +76,6 @@ class BootLoaderLink {
     std::unique_ptr<HidDevice> kept_;
     std::int32_t boot_loader_count_ = 0;
     std::int32_t seen_count_ = 0;
-    std::int32_t expected_count_ = 0;
 };
 
 }  // namespace qvt

@@ -29,72 +29,69 @@ std::string WithNumber(std::string_view prefix, long long number) {
 
 }  // namespace
 
-bool BootProtocol::WaitForBootLoader(FormDisplay& display, const SearchLog& log) {
+bool BootProtocol::WaitForBootLoader(std::int32_t expected, const SearchLog& log) {
     int searches = 0;
-    while (!link_.FindBootLoaders()) {
+    while (!link_.FindBootLoaders(expected)) {
         clock_.Sleep(kSearchIntervalMs);
-        display.Pump();  // the window answers between two searches
+        form_.Pump();  // the window answers between two searches
         if (++searches == kBootLoaderSearches) break;
     }
-    display.AppendLog(WithNumber(log.count, searches));
+    form_.AppendLog(WithNumber(log.count, searches));
     if (searches == kBootLoaderSearches) {
-        display.ShowMessage(text::kBootLoaderNotFound);
-        display.AppendLog(log.gave_up);
+        form_.ShowMessage(text::kBootLoaderNotFound);
+        form_.AppendLog(log.gave_up);
         return false;
     }
     clock_.Sleep(kBeforeFirstReportMs);
     return true;
 }
 
-bool BootProtocol::ReadExchange(FormDisplay& display, BootCommandReport& request,
-                                BootReplyReport& reply, std::uint32_t address, std::size_t count,
+bool BootProtocol::ReadExchange(BootCommandReport& request, BootReplyReport& reply,
+                                std::uint32_t address, std::size_t count,
                                 const std::uint8_t* expected) {
     request.set_address(address);
     // A chunk that brought no reply is a difference: the buffer still holds an older reply,
     // and a stale run of 0xFF must not pass for erased or programmed flash.
-    return link_.ExchangeWithEvery(request.bytes, reply.bytes, display, [&] {
+    return link_.ExchangeWithEvery(request.bytes, reply.bytes, [&] {
         return std::equal(expected, expected + count, reply.data().begin());
     });
 }
 
-std::optional<std::uint32_t> BootProtocol::ReadPass(FormDisplay& display,
-                                                    BootCommandReport& request,
+std::optional<std::uint32_t> BootProtocol::ReadPass(BootCommandReport& request,
                                                     BootReplyReport& reply,
                                                     const FlashBytes& expected) {
     std::uint32_t address = kFlashFirstAddress;
     for (; address + kChunkSize < kFlashEndAddress; address += kChunkSize) {
-        if (!ReadExchange(display, request, reply, address, kChunkSize, &expected[address])) {
+        if (!ReadExchange(request, reply, address, kChunkSize, &expected[address])) {
             return address;
         }
     }
     if (address < kFlashEndAddress &&
-        !ReadExchange(display, request, reply, address, kFlashEndAddress - address,
-                      &expected[address])) {
+        !ReadExchange(request, reply, address, kFlashEndAddress - address, &expected[address])) {
         return address;
     }
     clock_.Sleep(kPassPauseMs);
     return std::nullopt;
 }
 
-bool BootProtocol::ReadBack(FormDisplay& display, BootCommandReport& request,
-                            const FlashBytes& expected, std::string_view failure_message,
-                            std::string_view failed_at_log) {
+bool BootProtocol::ReadBack(BootCommandReport& request, const FlashBytes& expected,
+                            std::string_view failure_message, std::string_view failed_at_log) {
     BootReplyReport reply;
     for (int pass = 0; pass < kReadPasses; ++pass) {
-        if (const auto failed_at = ReadPass(display, request, reply, expected)) {
-            display.ShowMessage(failure_message);
+        if (const auto failed_at = ReadPass(request, reply, expected)) {
+            form_.ShowMessage(failure_message);
             link_.CloseBootLoaders();
-            display.AppendLog(WithNumber(failed_at_log, *failed_at));
+            form_.AppendLog(WithNumber(failed_at_log, *failed_at));
             return false;
         }
     }
     return true;
 }
 
-bool BootProtocol::EraseDevice(FormDisplay& display) {
-    display.ShowMessage(text::kEraseStart);
-    display.AdvanceProgress();
-    if (!WaitForBootLoader(display, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
+bool BootProtocol::EraseDevice(std::int32_t expected) {
+    form_.ShowMessage(text::kEraseStart);
+    form_.StepBar();
+    if (!WaitForBootLoader(expected, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
 
     BootCommandReport report;
     report.set_command(BootCommand::kErase);
@@ -106,55 +103,55 @@ bool BootProtocol::EraseDevice(FormDisplay& display) {
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        display.ShowMessage(text::kEraseDone);
+        form_.ShowMessage(text::kEraseDone);
         link_.SettleWait();
-        display.AdvanceProgress();
+        form_.StepBar();
         return true;
     }
-    display.AppendLog(
-        FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
-    display.ShowMessage(text::kEraseError);
+    form_.AppendLog(FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
+    form_.ShowMessage(text::kEraseError);
     return false;
 }
 
-bool BootProtocol::BlankCheck(FormDisplay& display) {
-    display.ShowMessage(text::kBlankStart);
-    display.AdvanceProgress();
-    if (!WaitForBootLoader(display, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
+bool BootProtocol::BlankCheck(std::int32_t expected) {
+    form_.ShowMessage(text::kBlankStart);
+    form_.StepBar();
+    if (!WaitForBootLoader(expected, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
 
     BootCommandReport request;
     request.set_command(BootCommand::kRead);
     request.set_length(kChunkSize);
-    if (!ReadBack(display, request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
+    if (!ReadBack(request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
         return false;
     }
     link_.CloseBootLoaders();
-    display.ShowMessage(text::kBlankDone);
-    display.AdvanceProgress();
+    form_.ShowMessage(text::kBlankDone);
+    form_.StepBar();
     link_.SettleWait();
     return true;
 }
 
-bool BootProtocol::SendImage(FormDisplay& display) {
-    display.ShowMessage(text::kProgramStart);
-    display.AdvanceProgress();
+bool BootProtocol::SendImage(std::int32_t expected) {
+    form_.ShowMessage(text::kProgramStart);
+    form_.StepBar();
     programming_ended_ = false;
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.FillFirmwareImage();
     if (!loader_.LoadFirmwareImage()) {
-        display.ShowMessage(text::kImageError);
-        display.AppendLog(logtext::kProgramImageError);
+        form_.ShowMessage(text::kImageError);
+        form_.AppendLog(logtext::kProgramImageError);
         return false;
     }
-    if (!WaitForBootLoader(display, {logtext::kProgramCount, logtext::kProgramGaveUp}))
+    if (!WaitForBootLoader(expected, {logtext::kProgramCount, logtext::kProgramGaveUp})) {
         return false;
+    }
 
     BootCommandReport& report = program_report_;
     report = BootCommandReport{};
     report.set_command(BootCommand::kProgram);
     report.set_length(kChunkSize);
-    display.Pump();
+    form_.Pump();
     const auto& program = image_.program;
     for (int pass = 0; pass < kProgramPasses; ++pass) {
         report.set_length(kChunkSize);
@@ -166,7 +163,7 @@ bool BootProtocol::SendImage(FormDisplay& display) {
                 link_.SendToEvery(report.bytes);
                 fill = 0;
             }
-            display.Pump();
+            form_.Pump();
         }
         // The short last chunk: its tail still holds bytes of the report before it.
         report.set_length(static_cast<std::uint8_t>(fill));
@@ -175,58 +172,57 @@ bool BootProtocol::SendImage(FormDisplay& display) {
     }
     report.set_command(BootCommand::kProgramEnd);
     programming_ended_ = link_.SendToEvery(report.bytes) == link_.boot_loader_count();
-    display.Pump();
+    form_.Pump();
     return true;
 }
 
-void BootProtocol::FinishProgramming(FormDisplay& display) {
-    display.ShowMessage(text::kProgramDone);
-    display.AdvanceProgress();
+void BootProtocol::FinishProgramming() {
+    form_.ShowMessage(text::kProgramDone);
+    form_.StepBar();
     link_.SettleWait();
 }
 
-bool BootProtocol::Verify(FormDisplay& display) {
-    display.ShowMessage(text::kVerifyStart);
-    display.AdvanceProgress();
+bool BootProtocol::Verify() {
+    form_.ShowMessage(text::kVerifyStart);
+    form_.StepBar();
     BootCommandReport& report = program_report_;
     report.set_command(BootCommand::kRead);
     report.set_length(kChunkSize);
-    if (!ReadBack(display, report, image_.program, text::kVerifyError, logtext::kProgramFailedAt)) {
+    if (!ReadBack(report, image_.program, text::kVerifyError, logtext::kProgramFailedAt)) {
         return false;
     }
     link_.CloseBootLoaders();
-    display.ShowMessage(text::kVerifyDone);
-    display.AdvanceProgress();
+    form_.ShowMessage(text::kVerifyDone);
+    form_.StepBar();
     link_.SettleWait();
     return true;
 }
 
-BootProtocol::ResetSent BootProtocol::SendReset(FormDisplay& display) {
-    display.ShowMessage(text::kResetStart);
-    display.AdvanceProgress();
-    display.Pump();
-    if (!WaitForBootLoader(display, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
+BootProtocol::ResetSent BootProtocol::SendReset(std::int32_t expected) {
+    form_.ShowMessage(text::kResetStart);
+    form_.StepBar();
+    form_.Pump();
+    if (!WaitForBootLoader(expected, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
 
     BootCommandReport report;
     report.set_command(BootCommand::kReset);
     return {true, link_.SendToEvery(report.bytes)};
 }
 
-bool BootProtocol::FinishReset(FormDisplay& display, const ResetSent& sent) {
+bool BootProtocol::FinishReset(const ResetSent& sent) {
     if (!sent.found) return false;
     const int accepted = sent.accepted;
-    display.Pump();
+    form_.Pump();
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        display.ShowMessage(text::kResetDone);
-        display.AdvanceProgress();
+        form_.ShowMessage(text::kResetDone);
+        form_.StepBar();
         link_.SettleWait();
         return true;
     }
-    display.ShowMessage(text::kResetError);
-    display.AppendLog(
-        FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
+    form_.ShowMessage(text::kResetError);
+    form_.AppendLog(FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
     return false;
 }
 

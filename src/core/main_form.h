@@ -3,18 +3,19 @@
 #include "app_device.h"
 #include "boot_loader_link.h"
 #include "firmware_image.h"
-#include "form_controls.h"
+#include "form_model.h"
 #include "update_sequence.h"
 
 namespace qvt {
 
 // MainForm's logic, whatever platform draws it: creation with its start-up device check, the
-// force box, Start and the close request.
+// force box, Start and the close request. It decides how many boot loaders an update expects,
+// and hands that to every search.
 class MainForm {
   public:
-    MainForm(FormControls& controls, FirmwareImageLoader& loader, AppModeUnits& app,
-             BootLoaderLink& link, UpdateSequence& sequence)
-        : controls_(controls), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
+    MainForm(FormModel& form, FirmwareImageLoader& loader, AppModeUnits& app, BootLoaderLink& link,
+             UpdateSequence& sequence)
+        : form_(form), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
 
     // False when the image failed to load: the error is shown and Start stays disabled.
     bool FormCreate();
@@ -25,14 +26,19 @@ class MainForm {
     // just started with whatever is on the bus now.
     void CheckNextUnit();
     void ckUpdateClick(bool checked);
-    RunOutcome btnStartClick() { return sequence_.btnStartClick(); }
+    RunOutcome btnStartClick() { return sequence_.btnStartClick(expected_boot_loaders_); }
     void ReleaseHandles();
+    // Looks at both modes as the start-up check does, without showing anything.
+    bool ProbeBootMode() { return link_.ProbeBootMode(expected_boot_loaders_); }
 
     bool created() const { return created_; }
     bool image_loaded() const { return image_loaded_; }
+    // Set by the start-up check when it finds an update to do (the one unit there); 0 means no
+    // expectation. It stays for the process, or for a station's unit.
+    std::int32_t expected_boot_loaders() const { return expected_boot_loaders_; }
 
   private:
-    FormControls& controls_;
+    FormModel& form_;
     FirmwareImageLoader& loader_;
     AppModeUnits& app_;
     BootLoaderLink& link_;
@@ -40,6 +46,7 @@ class MainForm {
     bool created_ = false;
     bool image_loaded_ = false;
     bool told_no_driver_ = false;  // the notice goes out once a session
+    std::int32_t expected_boot_loaders_ = 0;
 };
 
 }  // namespace qvt

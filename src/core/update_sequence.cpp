@@ -53,7 +53,7 @@ bool IsAttemptPhase(Phase phase) {
            phase == Phase::kVerify;
 }
 
-RunOutcome UpdateSequence::btnStartClick() {
+RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     // Only a click on an enabled Start begins a run: one that arrives while a run is on, or
     // while the start-up check or a completion left Start disabled (a key the dialog manager
     // turned into a click, a message posted by another program), starts nothing.
@@ -62,13 +62,14 @@ RunOutcome UpdateSequence::btnStartClick() {
         return {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, Refusal::kStartDisabled};
     }
     SetBusy(true);
+    expected_ = expected_boot_loaders;
     last_run_.reset();
     failed_attempts_ = 0;
     if (failed_run_count_ == 0) {
         units_at_start_ = link_.boot_loader_count() + app_.census().app_device_count;
     }
-    form_.SetStartEnabled(false);
-    form_.SetForceEnabled(false);
+    form_.EnableStart(false);
+    form_.EnableForce(false);
     // A restart: the unit may have come back current since the last run failed.
     phase_ = failed_run_count_ != 0 ? Phase::kRestartCheck : Phase::kPreparing;
     {
@@ -119,23 +120,23 @@ UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
         case Phase::kBootSwitch:
             return step(BootSwitch());
         case Phase::kErase: {
-            const bool erased = protocol_.EraseDevice(display_);
+            const bool erased = protocol_.EraseDevice(expected_);
             // An erase that found a boot loader may have wiped what was programmed before it.
             if (link_.boot_loader_count() != 0) programmed_ = false;
             return step(erased);
         }
         case Phase::kBlankCheck:
-            return step(protocol_.BlankCheck(display_));
+            return step(protocol_.BlankCheck(expected_));
         case Phase::kProgram:
-            if (!protocol_.SendImage(display_)) return Step::kFailed;
+            if (!protocol_.SendImage(expected_)) return Step::kFailed;
             // Counted the moment the end report has gone out, as at a reset.
             programmed_ = protocol_.programming_ended();
             app_.ProbeAppMode();
             units_at_programming_end_ = link_.boot_loader_count() + app_.census().app_device_count;
-            protocol_.FinishProgramming(display_);
+            protocol_.FinishProgramming();
             return Step::kSucceeded;
         case Phase::kVerify:
-            return step(protocol_.Verify(display_));
+            return step(protocol_.Verify());
         case Phase::kReset:
             return step(Reset());
         case Phase::kReturnWait:
@@ -161,7 +162,7 @@ void UpdateSequence::Transition(Step step) {
     Phase next = succeeded ? row.on_success : row.on_failure;
     if (!succeeded) {
         if (!row.failure_log.empty()) form_.AppendLog(row.failure_log);
-        if (row.bar_raise_on_failure != 0) form_.RaiseProgressMaximum(row.bar_raise_on_failure);
+        if (row.bar_raise_on_failure != 0) form_.RaiseBarMaximum(row.bar_raise_on_failure);
         if (IsAttemptPhase(phase_) && ++failed_attempts_ == kAttempts) {
             next = Phase::kFailed;
             ending_ = Failed(phase_, FailureCause::kAttemptsUsedUp);
@@ -180,7 +181,7 @@ void UpdateSequence::Transition(Step step) {
 
 UpdateSequence::Step UpdateSequence::RestartCheck() {
     app_.ProbeAppMode();
-    link_.ProbeBootMode();
+    link_.ProbeBootMode(expected_);
     if (CompletionTest()) {
         Complete(text::kCaptionCompletedOnRestart);
         return Step::kSucceeded;
@@ -202,22 +203,22 @@ UpdateSequence::Step UpdateSequence::RestartCheck() {
 
 void UpdateSequence::Prepare() {
     form_.ShowMessage(text::kUpdateStart);
-    display_.AdvanceProgress();
+    form_.ResetBar();
     form_.HideStatus();
 }
 
 bool UpdateSequence::BootSwitch() {
-    display_.AdvanceProgress();
+    form_.StepBar();
     const bool force = form_.controls().force_checked;
     if (app_.BootModeRequestDue(force, link_.boot_loader_count())) {
-        app_.RequestBootMode(display_, force);
+        app_.RequestBootMode(form_, force);
         clock_.Sleep(kAfterBootRequestMs);
     }
     for (int search = 0; search < kBootLoaderSearches; ++search) {
-        if (link_.ProbeBootMode()) {
+        if (link_.ProbeBootMode(expected_)) {
             form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
             form_.ShowMessage(text::kBootSwitchDone);
-            display_.AdvanceProgress();
+            form_.StepBar();
             clock_.Sleep(kWaitCycleMs);
             // The attempts erase whatever an earlier run reset: only this run's reset is
             // awaited from here on.
@@ -233,7 +234,7 @@ bool UpdateSequence::BootSwitch() {
 }
 
 bool UpdateSequence::Reset() {
-    const BootProtocol::ResetSent sent = protocol_.SendReset(display_);
+    const BootProtocol::ResetSent sent = protocol_.SendReset(expected_);
     if (sent.found) {
         // Counted the moment the reset went out: the units it reached have just left the bus.
         app_.ProbeAppMode();
@@ -242,7 +243,7 @@ bool UpdateSequence::Reset() {
         most_units_at_a_reset_ =
             std::max(most_units_at_a_reset_, boot_loaders + app_.census().app_device_count);
     }
-    reset_accepted_ = protocol_.FinishReset(display_, sent);
+    reset_accepted_ = protocol_.FinishReset(sent);
     return reset_accepted_;
 }
 
@@ -251,7 +252,7 @@ bool UpdateSequence::ReturnWait() {
     form_.Pump();
     if (!app_.DriverPresent()) return ReturnWaitWithoutDriver();
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
-        if (link_.ProbeBootMode()) {
+        if (link_.ProbeBootMode(expected_)) {
             clock_.Sleep(kWaitCycleMs);
         } else {
             if (app_.ProbeAppMode() && CompletionTest()) {
@@ -268,7 +269,7 @@ bool UpdateSequence::ReturnWait() {
 bool UpdateSequence::ReturnWaitWithoutDriver() {
     int gone = 0;  // consecutive cycles without a boot loader
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
-        if (link_.ProbeBootMode()) {
+        if (link_.ProbeBootMode(expected_)) {
             gone = 0;  // still there, or back: the reset did not start the application
         } else if (++gone >= kGoneCyclesForCompletion && reset_accepted_) {
             form_.AppendLog(logtext::kVersionNotReadHere);
@@ -307,14 +308,14 @@ void UpdateSequence::SetBusy(bool busy) {
 void UpdateSequence::FailRun() {
     ++failed_run_count_;
     form_.ShowMessage(text::kMessageRunFailed);
-    form_.SetStartEnabled(true);
+    form_.EnableStart(true);
     SetBusy(false);
 }
 
 void UpdateSequence::Complete(std::string_view caption) {
     form_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
-    form_.SetStartEnabled(false);
-    form_.SetForceEnabled(false);
+    form_.EnableStart(false);
+    form_.EnableForce(false);
     form_.ShowMessage(text::kMessageCompleted);
     SetBusy(false);
 }

@@ -10,7 +10,7 @@
 #include "boot_loader_link.h"
 #include "boot_protocol.h"
 #include "clock.h"
-#include "form_controls.h"
+#include "form_model.h"
 #include "run_phase.h"
 #include "update_state.h"
 
@@ -44,11 +44,13 @@ bool IsAttemptPhase(Phase phase);
 // phase and makes every transition, by PhaseTable().
 class UpdateSequence {
   public:
-    UpdateSequence(FormControls& form, AppModeUnits& app, BootLoaderLink& link,
-                   BootProtocol& protocol, Clock& clock, AwakeHold* awake = nullptr)
+    UpdateSequence(FormModel& form, AppModeUnits& app, BootLoaderLink& link, BootProtocol& protocol,
+                   Clock& clock, AwakeHold* awake = nullptr)
         : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock), awake_(awake) {}
 
-    RunOutcome btnStartClick();
+    // A click of Start; `expected_boot_loaders` is what the window's logic expects every search
+    // of this run to find (0: any number).
+    RunOutcome btnStartClick(std::int32_t expected_boot_loaders);
 
     Phase phase() const { return phase_; }
     UpdateState update_state() const { return UpdateStateOf(phase_); }
@@ -91,7 +93,7 @@ class UpdateSequence {
     void FailRun();
     void Complete(std::string_view caption);
 
-    FormControls& form_;
+    FormModel& form_;
     AppModeUnits& app_;
     BootLoaderLink& link_;
     BootProtocol& protocol_;
@@ -99,7 +101,7 @@ class UpdateSequence {
     AwakeHold* awake_;
     bool told_no_awake_hold_ = false;  // the log says it once a session
     Phase phase_ = Phase::kIdle;
-    PhaseFormDisplay display_{form_, phase_};
+    std::int32_t expected_ = 0;  // the boot loaders this run's searches expect
     bool busy_ = false;
     std::int32_t failed_run_count_ = 0;
     std::optional<RunOutcome> last_run_;

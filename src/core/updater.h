@@ -7,12 +7,11 @@
 #include "boot_protocol.h"
 #include "clock.h"
 #include "firmware_image.h"
-#include "form_controls.h"
+#include "form_model.h"
 #include "form_view.h"
 #include "hid_bus.h"
 #include "image_resource.h"
 #include "log_record.h"
-#include "logged_form_view.h"
 #include "main_form.h"
 #include "update_sequence.h"
 
@@ -39,14 +38,13 @@ class Updater {
   public:
     explicit Updater(const Ports& ports)
         : record(LogRecord::HeaderLines(ports.header, ImageVersionText(ports.resource))),
-          logged_view(ports.view, record),
-          controls(logged_view),
+          model(ports.view, record),
           loader(ports.resource, ports.table, firmware),
           app(ports.driver, loader),
-          link(ports.bus, ports.clock, ports.view),
-          protocol(link, loader, firmware, ports.clock),
-          sequence(controls, app, link, protocol, ports.clock, ports.awake),
-          form(controls, loader, app, link, sequence) {}
+          link(ports.bus, ports.clock, model),
+          protocol(link, loader, firmware, ports.clock, model),
+          sequence(model, app, link, protocol, ports.clock, ports.awake),
+          form(model, loader, app, link, sequence) {}
 
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;
@@ -55,9 +53,8 @@ class Updater {
     std::string Outcome() const;
 
     LogRecord record;
-    LoggedFormView logged_view;
+    FormModel model;
     FirmwareImage firmware;
-    FormControls controls;
     FirmwareImageLoader loader;
     AppModeUnits app;
     BootLoaderLink link;

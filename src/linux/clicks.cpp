@@ -3,14 +3,13 @@
 namespace qvt::linux_app {
 
 void ApplyForce(Updater& updater, const Options& options) {
-    if (options.force && updater.controls.controls().force_enabled)
-        updater.form.ckUpdateClick(true);
+    if (options.force && updater.model.controls().force_enabled) updater.form.ckUpdateClick(true);
 }
 
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
                             const std::function<bool()>& stop,
                             const std::function<void(const RunOutcome&)>& told) {
-    for (int run = 0; run < options.runs && updater.controls.controls().start_enabled; ++run) {
+    for (int run = 0; run < options.runs && updater.model.controls().start_enabled; ++run) {
         if (stop && stop()) return;
         const RunOutcome outcome = updater.form.btnStartClick();
         if (told) told(outcome);

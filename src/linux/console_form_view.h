@@ -23,13 +23,13 @@ class ConsoleFormView final : public FormView {
     // the transcript.
     ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock, bool json = false);
 
-    void SetMessage(std::string_view text) override { lines_.Message(text); }
-    void SetStatus(const StatusPanel& status) override { lines_.Status(status); }
+    void ShowMessage(std::string_view text) override { lines_.Message(text); }
+    void ShowStatus(const StatusPanel& status) override { lines_.Status(status); }
     void AppendLog(std::string_view line) override { lines_.Log(line); }
-    void SetProgress(int position, int maximum) override { lines_.Progress(position, maximum); }
-    void SetBarColor(std::uint32_t) override {}
-    void SetStartEnabled(bool enabled) override { lines_.Start(enabled); }
-    void SetForceBox(bool enabled, bool checked) override { lines_.Force(enabled, checked); }
+    void ShowProgress(int position, int maximum) override { lines_.Progress(position, maximum); }
+    void ShowBarColor(std::uint32_t) override {}
+    void EnableStart(bool enabled) override { lines_.Start(enabled); }
+    void ShowForceBox(bool enabled, bool checked) override { lines_.Force(enabled, checked); }
     void ShowModalBox(std::string_view text) override;
     void SetBusy(bool busy) override {
         busy_ = busy;

@@ -91,7 +91,7 @@ QtFormView::QtFormView() {
     pnlMsg1.setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlMsg1.setAlignment(Qt::AlignCenter);
     pnlMsg1.setAutoFillBackground(true);
-    SetStatus(StatusPanel{});
+    ShowStatus(StatusPanel{});
     pnlMsg1.hide();
 
     edtMsg.setReadOnly(true);
@@ -165,14 +165,14 @@ void QtFormView::SaveLog() {
     if (!path.isEmpty()) SaveLogAs(path);
 }
 
-void QtFormView::SetMessage(std::string_view text) {
+void QtFormView::ShowMessage(std::string_view text) {
     // The texts carry CR LF; a plain-text edit wants LF alone.
     QString value = FromUtf8(text);
     value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     edtMsg.setPlainText(value);
 }
 
-void QtFormView::SetStatus(const StatusPanel& status) {
+void QtFormView::ShowStatus(const StatusPanel& status) {
     pnlMsg1.setText(FromUtf8(status.caption));
     QPalette palette = pnlMsg1.palette();
     palette.setColor(QPalette::Window, ToQColor(status.background));
@@ -186,23 +186,23 @@ void QtFormView::AppendLog(std::string_view line) {
     log.appendPlainText(FromUtf8(line));
 }
 
-void QtFormView::SetProgress(int position, int maximum) {
+void QtFormView::ShowProgress(int position, int maximum) {
     // A position past the maximum shows as a full bar.
     ProgBar1.setMaximum(maximum);
     ProgBar1.setValue(std::min(position, maximum));
 }
 
-void QtFormView::SetBarColor(std::uint32_t value) {
+void QtFormView::ShowBarColor(std::uint32_t value) {
     const QColor bar = ToQColor(value);
     ProgBar1.setStyleSheet(
         QStringLiteral("QProgressBar::chunk { background-color: %1; }").arg(bar.name()));
 }
 
-void QtFormView::SetStartEnabled(bool enabled) {
+void QtFormView::EnableStart(bool enabled) {
     btnStart.setEnabled(enabled);
 }
 
-void QtFormView::SetForceBox(bool enabled, bool checked) {
+void QtFormView::ShowForceBox(bool enabled, bool checked) {
     ckUpdate.setEnabled(enabled);
     ckUpdate.setChecked(checked);
 }

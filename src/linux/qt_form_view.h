@@ -49,13 +49,13 @@ class QtFormView final : public QWidget, public FormView {
         modal_handler_ = std::move(handler);
     }
 
-    void SetMessage(std::string_view text) override;
-    void SetStatus(const StatusPanel& status) override;
+    void ShowMessage(std::string_view text) override;
+    void ShowStatus(const StatusPanel& status) override;
     void AppendLog(std::string_view line) override;
-    void SetProgress(int position, int maximum) override;
-    void SetBarColor(std::uint32_t color) override;
-    void SetStartEnabled(bool enabled) override;
-    void SetForceBox(bool enabled, bool checked) override;
+    void ShowProgress(int position, int maximum) override;
+    void ShowBarColor(std::uint32_t color) override;
+    void EnableStart(bool enabled) override;
+    void ShowForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
     // Every close asks MainForm, which knows whether a run is on; job control cannot stop a
     // run either.

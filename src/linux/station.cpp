@@ -78,7 +78,7 @@ class Station {
 
     void Probe() {
         u_.app.ProbeAppMode();
-        u_.link.ProbeBootMode();
+        u_.form.ProbeBootMode();
     }
 
     std::string VersionNow() const {
@@ -92,7 +92,7 @@ class Station {
     void UpdateOrRefuse() {
         ApplyForce(u_, options_);
         const std::string before = VersionNow();
-        if (!u_.controls.controls().start_enabled) {
+        if (!u_.model.controls().start_enabled) {
             Refused("already current", before);
             return;
         }
@@ -140,7 +140,7 @@ class Station {
     bool Wait() {
         if ((hooks_.stop && hooks_.stop()) || (hooks_.quiet && hooks_.quiet())) return false;
         clock_.Sleep(kLookIntervalMs);
-        u_.controls.Pump();
+        u_.model.Pump();
         return !(hooks_.stop && hooks_.stop());
     }
 

@@ -13,17 +13,17 @@ namespace qvt::sim {
 // A form view that remembers everything shown on it, for tests and for replaying a run.
 class RecordingFormView final : public FormView {
   public:
-    void SetMessage(std::string_view text) override { messages.emplace_back(text); }
-    void SetStatus(const StatusPanel& status) override { statuses.push_back(status); }
+    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+    void ShowStatus(const StatusPanel& status) override { statuses.push_back(status); }
     void AppendLog(std::string_view line) override { log.emplace_back(line); }
-    void SetProgress(int position, int maximum) override {
+    void ShowProgress(int position, int maximum) override {
         progress_position = position;
         progress_maximum = maximum;
         ++progress_updates;
     }
-    void SetBarColor(std::uint32_t color) override { bar_color = color; }
-    void SetStartEnabled(bool enabled) override { start_enabled = enabled; }
-    void SetForceBox(bool enabled, bool checked) override {
+    void ShowBarColor(std::uint32_t color) override { bar_color = color; }
+    void EnableStart(bool enabled) override { start_enabled = enabled; }
+    void ShowForceBox(bool enabled, bool checked) override {
         force_enabled = enabled;
         force_checked = checked;
     }

@@ -148,11 +148,11 @@ void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
     }
 }
 
-void Win32FormView::SetMessage(std::string_view text) {
+void Win32FormView::ShowMessage(std::string_view text) {
     SetWindowTextW(control(Control::kEdtMsg), Widen(text).c_str());
 }
 
-void Win32FormView::SetStatus(const StatusPanel& status) {
+void Win32FormView::ShowStatus(const StatusPanel& status) {
     status_ = status;
     // The panel asks for its brush when it next paints; the old one is not in use by then.
     status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
@@ -175,22 +175,22 @@ void Win32FormView::AppendLog(std::string_view line) {
                  reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Win32FormView::SetProgress(int position, int maximum) {
+void Win32FormView::ShowProgress(int position, int maximum) {
     SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, maximum);
     SendMessageW(control(Control::kProgBar1), PBM_SETPOS, std::min(position, maximum),
                  0);  // past the end: a full bar
 }
 
-void Win32FormView::SetBarColor(std::uint32_t color) {
+void Win32FormView::ShowBarColor(std::uint32_t color) {
     SendMessageW(control(Control::kProgBar1), kPbmSetBarColor, 0,
                  static_cast<LPARAM>(ToColorRef(color)));
 }
 
-void Win32FormView::SetStartEnabled(bool enabled) {
+void Win32FormView::EnableStart(bool enabled) {
     EnableWindow(control(Control::kBtnStart), enabled);
 }
 
-void Win32FormView::SetForceBox(bool enabled, bool checked) {
+void Win32FormView::ShowForceBox(bool enabled, bool checked) {
     EnableWindow(control(Control::kCkUpdate), enabled);
     SendMessageW(control(Control::kCkUpdate), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
                  0);

@@ -61,13 +61,13 @@ class Win32FormView final : public FormView {
     // loop: C++ exceptions must not unwind through Windows' own frames.
     std::exception_ptr TakePendingException() { return std::exchange(pending_, nullptr); }
 
-    void SetMessage(std::string_view text) override;
-    void SetStatus(const StatusPanel& status) override;
+    void ShowMessage(std::string_view text) override;
+    void ShowStatus(const StatusPanel& status) override;
     void AppendLog(std::string_view line) override;
-    void SetProgress(int position, int maximum) override;
-    void SetBarColor(std::uint32_t color) override;
-    void SetStartEnabled(bool enabled) override;
-    void SetForceBox(bool enabled, bool checked) override;
+    void ShowProgress(int position, int maximum) override;
+    void ShowBarColor(std::uint32_t color) override;
+    void EnableStart(bool enabled) override;
+    void ShowForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
     void SetBusy(bool busy) override;
     void ShowNotice(std::string_view line) override { AppendLog(line); }

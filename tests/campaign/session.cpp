@@ -190,7 +190,7 @@ SessionResult RunSession(const Draw& draw) {
     Updater updater(
         Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
     updater.form.FormCreate();
-    const Controls& controls = updater.controls.controls();
+    const FormModel::Controls& controls = updater.model.controls();
     if (draw.force && controls.force_enabled) updater.form.ckUpdateClick(true);
     if (!controls.start_enabled) {
         result.cause = Cause::kStartupRefused;

@@ -74,9 +74,8 @@ struct CensusBench {
     EmbeddedImageResource resource;
     ScriptedDriver driver;
     sim::RecordingFormView view;
-    FormControls form{view};
-    Phase phase = Phase::kBootSwitch;  // as the run has it when it asks
-    PhaseFormDisplay display{form, phase};
+    LogRecord record{{}};
+    FormModel form{view, record};
     FirmwareImage image;
     FirmwareImageLoader loader;
     AppModeUnits app;
@@ -169,7 +168,7 @@ TEST(BootModeRequest, SendsTheCommandWordToTheFirstDeviceFound) {
     CensusBench bench;
     bench.driver.objects[2] = {0x0300};
     bench.driver.objects[5] = {0x0300};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, false));
     // Code 0x0022205C with the word 0x0255, low byte first, to the device the census describes.
     EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
     EXPECT_EQ(bench.driver.calls.back(), std::make_pair(2, std::uint32_t{0x0022205C}));
@@ -180,15 +179,15 @@ TEST(BootModeRequest, SendsTheCommandWordToTheFirstDeviceFound) {
 TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
     CensusBench bench;
     bench.driver.objects[0] = {0x0310};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, false));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, false));
     EXPECT_TRUE(bench.driver.command_bytes.empty());
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.display, true));
+    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, true));
     EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
 }
 
 TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {
     CensusBench bench;
-    EXPECT_FALSE(bench.app.RequestBootMode(bench.display, false));
+    EXPECT_FALSE(bench.app.RequestBootMode(bench.form, false));
     EXPECT_EQ(bench.form.controls().message, text::kMessageMissing);
     EXPECT_EQ(bench.form.controls().progress_position, 1);
 }

@@ -31,7 +31,7 @@ class FlakyBus final : public HidBus {
 
 TEST(FindBootLoaders, ForeignDevicesAloneAreNoBootLoader) {
     Bench bench(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}]})");
-    EXPECT_FALSE(bench.updater.link.FindBootLoaders());
+    EXPECT_FALSE(bench.updater.link.FindBootLoaders(0));
     EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
@@ -43,7 +43,7 @@ TEST(FindBootLoaders, MatchesTheVendorOrTheProductAlone) {
             std::string(
                 R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, )") +
             device + "]}");
-        EXPECT_TRUE(bench.updater.link.FindBootLoaders()) << device;
+        EXPECT_TRUE(bench.updater.link.FindBootLoaders(0)) << device;
         EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
         EXPECT_EQ(bench.world.open_handles(), 1);  // only the kept one
         bench.updater.link.CloseBootLoaders();
@@ -53,8 +53,7 @@ TEST(FindBootLoaders, MatchesTheVendorOrTheProductAlone) {
 
 TEST(FindBootLoaders, TwoMatchesAgainstAnExpectationOfOneFailWithNoHandleOpen) {
     Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
-    bench.updater.link.set_expected_count(1);
-    EXPECT_FALSE(bench.updater.link.FindBootLoaders());
+    EXPECT_FALSE(bench.updater.link.FindBootLoaders(1));
     EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
@@ -62,7 +61,7 @@ TEST(FindBootLoaders, TwoMatchesAgainstAnExpectationOfOneFailWithNoHandleOpen) {
 TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTransfer) {
     Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}, {"mode": "boot"}]})");
     auto& link = bench.updater.link;
-    ASSERT_TRUE(link.FindBootLoaders());
+    ASSERT_TRUE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 3);
     EXPECT_EQ(bench.world.open_handles(), 1);
     BootCommandReport report;
@@ -81,7 +80,7 @@ TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
         R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
     FlakyBus bus(bench.world.bus(), {0});
     BootLoaderLink link(bus, bench.clock, bench.view);
-    EXPECT_TRUE(link.FindBootLoaders());
+    EXPECT_TRUE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 1);
 }
 
@@ -90,7 +89,7 @@ TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
 TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndLeavesTheReplyAsItWas) {
     Bench bench(testing::kOneBootLoader);
     auto& link = bench.updater.link;
-    ASSERT_TRUE(link.FindBootLoaders());
+    ASSERT_TRUE(link.FindBootLoaders(0));
     BootReplyReport reply;
     reply.bytes.fill(0x5A);
     const auto before = bench.clock.NowMs();
@@ -103,7 +102,7 @@ TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndLeavesTheReplyAsItWas
 TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
     Bench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
     auto& link = bench.updater.link;
-    ASSERT_TRUE(link.FindBootLoaders());
+    ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport request;
     request.set_command(BootCommand::kRead);
     request.set_address(0x1100);
@@ -121,7 +120,7 @@ TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
 TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {
     Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes"}]})");
     auto& link = bench.updater.link;
-    ASSERT_TRUE(link.FindBootLoaders());
+    ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport report;
     const auto before = bench.clock.NowMs();
     EXPECT_FALSE(link.WriteBootReport(report.bytes));
@@ -131,7 +130,7 @@ TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {
 TEST(BoundedTransfers, AWriteThatFailsAtOnceIsAFailureWithoutWaiting) {
     Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes"}]})");
     auto& link = bench.updater.link;
-    ASSERT_TRUE(link.FindBootLoaders());
+    ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport report;
     const auto before = bench.clock.NowMs();
     EXPECT_FALSE(link.WriteBootReport(report.bytes));
@@ -150,7 +149,7 @@ TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
     Bench bench(testing::kOneBootLoader);
     const auto before = bench.clock.NowMs();
     const long pumps = bench.view.pumps;
-    EXPECT_TRUE(bench.updater.link.ProbeBootMode());
+    EXPECT_TRUE(bench.updater.link.ProbeBootMode(0));
     EXPECT_EQ(bench.clock.NowMs() - before, 1500u);
     EXPECT_EQ(bench.view.pumps - pumps, 31);
     EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
@@ -159,7 +158,7 @@ TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
 
 TEST(ProbeBootMode, FindingNothingTakesNoTime) {
     Bench bench(R"({"units": []})");
-    EXPECT_FALSE(bench.updater.link.ProbeBootMode());
+    EXPECT_FALSE(bench.updater.link.ProbeBootMode(0));
     EXPECT_EQ(bench.clock.NowMs(), 0u);
     EXPECT_EQ(bench.view.pumps, 1);
 }

@@ -21,11 +21,10 @@ struct ProtocolBench : Bench {
     explicit ProtocolBench(std::string_view json = testing::kOneBootLoader) : Bench(json) {
         updater.loader.LoadFirmwareImage();
     }
-    FormDisplay& display() { return step_display; }
     BootProtocol& protocol() { return updater.protocol; }
     bool ProgramVerify(BootProtocol& with) {
-        verification_began = with.Program(step_display);
-        return verification_began && with.Verify(step_display);
+        verification_began = with.Program(0);
+        return verification_began && with.Verify();
     }
     bool ProgramVerify() { return ProgramVerify(updater.protocol); }
     const std::vector<std::array<std::uint8_t, kReportSize>>& history(std::size_t unit = 0) {
@@ -37,8 +36,6 @@ struct ProtocolBench : Bench {
         return report;
     }
 
-    Phase phase = Phase::kErase;
-    PhaseFormDisplay step_display{updater.controls, phase};
     bool verification_began = false;
 };
 
@@ -47,11 +44,11 @@ struct ProtocolBench : Bench {
 TEST(WireFormat, TheProceduresSendTheseBytes) {
     using Bytes = std::array<std::uint8_t, kReportSize>;
     ProtocolBench bench;
-    ASSERT_TRUE(bench.protocol().EraseDevice(bench.display()));
-    ASSERT_TRUE(bench.protocol().BlankCheck(bench.display()));
+    ASSERT_TRUE(bench.protocol().EraseDevice(0));
+    ASSERT_TRUE(bench.protocol().BlankCheck(0));
     const std::size_t program_at = bench.history().size();
     ASSERT_TRUE(bench.ProgramVerify());
-    ASSERT_TRUE(bench.protocol().ResetDevice(bench.display()));
+    ASSERT_TRUE(bench.protocol().ResetDevice(0));
     const auto& image = bench.updater.firmware.program;
     auto with_data = [&](Bytes head, std::uint32_t from, std::size_t count) {
         std::copy_n(image.begin() + from, count, head.begin() + 7);
@@ -76,7 +73,7 @@ TEST(WireFormat, TheProceduresSendTheseBytes) {
 
 TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
-    EXPECT_TRUE(bench.protocol().EraseDevice(bench.display()));
+    EXPECT_TRUE(bench.protocol().EraseDevice(0));
     EXPECT_EQ(bench.controls().progress_position, 2);
     EXPECT_EQ(bench.controls().message, text::kEraseDone);
     EXPECT_EQ(bench.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
@@ -92,11 +89,11 @@ TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
 TEST(EraseDevice, OnlyTheThirdPassDecides) {
     ProtocolBench refused_first(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "count": 2}]})");
-    EXPECT_TRUE(refused_first.protocol().EraseDevice(refused_first.display()));
+    EXPECT_TRUE(refused_first.protocol().EraseDevice(0));
 
     ProtocolBench refused_last(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "from": 3}]})");
-    EXPECT_FALSE(refused_last.protocol().EraseDevice(refused_last.display()));
+    EXPECT_FALSE(refused_last.protocol().EraseDevice(0));
     EXPECT_EQ(refused_last.controls().message, text::kEraseError);
     EXPECT_EQ(refused_last.controls().progress_position, 1);
     EXPECT_TRUE(refused_last.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
@@ -108,7 +105,7 @@ TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEa
     // The window answers between two searches: a pump after every one of them.
     std::vector<long> pumped_after;
     bench.view.on_pump = [&] { pumped_after.push_back(bench.world.searches()); };
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(0));
     EXPECT_EQ(bench.world.searches(), 200);
     for (long search = 1; search <= 200; ++search) {
         ASSERT_NE(std::find(pumped_after.begin(), pumped_after.end(), search), pumped_after.end())
@@ -124,9 +121,9 @@ TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEa
 TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
     ProtocolBench bench(
         R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500, "transfer_ms": 1})");
-    bench.updater.app.RequestBootMode(bench.display(), false);
+    bench.updater.app.RequestBootMode(bench.updater.model, false);
     const auto start = bench.clock.NowMs();
-    EXPECT_TRUE(bench.protocol().ResetDevice(bench.display()));
+    EXPECT_TRUE(bench.protocol().ResetDevice(0));
     EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:5"));
     // Five searches a second apart, 1000 ms before the report, its transfer, the settle.
     EXPECT_EQ(bench.clock.NowMs() - start, 5000u + 1000u + 1u + 1500u);
@@ -134,7 +131,7 @@ TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
 
 TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
     ProtocolBench bench(testing::kOneBootLoader);
-    EXPECT_TRUE(bench.protocol().BlankCheck(bench.display()));
+    EXPECT_TRUE(bench.protocol().BlankCheck(0));
     ASSERT_EQ(bench.history().size(), 698u);
     for (std::size_t i = 0; i < 349; ++i) {
         const auto report = bench.Report(i);
@@ -148,7 +145,7 @@ TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
 
 TEST(BlankCheck, ASilentBootLoaderFailsAtTheFirstChunk) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads"}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(0));
     EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=4352");
     EXPECT_EQ(bench.controls().message, text::kBlankError);
     EXPECT_EQ(bench.history().size(), 1u);  // nothing more after the difference
@@ -158,13 +155,13 @@ TEST(BlankCheck, ABootLoaderThatStopsAnsweringIsNotTakenForBlank) {
     // Its last reply was all 0xFF: without a reply the chunk counts as different.
     ProtocolBench bench(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads", "from": 400}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(bench.display()));
+    EXPECT_FALSE(bench.protocol().BlankCheck(0));
     EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=" + std::to_string(0x1100 + 58 * 50));
 }
 
 TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
     ProtocolBench bench(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
-    bench.protocol().EraseDevice(bench.display());
+    bench.protocol().EraseDevice(0);
     const std::size_t first = bench.history().size();
     EXPECT_TRUE(bench.ProgramVerify());
     EXPECT_TRUE(bench.verification_began);
@@ -224,7 +221,7 @@ std::vector<std::array<std::uint8_t, kReportSize>> ReportsFor(std::uint8_t boot_
     ProtocolBench bench;
     FirmwareImage image;
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
-    BootProtocol protocol(bench.updater.link, loader, image, bench.clock);
+    BootProtocol protocol(bench.updater.link, loader, image, bench.clock, bench.updater.model);
     EXPECT_TRUE(bench.ProgramVerify(protocol));
     // The image really carried the bytes that must stay behind.
     EXPECT_EQ(image.program[0], boot_area);
@@ -267,7 +264,7 @@ TEST(ReadBack, EveryByteOfEveryChunkIsCompared) {
                    R"("address": ")" + hex + R"(", "value": )" + std::to_string(value) + "}]}";
         };
         ProtocolBench blank(stuck_at(0x00));
-        EXPECT_FALSE(blank.protocol().BlankCheck(blank.display()));
+        EXPECT_FALSE(blank.protocol().BlankCheck(0));
         EXPECT_EQ(blank.log().back(), "[BlankCheck]error! adr=" + std::to_string(chunk));
         EXPECT_EQ(blank.controls().message, text::kBlankError);
 
@@ -318,8 +315,9 @@ TEST(ReadBack, AReadRequestReportedAsNotAcceptedButAnsweredPasses) {
     ProtocolBench bench;
     LateWriteBus late(bench.world.bus());
     BootLoaderLink link(late, bench.clock, bench.view);
-    BootProtocol protocol(link, bench.updater.loader, bench.updater.firmware, bench.clock);
-    EXPECT_TRUE(protocol.BlankCheck(bench.display()));
+    BootProtocol protocol(link, bench.updater.loader, bench.updater.firmware, bench.clock,
+                          bench.updater.model);
+    EXPECT_TRUE(protocol.BlankCheck(0));
     EXPECT_TRUE(bench.ProgramVerify(protocol));
     EXPECT_EQ(bench.world.open_handles(), 0);
 }
@@ -327,7 +325,7 @@ TEST(ReadBack, AReadRequestReportedAsNotAcceptedButAnsweredPasses) {
 TEST(ProgramVerify, ReplyBytesPastTheShortChunkAreNotCompared) {
     // The simulated boot loader answers zeros past 0x5FFF; the image has 0xFF padding there.
     ProtocolBench bench;
-    bench.protocol().EraseDevice(bench.display());
+    bench.protocol().EraseDevice(0);
     EXPECT_TRUE(bench.ProgramVerify());
 }
 
@@ -336,8 +334,8 @@ TEST(ProgramVerify, AnImageThatNoLongerLoadsFailsTheStepBeforeAnyReport) {
     ProtocolBench bench;
     FirmwareImage image;
     FirmwareImageLoader loader(missing, ProductDescrambleTable(), image);
-    BootProtocol protocol(bench.updater.link, loader, image, bench.clock);
-    EXPECT_TRUE(protocol.EraseDevice(bench.display()));
+    BootProtocol protocol(bench.updater.link, loader, image, bench.clock, bench.updater.model);
+    EXPECT_TRUE(protocol.EraseDevice(0));
     const auto reports = bench.history().size();
     EXPECT_FALSE(bench.ProgramVerify(protocol));
     EXPECT_EQ(bench.history().size(), reports);  // the erased 0xFF pattern is never programmed
@@ -349,12 +347,12 @@ TEST(ProgramVerify, AnImageThatNoLongerLoadsFailsTheStepBeforeAnyReport) {
 
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
     ProtocolBench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
-    EXPECT_TRUE(bench.protocol().EraseDevice(bench.display()));
+    EXPECT_TRUE(bench.protocol().EraseDevice(0));
     EXPECT_EQ(bench.Received(BootCommand::kErase, 1), 6);
     EXPECT_EQ(bench.Received(BootCommand::kErase, 0), 0);
     // The first reset restarts the kept unit, so the second device number's write finds it
     // gone: both numbers reach one device.
-    EXPECT_FALSE(bench.protocol().ResetDevice(bench.display()));
+    EXPECT_FALSE(bench.protocol().ResetDevice(0));
     EXPECT_EQ(bench.Received(BootCommand::kReset, 1), 1);
     EXPECT_TRUE(bench.Logged("[ResetDevice]erase error! (DevNum:2 / retcnt:1)"));
 }
@@ -362,14 +360,14 @@ TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
 TEST(ResetDevice, ATimedOutResetFailsWithItsCounts) {
     ProtocolBench bench(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "reset"}]})");
-    EXPECT_FALSE(bench.protocol().ResetDevice(bench.display()));
+    EXPECT_FALSE(bench.protocol().ResetDevice(0));
     EXPECT_EQ(bench.controls().message, text::kResetError);
     EXPECT_EQ(bench.log().back(), "[ResetDevice]erase error! (DevNum:1 / retcnt:0)");
 }
 
 TEST(ResetDevice, AnAcceptedResetRestartsTheUnit) {
     ProtocolBench bench;
-    EXPECT_TRUE(bench.protocol().ResetDevice(bench.display()));
+    EXPECT_TRUE(bench.protocol().ResetDevice(0));
     EXPECT_EQ(bench.controls().message, text::kResetDone);
     EXPECT_EQ(bench.controls().progress_position, 2);
     EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);

@@ -11,47 +11,55 @@ namespace {
 
 using testing::Bench;
 
-TEST(AdvanceProgress, RaisesByOneWhileAStepRunsAndPumps) {
+// The window's model: what each change shows, on the view and in the record alike.
+struct ModelRig {
     sim::RecordingFormView view;
-    FormControls form(view);
-    Phase phase = Phase::kErase;
-    PhaseFormDisplay display(form, phase);
-    display.AdvanceProgress();
-    display.AdvanceProgress();
-    EXPECT_EQ(form.controls().progress_position, 2);
-    EXPECT_EQ(view.progress_position, 2);
-    EXPECT_EQ(view.pumps, 2);
+    LogRecord record{{}, [] { return std::string("T"); }};
+    FormModel form{view, record};
+};
+
+TEST(FormModel, AStepOfTheBarRaisesItByOneAndPumps) {
+    ModelRig rig;
+    rig.form.StepBar();
+    rig.form.StepBar();
+    EXPECT_EQ(rig.form.controls().progress_position, 2);
+    EXPECT_EQ(rig.view.progress_position, 2);
+    EXPECT_EQ(rig.view.pumps, 2);
 }
 
-TEST(AdvanceProgress, WhenIdleResetsTheBarHoweverFarItHadGone) {
-    sim::RecordingFormView view;
-    FormControls form(view);
-    Phase phase = Phase::kProgram;
-    PhaseFormDisplay display(form, phase);
-    for (int i = 0; i < 20; ++i) display.AdvanceProgress();
-    form.RaiseProgressMaximum(6);
-    phase = Phase::kPreparing;  // the display follows the phase it was given
-    display.AdvanceProgress();
-    EXPECT_EQ(form.controls().progress_position, 0);
-    EXPECT_EQ(form.controls().progress_maximum, 13);
-    EXPECT_EQ(view.progress_position, 0);
-    EXPECT_EQ(view.progress_maximum, 13);
+TEST(FormModel, AResetOfTheBarTakesItBackToZeroOfThirteenHoweverFarItHadGone) {
+    ModelRig rig;
+    for (int i = 0; i < 20; ++i) rig.form.StepBar();
+    rig.form.RaiseBarMaximum(6);
+    rig.form.ResetBar();
+    EXPECT_EQ(rig.form.controls().progress_position, 0);
+    EXPECT_EQ(rig.form.controls().progress_maximum, 13);
+    EXPECT_EQ(rig.view.progress_position, 0);
+    EXPECT_EQ(rig.view.progress_maximum, 13);
+    EXPECT_EQ(rig.view.pumps, 21);
 }
 
-TEST(FormLog, CollectsLinesInOrder) {
-    sim::RecordingFormView view;
-    FormControls form(view);
-    form.AppendLog("[EraseDevice]OpenHid count:0");
-    form.AppendLog("EraseDevice error");
-    EXPECT_EQ(form.controls().log,
+TEST(FormModel, EveryChangeReachesTheViewAndTheRecordsLines) {
+    ModelRig rig;
+    rig.form.AppendLog("[EraseDevice]OpenHid count:0");
+    rig.form.AppendLog("EraseDevice error");
+    rig.form.ShowMessage("a\r\nb");
+    rig.form.ShowBarColor(color::kGreen);  // drawn, but no line of the transcript
+    EXPECT_EQ(rig.form.controls().log,
               (std::vector<std::string>{"[EraseDevice]OpenHid count:0", "EraseDevice error"}));
-    EXPECT_EQ(view.log, form.controls().log);
+    EXPECT_EQ(rig.view.log, rig.form.controls().log);
+    EXPECT_EQ(rig.view.bar_color, color::kGreen);
+    const auto& lines = rig.record.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "T log: [EraseDevice]OpenHid count:0");
+    EXPECT_EQ(lines[lines.size() - 2], "T log: EraseDevice error");
+    EXPECT_EQ(lines.back(), "T message: a\\nb");
 }
 
 TEST(FormClose, ReleasesAHandleStillHeld) {
     Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "application", "version": "3.00"}]})");
     ASSERT_TRUE(bench.updater.app.CountAppDevices());
-    ASSERT_TRUE(bench.updater.link.FindBootLoaders());
+    ASSERT_TRUE(bench.updater.link.FindBootLoaders(0));
     EXPECT_EQ(bench.world.open_handles(), 2);
     EXPECT_TRUE(bench.updater.form.FormClose());
     EXPECT_EQ(bench.world.open_handles(), 0);
@@ -65,8 +73,8 @@ TEST(FormCreate, AnImageErrorDisablesStartAndChecksNoDevice) {
     Updater updater(
         Ports{view, clock, world.driver(), world.bus(), missing, ProductDescrambleTable()});
     EXPECT_FALSE(updater.form.FormCreate());
-    EXPECT_EQ(updater.controls.controls().message, text::kImageError);
-    EXPECT_FALSE(updater.controls.controls().start_enabled);
+    EXPECT_EQ(updater.model.controls().message, text::kImageError);
+    EXPECT_FALSE(updater.model.controls().start_enabled);
     EXPECT_FALSE(view.start_enabled);
     EXPECT_EQ(world.searches(), 0);
     EXPECT_EQ(updater.app.census().app_device_count, 0);

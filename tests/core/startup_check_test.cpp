@@ -29,7 +29,7 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     const Situation& s = GetParam();
     Bench bench(s.scenario);
     ASSERT_TRUE(bench.updater.form.FormCreate());
-    const Controls& c = bench.controls();
+    const FormModel::Controls& c = bench.controls();
     EXPECT_EQ(c.status.caption, s.caption);
     EXPECT_EQ(c.status.background, color::kButtonFace);
     EXPECT_EQ(c.status.text_color, s.text_color);
@@ -37,7 +37,7 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     EXPECT_EQ(c.message, s.message);
     EXPECT_EQ(c.start_enabled, s.start);
     EXPECT_EQ(c.force_enabled, s.force);
-    EXPECT_EQ(bench.updater.link.expected_count(), s.expected_boot_loaders);
+    EXPECT_EQ(bench.updater.form.expected_boot_loaders(), s.expected_boot_loaders);
     EXPECT_EQ(bench.updater.sequence.phase(), Phase::kIdle);
     EXPECT_EQ(c.bar_color, color::kGreen);
     EXPECT_EQ(bench.view.bar_color, color::kGreen);

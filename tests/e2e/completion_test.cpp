@@ -165,7 +165,7 @@ TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
     EXPECT_EQ(bench.updater.Outcome(), "update completed");
     // Were Start enabled again after it, a run that fails is what the record tells.
     bench.world.Unplug(0);
-    bench.updater.controls.SetStartEnabled(true);
+    bench.updater.model.EnableStart(true);
     bench.Start();
     EXPECT_EQ(bench.updater.Outcome(), "update failed (2 runs failed)");
 }

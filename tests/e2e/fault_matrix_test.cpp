@@ -47,7 +47,7 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
     ASSERT_TRUE(bench.controls().start_enabled);
     EXPECT_EQ(bench.updater.form.btnStartClick(), *row.outcome);
 
-    const Controls& c = bench.controls();
+    const FormModel::Controls& c = bench.controls();
     for (const char* line : row.log_lines)
         EXPECT_TRUE(bench.Logged(line)) << "missing log line: " << line;
     EXPECT_FALSE(bench.updater.sequence.busy());

@@ -81,7 +81,7 @@ TEST(UpdateRun, EveryMessageIsPumpedBeforeTheNextReplacesIt) {
         std::set<std::size_t> pumped;  // how many messages had been shown at each pump
         bench.view.on_pump = [&] { pumped.insert(bench.view.messages.size()); };
         const std::size_t first = bench.view.messages.size();
-        bench.updater.controls.SetStartEnabled(true);  // also where no unit is seen at start
+        bench.updater.model.EnableStart(true);  // also where no unit is seen at start
         bench.Start();
         const auto& shown = bench.view.messages;
         ASSERT_GT(shown.size(), first + 1);
@@ -118,7 +118,7 @@ TEST(UpdateRun, ForcedOnACurrentUnitRunsTheWholeUpdate) {
 TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
     Bench bench(kOneBootLoader);
     bench.Create();
-    bench.updater.controls.SetForceChecked(true);  // the box is disabled: as a stray tick would
+    bench.updater.model.CheckForce(true);  // the box is disabled: as a stray tick would
     bench.Start();
     EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
     ExpectCompleted(bench, text::kCaptionCompleted);

@@ -75,8 +75,8 @@ struct Bench {
         return *this;
     }
 
-    const Controls& controls() const { return updater.controls.controls(); }
-    const std::vector<std::string>& log() const { return updater.controls.controls().log; }
+    const FormModel::Controls& controls() const { return updater.model.controls(); }
+    const std::vector<std::string>& log() const { return updater.model.controls().log; }
     bool Logged(std::string_view line) const {
         return std::find(log().begin(), log().end(), line) != log().end();
     }

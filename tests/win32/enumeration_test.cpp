@@ -82,7 +82,7 @@ TEST(WinHidEnumeration, TheSystemsEnumerationEndsAtItsFirstGapAndLeavesNothingOp
     sim::VirtualClock clock;
     sim::RecordingFormView view;
     BootLoaderLink link(bus, clock, view);
-    EXPECT_FALSE(link.FindBootLoaders());
+    EXPECT_FALSE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 0);
     EXPECT_FALSE(link.HoldsHandle());
     // Every present interface, then the end: one index more than there are interfaces.
@@ -107,7 +107,7 @@ TEST(WinHidEnumeration, ADeviceThatOpensButIsNoHidDeviceIsRejectedAndClosed) {
     sim::VirtualClock clock;
     sim::RecordingFormView view;
     BootLoaderLink link(bus, clock, view);
-    EXPECT_FALSE(link.FindBootLoaders());
+    EXPECT_FALSE(link.FindBootLoaders(0));
     EXPECT_EQ(bus.indices_asked, 3);      // two paths, then the end
     EXPECT_EQ(bus.opened, 1);             // the missing path is skipped
     EXPECT_EQ(bus.attribute_queries, 1);  // asked, and no HID attributes came back

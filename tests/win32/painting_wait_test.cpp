@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "bench.h"
-#include "form_controls.h"
+#include "form_model.h"
 #include "overlapped_transfer.h"
 #include "system_libraries.h"
 #include "unique_handle.h"
@@ -138,18 +138,17 @@ TEST(PaintingWait, AnEraseWhoseWritesAllHangNeverLeavesTheWindowSilent) {
     sim::SimulatedWorld world(clock, testing::ScenarioFrom(R"({"units": [{"mode": "boot"}],
         "faults": [{"kind": "refuse_writes", "command": "erase"}]})"));
     Win32FormView view(GetModuleHandleW(nullptr), false);
-    FormControls controls(view);
-    Phase phase = Phase::kErase;
-    PhaseFormDisplay display(controls, phase);
+    LogRecord record({});
+    FormModel form(view, record);
     FirmwareImage image;
     testing::BytesResource resource = testing::ShippedResource();
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
-    BootLoaderLink link(world.bus(), clock, view);
-    BootProtocol protocol(link, loader, image, clock);
+    BootLoaderLink link(world.bus(), clock, form);
+    BootProtocol protocol(link, loader, image, clock, form);
 
     HungProbe probe(view.hwnd());
     const auto start = Clock::now();
-    EXPECT_FALSE(protocol.EraseDevice(display));
+    EXPECT_FALSE(protocol.EraseDevice(0));
     const auto took = Clock::now() - start;
     probe.Stop();
     EXPECT_GE(took, std::chrono::milliseconds(5400));  // 1000 + 3 x (1000 + 500)

@@ -231,7 +231,7 @@ TEST_F(Win32Window, DpiAndStatusChangesLeaveNoGdiObjectBehind) {
             SendMessageW(bench[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                          reinterpret_cast<LPARAM>(bench[Control::kPnlMsg1]))));
         DeleteDC(dc);
-        bench.window.SetStatus(
+        bench.window.ShowStatus(
             {"status", i % 2 ? color::kGreen : color::kRed, color::kWhite, i % 3 == 0});
         UpdateWindow(bench.window.hwnd());
     }

@@ -1,0 +1,91 @@
+#include "form_model.h"
+
+namespace qvt {
+
+void FormModel::ShowMessage(std::string_view text) {
+    controls_.message = text;
+    lines_.Message(text);
+    view_.ShowMessage(text);
+}
+
+void FormModel::ShowStatus(const StatusPanel& status) {
+    controls_.status = status;
+    lines_.Status(status);
+    view_.ShowStatus(status);
+}
+
+void FormModel::HideStatus() {
+    StatusPanel hidden = controls_.status;
+    hidden.visible = false;
+    ShowStatus(hidden);
+}
+
+void FormModel::AppendLog(std::string_view line) {
+    controls_.log.emplace_back(line);
+    lines_.Log(line);
+    view_.AppendLog(line);
+}
+
+void FormModel::ShowRow(const StartupRow& row) {
+    ShowStatus({std::string(row.caption), row.background.value_or(controls_.status.background),
+                row.text_color, true});
+    ShowMessage(row.message);
+    EnableStart(row.start_enabled);
+    EnableForce(row.force_enabled);
+}
+
+void FormModel::EnableStart(bool enabled) {
+    controls_.start_enabled = enabled;
+    lines_.Start(enabled);
+    view_.EnableStart(enabled);
+}
+
+void FormModel::EnableForce(bool enabled) {
+    controls_.force_enabled = enabled;
+    ShowForceBox();
+}
+
+void FormModel::CheckForce(bool checked) {
+    controls_.force_checked = checked;
+    ShowForceBox();
+}
+
+void FormModel::ShowBarColor(std::uint32_t color) {
+    controls_.bar_color = color;
+    view_.ShowBarColor(color);
+}
+
+void FormModel::ResetBar() {
+    controls_.progress_position = 0;
+    controls_.progress_maximum = kProgressInitialMax;
+    ShowProgress();
+    Pump();
+}
+
+void FormModel::StepBar() {
+    ++controls_.progress_position;
+    ShowProgress();
+    Pump();
+}
+
+void FormModel::RaiseBarMaximum(int by) {
+    controls_.progress_maximum += by;
+    ShowProgress();
+}
+
+void FormModel::ShowModalBox(std::string_view text) {
+    lines_.Box(text);
+    view_.ShowModalBox(text);
+}
+
+void FormModel::ShowProgress() {
+    lines_.Progress(controls_.progress_position, controls_.progress_maximum);
+    view_.ShowProgress(controls_.progress_position, controls_.progress_maximum);
+}
+
+void FormModel::ShowForceBox() {
+    lines_.Force(controls_.force_enabled, controls_.force_checked);
+    view_.ShowForceBox(controls_.force_enabled, controls_.force_checked);
+}
+
+}  // namespace qvt
