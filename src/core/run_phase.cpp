@@ -1,5 +1,9 @@
 #include "run_phase.h"
 
+#include <algorithm>
+
+#include "texts.h"
+
 namespace qvt {
 
 const char* PhaseName(Phase phase) {
@@ -76,6 +80,81 @@ const char* KindName(RunOutcome::Kind kind) {
             break;
     }
     return "refused";
+}
+
+namespace {
+
+// The run's machine. A phase that succeeds leads to the next row's; a step of an attempt sends
+// a failure back to the erase, up to the third attempt, whose failure ends the run.
+constexpr PhaseRow kPhaseTable[] = {
+    {.phase = Phase::kRestartCheck,
+     .entry = Entry::kAfterFailedRun,
+     .on_success = Phase::kCompleted,
+     .on_failure = Phase::kPreparing},
+    {.phase = Phase::kPreparing, .entry = Entry::kFirstRun, .on_success = Phase::kBootSwitch},
+    {.phase = Phase::kBootSwitch,
+     .on_success = Phase::kErase,
+     .cause = FailureCause::kBootLoaderNotFound},
+    {.phase = Phase::kErase,
+     .on_success = Phase::kBlankCheck,
+     .on_failure = Phase::kErase,
+     .cause = FailureCause::kAttemptsUsedUp,
+     .attempt = true,
+     .pump_after = true,
+     .bar_raise_on_failure = 1,
+     .failure_log = logtext::kEraseStepFailed},
+    {.phase = Phase::kBlankCheck,
+     .on_success = Phase::kProgram,
+     .on_failure = Phase::kErase,
+     .cause = FailureCause::kAttemptsUsedUp,
+     .attempt = true,
+     .pump_after = true,
+     .bar_raise_on_failure = 3,
+     .failure_log = logtext::kBlankStepFailed},
+    {.phase = Phase::kProgram,
+     .on_success = Phase::kVerify,
+     .on_failure = Phase::kErase,
+     .cause = FailureCause::kAttemptsUsedUp,
+     .attempt = true,
+     .pump_after = true,
+     .bar_raise_on_failure = 6,
+     .failure_log = logtext::kProgramStepFailed},
+    {.phase = Phase::kVerify,
+     .on_success = Phase::kReset,
+     .on_failure = Phase::kErase,
+     .cause = FailureCause::kAttemptsUsedUp,
+     .attempt = true,
+     .pump_after = true,
+     .bar_raise_on_failure = 6,
+     .failure_log = logtext::kProgramStepFailed},
+    // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
+    {.phase = Phase::kReset,
+     .on_success = Phase::kReturnWait,
+     .on_failure = Phase::kReturnWait,
+     .cause = FailureCause::kResetRefused,
+     .pump_after = true,
+     .failure_log = logtext::kResetStepFailed},
+    {.phase = Phase::kReturnWait,
+     .on_success = Phase::kCompleted,
+     .cause = FailureCause::kNoReturn},
+};
+
+}  // namespace
+
+std::span<const PhaseRow> PhaseTable() {
+    return kPhaseTable;
+}
+
+const PhaseRow& RowOf(Phase phase) {
+    return *std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
+                         [phase](const PhaseRow& row) { return row.phase == phase; });
+}
+
+Phase EntryPhase(bool after_failed_run) {
+    const Entry wanted = after_failed_run ? Entry::kAfterFailedRun : Entry::kFirstRun;
+    return std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
+                        [wanted](const PhaseRow& row) { return row.entry == wanted; })
+        ->phase;
 }
 
 }  // namespace qvt

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace qvt {
 
@@ -62,5 +64,34 @@ struct RunOutcome {
 };
 
 const char* KindName(RunOutcome::Kind kind);
+
+// Where a click of Start begins: at the preparation, or after a failed run at the restart check.
+enum class Entry : std::uint8_t { kNone, kFirstRun, kAfterFailedRun };
+
+// One row of the run's machine: everything the run decides once a phase's work has ended.
+struct PhaseRow {
+    Phase phase;
+    Entry entry = Entry::kNone;  // a click begins here
+    Phase on_success = Phase::kFailed;
+    // For a step of an attempt: the next attempt's erase (the third attempt's failure ends the
+    // run instead).
+    Phase on_failure = Phase::kFailed;
+    // Why the run failed, when a failure here ends it; for a failure that goes on (the reset's),
+    // why the run fails if the phase it goes on to fails.
+    FailureCause cause = FailureCause::kNone;
+    bool attempt = false;     // a step of one of the three attempts
+    bool pump_after = false;  // a boot-loader procedure: a pump follows it, whatever its result
+    int bar_raise_on_failure = 0;       // the bar steps a failure skips, added to its maximum
+    std::string_view failure_log = {};  // logged when the phase fails; empty for none
+    Phase on_nothing_to_update = Phase::kRefused;  // a restart check that finds nothing to do
+    Phase on_exception = Phase::kFailed;           // with the cause "exception"
+};
+
+// Every phase a run can pass through, in the order of a run that succeeds.
+std::span<const PhaseRow> PhaseTable();
+const PhaseRow& RowOf(Phase phase);
+// The phase a click begins in.
+Phase EntryPhase(bool after_failed_run);
+inline constexpr int kAttempts = 3;
 
 }  // namespace qvt

@@ -9,31 +9,6 @@
 namespace qvt {
 namespace {
 
-// The run's machine. A phase that succeeds leads to the next row's; the procedures of an
-// attempt send a failure back to the erase, up to the third attempt, which fails the run.
-constexpr PhaseTransition kPhaseTable[] = {
-    {Phase::kRestartCheck, Phase::kCompleted, Phase::kPreparing, 0, {}},
-    {Phase::kPreparing, Phase::kBootSwitch, Phase::kFailed, 0, {}},
-    {Phase::kBootSwitch, Phase::kErase, Phase::kFailed, 0, {}},
-    {Phase::kErase, Phase::kBlankCheck, Phase::kErase, 1, logtext::kEraseStepFailed},
-    {Phase::kBlankCheck, Phase::kProgram, Phase::kErase, 3, logtext::kBlankStepFailed},
-    {Phase::kProgram, Phase::kVerify, Phase::kErase, 6, logtext::kProgramStepFailed},
-    {Phase::kVerify, Phase::kReset, Phase::kErase, 6, logtext::kProgramStepFailed},
-    // A reset reported as failed goes on to the return wait: the unit may have reset anyway.
-    {Phase::kReset, Phase::kReturnWait, Phase::kReturnWait, 0, logtext::kResetStepFailed},
-    {Phase::kReturnWait, Phase::kCompleted, Phase::kFailed, 0, {}},
-};
-
-const PhaseTransition& RowOf(Phase phase) {
-    return *std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
-                         [phase](const PhaseTransition& row) { return row.phase == phase; });
-}
-
-// The boot loader's procedures: each is followed by a pump, whatever its result.
-bool IsProcedure(Phase phase) {
-    return IsAttemptPhase(phase) || phase == Phase::kReset;
-}
-
 RunOutcome Failed(Phase phase, FailureCause cause) {
     return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
 }
@@ -43,15 +18,6 @@ bool Ended(Phase phase) {
 }
 
 }  // namespace
-
-std::span<const PhaseTransition> PhaseTable() {
-    return kPhaseTable;
-}
-
-bool IsAttemptPhase(Phase phase) {
-    return phase == Phase::kErase || phase == Phase::kBlankCheck || phase == Phase::kProgram ||
-           phase == Phase::kVerify;
-}
 
 RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     // Only a click on an enabled Start begins a run: one that arrives while a run is on, or
@@ -65,13 +31,14 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     expected_ = expected_boot_loaders;
     last_run_.reset();
     failed_attempts_ = 0;
+    carried_cause_ = FailureCause::kNone;
     if (failed_run_count_ == 0) {
         units_at_start_ = link_.boot_loader_count() + app_.census().app_device_count;
     }
     form_.EnableStart(false);
     form_.EnableForce(false);
-    // A restart: the unit may have come back current since the last run failed.
-    phase_ = failed_run_count_ != 0 ? Phase::kRestartCheck : Phase::kPreparing;
+    // After a failed run, the unit may have come back current meanwhile.
+    phase_ = EntryPhase(failed_run_count_ != 0);
     {
         // Held from before anything is asked of a unit until the run has ended, however.
         struct Awake {
@@ -86,17 +53,17 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
         }
         RunPhases();
     }
-    if (phase_ == Phase::kFailed) FailRun();
-    last_run_ = ending_;
-    return ending_;
+    ShowEnding();
+    last_run_ = outcome_;
+    return outcome_;
 }
 
 void UpdateSequence::RunPhases() {
     try {
         while (!Ended(phase_)) Transition(RunPhase(phase_));
     } catch (...) {
-        ending_ = Failed(phase_, FailureCause::kException);
-        phase_ = Phase::kFailed;
+        outcome_ = Failed(phase_, FailureCause::kException);
+        phase_ = RowOf(phase_).on_exception;
     }
 }
 
@@ -151,41 +118,50 @@ UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
 }
 
 void UpdateSequence::Transition(Step step) {
+    const PhaseRow& row = RowOf(phase_);
+    Phase next = row.on_success;
     if (step == Step::kNothingToUpdate) {
-        ending_ = {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone,
-                   Refusal::kNothingToUpdate};
-        phase_ = Phase::kRefused;
-        return;
-    }
-    const bool succeeded = step == Step::kSucceeded;
-    const PhaseTransition& row = RowOf(phase_);
-    Phase next = succeeded ? row.on_success : row.on_failure;
-    if (!succeeded) {
+        outcome_ = {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone,
+                    Refusal::kNothingToUpdate};
+        next = row.on_nothing_to_update;
+    } else if (step == Step::kFailed) {
+        next = row.on_failure;
         if (!row.failure_log.empty()) form_.AppendLog(row.failure_log);
         if (row.bar_raise_on_failure != 0) form_.RaiseBarMaximum(row.bar_raise_on_failure);
-        if (IsAttemptPhase(phase_) && ++failed_attempts_ == kAttempts) {
-            next = Phase::kFailed;
-            ending_ = Failed(phase_, FailureCause::kAttemptsUsedUp);
-        } else if (phase_ == Phase::kBootSwitch) {
-            ending_ = Failed(phase_, FailureCause::kBootLoaderNotFound);
-        } else if (phase_ == Phase::kReturnWait) {
-            ending_ = Failed(
-                phase_, reset_accepted_ ? FailureCause::kNoReturn : FailureCause::kResetRefused);
+        if (row.attempt && ++failed_attempts_ == kAttempts) next = Phase::kFailed;
+        if (next == Phase::kFailed) {
+            outcome_ =
+                Failed(phase_, carried_cause_ != FailureCause::kNone ? carried_cause_ : row.cause);
+        } else if (!row.attempt) {
+            carried_cause_ = row.cause;
         }
     } else if (next == Phase::kCompleted) {
-        ending_ = {RunOutcome::Kind::kCompleted, phase_, FailureCause::kNone, Refusal::kNone};
+        outcome_ = {RunOutcome::Kind::kCompleted, phase_, FailureCause::kNone, Refusal::kNone};
     }
-    if (IsProcedure(phase_)) form_.Pump();
+    if (row.pump_after) form_.Pump();
     phase_ = next;
+}
+
+void UpdateSequence::ShowEnding() {
+    switch (phase_) {
+        case Phase::kCompleted:
+            Complete(outcome_.phase == Phase::kRestartCheck ? text::kCaptionCompletedOnRestart
+                                                            : text::kCaptionCompleted);
+            break;
+        case Phase::kRefused:
+            form_.ShowRow(kRowCurrent);
+            SetBusy(false);
+            break;
+        default:
+            FailRun();
+            break;
+    }
 }
 
 UpdateSequence::Step UpdateSequence::RestartCheck() {
     app_.ProbeAppMode();
     link_.ProbeBootMode(expected_);
-    if (CompletionTest()) {
-        Complete(text::kCaptionCompletedOnRestart);
-        return Step::kSucceeded;
-    }
+    if (CompletionTest()) return Step::kSucceeded;
     // One unit, current, no boot loader, none that this program flashed on its way, and no
     // request would go out: the boot switch would wait its 200 searches for a boot loader that
     // nothing brings. The click ends as the start-up check would have begun with this unit,
@@ -194,8 +170,6 @@ UpdateSequence::Step UpdateSequence::RestartCheck() {
     if (!return_awaited_ && !programmed_ && census.app_device_count == 1 &&
         census.outdated_count == 0 && link_.boot_loaders_seen() == 0 &&
         !app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count())) {
-        form_.ShowRow(kRowCurrent);
-        SetBusy(false);
         return Step::kNothingToUpdate;
     }
     return Step::kFailed;
@@ -255,10 +229,7 @@ bool UpdateSequence::ReturnWait() {
         if (link_.ProbeBootMode(expected_)) {
             clock_.Sleep(kWaitCycleMs);
         } else {
-            if (app_.ProbeAppMode() && CompletionTest()) {
-                Complete(text::kCaptionCompleted);
-                return true;
-            }
+            if (app_.ProbeAppMode() && CompletionTest()) return true;
             clock_.Sleep(kWaitCycleMs);
         }
         form_.Pump();
@@ -273,7 +244,6 @@ bool UpdateSequence::ReturnWaitWithoutDriver() {
             gone = 0;  // still there, or back: the reset did not start the application
         } else if (++gone >= kGoneCyclesForCompletion && reset_accepted_) {
             form_.AppendLog(logtext::kVersionNotReadHere);
-            Complete(text::kCaptionCompleted);
             return true;
         }
         clock_.Sleep(kWaitCycleMs);

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
-#include <string_view>
 
 #include "app_device.h"
 #include "awake_hold.h"
@@ -17,31 +15,15 @@
 namespace qvt {
 
 inline constexpr int kReturnCycles = 200;
-inline constexpr int kAttempts = 3;
 inline constexpr std::uint32_t kWaitCycleMs = 1000;
 inline constexpr std::uint32_t kAfterBootRequestMs = 500;
 // Without an application-mode driver: cycles without a boot loader that confirm the return.
 inline constexpr int kGoneCyclesForCompletion = 3;
 
-// One row of the run's machine: where a phase leads when it succeeds and when it fails.
-struct PhaseTransition {
-    Phase phase;
-    Phase on_success;
-    // For the procedures of an attempt: the next attempt's erase, or kFailed after the last.
-    Phase on_failure;
-    // The bar steps that a failed procedure skips, added to the bar's maximum.
-    int bar_raise_on_failure;
-    std::string_view failure_log;  // logged when the phase fails; empty for none
-};
-
-// Every phase a run passes through, in the order of a run that succeeds.
-std::span<const PhaseTransition> PhaseTable();
-// Whether a failure of this phase ends the attempt, so that the next one starts at the erase.
-bool IsAttemptPhase(Phase phase);
-
 // The Start button's run: the boot-mode switch, up to three attempts of the boot-loader
 // procedures, the reset and the wait for the unit to come back current. It owns the run's
-// phase and makes every transition, by PhaseTable().
+// phase, does each phase's work, and makes every transition by the machine's table
+// (PhaseTable()); the screen a run ends on is set in one place.
 class UpdateSequence {
   public:
     UpdateSequence(FormModel& form, AppModeUnits& app, BootLoaderLink& link, BootProtocol& protocol,
@@ -75,6 +57,9 @@ class UpdateSequence {
     Step RunPhase(Phase phase);
     // Moves on from the phase that just ran, by its row of the table.
     void Transition(Step step);
+    // The screen the run ends on: the completion, the failure, or the start-up check's row for
+    // a current unit.
+    void ShowEnding();
     void Prepare();
     Step RestartCheck();
     bool BootSwitch();
@@ -106,7 +91,9 @@ class UpdateSequence {
     std::int32_t failed_run_count_ = 0;
     std::optional<RunOutcome> last_run_;
     int failed_attempts_ = 0;  // of this run
-    RunOutcome ending_;        // what the run's last phase came to, set as it ends
+    // The cause a failure that went on left for the end of this run (a refused reset's).
+    FailureCause carried_cause_ = FailureCause::kNone;
+    RunOutcome outcome_;  // what the run's last phase came to, set as it ends
     // The units counted at a reset: the boot loaders found for it will come back, the units in
     // application mode the moment it went out were there already. Counted at every reset of
     // the process, the most of them is what a completion needs back: a unit plugged in

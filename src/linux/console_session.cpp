@@ -3,10 +3,10 @@
 
 #include "clicks.h"
 #include "console_form_view.h"
+#include "console_station.h"
 #include "product_table.h"
 #include "sessions.h"
 #include "signal_watch.h"
-#include "station.h"
 #include "updater.h"
 
 namespace qvt::linux_app {

@@ -33,13 +33,6 @@ json OutcomeFields(const RunOutcome& outcome) {
                 {"refusal", RefusalName(outcome.refusal)}};
 }
 
-std::string Seconds(std::uint64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu.%03llu s", static_cast<unsigned long long>(ms / 1000),
-                  static_cast<unsigned long long>(ms % 1000));
-    return text;
-}
-
 }  // namespace
 
 std::string JsonEntry(const TranscriptEntry& entry, std::uint64_t t_ms) {
@@ -98,24 +91,6 @@ std::string JsonSummary(const StationSummary& summary, std::uint64_t t_ms) {
     event["failed"] = summary.failed;
     event["refused"] = summary.refused;
     return Line(event);
-}
-
-std::string RecordLine(const UnitRecord& record) {
-    std::string line = "record: unit " + std::to_string(record.number) + " at " +
-                       Seconds(record.at_ms) + ": " + KindName(record.outcome.kind);
-    if (record.outcome.failed()) {
-        line += std::string(" in the ") + PhaseName(record.outcome.phase) + " (" +
-                CauseName(record.outcome.cause) + ")";
-    }
-    if (!record.refused_for.empty()) line += " (" + record.refused_for + ")";
-    return line + "; version " + record.version_before + " -> " + record.version_after + "; " +
-           Seconds(record.duration_ms);
-}
-
-std::string SummaryLine(const StationSummary& summary) {
-    return "summary: " + std::to_string(summary.completed) + " completed, " +
-           std::to_string(summary.failed) + " failed, " + std::to_string(summary.refused) +
-           " refused";
 }
 
 }  // namespace qvt::linux_app

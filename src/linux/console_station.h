@@ -5,6 +5,7 @@
 
 #include "console_form_view.h"
 #include "options.h"
+#include "station.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
@@ -25,13 +26,9 @@ struct StationEnd {
     std::string outcome;
 };
 
-// Unit after unit, as a person at a service desk or a production line would do it with the
-// window: wait for a unit, update it when the start-up check would let Start be clicked
-// (`--force` as ever), print its record, wait until it is unplugged, and go on. A unit left
-// attached is never updated twice; several at once are refused until one is left. A unit
-// plugged in beside the one just recorded waits its turn, the window showing the bench as it
-// is, and is looked at once that one is taken away. Ends after `options.units` units or at a
-// close request while idle, with a summary.
+// A station (see Station in the core) on the console: its records and summary in the
+// transcript's lines or as events, ended by a close request while idle or, in a simulated
+// session in virtual time, when nothing on the bench can change any more.
 StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
                       const StationHooks& hooks);
 

@@ -1,0 +1,42 @@
+#include "console_station.h"
+
+#include "clicks.h"
+
+namespace qvt::linux_app {
+namespace {
+
+// The console as a station's front end: what the station tells goes to the transcript (or the
+// events), and the session's hooks say when to stop.
+class ConsoleStation final : public StationFrontEnd {
+  public:
+    ConsoleStation(ConsoleFormView& view, const StationHooks& hooks) : view_(view), hooks_(hooks) {}
+    void ShowOutcome(const RunOutcome& outcome) override { view_.ShowOutcome(outcome); }
+    void ShowRecord(const UnitRecord& record) override { view_.ShowRecord(record); }
+    void ShowSummary(const StationSummary& summary) override { view_.ShowSummary(summary); }
+    bool StopRequested() override { return hooks_.stop && hooks_.stop(); }
+    bool BenchQuiet() override { return hooks_.quiet && hooks_.quiet(); }
+
+  private:
+    ConsoleFormView& view_;
+    const StationHooks& hooks_;
+};
+
+}  // namespace
+
+StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
+                      const StationHooks& hooks) {
+    ConsoleStation front_end(view, hooks);
+    const StationSummary summary =
+        Station(updater, clock, front_end, options.force, options.units).Run();
+    const std::string line = SummaryLine(summary);
+    StationEnd end;
+    end.outcome = "station ended, " + line.substr(line.find(' ') + 1);
+    if (summary.failed != 0) {
+        end.status = kExitRunFailed;
+    } else {
+        end.status = summary.units() == 0 ? kExitNoUpdate : kExitCompleted;
+    }
+    return end;
+}
+
+}  // namespace qvt::linux_app
