@@ -1,7 +1,5 @@
 #include "backend.h"
 
-#include <variant>
-
 #include "hidapi_bus.h"
 #include "logind_awake_hold.h"
 #include "steady_clock.h"
@@ -9,7 +7,7 @@
 
 namespace qvt::linux_app {
 
-std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& error) {
+Result<std::unique_ptr<Backend>> Backend::Create(const Options& options) {
     auto backend = std::make_unique<Backend>();
     if (options.virtual_time) {
         backend->clock_ = std::make_unique<sim::VirtualClock>();
@@ -25,11 +23,8 @@ std::unique_ptr<Backend> Backend::Create(const Options& options, std::string& er
     sim::Scenario scenario;
     if (options.scenario_path) {
         auto loaded = sim::LoadScenarioFile(*options.scenario_path);
-        if (auto* message = std::get_if<std::string>(&loaded)) {
-            error = *message;
-            return nullptr;
-        }
-        scenario = std::get<sim::Scenario>(std::move(loaded));
+        if (!loaded) return Result<std::unique_ptr<Backend>>::Failure(loaded.error());
+        scenario = std::move(*loaded);
     }
     backend->world_ = std::make_unique<sim::SimulatedWorld>(*backend->clock_, std::move(scenario));
     return backend;

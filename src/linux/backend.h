@@ -11,6 +11,7 @@
 #include "hidapi_calls.h"
 #include "no_app_driver.h"
 #include "options.h"
+#include "result.h"
 #include "simulated_world.h"
 
 namespace qvt::linux_app {
@@ -18,8 +19,8 @@ namespace qvt::linux_app {
 // The devices and the clock behind the window: the simulated unit, or the real bus.
 class Backend {
   public:
-    // Null with `error` set when the scenario cannot be used.
-    static std::unique_ptr<Backend> Create(const Options& options, std::string& error);
+    // Fails when the scenario cannot be used.
+    static Result<std::unique_ptr<Backend>> Create(const Options& options);
 
     Clock& clock() { return *clock_; }
     AppDriver& driver();

@@ -35,45 +35,48 @@ void MakeStandardDescriptorsValid() {
     }
 }
 
-std::optional<std::string> LogPathRefusal(const std::string& path, const Options& options) {
+Result<void> CheckLogPath(const std::string& path, const Options& options) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        return "the log file " + path + " is a directory";
+        return Result<void>::Failure("the log file " + path + " is a directory");
     }
     if (options.scenario_path && SameFile(path, *options.scenario_path)) {
-        return "the log file " + path + " is the scenario file; writing it would destroy it";
+        return Result<void>::Failure("the log file " + path +
+                                     " is the scenario file; writing it would destroy it");
     }
     if (SameFile(path, "/proc/self/exe")) {
-        return "the log file " + path + " is this program; writing it would destroy it";
+        return Result<void>::Failure("the log file " + path +
+                                     " is this program; writing it would destroy it");
     }
     // Opening a FIFO for writing waits for a reader, for ever if none comes; a pipe to a reader
     // (`--log >(tee ...)`) is fine.
     if (std::filesystem::is_fifo(path, error)) {
         const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            return "the log file " + path + " is a FIFO with no reader (" + std::strerror(errno) +
-                   ")";
+            return Result<void>::Failure("the log file " + path + " is a FIFO with no reader (" +
+                                         std::strerror(errno) + ")");
         }
         close(fd);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> DisplayProblem() {
+Result<void> CheckDisplay() {
 #ifdef QVT_HAVE_GUI
     // Another platform named on purpose (offscreen, wayland) is Qt's to start.
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform && std::string_view(platform).substr(0, 3) != "xcb") {
-        return std::nullopt;
+        return {};
     }
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return std::nullopt;
+    if (!display || !*display) return {};
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
     const int failed = xcb_connection_has_error(connection);
     xcb_disconnect(connection);
-    if (failed) return "cannot open the display \"" + std::string(display) + "\"";
+    if (failed)
+        return Result<void>::Failure("cannot open the display \"" + std::string(display) + "\"");
 #endif
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace qvt::linux_app

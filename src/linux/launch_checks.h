@@ -4,6 +4,7 @@
 #include <string>
 
 #include "options.h"
+#include "result.h"
 
 namespace qvt::linux_app {
 
@@ -13,12 +14,12 @@ namespace qvt::linux_app {
 // the program opens later becomes its standard output by accident.
 void MakeStandardDescriptorsValid();
 
-// Why `--log PATH` must not be opened for writing, or nothing: a directory, the scenario the
-// session reads, the program itself, a FIFO that nobody reads.
-std::optional<std::string> LogPathRefusal(const std::string& path, const Options& options);
+// Whether `--log PATH` may be opened for writing; not a directory, the scenario the session
+// reads, the program itself, or a FIFO that nobody reads.
+Result<void> CheckLogPath(const std::string& path, const Options& options);
 
-// Why the window cannot be shown on this display, or nothing. Qt ends the process when its
-// platform cannot start, so an X display that does not answer is found out first.
-std::optional<std::string> DisplayProblem();
+// Whether the window can be shown on this display. Qt ends the process when its platform cannot
+// start, so an X display that does not answer is found out first.
+Result<void> CheckDisplay();
 
 }  // namespace qvt::linux_app

@@ -17,6 +17,7 @@
 #include "texts.h"
 
 using namespace qvt::linux_app;
+using qvt::Result;
 
 namespace {
 
@@ -27,14 +28,14 @@ void Say(const std::string& line) {
 
 int Main(int argc, char** argv) {
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const ParsedOptions parsed = ParseOptions(arguments);
-    if (!parsed.error.empty()) {
-        Say(parsed.error);
+    const Result<Options> parsed = ParseOptions(arguments);
+    if (!parsed) {
+        Say(parsed.error());
         return kExitUsage;
     }
-    const Options& options = parsed.options;
+    const Options& options = *parsed;
     if (options.help) {
-        std::cout << kUsageText;
+        std::cout << UsageText();
         return kExitCompleted;
     }
     if (options.version) {
@@ -43,17 +44,17 @@ int Main(int argc, char** argv) {
     }
     // Everything the user named is checked before the log file is opened: a session that
     // cannot start never truncates it.
-    std::string error;
-    auto backend = Backend::Create(options, error);
-    if (!backend) {
-        Say(error);
+    auto created = Backend::Create(options);
+    if (!created) {
+        Say(created.error());
         return kExitUsage;
     }
+    Backend& backend = **created;
     std::ofstream log;
     std::optional<LogTarget> log_target;
     if (options.log_path) {
-        if (const auto refusal = LogPathRefusal(*options.log_path, options)) {
-            Say(*refusal);
+        if (const Result<void> usable = CheckLogPath(*options.log_path, options); !usable) {
+            Say(usable.error());
             return kExitUsage;
         }
         log.open(*options.log_path, std::ios::out | std::ios::trunc | std::ios::binary);
@@ -67,14 +68,14 @@ int Main(int argc, char** argv) {
 #ifdef QVT_HAVE_GUI
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (!options.console && has_display) {
-        if (const auto problem = DisplayProblem()) {
-            Say(*problem + "; using the console");
+        if (const Result<void> display = CheckDisplay(); !display) {
+            Say(display.error() + "; using the console");
         } else {
-            return RunWindow(argc, argv, options, *backend, log_to);
+            return RunWindow(argc, argv, options, backend, log_to);
         }
     }
 #endif
-    return RunConsole(options, *backend, std::cout, std::cerr, log_to);
+    return RunConsole(options, backend, std::cout, std::cerr, log_to);
 }
 
 }  // namespace

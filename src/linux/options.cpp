@@ -4,44 +4,73 @@
 #include <charconv>
 
 namespace qvt::linux_app {
+namespace {
 
-const char* const kUsageText =
-    "usage: qvt-update [options]\n"
-    "Brings a QVT-40 R3 up to firmware 3.10.\n"
-    "\n"
-    "  --simulate          update a simulated unit (default: one unit at 3.00 in application "
-    "mode)\n"
-    "  --scenario FILE     the simulated unit(s) and faults, as a JSON scenario; implies "
-    "--simulate\n"
-    "  --virtual-time      with the simulator only: every wait takes no real time\n"
-    "  --force             tick the force box once the start-up check has run\n"
-    "  --runs N            click Start by itself whenever it is enabled, up to N times (default "
-    "1;\n"
-    "                      in the window only when given)\n"
-    "  --console           print every change of the window on stdout instead of showing it\n"
-    "  --log FILE          write the log record there as the session goes (time-stamped)\n"
-    "  --json              on the console, one JSON object per event (JSON Lines) instead of\n"
-    "                      the transcript's lines; implies --console\n"
-    "  --station           update unit after unit: wait for one, update it, wait until it is\n"
-    "                      unplugged, print one record per unit; implies --console\n"
-    "  --units N           with --station: end after N units\n"
-    "  --help              show this text\n"
-    "  --version           show the firmware version this tool installs\n"
-    "\n"
-    "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
-    "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
-    "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
-    "A station ends with a summary: 0 no unit failed, 1 a unit failed, 2 no unit came.\n"
-    "While a run is on, every signal that would end the program is refused as the window\n"
-    "refuses to close. See qvt-update(1).\n";
+// The help texts break their lines where --help does.
+constexpr OptionSpec kOptions[] = {
+    {"--simulate", "", "update a simulated unit (default: one unit at 3.00 in application mode)"},
+    {"--scenario", "FILE",
+     "the simulated unit(s) and faults, as a JSON scenario; implies --simulate"},
+    {"--virtual-time", "", "with the simulator only: every wait takes no real time"},
+    {"--force", "", "tick the force box once the start-up check has run"},
+    {"--runs", "N",
+     "click Start by itself whenever it is enabled, up to N times (default 1;\n"
+     "in the window only when given)"},
+    {"--console", "", "print every change of the window on stdout instead of showing it"},
+    {"--log", "FILE", "write the log record there as the session goes (time-stamped)"},
+    {"--json", "",
+     "on the console, one JSON object per event (JSON Lines) instead of\n"
+     "the transcript's lines; implies --console"},
+    {"--station", "",
+     "update unit after unit: wait for one, update it, wait until it is\n"
+     "unplugged, print one record per unit; implies --console"},
+    {"--units", "N", "with --station: end after N units"},
+    {"--help", "", "show this text"},
+    {"--version", "", "show the firmware version this tool installs"},
+};
 
-ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
-    ParsedOptions parsed;
-    Options& o = parsed.options;
-    auto fail = [&](std::string message) {
-        parsed.error = std::move(message);
-        return parsed;
-    };
+const OptionSpec* Find(std::string_view name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.name == name) return &spec;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::span<const OptionSpec> OptionTable() {
+    return kOptions;
+}
+
+std::string UsageText() {
+    std::string text = "usage: qvt-update [options]\nBrings a QVT-40 R3 up to firmware 3.10.\n\n";
+    constexpr std::size_t kColumn = 22;
+    for (const OptionSpec& spec : kOptions) {
+        std::string head = "  " + std::string(spec.name);
+        if (!spec.value.empty()) head += " " + std::string(spec.value);
+        head.resize(std::max(head.size() + 1, kColumn), ' ');
+        std::string help(spec.help);
+        for (std::size_t at = help.find('\n'); at != std::string::npos;
+             at = help.find('\n', at + 1)) {
+            help.insert(at + 1, kColumn, ' ');
+        }
+        text += head + help + "\n";
+    }
+    text +=
+        "\n"
+        "Each option may be given once.\n"
+        "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
+        "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
+        "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
+        "A station ends with a summary: 0 no unit failed, 1 a unit failed, 2 no unit came.\n"
+        "While a run is on, every signal that would end the program is refused as the window\n"
+        "refuses to close. See qvt-update(1).\n";
+    return text;
+}
+
+Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
+    Options o;
+    auto fail = [](std::string message) { return Result<Options>::Failure(std::move(message)); };
     // Each option at most once: a second value would silently win over the first (a second
     // --scenario read instead of the one a --log was checked against, say).
     std::vector<std::string_view> given;
@@ -53,10 +82,15 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             inline_value = argument.substr(equals + 1);
             argument = argument.substr(0, equals);
         }
+        const OptionSpec* spec = Find(argument);
+        if (!spec) return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
         if (std::find(given.begin(), given.end(), argument) != given.end()) {
             return fail(std::string(argument) + " is given twice (each option at most once)");
         }
         given.push_back(argument);
+        if (inline_value && spec->value.empty()) {
+            return fail("option " + std::string(argument) + " takes no value");
+        }
         auto value = [&]() -> std::optional<std::string_view> {
             if (inline_value) return inline_value;
             if (i + 1 < arguments.size()) return arguments[++i];
@@ -81,10 +115,6 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             }
             return number;
         };
-        const bool takes_value = argument == "--scenario" || argument == "--runs" ||
-                                 argument == "--log" || argument == "--units";
-        if (inline_value && !takes_value)
-            return fail("option " + std::string(argument) + " takes no value");
 
         if (argument == "--simulate") {
             o.simulate = true;
@@ -117,18 +147,17 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments) {
             if (!o.units) return fail(count_error);
         } else if (argument == "--help") {
             o.help = true;
-        } else if (argument == "--version") {
-            o.version = true;
         } else {
-            return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
+            o.version = true;
         }
     }
-    if (o.virtual_time && !o.simulate)
+    if (o.virtual_time && !o.simulate) {
         return fail("--virtual-time works only with --simulate or --scenario");
+    }
     if (o.units && !o.station) return fail("--units works only with --station");
     if (o.station && o.runs_given) return fail("--runs does not go with --station");
     if (o.json || o.station) o.console = true;
-    return parsed;
+    return o;
 }
 
 }  // namespace qvt::linux_app

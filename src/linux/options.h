@@ -1,16 +1,19 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "result.h"
 
 namespace qvt::linux_app {
 
 enum ExitCode {
     kExitCompleted = 0,
     kExitRunFailed = 1,
-    kExitNoUpdate = 2,  // the start-up check allowed no update: current, missing or several
+    kExitNoUpdate = 2,  // nothing to update: current, missing or several units
     kExitImageError = 3,
     kExitUsage = 64,
     kExitSoftware = 70,     // an error that reached the top, shown as its box
@@ -33,12 +36,19 @@ struct Options {
     bool version = false;
 };
 
-struct ParsedOptions {
-    Options options;
-    std::string error;  // empty when the command line is usable
+// One option of the command line: its name, the name of its value (empty for none) and what it
+// does, in a line or two. The one table of them: --help is made from it, and a test holds the
+// manual page (the command line's reference) to it.
+struct OptionSpec {
+    std::string_view name;
+    std::string_view value;
+    std::string_view help;
 };
+std::span<const OptionSpec> OptionTable();
 
-ParsedOptions ParseOptions(const std::vector<std::string_view>& arguments);
-extern const char* const kUsageText;
+// The options, or the one line that says what is wrong with the command line.
+Result<Options> ParseOptions(const std::vector<std::string_view>& arguments);
+// What --help shows.
+std::string UsageText();
 
 }  // namespace qvt::linux_app

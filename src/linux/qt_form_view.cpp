@@ -133,21 +133,22 @@ void QtFormView::CopyLog() {
     QGuiApplication::clipboard()->setText(LogText());
 }
 
-std::optional<QString> QtFormView::SaveLogTo(const QString& path) const {
+Result<void> QtFormView::SaveLogTo(const QString& path) const {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
+    const auto failed = [&file] { return Result<void>::Failure(file.errorString().toStdString()); };
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return failed();
     const QByteArray bytes = LogText().toUtf8();
     // A short write, or one that fails as the file is closed (a full disk), is no save.
-    if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.flush()) return failed();
     file.close();
-    if (file.error() != QFileDevice::NoError) return file.errorString();
-    return std::nullopt;
+    if (file.error() != QFileDevice::NoError) return failed();
+    return {};
 }
 
 void QtFormView::SaveLogAs(const QString& path) {
-    const auto failed = SaveLogTo(path);
-    if (!failed) return;
-    const std::string text = SaveLogFailedText(path.toStdString(), failed->toStdString());
+    const Result<void> saved = SaveLogTo(path);
+    if (saved) return;
+    const std::string text = SaveLogFailedText(path.toStdString(), saved.error());
     if (modal_handler_) {
         modal_handler_(text);
         return;

@@ -11,11 +11,11 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "form_view.h"
 #include "log_record.h"
 #include "main_form.h"
+#include "result.h"
 #include "signal_watch.h"
 
 namespace qvt::linux_app {
@@ -36,7 +36,7 @@ class QtFormView final : public QWidget, public FormView {
     QString LogText() const;
     void CopyLog();
     // Writes the record to `path` as UTF-8; the system's reason when it could not.
-    std::optional<QString> SaveLogTo(const QString& path) const;
+    Result<void> SaveLogTo(const QString& path) const;
     // The save routine without its dialog: a save that fails says so, where and why, in a box.
     void SaveLogAs(const QString& path);
     // A close that nobody at the window asked for (a signal): refused during a run like any

@@ -266,66 +266,72 @@ class ReadingRules {
 
 }  // namespace
 
-ScenarioResult ParseScenario(std::string_view json_text) {
+Result<Scenario> ParseScenario(std::string_view json_text) {
     if (json_text.size() > kMaxScenarioBytes) {
-        return "larger than " + std::to_string(kMaxScenarioBytes >> 20) + " MiB";
+        return Result<Scenario>::Failure("larger than " + std::to_string(kMaxScenarioBytes >> 20) +
+                                         " MiB");
     }
     // The JSON library takes a NUL for the end of its input, and would not see what follows.
     if (const auto nul = json_text.find('\0'); nul != std::string_view::npos) {
-        return "malformed JSON at byte " + std::to_string(nul + 1) + ": a NUL byte";
+        return Result<Scenario>::Failure("malformed JSON at byte " + std::to_string(nul + 1) +
+                                         ": a NUL byte");
     }
     json root;
     try {
         ReadingRules rules;
         root = json::parse(json_text, std::ref(rules));
     } catch (const ScenarioError& error) {
-        return error.message;
+        return Result<Scenario>::Failure(error.message);
     } catch (const json::parse_error& error) {
-        return std::string("malformed JSON at byte ") + std::to_string(error.byte) + ": " +
-               Excerpt(error.what(), kLibraryMessageBytes);
+        return Result<Scenario>::Failure(std::string("malformed JSON at byte ") +
+                                         std::to_string(error.byte) + ": " +
+                                         Excerpt(error.what(), kLibraryMessageBytes));
     } catch (const json::exception& error) {
         // Valid syntax the library still refuses, such as a number beyond a double.
-        return std::string("unreadable JSON: ") + Excerpt(error.what(), kLibraryMessageBytes);
+        return Result<Scenario>::Failure(std::string("unreadable JSON: ") +
+                                         Excerpt(error.what(), kLibraryMessageBytes));
     }
     try {
         return Parse(root);
     } catch (const ScenarioError& error) {
-        return error.message;
+        return Result<Scenario>::Failure(error.message);
     }
 }
 
-ScenarioResult LoadScenarioFile(const std::string& path) {
+Result<Scenario> LoadScenarioFile(const std::string& path) {
     namespace fs = std::filesystem;
     const std::string named = "scenario file " + path;
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
-    if (error) return "cannot read " + named + ": " + error.message();
+    if (error) return Result<Scenario>::Failure("cannot read " + named + ": " + error.message());
     // Only a file is read: a FIFO without a writer would wait for ever, a device such as
     // /dev/zero never ends, and a directory is no text at all.
     switch (status.type()) {
         case fs::file_type::regular:
             break;
         case fs::file_type::directory:
-            return named + " is a directory";
+            return Result<Scenario>::Failure(named + " is a directory");
         case fs::file_type::fifo:
-            return named + " is a FIFO (named pipe), not a regular file";
+            return Result<Scenario>::Failure(named + " is a FIFO (named pipe), not a regular file");
         case fs::file_type::character:
         case fs::file_type::block:
-            return named + " is a device, not a regular file";
+            return Result<Scenario>::Failure(named + " is a device, not a regular file");
         case fs::file_type::socket:
-            return named + " is a socket, not a regular file";
+            return Result<Scenario>::Failure(named + " is a socket, not a regular file");
         default:
-            return named + " is not a regular file";
+            return Result<Scenario>::Failure(named + " is not a regular file");
     }
     std::ifstream file(path, std::ios::binary);
-    if (!file) return "cannot read " + named + ": " + std::strerror(errno);
+    if (!file)
+        return Result<Scenario>::Failure("cannot read " + named + ": " + std::strerror(errno));
     // One byte past the cap tells a file that is too large, whatever its size claims.
     std::string text(kMaxScenarioBytes + 1, '\0');
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad()) return "cannot read " + named + ": " + std::strerror(errno);
+    if (file.bad())
+        return Result<Scenario>::Failure("cannot read " + named + ": " + std::strerror(errno));
     text.resize(static_cast<std::size_t>(file.gcount()));
     auto result = ParseScenario(text);
-    if (auto* message = std::get_if<std::string>(&result)) *message = path + ": " + *message;
+    if (!result) return Result<Scenario>::Failure(path + ": " + result.error());
     return result;
 }
 

@@ -7,6 +7,8 @@
 #include <variant>
 #include <vector>
 
+#include "result.h"
+
 namespace qvt::sim {
 
 struct UnitSetup {
@@ -97,8 +99,7 @@ struct Scenario {
 inline constexpr std::size_t kMaxScenarioBytes = 1024 * 1024;
 
 // Either the scenario or a one-line message that names where the text is wrong.
-using ScenarioResult = std::variant<Scenario, std::string>;
-ScenarioResult ParseScenario(std::string_view json_text);
-ScenarioResult LoadScenarioFile(const std::string& path);
+Result<Scenario> ParseScenario(std::string_view json_text);
+Result<Scenario> LoadScenarioFile(const std::string& path);
 
 }  // namespace qvt::sim

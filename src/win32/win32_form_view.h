@@ -11,6 +11,7 @@
 #include "form_view.h"
 #include "log_record.h"
 #include "main_form.h"
+#include "result.h"
 #include "unique_handle.h"
 
 namespace qvt::win32 {
@@ -48,7 +49,7 @@ class Win32FormView final : public FormView {
     std::wstring LogText() const;
     bool CopyLog();
     // Writes the record to `path` as UTF-8; the system's reason when it could not.
-    std::optional<std::string> SaveLogTo(const std::wstring& path) const;
+    Result<void> SaveLogTo(const std::wstring& path) const;
     // The save routine without its dialog: a save that fails says so, where and why, in a box.
     void SaveLogAs(const std::wstring& path);
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {

@@ -78,23 +78,23 @@ bool Win32FormView::CopyLog() {
     return placed;
 }
 
-std::optional<std::string> Win32FormView::SaveLogTo(const std::wstring& path) const {
+Result<void> Win32FormView::SaveLogTo(const std::wstring& path) const {
     const std::string bytes = Narrow(LogText());  // UTF-8
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return SystemReason(GetLastError());
+    if (!file) return Result<void>::Failure(SystemReason(GetLastError()));
     DWORD written = 0;
     if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-        return SystemReason(GetLastError());
+        return Result<void>::Failure(SystemReason(GetLastError()));
     }
-    if (written != bytes.size()) return SystemReason(ERROR_HANDLE_DISK_FULL);
-    return std::nullopt;
+    if (written != bytes.size()) return Result<void>::Failure(SystemReason(ERROR_HANDLE_DISK_FULL));
+    return {};
 }
 
 void Win32FormView::SaveLogAs(const std::wstring& path) {
-    const auto failed = SaveLogTo(path);
-    if (!failed) return;
-    const std::string text = SaveLogFailedText(Narrow(path), *failed);
+    const Result<void> saved = SaveLogTo(path);
+    if (saved) return;
+    const std::string text = SaveLogFailedText(Narrow(path), saved.error());
     if (modal_handler_) {
         modal_handler_(text);
         return;

@@ -15,15 +15,18 @@ using namespace qvt::linux_app;
 int main(int argc, char** argv) {
     std::vector<std::string_view> arguments = {"--console", "--simulate", "--virtual-time"};
     arguments.insert(arguments.end(), argv + 1, argv + argc);
-    const ParsedOptions parsed = ParseOptions(arguments);
-    std::string error = parsed.error;
-    auto backend = error.empty() ? Backend::Create(parsed.options, error) : nullptr;
+    const auto options = ParseOptions(arguments);
+    if (!options) {
+        std::fprintf(stderr, "qvt-session-floor: %s\n", options.error().c_str());
+        return 64;
+    }
+    auto backend = Backend::Create(*options);
     if (!backend) {
-        std::fprintf(stderr, "qvt-session-floor: %s\n", error.c_str());
+        std::fprintf(stderr, "qvt-session-floor: %s\n", backend.error().c_str());
         return 64;
     }
     std::ostringstream out, errors;
-    RunConsole(parsed.options, *backend, out, errors);
-    std::printf("%llu\n", static_cast<unsigned long long>(backend->world()->clock().NowMs()));
+    RunConsole(*options, **backend, out, errors);
+    std::printf("%llu\n", static_cast<unsigned long long>((*backend)->world()->clock().NowMs()));
     return 0;
 }

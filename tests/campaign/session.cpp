@@ -179,14 +179,14 @@ const char* CauseName(Cause cause) {
 SessionResult RunSession(const Draw& draw) {
     SessionResult result;
     auto parsed = sim::ParseScenario(draw.scenario_json);
-    if (auto* error = std::get_if<std::string>(&parsed)) {
-        result.violations.push_back("the drawn scenario was refused: " + *error);
+    if (!parsed) {
+        result.violations.push_back("the drawn scenario was refused: " + parsed.error());
         return result;
     }
     sim::VirtualClock clock;
     sim::RecordingFormView view;
     EmbeddedImageResource resource;
-    sim::SimulatedWorld world(clock, std::get<sim::Scenario>(std::move(parsed)));
+    sim::SimulatedWorld world(clock, std::move(*parsed));
     Updater updater(
         Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
     updater.form.FormCreate();

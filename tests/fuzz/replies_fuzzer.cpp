@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sim::VirtualClock clock;
     sim::RecordingFormView view;
     EmbeddedImageResource resource;
-    sim::SimulatedWorld world(clock, std::get<sim::Scenario>(std::move(parsed)));
+    sim::SimulatedWorld world(clock, std::move(*parsed));
     std::vector<Reply> replies;
     // Each reply: as the flash has it, rewritten with the fuzzer's bytes, or one bit flipped.
     world.SetReplyTamper([&](std::uint32_t address, sim::WireReport& reply) {

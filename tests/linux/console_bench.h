@@ -33,15 +33,14 @@ inline Transcript Session(std::vector<std::string_view> arguments,
         arguments.push_back("--scenario");
         arguments.push_back(path);
     }
-    const ParsedOptions parsed = ParseOptions(arguments);
-    EXPECT_EQ(parsed.error, "");
-    std::string error;
-    auto backend = Backend::Create(parsed.options, error);
-    EXPECT_TRUE(backend) << error;
-    if (resource) backend->ReplaceResource(std::move(resource));
+    const auto options = ParseOptions(arguments);
+    EXPECT_TRUE(options) << options.error();
+    auto backend = Backend::Create(*options);
+    EXPECT_TRUE(backend) << backend.error();
+    if (resource) (*backend)->ReplaceResource(std::move(resource));
     std::ostringstream out, err;
     Transcript transcript;
-    transcript.status = RunConsole(parsed.options, *backend, out, err, log);
+    transcript.status = RunConsole(*options, **backend, out, err, log);
     transcript.out = out.str();
     transcript.err = err.str();
     return transcript;

@@ -177,12 +177,11 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST(Console, TheLogFileIsTheTranscriptWithTimeStampsAfterItsHeader) {
     const std::string path = ::testing::TempDir() + "console-log-" + std::to_string(getpid());
     std::ofstream log(path);
-    const ParsedOptions parsed = ParseOptions({"--simulate", "--virtual-time"});
-    std::string error;
-    auto backend = Backend::Create(parsed.options, error);
+    const auto options = ParseOptions({"--simulate", "--virtual-time"});
+    auto backend = Backend::Create(*options);
     std::ostringstream out, err;
     const LogTarget target{log, "the log file"};
-    EXPECT_EQ(RunConsole(parsed.options, *backend, out, err, &target), 0);
+    EXPECT_EQ(RunConsole(*options, **backend, out, err, &target), 0);
     EXPECT_EQ(err.str(), "");
     log.close();
     std::ifstream written(path);

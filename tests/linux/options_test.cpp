@@ -8,8 +8,15 @@
 namespace qvt::linux_app {
 namespace {
 
-ParsedOptions Parse(std::vector<std::string_view> arguments) {
-    return ParseOptions(arguments);
+// The options, or the error's line.
+struct Parsed {
+    Options options;
+    std::string error;
+};
+
+Parsed Parse(std::vector<std::string_view> arguments) {
+    const auto parsed = ParseOptions(arguments);
+    return parsed ? Parsed{*parsed, ""} : Parsed{{}, parsed.error()};
 }
 
 TEST(Options, ReadsEveryOption) {

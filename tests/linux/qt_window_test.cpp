@@ -182,7 +182,7 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     EXPECT_TRUE(copied.contains(QStringLiteral(" log: [ResetDevice]OpenHid count:0\n")));
     EXPECT_TRUE(copied.endsWith(QStringLiteral(" outcome: update completed\n")));
     const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
-    ASSERT_EQ(w.SaveLogTo(path), std::nullopt);
+    ASSERT_TRUE(w.SaveLogTo(path));
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     // All but the outcome's time stamp, which is that of the moment the record is taken.

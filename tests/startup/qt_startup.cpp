@@ -20,7 +20,6 @@ int main(int argc, char** argv) {
     }
     using namespace qvt::linux_app;
     const Options options;  // a real start: the maker's driver absent, hidraw searched
-    std::string error;
-    auto backend = Backend::Create(options, error);
-    return RunWindow(argc, argv, options, *backend, nullptr, [] { QApplication::quit(); });
+    auto backend = Backend::Create(options);
+    return RunWindow(argc, argv, options, **backend, nullptr, [] { QApplication::quit(); });
 }

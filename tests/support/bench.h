@@ -43,11 +43,11 @@ inline BytesResource ShippedResource() {
 
 inline sim::Scenario ScenarioFrom(std::string_view json) {
     auto result = sim::ParseScenario(json);
-    if (auto* error = std::get_if<std::string>(&result)) {
-        ADD_FAILURE() << "scenario refused: " << *error;
+    if (!result) {
+        ADD_FAILURE() << "scenario refused: " << result.error();
         return {};
     }
-    return std::get<sim::Scenario>(std::move(result));
+    return std::move(*result);
 }
 
 // A freshly started program with the simulated unit(s) behind it, in virtual time.

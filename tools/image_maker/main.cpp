@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
         return Fail(std::string("\"") + positional[1] + "\" is not a version such as 3.10");
     }
     if (!ReadFile(positional[2], table)) return Fail(std::string("cannot read ") + positional[2]);
-    if (const auto problem = qvt::tools::CheckTable(table)) {
-        return Fail(std::string(positional[2]) + ": " + *problem);
+    if (const qvt::Result<void> usable = qvt::tools::CheckTable(table); !usable) {
+        return Fail(std::string(positional[2]) + ": " + usable.error());
     }
     if (tag_text.size() > qvt::tools::kProductTagSize) {
         return Fail("the product tag \"" + tag_text + "\" is longer than 14 bytes");

@@ -4,9 +4,10 @@
 
 namespace qvt::tools {
 
-std::optional<std::string> CheckTable(std::span<const std::uint8_t> table) {
+Result<void> CheckTable(std::span<const std::uint8_t> table) {
     if (table.size() != 256) {
-        return "the table has " + std::to_string(table.size()) + " bytes; it needs exactly 256";
+        return Result<void>::Failure("the table has " + std::to_string(table.size()) +
+                                     " bytes; it needs exactly 256");
     }
     std::array<int, 256> seen_at{};
     seen_at.fill(-1);
@@ -17,11 +18,11 @@ std::optional<std::string> CheckTable(std::span<const std::uint8_t> table) {
                 line, sizeof line,
                 "the table is not a permutation: value 0x%02X stands at entries %d and %zu",
                 table[i], seen_at[table[i]], i);
-            return std::string(line);
+            return Result<void>::Failure(line);
         }
         seen_at[table[i]] = static_cast<int>(i);
     }
-    return std::nullopt;
+    return {};
 }
 
 std::vector<std::uint8_t> ScrambleImage(std::span<const std::uint8_t, kPlainImageSize> plain,

@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "firmware_layout.h"
+#include "result.h"
 
 namespace qvt::tools {
 
 inline constexpr std::size_t kPlainImageSize = kProgramAreaSize + kTrailerSize;
 inline constexpr std::size_t kProductTagSize = kImageHeaderSize - 2;
 
-// Why the bytes are not a usable descrambling table, or nullopt when they are one.
-std::optional<std::string> CheckTable(std::span<const std::uint8_t> table);
+// Whether the bytes are a usable descrambling table, and why not.
+Result<void> CheckTable(std::span<const std::uint8_t> table);
 
 // The release step: scrambled byte k = T^-1[(plain + k + seed) mod 256], where k is the offset
 // in the whole resource and seed the signed-byte sum of the 16 header bytes.

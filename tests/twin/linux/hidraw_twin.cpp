@@ -342,12 +342,12 @@ int main(int argc, char** argv) {
         return 64;
     }
     auto loaded = sim::LoadScenarioFile(argv[1]);
-    if (auto* error = std::get_if<std::string>(&loaded)) {
-        std::fprintf(stderr, "qvt-twin-linux: %s\n", error->c_str());
+    if (!loaded) {
+        std::fprintf(stderr, "qvt-twin-linux: %s\n", loaded.error().c_str());
         return 64;
     }
     twin::RealClock clock;
-    twin::TwinBench bench(clock, std::get<sim::Scenario>(std::move(loaded)));
+    twin::TwinBench bench(clock, std::move(*loaded));
     UMockdevTestbed* testbed = umockdev_testbed_new();
     twin::HidrawTwin twin(testbed, bench);
     twin.Follow();

@@ -248,8 +248,8 @@ bool Exists(const std::string& path) {
 
 int Play(const std::string& scenario_file, const std::string& folder) {
     auto loaded = sim::LoadScenarioFile(scenario_file);
-    if (auto* error = std::get_if<std::string>(&loaded)) {
-        std::fprintf(stderr, "qvt-twin: %s\n", error->c_str());
+    if (!loaded) {
+        std::fprintf(stderr, "qvt-twin: %s\n", loaded.error().c_str());
         return 64;
     }
     // The device host starts the driver a moment after its installation returns.
@@ -267,7 +267,7 @@ int Play(const std::string& scenario_file, const std::string& folder) {
         return 1;
     }
     RealClock clock;
-    TwinBench bench(clock, std::get<sim::Scenario>(std::move(loaded)));
+    TwinBench bench(clock, std::move(*loaded));
     Player player(reply.get(), bench);
     player.Show();
     // Wine lists a new child about 50 ms after it is added.
