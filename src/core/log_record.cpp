@@ -66,7 +66,7 @@ std::vector<std::string> LogRecord::HeaderLines(const RecordHeader& header,
     };
 }
 
-LogRecord::LogRecord(std::vector<std::string> header, Clock stamp)
+LogRecord::LogRecord(std::vector<std::string> header, Stamp stamp)
     : header_(std::move(header)), stamp_(std::move(stamp)) {}
 
 void LogRecord::Add(const std::string& line) {

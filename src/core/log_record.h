@@ -33,9 +33,9 @@ class LogRecord {
   public:
     static constexpr std::size_t kLineCap = 20000;
     using Sink = std::function<void(const std::string& line)>;
-    using Clock = std::function<std::string()>;
+    using Stamp = std::function<std::string()>;
 
-    explicit LogRecord(std::vector<std::string> header, Clock stamp = LocalTimeStamp);
+    explicit LogRecord(std::vector<std::string> header, Stamp stamp = LocalTimeStamp);
 
     void Add(const std::string& line);
     // Every line so far, header first, then each line as it comes: a file that loses nothing
@@ -57,7 +57,7 @@ class LogRecord {
     std::string Stamped(std::string_view line) const { return stamp_() + " " + std::string(line); }
 
     std::vector<std::string> header_;
-    Clock stamp_;
+    Stamp stamp_;
     std::deque<std::string> lines_;
     Sink mirror_;
 };

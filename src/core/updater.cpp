@@ -10,7 +10,7 @@ std::string ImageVersionText(ImageResource& resource) {
     return FormatVersion(VersionWord((*bytes)[0], (*bytes)[1]));
 }
 
-std::string Updater::Outcome() const {
+std::string Updater::Standing() const {
     if (!form.created()) return "not started";
     if (!form.image_loaded()) return "the firmware image could not be loaded";
     if (sequence.busy()) return "an update is running";

@@ -50,7 +50,7 @@ class Updater {
     Updater& operator=(const Updater&) = delete;
 
     // What the session has come to, in the words of the record's last line.
-    std::string Outcome() const;
+    std::string Standing() const;
 
     LogRecord record;
     FormModel model;

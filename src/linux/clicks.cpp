@@ -17,7 +17,7 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
     }
 }
 
-int OutcomeOf(const Updater& updater, bool image_loaded) {
+int ExitStatusOf(const Updater& updater, bool image_loaded) {
     if (!image_loaded) return kExitImageError;
     const auto& last = updater.sequence.last_run();
     // Start was never usable, or the last click found nothing to update.

@@ -16,6 +16,6 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
                             const std::function<bool()>& stop = {},
                             const std::function<void(const RunOutcome&)>& told = {});
 // The outcome of the session as an exit status.
-int OutcomeOf(const Updater& updater, bool image_loaded);
+int ExitStatusOf(const Updater& updater, bool image_loaded);
 
 }  // namespace qvt::linux_app

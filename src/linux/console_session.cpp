@@ -50,9 +50,9 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
         ClickStartWhileEnabled(updater, options, stop,
                                [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); });
     }
-    if (closed_by) return {kExitSignalBase + closed_by, updater.Outcome()};
+    if (closed_by) return {kExitSignalBase + closed_by, updater.Standing()};
     updater.form.FormClose();
-    return {OutcomeOf(updater, loaded), updater.Outcome()};
+    return {ExitStatusOf(updater, loaded), updater.Standing()};
 }
 
 int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,

@@ -60,7 +60,7 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
                               backend.awake()});
         if (log) MirrorRecord(updater.record, log->stream, log_watch);
         window.Attach(updater.form);
-        window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
+        window.AttachRecord(updater.record, [&] { return updater.Standing(); });
         WindowWatch watch(window, [&] { return updater.sequence.busy(); });
         // As the product does: the image and the device check run while the window is created.
         if (updater.form.FormCreate()) ApplyForce(updater, options);
@@ -73,7 +73,7 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
             QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });
         }
         const int status = QApplication::exec();
-        updater.record.Finish(updater.Outcome());
+        updater.record.Finish(updater.Standing());
         if (auto pending = application.TakePending()) return ShowException(pending);
         return status;
     } catch (...) {

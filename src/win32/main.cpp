@@ -61,7 +61,7 @@ void Run(HINSTANCE instance) {
     Updater updater(
         Ports{window, clock, driver, bus, resource, ProductDescrambleTable(), header, &awake});
     window.Attach(updater.form);
-    window.AttachRecord(updater.record, [&] { return updater.Outcome(); });
+    window.AttachRecord(updater.record, [&] { return updater.Standing(); });
     updater.form.FormCreate();
     ShowWindow(window.hwnd(), SW_SHOWNORMAL);
     UpdateWindow(window.hwnd());

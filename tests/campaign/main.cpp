@@ -49,12 +49,12 @@ int main(int argc, char** argv) {
         }
     }
     using namespace qvt::campaign;
-    std::array<long, kCauses> counts{};
+    std::array<long, kEndings> counts{};
     long violating = 0, swapped = 0;
     for (std::uint64_t seed = first; seed < first + seeds; ++seed) {
         const Draw draw = DrawSession(seed);
         const SessionResult result = RunSession(draw);
-        ++counts[static_cast<std::size_t>(result.cause)];
+        ++counts[static_cast<std::size_t>(result.ending)];
         if (result.swapped) ++swapped;
         if (result.violations.empty()) continue;
         ++violating;
@@ -76,9 +76,9 @@ int main(int argc, char** argv) {
     line("campaign: %llu seeds from %llu\n", static_cast<unsigned long long>(seeds),
          static_cast<unsigned long long>(first));
     line("  %-28s %7s %8s\n", "outcome", "runs", "share");
-    for (int c = 0; c < kCauses; ++c) {
-        if (counts[c] == 0 && static_cast<Cause>(c) == Cause::kOther) continue;
-        line("  %-28s %7ld %7.1f %%\n", CauseName(static_cast<Cause>(c)), counts[c],
+    for (int c = 0; c < kEndings; ++c) {
+        if (counts[c] == 0 && static_cast<Ending>(c) == Ending::kOther) continue;
+        line("  %-28s %7ld %7.1f %%\n", EndingName(static_cast<Ending>(c)), counts[c],
              100.0 * static_cast<double>(counts[c]) / static_cast<double>(seeds));
     }
     line("  of the completed, for a unit put in place of the updated one: %ld\n", swapped);

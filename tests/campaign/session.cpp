@@ -19,26 +19,26 @@ namespace qvt::campaign {
 namespace {
 
 // The campaign's name for how a click of Start ended.
-Cause CauseOf(const RunOutcome& outcome) {
-    if (outcome.completed()) return Cause::kCompleted;
-    if (outcome.refusal == Refusal::kNothingToUpdate) return Cause::kNothingToUpdate;
-    if (!outcome.failed()) return Cause::kOther;
+Ending EndingOf(const RunOutcome& outcome) {
+    if (outcome.completed()) return Ending::kCompleted;
+    if (outcome.refusal == Refusal::kNothingToUpdate) return Ending::kNothingToUpdate;
+    if (!outcome.failed()) return Ending::kOther;
     switch (outcome.phase) {
         case Phase::kBootSwitch:
-            return Cause::kBootSwitch;
+            return Ending::kBootSwitch;
         case Phase::kErase:
-            return Cause::kErase;
+            return Ending::kErase;
         case Phase::kBlankCheck:
-            return Cause::kBlankCheck;
+            return Ending::kBlankCheck;
         case Phase::kProgram:
-            return Cause::kProgramming;
+            return Ending::kProgramming;
         case Phase::kVerify:
-            return Cause::kVerification;
+            return Ending::kVerification;
         case Phase::kReturnWait:
-            return outcome.cause == FailureCause::kResetRefused ? Cause::kReset
-                                                                : Cause::kReturnWait;
+            return outcome.cause == FailureCause::kResetRefused ? Ending::kReset
+                                                                : Ending::kReturnWait;
         default:
-            return Cause::kOther;
+            return Ending::kOther;
     }
 }
 
@@ -148,29 +148,29 @@ std::uint64_t PossibleBootLoaders(const sim::SimulatedWorld& world) {
 
 }  // namespace
 
-const char* CauseName(Cause cause) {
-    switch (cause) {
-        case Cause::kCompleted:
+const char* EndingName(Ending ending) {
+    switch (ending) {
+        case Ending::kCompleted:
             return "completed";
-        case Cause::kBootSwitch:
+        case Ending::kBootSwitch:
             return "failed at the boot switch";
-        case Cause::kErase:
+        case Ending::kErase:
             return "failed at the erase";
-        case Cause::kBlankCheck:
+        case Ending::kBlankCheck:
             return "failed at the blank check";
-        case Cause::kProgramming:
+        case Ending::kProgramming:
             return "failed at programming";
-        case Cause::kVerification:
+        case Ending::kVerification:
             return "failed at the verification";
-        case Cause::kReset:
+        case Ending::kReset:
             return "failed at the reset";
-        case Cause::kReturnWait:
+        case Ending::kReturnWait:
             return "failed at the return wait";
-        case Cause::kStartupRefused:
+        case Ending::kStartupRefused:
             return "start-up refused";
-        case Cause::kNothingToUpdate:
+        case Ending::kNothingToUpdate:
             return "refused: nothing to update";
-        case Cause::kOther:
+        case Ending::kOther:
             break;
     }
     return "other";
@@ -193,7 +193,7 @@ SessionResult RunSession(const Draw& draw) {
     const FormModel::Controls& controls = updater.model.controls();
     if (draw.force && controls.force_enabled) updater.form.ckUpdateClick(true);
     if (!controls.start_enabled) {
-        result.cause = Cause::kStartupRefused;
+        result.ending = Ending::kStartupRefused;
         return result;
     }
     // The units that the last run to send a reset reached; or, where a run ended its
@@ -245,7 +245,7 @@ SessionResult RunSession(const Draw& draw) {
         } else if (!controls.start_enabled) {
             v.push_back("a failed run left Start disabled");
         }
-        result.cause = CauseOf(outcome);
+        result.ending = EndingOf(outcome);
     }
     updater.form.FormClose();
     if (world.open_handles() != 0) result.violations.push_back("a handle stayed open at close");

@@ -8,7 +8,7 @@
 namespace qvt::campaign {
 
 // How a session ended: completed, or where its last run failed.
-enum class Cause {
+enum class Ending {
     kCompleted,
     kBootSwitch,
     kErase,
@@ -21,11 +21,11 @@ enum class Cause {
     kNothingToUpdate,
     kOther,
 };
-inline constexpr int kCauses = 11;
-const char* CauseName(Cause cause);
+inline constexpr int kEndings = 11;
+const char* EndingName(Ending ending);
 
 struct SessionResult {
-    Cause cause = Cause::kOther;
+    Ending ending = Ending::kOther;
     std::vector<std::string> violations;  // each invariant broken, in words
     bool swapped = false;                 // completed for a unit put in place of the updated one
 };

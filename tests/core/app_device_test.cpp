@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt {
@@ -67,8 +67,8 @@ class ScriptedDriver final : public AppDriver {
     };
 };
 
-struct CensusBench {
-    CensusBench() : loader(resource, ProductDescrambleTable(), image), app(driver, loader) {
+struct CensusRig {
+    CensusRig() : loader(resource, ProductDescrambleTable(), image), app(driver, loader) {
         loader.LoadFirmwareImage();
     }
     EmbeddedImageResource resource;
@@ -82,57 +82,57 @@ struct CensusBench {
 };
 
 TEST(AppDeviceCensus, ProbesExactlyTheNineNamesInOrder) {
-    CensusBench bench;
-    EXPECT_FALSE(bench.app.CountAppDevices());
-    ASSERT_EQ(bench.driver.opened_names.size(), 9u);
-    EXPECT_EQ(bench.driver.opened_names.front(), "\\\\.\\QvtUsb2Device0");
-    EXPECT_EQ(bench.driver.opened_names.back(), "\\\\.\\QvtUsb2Device8");
-    EXPECT_EQ(bench.app.census().app_device_count, 0);
-    EXPECT_EQ(bench.app.census().device_version, 0);
-    EXPECT_FALSE(bench.app.HoldsHandle());
+    CensusRig rig;
+    EXPECT_FALSE(rig.app.CountAppDevices());
+    ASSERT_EQ(rig.driver.opened_names.size(), 9u);
+    EXPECT_EQ(rig.driver.opened_names.front(), "\\\\.\\QvtUsb2Device0");
+    EXPECT_EQ(rig.driver.opened_names.back(), "\\\\.\\QvtUsb2Device8");
+    EXPECT_EQ(rig.app.census().app_device_count, 0);
+    EXPECT_EQ(rig.app.census().device_version, 0);
+    EXPECT_FALSE(rig.app.HoldsHandle());
 }
 
 TEST(AppDeviceCensus, FindsADeviceInAGapAndNeverATenthName) {
-    CensusBench bench;
-    bench.driver.objects[3] = {0x0300};
-    bench.driver.objects[9] = {0x0300};  // beyond the nine names: never opened
-    EXPECT_TRUE(bench.app.CountAppDevices());
-    EXPECT_EQ(bench.app.census().app_device_count, 1);
-    EXPECT_EQ(bench.app.census().outdated_count, 1);
-    EXPECT_EQ(bench.app.census().device_version, 0x0300);
-    EXPECT_TRUE(bench.app.HoldsHandle());
-    EXPECT_EQ(bench.driver.open, 1);
-    bench.app.CloseAppDevice();
-    EXPECT_EQ(bench.driver.open, 0);
+    CensusRig rig;
+    rig.driver.objects[3] = {0x0300};
+    rig.driver.objects[9] = {0x0300};  // beyond the nine names: never opened
+    EXPECT_TRUE(rig.app.CountAppDevices());
+    EXPECT_EQ(rig.app.census().app_device_count, 1);
+    EXPECT_EQ(rig.app.census().outdated_count, 1);
+    EXPECT_EQ(rig.app.census().device_version, 0x0300);
+    EXPECT_TRUE(rig.app.HoldsHandle());
+    EXPECT_EQ(rig.driver.open, 1);
+    rig.app.CloseAppDevice();
+    EXPECT_EQ(rig.driver.open, 0);
 }
 
 TEST(AppDeviceCensus, TwoDevicesCountTwoAndTheFirstDescribesTheCensus) {
-    CensusBench bench;
-    bench.driver.objects[1] = {0x0310};
-    bench.driver.objects[4] = {0x0100};
-    EXPECT_TRUE(bench.app.CountAppDevices());
-    const DeviceCensus& census = bench.app.census();
+    CensusRig rig;
+    rig.driver.objects[1] = {0x0310};
+    rig.driver.objects[4] = {0x0100};
+    EXPECT_TRUE(rig.app.CountAppDevices());
+    const DeviceCensus& census = rig.app.census();
     EXPECT_EQ(census.app_device_count, 2);
     EXPECT_EQ(census.outdated_count, 0);  // the first one's version decides
     EXPECT_EQ(census.device_version, 0x0310);
     // Each is asked, so that none passes unread for current.
-    ASSERT_EQ(bench.driver.calls.size(), 2u);
-    EXPECT_EQ(bench.driver.calls[0], std::make_pair(1, std::uint32_t{0x00222048}));
-    EXPECT_EQ(bench.driver.calls[1], std::make_pair(4, std::uint32_t{0x00222048}));
-    EXPECT_EQ(bench.driver.version_out_sizes, (std::vector<std::size_t>{2, 2}));
+    ASSERT_EQ(rig.driver.calls.size(), 2u);
+    EXPECT_EQ(rig.driver.calls[0], std::make_pair(1, std::uint32_t{0x00222048}));
+    EXPECT_EQ(rig.driver.calls[1], std::make_pair(4, std::uint32_t{0x00222048}));
+    EXPECT_EQ(rig.driver.version_out_sizes, (std::vector<std::size_t>{2, 2}));
     EXPECT_EQ(census.versions_read, 2);
     EXPECT_EQ(census.lowest_version, 0x0100);
     EXPECT_FALSE(census.AllReadAndAtLeast(0x0310));
-    EXPECT_EQ(bench.driver.open, 1);  // the second one's handle closed at once
+    EXPECT_EQ(rig.driver.open, 1);  // the second one's handle closed at once
 }
 
 TEST(AppDeviceCensus, AFailedOrShortVersionQueryIsNoVersionRead) {
     for (const ScriptedDriver::Object& object :
          {ScriptedDriver::Object{0x0310, true, 2}, ScriptedDriver::Object{0x0310, false, 1}}) {
-        CensusBench bench;
-        bench.driver.objects[0] = object;
-        EXPECT_TRUE(bench.app.CountAppDevices());
-        const DeviceCensus& census = bench.app.census();
+        CensusRig rig;
+        rig.driver.objects[0] = object;
+        EXPECT_TRUE(rig.app.CountAppDevices());
+        const DeviceCensus& census = rig.app.census();
         EXPECT_EQ(census.app_device_count, 1);
         EXPECT_EQ(census.outdated_count, 0);  // present and current, as the start-up check has it
         EXPECT_EQ(census.device_version, 0);
@@ -145,51 +145,51 @@ TEST(AppDeviceCensus, ComparesVersionsAsUnsignedWords) {
     const std::pair<std::uint16_t, int> cases[] = {{0x030F, 1}, {0x0310, 0}, {0x0311, 0},
                                                    {0x0000, 1}, {0x8000, 0}, {0xFFFF, 0}};
     for (const auto& [version, outdated] : cases) {
-        CensusBench bench;
-        bench.driver.objects[0] = {version};
-        bench.app.CountAppDevices();
-        EXPECT_EQ(bench.app.census().outdated_count, outdated) << std::hex << version;
+        CensusRig rig;
+        rig.driver.objects[0] = {version};
+        rig.app.CountAppDevices();
+        EXPECT_EQ(rig.app.census().outdated_count, outdated) << std::hex << version;
     }
 }
 
 TEST(AppDeviceCensus, AFailedVersionQueryCountsTheDeviceAsCurrent) {
-    CensusBench bench;
-    bench.driver.objects[0] = {0x0100, true};
-    EXPECT_TRUE(bench.app.ProbeAppMode());
-    EXPECT_EQ(bench.app.census().app_device_count, 1);
-    EXPECT_EQ(bench.app.census().outdated_count, 0);
-    EXPECT_EQ(bench.app.census().device_version, 0);
-    EXPECT_FALSE(bench.app.HoldsHandle());
+    CensusRig rig;
+    rig.driver.objects[0] = {0x0100, true};
+    EXPECT_TRUE(rig.app.ProbeAppMode());
+    EXPECT_EQ(rig.app.census().app_device_count, 1);
+    EXPECT_EQ(rig.app.census().outdated_count, 0);
+    EXPECT_EQ(rig.app.census().device_version, 0);
+    EXPECT_FALSE(rig.app.HoldsHandle());
 }
 
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(BootModeRequest, SendsTheCommandWordToTheFirstDeviceFound) {
-    CensusBench bench;
-    bench.driver.objects[2] = {0x0300};
-    bench.driver.objects[5] = {0x0300};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, false));
+    CensusRig rig;
+    rig.driver.objects[2] = {0x0300};
+    rig.driver.objects[5] = {0x0300};
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, false));
     // Code 0x0022205C with the word 0x0255, low byte first, to the device the census describes.
-    EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
-    EXPECT_EQ(bench.driver.calls.back(), std::make_pair(2, std::uint32_t{0x0022205C}));
-    EXPECT_EQ(bench.form.controls().message, text::kBootSwitchStart);
-    EXPECT_EQ(bench.driver.open, 0);
+    EXPECT_EQ(rig.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
+    EXPECT_EQ(rig.driver.calls.back(), std::make_pair(2, std::uint32_t{0x0022205C}));
+    EXPECT_EQ(rig.form.controls().message, text::kBootSwitchStart);
+    EXPECT_EQ(rig.driver.open, 0);
 }
 
 TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
-    CensusBench bench;
-    bench.driver.objects[0] = {0x0310};
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, false));
-    EXPECT_TRUE(bench.driver.command_bytes.empty());
-    EXPECT_TRUE(bench.app.RequestBootMode(bench.form, true));
-    EXPECT_EQ(bench.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
+    CensusRig rig;
+    rig.driver.objects[0] = {0x0310};
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, false));
+    EXPECT_TRUE(rig.driver.command_bytes.empty());
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, true));
+    EXPECT_EQ(rig.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
 }
 
 TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {
-    CensusBench bench;
-    EXPECT_FALSE(bench.app.RequestBootMode(bench.form, false));
-    EXPECT_EQ(bench.form.controls().message, text::kMessageMissing);
-    EXPECT_EQ(bench.form.controls().progress_position, 1);
+    CensusRig rig;
+    EXPECT_FALSE(rig.app.RequestBootMode(rig.form, false));
+    EXPECT_EQ(rig.form.controls().message, text::kMessageMissing);
+    EXPECT_EQ(rig.form.controls().progress_position, 1);
 }
 
 }  // namespace

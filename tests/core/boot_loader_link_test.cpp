@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "bench.h"
+#include "rig.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
 // A bus whose paths at the listed indices fail to open, in front of the simulated one.
 class FlakyBus final : public HidBus {
@@ -30,56 +30,56 @@ class FlakyBus final : public HidBus {
 };
 
 TEST(FindBootLoaders, ForeignDevicesAloneAreNoBootLoader) {
-    Bench bench(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}]})");
-    EXPECT_FALSE(bench.updater.link.FindBootLoaders(0));
-    EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    Rig rig(R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}]})");
+    EXPECT_FALSE(rig.updater.link.FindBootLoaders(0));
+    EXPECT_EQ(rig.updater.link.boot_loader_count(), 0);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(FindBootLoaders, MatchesTheVendorOrTheProductAlone) {
     for (const char* device : {R"({"vendor": "0x1234", "product": "0x0103"})",
                                R"({"vendor": "0x1232", "product": "0x9999"})"}) {
-        Bench bench(
+        Rig rig(
             std::string(
                 R"({"units": [], "foreign_hid": [{"vendor": "0x046D", "product": "0xC52B"}, )") +
             device + "]}");
-        EXPECT_TRUE(bench.updater.link.FindBootLoaders(0)) << device;
-        EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
-        EXPECT_EQ(bench.world.open_handles(), 1);  // only the kept one
-        bench.updater.link.CloseBootLoaders();
-        EXPECT_EQ(bench.world.open_handles(), 0);
+        EXPECT_TRUE(rig.updater.link.FindBootLoaders(0)) << device;
+        EXPECT_EQ(rig.updater.link.boot_loader_count(), 1);
+        EXPECT_EQ(rig.world.open_handles(), 1);  // only the kept one
+        rig.updater.link.CloseBootLoaders();
+        EXPECT_EQ(rig.world.open_handles(), 0);
     }
 }
 
 TEST(FindBootLoaders, TwoMatchesAgainstAnExpectationOfOneFailWithNoHandleOpen) {
-    Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
-    EXPECT_FALSE(bench.updater.link.FindBootLoaders(1));
-    EXPECT_EQ(bench.updater.link.boot_loader_count(), 0);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    Rig rig(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
+    EXPECT_FALSE(rig.updater.link.FindBootLoaders(1));
+    EXPECT_EQ(rig.updater.link.boot_loader_count(), 0);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTransfer) {
-    Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}, {"mode": "boot"}]})");
-    auto& link = bench.updater.link;
+    Rig rig(R"({"units": [{"mode": "boot"}, {"mode": "boot"}, {"mode": "boot"}]})");
+    auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 3);
-    EXPECT_EQ(bench.world.open_handles(), 1);
+    EXPECT_EQ(rig.world.open_handles(), 1);
     BootCommandReport report;
     report.set_command(BootCommand::kProgramEnd);
     for (int d = 0; d < link.boot_loader_count(); ++d)
         EXPECT_TRUE(link.WriteBootReport(report.bytes));
-    EXPECT_EQ(bench.TotalReceived(0), 0);
-    EXPECT_EQ(bench.TotalReceived(1), 3);
-    EXPECT_EQ(bench.TotalReceived(2), 0);
+    EXPECT_EQ(rig.TotalReceived(0), 0);
+    EXPECT_EQ(rig.TotalReceived(1), 3);
+    EXPECT_EQ(rig.TotalReceived(2), 0);
     link.CloseBootLoaders();
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
-    Bench bench(
+    Rig rig(
         R"({"units": [{"mode": "boot"}], "foreign_hid": [{"vendor": "0x1232", "product": "0x0103"}]})");
-    FlakyBus bus(bench.world.bus(), {0});
-    BootLoaderLink link(bus, bench.clock, bench.view);
+    FlakyBus bus(rig.world.bus(), {0});
+    BootLoaderLink link(bus, rig.clock, rig.view);
     EXPECT_TRUE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 1);
 }
@@ -87,80 +87,80 @@ TEST(FindBootLoaders, SkipsAPathThatFailsToOpen) {
 // The bus may leave anything in its buffer when a read times out (the simulated unit leaves
 // 0xEE); the caller's reply buffer still holds what it held.
 TEST(BoundedTransfers, ASilentReadCostsFiftyMillisecondsAndLeavesTheReplyAsItWas) {
-    Bench bench(testing::kOneBootLoader);
-    auto& link = bench.updater.link;
+    Rig rig(testing::kOneBootLoader);
+    auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     BootReplyReport reply;
     reply.bytes.fill(0x5A);
-    const auto before = bench.clock.NowMs();
+    const auto before = rig.clock.NowMs();
     EXPECT_FALSE(link.ReadBootReport(reply.bytes));
-    EXPECT_EQ(bench.clock.NowMs() - before, 50u);
+    EXPECT_EQ(rig.clock.NowMs() - before, 50u);
     EXPECT_TRUE(std::all_of(reply.bytes.begin(), reply.bytes.end(),
                             [](std::uint8_t b) { return b == 0x5A; }));
 }
 
 TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
-    auto& link = bench.updater.link;
+    Rig rig(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
+    auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport request;
     request.set_command(BootCommand::kRead);
     request.set_address(0x1100);
     request.set_length(58);
     BootReplyReport reply;
-    const auto before = bench.clock.NowMs();
+    const auto before = rig.clock.NowMs();
     EXPECT_TRUE(link.WriteBootReport(request.bytes));
-    EXPECT_EQ(bench.clock.NowMs() - before, 1u);  // the request's transfer
+    EXPECT_EQ(rig.clock.NowMs() - before, 1u);  // the request's transfer
     EXPECT_TRUE(link.ReadBootReport(reply.bytes));
-    EXPECT_EQ(bench.clock.NowMs() - before, 2u);  // and the reply's
+    EXPECT_EQ(rig.clock.NowMs() - before, 2u);  // and the reply's
     EXPECT_TRUE(std::all_of(reply.data().begin(), reply.data().end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 TEST(BoundedTransfers, AHangingWriteCostsOneSecondAndFails) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes"}]})");
-    auto& link = bench.updater.link;
+    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes"}]})");
+    auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport report;
-    const auto before = bench.clock.NowMs();
+    const auto before = rig.clock.NowMs();
     EXPECT_FALSE(link.WriteBootReport(report.bytes));
-    EXPECT_EQ(bench.clock.NowMs() - before, 1000u);
+    EXPECT_EQ(rig.clock.NowMs() - before, 1000u);
 }
 
 TEST(BoundedTransfers, AWriteThatFailsAtOnceIsAFailureWithoutWaiting) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes"}]})");
-    auto& link = bench.updater.link;
+    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "failing_writes"}]})");
+    auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport report;
-    const auto before = bench.clock.NowMs();
+    const auto before = rig.clock.NowMs();
     EXPECT_FALSE(link.WriteBootReport(report.bytes));
-    EXPECT_EQ(bench.clock.NowMs(), before);
+    EXPECT_EQ(rig.clock.NowMs(), before);
 }
 
 TEST(BoundedTransfers, NoKeptHandleMeansNoTransfer) {
-    Bench bench(testing::kOneBootLoader);
+    Rig rig(testing::kOneBootLoader);
     BootCommandReport report;
-    EXPECT_FALSE(bench.updater.link.WriteBootReport(report.bytes));
-    EXPECT_FALSE(bench.updater.link.ReadBootReport(report.bytes));
-    EXPECT_EQ(bench.TotalReceived(), 0);
+    EXPECT_FALSE(rig.updater.link.WriteBootReport(report.bytes));
+    EXPECT_FALSE(rig.updater.link.ReadBootReport(report.bytes));
+    EXPECT_EQ(rig.TotalReceived(), 0);
 }
 
 TEST(ProbeBootMode, SettlesForOneAndAHalfSecondsAndKeepsTheCount) {
-    Bench bench(testing::kOneBootLoader);
-    const auto before = bench.clock.NowMs();
-    const long pumps = bench.view.pumps;
-    EXPECT_TRUE(bench.updater.link.ProbeBootMode(0));
-    EXPECT_EQ(bench.clock.NowMs() - before, 1500u);
-    EXPECT_EQ(bench.view.pumps - pumps, 31);
-    EXPECT_EQ(bench.updater.link.boot_loader_count(), 1);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    Rig rig(testing::kOneBootLoader);
+    const auto before = rig.clock.NowMs();
+    const long pumps = rig.view.pumps;
+    EXPECT_TRUE(rig.updater.link.ProbeBootMode(0));
+    EXPECT_EQ(rig.clock.NowMs() - before, 1500u);
+    EXPECT_EQ(rig.view.pumps - pumps, 31);
+    EXPECT_EQ(rig.updater.link.boot_loader_count(), 1);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(ProbeBootMode, FindingNothingTakesNoTime) {
-    Bench bench(R"({"units": []})");
-    EXPECT_FALSE(bench.updater.link.ProbeBootMode(0));
-    EXPECT_EQ(bench.clock.NowMs(), 0u);
-    EXPECT_EQ(bench.view.pumps, 1);
+    Rig rig(R"({"units": []})");
+    EXPECT_FALSE(rig.updater.link.ProbeBootMode(0));
+    EXPECT_EQ(rig.clock.NowMs(), 0u);
+    EXPECT_EQ(rig.view.pumps, 1);
 }
 
 }  // namespace

@@ -5,20 +5,20 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "bench.h"
 #include "fakes.h"
+#include "rig.h"
 #include "scramble.h"
 #include "texts.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
 // A run with one boot loader attached, as the procedures find it: a step is running, so every
 // bar step rises.
-struct ProtocolBench : Bench {
-    explicit ProtocolBench(std::string_view json = testing::kOneBootLoader) : Bench(json) {
+struct ProtocolRig : Rig {
+    explicit ProtocolRig(std::string_view json = testing::kOneBootLoader) : Rig(json) {
         updater.loader.LoadFirmwareImage();
     }
     BootProtocol& protocol() { return updater.protocol; }
@@ -43,55 +43,55 @@ struct ProtocolBench : Bench {
 // or wrote the address big-endian fails here, whatever the device would make of it.
 TEST(WireFormat, TheProceduresSendTheseBytes) {
     using Bytes = std::array<std::uint8_t, kReportSize>;
-    ProtocolBench bench;
-    ASSERT_TRUE(bench.protocol().EraseDevice(0));
-    ASSERT_TRUE(bench.protocol().BlankCheck(0));
-    const std::size_t program_at = bench.history().size();
-    ASSERT_TRUE(bench.ProgramVerify());
-    ASSERT_TRUE(bench.protocol().ResetDevice(0));
-    const auto& image = bench.updater.firmware.program;
+    ProtocolRig rig;
+    ASSERT_TRUE(rig.protocol().EraseDevice(0));
+    ASSERT_TRUE(rig.protocol().BlankCheck(0));
+    const std::size_t program_at = rig.history().size();
+    ASSERT_TRUE(rig.ProgramVerify());
+    ASSERT_TRUE(rig.protocol().ResetDevice(0));
+    const auto& image = rig.updater.firmware.program;
     auto with_data = [&](Bytes head, std::uint32_t from, std::size_t count) {
         std::copy_n(image.begin() + from, count, head.begin() + 7);
         return head;
     };
 
-    EXPECT_EQ(bench.history().at(0), (Bytes{0x00, 0x04}));                                // erase
-    EXPECT_EQ(bench.history().at(3), (Bytes{0x00, 0x07, 0x00, 0x11, 0x00, 0x00, 0x3A}));  // read
-    EXPECT_EQ(bench.history().at(3 + 348),
+    EXPECT_EQ(rig.history().at(0), (Bytes{0x00, 0x04}));                                // erase
+    EXPECT_EQ(rig.history().at(3), (Bytes{0x00, 0x07, 0x00, 0x11, 0x00, 0x00, 0x3A}));  // read
+    EXPECT_EQ(rig.history().at(3 + 348),
               (Bytes{0x00, 0x07, 0xD8, 0x5F, 0x00, 0x00, 0x3A}));  // the short chunk asks 58
-    EXPECT_EQ(bench.history().at(program_at),
+    EXPECT_EQ(rig.history().at(program_at),
               with_data({0x00, 0x05, 0x00, 0x11, 0x00, 0x00, 0x3A}, 0x1100, 58));
     // The short chunk: 40 bytes at 0x5FD8, the rest still the chunk before it.
     Bytes short_chunk = with_data({0x00, 0x05, 0xD8, 0x5F, 0x00, 0x00, 0x28}, 0x5FD8, 40);
     std::copy_n(image.begin() + 0x5F9E + 40, 18, short_chunk.begin() + 7 + 40);
-    EXPECT_EQ(bench.history().at(program_at + 348), short_chunk);
+    EXPECT_EQ(rig.history().at(program_at + 348), short_chunk);
     Bytes end = short_chunk;
     end[1] = 0x06;
-    EXPECT_EQ(bench.history().at(program_at + 3 * 349), end);
-    EXPECT_EQ(bench.history().back(), (Bytes{0x00, 0x08}));  // reset
+    EXPECT_EQ(rig.history().at(program_at + 3 * 349), end);
+    EXPECT_EQ(rig.history().back(), (Bytes{0x00, 0x08}));  // reset
 }
 
 TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
-    EXPECT_TRUE(bench.protocol().EraseDevice(0));
-    EXPECT_EQ(bench.controls().progress_position, 2);
-    EXPECT_EQ(bench.controls().message, text::kEraseDone);
-    EXPECT_EQ(bench.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
+    ProtocolRig rig(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
+    EXPECT_TRUE(rig.protocol().EraseDevice(0));
+    EXPECT_EQ(rig.controls().progress_position, 2);
+    EXPECT_EQ(rig.controls().message, text::kEraseDone);
+    EXPECT_EQ(rig.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
     // 1000 ms before the first report, three passes of one report and 500 ms, then the settle.
-    EXPECT_EQ(bench.clock.NowMs(), 1000u + 3 * (1u + 500u) + 1500u);
-    EXPECT_EQ(bench.Received(BootCommand::kErase), 3);
-    const auto report = bench.Report(0);
+    EXPECT_EQ(rig.clock.NowMs(), 1000u + 3 * (1u + 500u) + 1500u);
+    EXPECT_EQ(rig.Received(BootCommand::kErase), 3);
+    const auto report = rig.Report(0);
     EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(),
                             [](std::uint8_t b) { return b == 0; }));
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(EraseDevice, OnlyTheThirdPassDecides) {
-    ProtocolBench refused_first(
+    ProtocolRig refused_first(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "count": 2}]})");
     EXPECT_TRUE(refused_first.protocol().EraseDevice(0));
 
-    ProtocolBench refused_last(
+    ProtocolRig refused_last(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "erase", "from": 3}]})");
     EXPECT_FALSE(refused_last.protocol().EraseDevice(0));
     EXPECT_EQ(refused_last.controls().message, text::kEraseError);
@@ -101,76 +101,76 @@ TEST(EraseDevice, OnlyTheThirdPassDecides) {
 }
 
 TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEach) {
-    ProtocolBench bench(R"({"units": []})");
+    ProtocolRig rig(R"({"units": []})");
     // The window answers between two searches: a pump after every one of them.
     std::vector<long> pumped_after;
-    bench.view.on_pump = [&] { pumped_after.push_back(bench.world.searches()); };
-    EXPECT_FALSE(bench.protocol().BlankCheck(0));
-    EXPECT_EQ(bench.world.searches(), 200);
+    rig.view.on_pump = [&] { pumped_after.push_back(rig.world.searches()); };
+    EXPECT_FALSE(rig.protocol().BlankCheck(0));
+    EXPECT_EQ(rig.world.searches(), 200);
     for (long search = 1; search <= 200; ++search) {
         ASSERT_NE(std::find(pumped_after.begin(), pumped_after.end(), search), pumped_after.end())
             << "no pump after search " << search;
     }
-    EXPECT_EQ(bench.clock.NowMs(), 200'000u);
-    EXPECT_EQ(bench.log(), (std::vector<std::string>{"[BlankCheck]OpenHid count:200",
-                                                     "[BlankCheck]OpenHid error!"}));
-    EXPECT_EQ(bench.controls().message, text::kBootLoaderNotFound);
-    EXPECT_EQ(bench.controls().progress_position, 1);
+    EXPECT_EQ(rig.clock.NowMs(), 200'000u);
+    EXPECT_EQ(rig.log(), (std::vector<std::string>{"[BlankCheck]OpenHid count:200",
+                                                   "[BlankCheck]OpenHid error!"}));
+    EXPECT_EQ(rig.controls().message, text::kBootLoaderNotFound);
+    EXPECT_EQ(rig.controls().progress_position, 1);
 }
 
 TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
-    ProtocolBench bench(
+    ProtocolRig rig(
         R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500, "transfer_ms": 1})");
-    bench.updater.app.RequestBootMode(bench.updater.model, false);
-    const auto start = bench.clock.NowMs();
-    EXPECT_TRUE(bench.protocol().ResetDevice(0));
-    EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:5"));
+    rig.updater.app.RequestBootMode(rig.updater.model, false);
+    const auto start = rig.clock.NowMs();
+    EXPECT_TRUE(rig.protocol().ResetDevice(0));
+    EXPECT_TRUE(rig.Logged("[ResetDevice]OpenHid count:5"));
     // Five searches a second apart, 1000 ms before the report, its transfer, the settle.
-    EXPECT_EQ(bench.clock.NowMs() - start, 5000u + 1000u + 1u + 1500u);
+    EXPECT_EQ(rig.clock.NowMs() - start, 5000u + 1000u + 1u + 1500u);
 }
 
 TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
-    ProtocolBench bench(testing::kOneBootLoader);
-    EXPECT_TRUE(bench.protocol().BlankCheck(0));
-    ASSERT_EQ(bench.history().size(), 698u);
+    ProtocolRig rig(testing::kOneBootLoader);
+    EXPECT_TRUE(rig.protocol().BlankCheck(0));
+    ASSERT_EQ(rig.history().size(), 698u);
     for (std::size_t i = 0; i < 349; ++i) {
-        const auto report = bench.Report(i);
+        const auto report = rig.Report(i);
         EXPECT_EQ(report.command(), BootCommand::kRead);
         EXPECT_EQ(report.address(), 0x1100 + 58 * i);
         EXPECT_EQ(report.length(), 58);  // the short chunk asks for 58 too
-        EXPECT_EQ(bench.Report(349 + i).address(), report.address());
+        EXPECT_EQ(rig.Report(349 + i).address(), report.address());
     }
-    EXPECT_EQ(bench.Report(348).address(), 0x5FD8u);
+    EXPECT_EQ(rig.Report(348).address(), 0x5FD8u);
 }
 
 TEST(BlankCheck, ASilentBootLoaderFailsAtTheFirstChunk) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads"}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(0));
-    EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=4352");
-    EXPECT_EQ(bench.controls().message, text::kBlankError);
-    EXPECT_EQ(bench.history().size(), 1u);  // nothing more after the difference
+    ProtocolRig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads"}]})");
+    EXPECT_FALSE(rig.protocol().BlankCheck(0));
+    EXPECT_EQ(rig.log().back(), "[BlankCheck]error! adr=4352");
+    EXPECT_EQ(rig.controls().message, text::kBlankError);
+    EXPECT_EQ(rig.history().size(), 1u);  // nothing more after the difference
 }
 
 TEST(BlankCheck, ABootLoaderThatStopsAnsweringIsNotTakenForBlank) {
     // Its last reply was all 0xFF: without a reply the chunk counts as different.
-    ProtocolBench bench(
+    ProtocolRig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "silent_reads", "from": 400}]})");
-    EXPECT_FALSE(bench.protocol().BlankCheck(0));
-    EXPECT_EQ(bench.log().back(), "[BlankCheck]error! adr=" + std::to_string(0x1100 + 58 * 50));
+    EXPECT_FALSE(rig.protocol().BlankCheck(0));
+    EXPECT_EQ(rig.log().back(), "[BlankCheck]error! adr=" + std::to_string(0x1100 + 58 * 50));
 }
 
 TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
-    bench.protocol().EraseDevice(0);
-    const std::size_t first = bench.history().size();
-    EXPECT_TRUE(bench.ProgramVerify());
-    EXPECT_TRUE(bench.verification_began);
-    EXPECT_EQ(bench.controls().message, text::kVerifyDone);
-    EXPECT_TRUE(bench.UnitHoldsImage());
-    const auto& image = bench.updater.firmware.program;
+    ProtocolRig rig(R"({"units": [{"mode": "boot", "version": "3.00"}]})");
+    rig.protocol().EraseDevice(0);
+    const std::size_t first = rig.history().size();
+    EXPECT_TRUE(rig.ProgramVerify());
+    EXPECT_TRUE(rig.verification_began);
+    EXPECT_EQ(rig.controls().message, text::kVerifyDone);
+    EXPECT_TRUE(rig.UnitHoldsImage());
+    const auto& image = rig.updater.firmware.program;
     for (int pass = 0; pass < 3; ++pass) {
         for (std::size_t chunk = 0; chunk < 349; ++chunk) {
-            const auto report = bench.Report(first + pass * 349 + chunk);
+            const auto report = rig.Report(first + pass * 349 + chunk);
             const std::uint32_t address = 0x1100 + 58 * static_cast<std::uint32_t>(chunk);
             ASSERT_EQ(report.command(), BootCommand::kProgram);
             ASSERT_EQ(report.address(), address);
@@ -185,14 +185,14 @@ TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
             }
         }
     }
-    const auto end = bench.Report(first + 3 * 349);
+    const auto end = rig.Report(first + 3 * 349);
     EXPECT_EQ(end.command(), BootCommand::kProgramEnd);
     EXPECT_EQ(end.address(), 0x5FD8u);
     EXPECT_EQ(end.length(), 40);
     EXPECT_TRUE(std::equal(end.data().begin(), end.data().end(),
-                           bench.Report(first + 3 * 349 - 1).data().begin()));
+                           rig.Report(first + 3 * 349 - 1).data().begin()));
     // The verification's read requests carry the last program report's data bytes.
-    const auto read = bench.Report(first + 3 * 349 + 1);
+    const auto read = rig.Report(first + 3 * 349 + 1);
     EXPECT_EQ(read.command(), BootCommand::kRead);
     EXPECT_EQ(read.length(), 58);
     EXPECT_TRUE(std::equal(read.data().begin(), read.data().end(), end.data().begin()));
@@ -218,16 +218,16 @@ std::vector<std::array<std::uint8_t, kReportSize>> ReportsFor(std::uint8_t boot_
                              tag, table),
         testing::BytesResource::DigestOf(bytes));
 
-    ProtocolBench bench;
+    ProtocolRig rig;
     FirmwareImage image;
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
-    BootProtocol protocol(bench.updater.link, loader, image, bench.clock, bench.updater.model);
-    EXPECT_TRUE(bench.ProgramVerify(protocol));
+    BootProtocol protocol(rig.updater.link, loader, image, rig.clock, rig.updater.model);
+    EXPECT_TRUE(rig.ProgramVerify(protocol));
     // The image really carried the bytes that must stay behind.
     EXPECT_EQ(image.program[0], boot_area);
     EXPECT_EQ(image.program[kFlashFirstAddress - 1], boot_area);
     EXPECT_EQ(image.trailer[0], trailer);
-    return bench.history();
+    return rig.history();
 }
 
 TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
@@ -252,7 +252,7 @@ TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
 // check and the verification, each logged at its chunk's address.
 TEST(ReadBack, EveryByteOfEveryChunkIsCompared) {
     const std::uint32_t addresses[] = {0x1100, 0x1139, 0x113A, 0x5FD8, 0x5FE0, 0x5FFF};
-    const auto image = ProtocolBench().updater.firmware.program;
+    const auto image = ProtocolRig().updater.firmware.program;
     for (const std::uint32_t address : addresses) {
         SCOPED_TRACE(address);
         const std::uint32_t chunk = 0x1100 + (address - 0x1100) / 58 * 58;
@@ -263,12 +263,12 @@ TEST(ReadBack, EveryByteOfEveryChunkIsCompared) {
                        R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", )") +
                    R"("address": ")" + hex + R"(", "value": )" + std::to_string(value) + "}]}";
         };
-        ProtocolBench blank(stuck_at(0x00));
+        ProtocolRig blank(stuck_at(0x00));
         EXPECT_FALSE(blank.protocol().BlankCheck(0));
         EXPECT_EQ(blank.log().back(), "[BlankCheck]error! adr=" + std::to_string(chunk));
         EXPECT_EQ(blank.controls().message, text::kBlankError);
 
-        ProtocolBench verify(stuck_at(image[address] ^ 0xFF));
+        ProtocolRig verify(stuck_at(image[address] ^ 0xFF));
         EXPECT_FALSE(verify.ProgramVerify());
         EXPECT_EQ(verify.log().back(), "[ProgramVerify]error! adr=" + std::to_string(chunk));
         EXPECT_EQ(verify.controls().progress_position, 3);
@@ -312,65 +312,65 @@ class LateWriteBus final : public HidBus {
 // Only the comparison of the reply decides a chunk: a read request whose write the bus called
 // timed out, but which reached the unit and was answered, passes like any other.
 TEST(ReadBack, AReadRequestReportedAsNotAcceptedButAnsweredPasses) {
-    ProtocolBench bench;
-    LateWriteBus late(bench.world.bus());
-    BootLoaderLink link(late, bench.clock, bench.view);
-    BootProtocol protocol(link, bench.updater.loader, bench.updater.firmware, bench.clock,
-                          bench.updater.model);
+    ProtocolRig rig;
+    LateWriteBus late(rig.world.bus());
+    BootLoaderLink link(late, rig.clock, rig.view);
+    BootProtocol protocol(link, rig.updater.loader, rig.updater.firmware, rig.clock,
+                          rig.updater.model);
     EXPECT_TRUE(protocol.BlankCheck(0));
-    EXPECT_TRUE(bench.ProgramVerify(protocol));
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_TRUE(rig.ProgramVerify(protocol));
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(ProgramVerify, ReplyBytesPastTheShortChunkAreNotCompared) {
     // The simulated boot loader answers zeros past 0x5FFF; the image has 0xFF padding there.
-    ProtocolBench bench;
-    bench.protocol().EraseDevice(0);
-    EXPECT_TRUE(bench.ProgramVerify());
+    ProtocolRig rig;
+    rig.protocol().EraseDevice(0);
+    EXPECT_TRUE(rig.ProgramVerify());
 }
 
 TEST(ProgramVerify, AnImageThatNoLongerLoadsFailsTheStepBeforeAnyReport) {
     testing::BytesResource missing(std::nullopt);
-    ProtocolBench bench;
+    ProtocolRig rig;
     FirmwareImage image;
     FirmwareImageLoader loader(missing, ProductDescrambleTable(), image);
-    BootProtocol protocol(bench.updater.link, loader, image, bench.clock, bench.updater.model);
+    BootProtocol protocol(rig.updater.link, loader, image, rig.clock, rig.updater.model);
     EXPECT_TRUE(protocol.EraseDevice(0));
-    const auto reports = bench.history().size();
-    EXPECT_FALSE(bench.ProgramVerify(protocol));
-    EXPECT_EQ(bench.history().size(), reports);  // the erased 0xFF pattern is never programmed
-    EXPECT_FALSE(bench.verification_began);
-    EXPECT_EQ(bench.log().back(), "[ProgramVerify]image error!");
-    EXPECT_EQ(bench.controls().message, text::kImageError);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    const auto reports = rig.history().size();
+    EXPECT_FALSE(rig.ProgramVerify(protocol));
+    EXPECT_EQ(rig.history().size(), reports);  // the erased 0xFF pattern is never programmed
+    EXPECT_FALSE(rig.verification_began);
+    EXPECT_EQ(rig.log().back(), "[ProgramVerify]image error!");
+    EXPECT_EQ(rig.controls().message, text::kImageError);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
-    ProtocolBench bench(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
-    EXPECT_TRUE(bench.protocol().EraseDevice(0));
-    EXPECT_EQ(bench.Received(BootCommand::kErase, 1), 6);
-    EXPECT_EQ(bench.Received(BootCommand::kErase, 0), 0);
+    ProtocolRig rig(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
+    EXPECT_TRUE(rig.protocol().EraseDevice(0));
+    EXPECT_EQ(rig.Received(BootCommand::kErase, 1), 6);
+    EXPECT_EQ(rig.Received(BootCommand::kErase, 0), 0);
     // The first reset restarts the kept unit, so the second device number's write finds it
     // gone: both numbers reach one device.
-    EXPECT_FALSE(bench.protocol().ResetDevice(0));
-    EXPECT_EQ(bench.Received(BootCommand::kReset, 1), 1);
-    EXPECT_TRUE(bench.Logged("[ResetDevice]erase error! (DevNum:2 / retcnt:1)"));
+    EXPECT_FALSE(rig.protocol().ResetDevice(0));
+    EXPECT_EQ(rig.Received(BootCommand::kReset, 1), 1);
+    EXPECT_TRUE(rig.Logged("[ResetDevice]erase error! (DevNum:2 / retcnt:1)"));
 }
 
 TEST(ResetDevice, ATimedOutResetFailsWithItsCounts) {
-    ProtocolBench bench(
+    ProtocolRig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "refuse_writes", "command": "reset"}]})");
-    EXPECT_FALSE(bench.protocol().ResetDevice(0));
-    EXPECT_EQ(bench.controls().message, text::kResetError);
-    EXPECT_EQ(bench.log().back(), "[ResetDevice]erase error! (DevNum:1 / retcnt:0)");
+    EXPECT_FALSE(rig.protocol().ResetDevice(0));
+    EXPECT_EQ(rig.controls().message, text::kResetError);
+    EXPECT_EQ(rig.log().back(), "[ResetDevice]erase error! (DevNum:1 / retcnt:0)");
 }
 
 TEST(ResetDevice, AnAcceptedResetRestartsTheUnit) {
-    ProtocolBench bench;
-    EXPECT_TRUE(bench.protocol().ResetDevice(0));
-    EXPECT_EQ(bench.controls().message, text::kResetDone);
-    EXPECT_EQ(bench.controls().progress_position, 2);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);
+    ProtocolRig rig;
+    EXPECT_TRUE(rig.protocol().ResetDevice(0));
+    EXPECT_EQ(rig.controls().message, text::kResetDone);
+    EXPECT_EQ(rig.controls().progress_position, 2);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kGone);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 #include "time_stamp.h"
 
@@ -16,13 +16,13 @@ std::string Unstamped(const std::string& line) {
 }
 
 TEST(LogRecord, ARunsRecordIsItsTranscriptWithTimeStampsThenTheOutcome) {
-    testing::Bench bench(testing::kOneBootLoader);
+    testing::Rig rig(testing::kOneBootLoader);
     std::vector<std::string> mirrored;
-    bench.updater.record.Mirror([&](const std::string& line) { mirrored.push_back(line); });
-    bench.Create().Start();
-    bench.updater.record.Finish(bench.updater.Outcome());
+    rig.updater.record.Mirror([&](const std::string& line) { mirrored.push_back(line); });
+    rig.Create().Start();
+    rig.updater.record.Finish(rig.updater.Standing());
 
-    const LogRecord& record = bench.updater.record;
+    const LogRecord& record = rig.updater.record;
     ASSERT_EQ(record.header().size(), 6u);
     EXPECT_EQ(record.header()[0], "# QVT-40 R3 Update v3.10");
     EXPECT_EQ(record.header()[2], "# image: 3.10");
@@ -38,7 +38,7 @@ TEST(LogRecord, ARunsRecordIsItsTranscriptWithTimeStampsThenTheOutcome) {
     EXPECT_EQ(mirrored.front(), record.header().front());
     EXPECT_EQ(Unstamped(mirrored.back()), "outcome: update completed");
     // Taken in the middle of nothing, the text ends in the outcome as it stands.
-    const std::string text = record.Text(bench.updater.Outcome(), "\r\n");
+    const std::string text = record.Text(rig.updater.Standing(), "\r\n");
     EXPECT_NE(text.find("\r\n"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 28), " outcome: update completed\r\n");
 }
@@ -77,10 +77,10 @@ TEST(LogRecord, BeyondItsCapProgressGoesFirstAndMessagesAndLogLinesNever) {
 TEST(LogRecord, TheLongestRunTheConstantsAllowFitsWhole) {
     // Every procedure failing every attempt, then the runs that the console makes at most in a
     // session a person would start: nothing is dropped.
-    testing::Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
-    bench.Create();
-    for (int run = 0; run < 10; ++run) bench.Start();
-    const auto& lines = bench.updater.record.lines();
+    testing::Rig rig(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
+    rig.Create();
+    for (int run = 0; run < 10; ++run) rig.Start();
+    const auto& lines = rig.updater.record.lines();
     EXPECT_LT(lines.size(), LogRecord::kLineCap / 10);
     EXPECT_EQ(Unstamped(lines.front()), "message: ");
 }

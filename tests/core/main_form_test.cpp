@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "bench.h"
 #include "fakes.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
 // The window's model: what each change shows, on the view and in the record alike.
 struct ModelRig {
@@ -57,12 +57,12 @@ TEST(FormModel, EveryChangeReachesTheViewAndTheRecordsLines) {
 }
 
 TEST(FormClose, ReleasesAHandleStillHeld) {
-    Bench bench(R"({"units": [{"mode": "boot"}, {"mode": "application", "version": "3.00"}]})");
-    ASSERT_TRUE(bench.updater.app.CountAppDevices());
-    ASSERT_TRUE(bench.updater.link.FindBootLoaders(0));
-    EXPECT_EQ(bench.world.open_handles(), 2);
-    EXPECT_TRUE(bench.updater.form.FormClose());
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    Rig rig(R"({"units": [{"mode": "boot"}, {"mode": "application", "version": "3.00"}]})");
+    ASSERT_TRUE(rig.updater.app.CountAppDevices());
+    ASSERT_TRUE(rig.updater.link.FindBootLoaders(0));
+    EXPECT_EQ(rig.world.open_handles(), 2);
+    EXPECT_TRUE(rig.updater.form.FormClose());
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 TEST(FormCreate, AnImageErrorDisablesStartAndChecksNoDevice) {

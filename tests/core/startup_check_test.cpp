@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
 struct Situation {
     const char* name;
@@ -27,9 +27,9 @@ class StartupCheck : public ::testing::TestWithParam<Situation> {};
 
 TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     const Situation& s = GetParam();
-    Bench bench(s.scenario);
-    ASSERT_TRUE(bench.updater.form.FormCreate());
-    const FormModel::Controls& c = bench.controls();
+    Rig rig(s.scenario);
+    ASSERT_TRUE(rig.updater.form.FormCreate());
+    const FormModel::Controls& c = rig.controls();
     EXPECT_EQ(c.status.caption, s.caption);
     EXPECT_EQ(c.status.background, color::kButtonFace);
     EXPECT_EQ(c.status.text_color, s.text_color);
@@ -37,27 +37,27 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     EXPECT_EQ(c.message, s.message);
     EXPECT_EQ(c.start_enabled, s.start);
     EXPECT_EQ(c.force_enabled, s.force);
-    EXPECT_EQ(bench.updater.form.expected_boot_loaders(), s.expected_boot_loaders);
-    EXPECT_EQ(bench.updater.sequence.phase(), Phase::kIdle);
+    EXPECT_EQ(rig.updater.form.expected_boot_loaders(), s.expected_boot_loaders);
+    EXPECT_EQ(rig.updater.sequence.phase(), Phase::kIdle);
     EXPECT_EQ(c.bar_color, color::kGreen);
-    EXPECT_EQ(bench.view.bar_color, color::kGreen);
-    EXPECT_EQ(bench.world.open_handles(), 0);
-    EXPECT_EQ(bench.TotalReceived(), 0);  // nothing is touched before Start
+    EXPECT_EQ(rig.view.bar_color, color::kGreen);
+    EXPECT_EQ(rig.world.open_handles(), 0);
+    EXPECT_EQ(rig.TotalReceived(), 0);  // nothing is touched before Start
     // The view shows what the core keeps.
-    EXPECT_EQ(bench.view.messages.back(), s.message);
-    EXPECT_EQ(bench.view.statuses.back(), c.status);
-    EXPECT_EQ(bench.view.start_enabled, s.start);
-    EXPECT_EQ(bench.view.force_enabled, s.force);
+    EXPECT_EQ(rig.view.messages.back(), s.message);
+    EXPECT_EQ(rig.view.statuses.back(), c.status);
+    EXPECT_EQ(rig.view.start_enabled, s.start);
+    EXPECT_EQ(rig.view.force_enabled, s.force);
     if (s.start) return;
     // A click on a disabled Start (a key the dialog manager turned into one, a message some
     // program posted) starts nothing: no message, no request, no report.
-    const auto messages = bench.view.messages.size();
-    bench.Start();
-    EXPECT_EQ(bench.view.messages.size(), messages);
-    EXPECT_EQ(bench.TotalReceived(), 0);
-    EXPECT_EQ(bench.world.unit_count() ? bench.world.unit(0).boot_requests : 0, 0);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
-    EXPECT_EQ(bench.updater.Outcome(), "no update run");
+    const auto messages = rig.view.messages.size();
+    rig.Start();
+    EXPECT_EQ(rig.view.messages.size(), messages);
+    EXPECT_EQ(rig.TotalReceived(), 0);
+    EXPECT_EQ(rig.world.unit_count() ? rig.world.unit(0).boot_requests : 0, 0);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(rig.updater.Standing(), "no update run");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,42 +81,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Situation>& info) { return info.param.name; });
 
 TEST(StartupCheckProgress, TheUpdateRowResetsTheBarToZeroOfThirteen) {
-    Bench bench(testing::kOneBootLoader);
-    bench.Create();
-    EXPECT_EQ(bench.view.progress_position, 0);
-    EXPECT_EQ(bench.view.progress_maximum, 13);
-    EXPECT_EQ(bench.view.progress_updates, 1);
+    Rig rig(testing::kOneBootLoader);
+    rig.Create();
+    EXPECT_EQ(rig.view.progress_position, 0);
+    EXPECT_EQ(rig.view.progress_maximum, 13);
+    EXPECT_EQ(rig.view.progress_updates, 1);
 }
 
 TEST(ForceBox, OnACurrentUnitEnablesStartOnlyWhileTicked) {
-    Bench bench(R"({"units": [{"mode": "application", "version": "3.10"}]})");
-    bench.Create();
-    EXPECT_FALSE(bench.controls().start_enabled);
-    bench.updater.form.ckUpdateClick(true);
-    EXPECT_TRUE(bench.controls().start_enabled);
-    EXPECT_TRUE(bench.view.force_checked);
-    bench.updater.form.ckUpdateClick(false);
-    EXPECT_FALSE(bench.controls().start_enabled);  // no boot loader was expected
+    Rig rig(R"({"units": [{"mode": "application", "version": "3.10"}]})");
+    rig.Create();
+    EXPECT_FALSE(rig.controls().start_enabled);
+    rig.updater.form.ckUpdateClick(true);
+    EXPECT_TRUE(rig.controls().start_enabled);
+    EXPECT_TRUE(rig.view.force_checked);
+    rig.updater.form.ckUpdateClick(false);
+    EXPECT_FALSE(rig.controls().start_enabled);  // no boot loader was expected
 }
 
 TEST(ForceBox, WithNoUnitItCannotEnableStart) {
-    Bench bench(R"({"units": []})");
-    bench.Create();
-    EXPECT_FALSE(bench.controls().force_enabled);
-    bench.updater.form.ckUpdateClick(true);  // even if a click got through
-    EXPECT_FALSE(bench.controls().start_enabled);
+    Rig rig(R"({"units": []})");
+    rig.Create();
+    EXPECT_FALSE(rig.controls().force_enabled);
+    rig.updater.form.ckUpdateClick(true);  // even if a click got through
+    EXPECT_FALSE(rig.controls().start_enabled);
 }
 
 TEST(ForceBox, TickedWithoutAUnitInApplicationModeDisablesStartAndUntickedEnablesItAgain) {
-    Bench bench(testing::kOneBootLoader);
-    bench.Create();
-    ASSERT_TRUE(bench.controls().start_enabled);
-    bench.updater.form.ckUpdateClick(true);  // nothing in application mode to force
-    EXPECT_FALSE(bench.controls().start_enabled);
-    EXPECT_TRUE(bench.controls().force_checked);
-    bench.updater.form.ckUpdateClick(false);
-    EXPECT_TRUE(bench.controls().start_enabled);  // the boot loader is still expected
-    EXPECT_FALSE(bench.controls().force_checked);
+    Rig rig(testing::kOneBootLoader);
+    rig.Create();
+    ASSERT_TRUE(rig.controls().start_enabled);
+    rig.updater.form.ckUpdateClick(true);  // nothing in application mode to force
+    EXPECT_FALSE(rig.controls().start_enabled);
+    EXPECT_TRUE(rig.controls().force_checked);
+    rig.updater.form.ckUpdateClick(false);
+    EXPECT_TRUE(rig.controls().start_enabled);  // the boot loader is still expected
+    EXPECT_FALSE(rig.controls().force_checked);
 }
 
 }  // namespace

@@ -9,81 +9,81 @@
 namespace qvt {
 namespace {
 
-using testing::Bench;
 using testing::ExpectCompleted;
 using testing::ExpectFailedRun;
 using testing::kOneBootLoader;
 using testing::kOneCurrentUnit;
 using testing::kOneOutdatedUnit;
+using testing::Rig;
 using testing::Shown;
 
 TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     // The unit takes longer to come back than the tool waits.
-    Bench bench(R"({"reset_delay_ms": 400000})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    EXPECT_TRUE(bench.UnitHoldsImage());
-    const int position = bench.controls().progress_position;
-    const int maximum = bench.controls().progress_maximum;
-    const long reports = bench.TotalReceived();
+    Rig rig(R"({"reset_delay_ms": 400000})");
+    rig.Create().Start();
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    EXPECT_TRUE(rig.UnitHoldsImage());
+    const int position = rig.controls().progress_position;
+    const int maximum = rig.controls().progress_maximum;
+    const long reports = rig.TotalReceived();
 
-    bench.clock.Sleep(400000);  // the user waits, then clicks Start again
-    bench.Start();
-    ExpectCompleted(bench, text::kCaptionCompletedOnRestart);
-    EXPECT_EQ(bench.TotalReceived(), reports);
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
-    EXPECT_EQ(bench.controls().progress_position, position);
-    EXPECT_EQ(bench.controls().progress_maximum, maximum);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    rig.clock.Sleep(400000);  // the user waits, then clicks Start again
+    rig.Start();
+    ExpectCompleted(rig, text::kCaptionCompletedOnRestart);
+    EXPECT_EQ(rig.TotalReceived(), reports);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(rig.controls().progress_position, position);
+    EXPECT_EQ(rig.controls().progress_maximum, maximum);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
 }
 
 // The return wait completes only with as many units back as the reset counted, not more: the
 // updated unit is lost after its reset, and two current units plugged in during the wait
 // cannot stand in for it.
 TEST(UpdateRun, UnitsPluggedInDuringTheReturnWaitDoNotStandInForTheUpdatedOne) {
-    Bench bench(R"({"events": [
+    Rig rig(R"({"events": [
         {"action": "unplug", "unit": 0, "after_reports": 2448, "delay_ms": 1000},
         {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
          "after_reports": 2448, "delay_ms": 2000},
         {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
          "after_reports": 2448, "delay_ms": 2000}]})");
-    bench.Create().Start();
-    ASSERT_EQ(bench.world.unit_count(), 3u);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kGone);
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
+    rig.Create().Start();
+    ASSERT_EQ(rig.world.unit_count(), 3u);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kGone);
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    EXPECT_TRUE(rig.Logged("[ResetDevice]OpenHid count:0"));
 }
 
 // More boot loaders than the run expects make the search offer none to work with; they are
 // still boot loaders left. Here the updated unit stays in its boot loader, a blank unit and a
 // current one are plugged in during the return wait: the current one must not complete it.
 TEST(UpdateRun, MoreBootLoadersThanExpectedAreNotTakenForNoneLeft) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stays_in_boot"}],
+    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stays_in_boot"}],
                    "events": [
         {"action": "attach", "unit": {"mode": "boot"}, "after_reports": 2448, "delay_ms": 6000},
         {"action": "attach", "unit": {"mode": "application", "version": "3.10"},
          "after_reports": 2448, "delay_ms": 6000}]})");
-    bench.Create().Start();
-    ASSERT_EQ(bench.world.unit_count(), 3u);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    EXPECT_GE(bench.updater.link.boot_loaders_seen(), 2);
+    rig.Create().Start();
+    ASSERT_EQ(rig.world.unit_count(), 3u);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    EXPECT_GE(rig.updater.link.boot_loaders_seen(), 2);
 }
 
 // The restart check completes only with no boot loader left: a blank unit plugged in after
 // the failed run sits in its boot loader beside the one that came back current.
 TEST(UpdateRun, ARestartDoesNotCompleteWhileABootLoaderIsLeft) {
     // The second unit is plugged in with the reset, the run's last report.
-    Bench bench(R"({"reset_delay_ms": 400000, "faults": [{"kind": "attach", "after_reports": 2448,
+    Rig rig(R"({"reset_delay_ms": 400000, "faults": [{"kind": "attach", "after_reports": 2448,
                    "unit": {"mode": "boot"}}]})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    ASSERT_EQ(bench.world.unit_count(), 2u);
-    bench.clock.Sleep(400000);  // the first unit is back and current; the second still blank
-    ASSERT_EQ(bench.world.unit(0).running_version, 0x0310);
-    bench.Start();
-    EXPECT_NE(bench.controls().status.caption, text::kCaptionCompletedOnRestart);
-    EXPECT_GT(bench.TotalReceived(1), 0);  // the run went on to the boot loader left
+    rig.Create().Start();
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    ASSERT_EQ(rig.world.unit_count(), 2u);
+    rig.clock.Sleep(400000);  // the first unit is back and current; the second still blank
+    ASSERT_EQ(rig.world.unit(0).running_version, 0x0310);
+    rig.Start();
+    EXPECT_NE(rig.controls().status.caption, text::kCaptionCompletedOnRestart);
+    EXPECT_GT(rig.TotalReceived(1), 0);  // the run went on to the boot loader left
 }
 
 // A unit this program flashed that comes back in its application without the reset reaching
@@ -115,105 +115,105 @@ TEST(UpdateRun, AUnitBackWithoutItsResetIsConfirmedAndNoClickWaitsForNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Bench bench(c.scenario);
-        bench.Create();
+        Rig rig(c.scenario);
+        rig.Create();
         std::uint64_t began = 0;
         for (int click = 0; click < c.clicks; ++click) {
-            began = bench.clock.NowMs();
-            bench.Start();
+            began = rig.clock.NowMs();
+            rig.Start();
         }
-        const auto& last = bench.updater.sequence.last_run();
+        const auto& last = rig.updater.sequence.last_run();
         ASSERT_TRUE(last.has_value());
         EXPECT_EQ(last->kind, c.kind);
         EXPECT_EQ(last->phase, c.reached);
-        EXPECT_EQ(bench.controls().status.caption, c.caption);
-        EXPECT_EQ(bench.world.open_handles(), 0);
+        EXPECT_EQ(rig.controls().status.caption, c.caption);
+        EXPECT_EQ(rig.world.open_handles(), 0);
         if (c.kind == RunOutcome::Kind::kCompleted) {
-            ExpectCompleted(bench, c.caption);
-            EXPECT_TRUE(bench.UnitHoldsImage(0));
+            ExpectCompleted(rig, c.caption);
+            EXPECT_TRUE(rig.UnitHoldsImage(0));
             continue;
         }
         // Nothing to update: the start-up check's row for a current unit, at once.
         EXPECT_EQ(last->refusal, Refusal::kNothingToUpdate);
-        EXPECT_EQ(bench.updater.Outcome(), "update refused (nothing to update)");
-        EXPECT_LT(bench.clock.NowMs() - began, 5000u);
-        EXPECT_EQ(bench.controls().message, text::kMessageCurrent);
-        EXPECT_FALSE(bench.controls().start_enabled);
-        EXPECT_TRUE(bench.controls().force_enabled);
-        EXPECT_FALSE(bench.updater.sequence.busy());
-        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+        EXPECT_EQ(rig.updater.Standing(), "update refused (nothing to update)");
+        EXPECT_LT(rig.clock.NowMs() - began, 5000u);
+        EXPECT_EQ(rig.controls().message, text::kMessageCurrent);
+        EXPECT_FALSE(rig.controls().start_enabled);
+        EXPECT_TRUE(rig.controls().force_enabled);
+        EXPECT_FALSE(rig.updater.sequence.busy());
+        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
         // The force box is the way to flash it anyway.
-        bench.updater.form.ckUpdateClick(true);
-        bench.Start();
-        ExpectCompleted(bench, text::kCaptionCompleted);
-        EXPECT_EQ(bench.world.unit(1).resets, 1);
+        rig.updater.form.ckUpdateClick(true);
+        rig.Start();
+        ExpectCompleted(rig, text::kCaptionCompleted);
+        EXPECT_EQ(rig.world.unit(1).resets, 1);
     }
 }
 
 // The record's outcome line tells how the last run ended, not whether any run ever completed.
 TEST(UpdateRun, TheRecordTellsTheLastRunsOutcome) {
-    Bench bench(R"({"reset_delay_ms": 400000})");
-    bench.Create();
-    EXPECT_EQ(bench.updater.Outcome(), "no update run");
-    bench.Start();
-    EXPECT_EQ(bench.updater.Outcome(), "update failed (1 runs failed)");
-    bench.clock.Sleep(400000);
-    bench.Start();
-    EXPECT_EQ(bench.updater.Outcome(), "update completed");
+    Rig rig(R"({"reset_delay_ms": 400000})");
+    rig.Create();
+    EXPECT_EQ(rig.updater.Standing(), "no update run");
+    rig.Start();
+    EXPECT_EQ(rig.updater.Standing(), "update failed (1 runs failed)");
+    rig.clock.Sleep(400000);
+    rig.Start();
+    EXPECT_EQ(rig.updater.Standing(), "update completed");
     // A completion leaves Start disabled: a further click starts nothing and changes nothing.
-    bench.Start();
-    EXPECT_EQ(bench.updater.Outcome(), "update completed");
+    rig.Start();
+    EXPECT_EQ(rig.updater.Standing(), "update completed");
     // Were Start enabled again after it, a run that fails is what the record tells.
-    bench.world.Unplug(0);
-    bench.updater.model.EnableStart(true);
-    bench.Start();
-    EXPECT_EQ(bench.updater.Outcome(), "update failed (2 runs failed)");
+    rig.world.Unplug(0);
+    rig.updater.model.EnableStart(true);
+    rig.Start();
+    EXPECT_EQ(rig.updater.Standing(), "update failed (2 runs failed)");
 }
 
 TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
-    Bench bench(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, Phase::kBlankCheck);
-    EXPECT_EQ(bench.CountLogged("BlankCheck error"), 3);
-    EXPECT_EQ(bench.CountLogged("[BlankCheck]error! adr=4352"), 3);
-    ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+    Rig rig(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
+    rig.Create().Start();
+    ExpectFailedRun(rig, 1, Phase::kBlankCheck);
+    EXPECT_EQ(rig.CountLogged("BlankCheck error"), 3);
+    EXPECT_EQ(rig.CountLogged("[BlankCheck]error! adr=4352"), 3);
+    ASSERT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
 
-    const auto lines_before = bench.log().size();
-    const auto messages_before = bench.view.messages.size();
-    bench.Start();  // still silent: fails again, but only after finding the boot loader at once
-    EXPECT_FALSE(Shown(bench, text::kBootSwitchStart, messages_before));
-    EXPECT_EQ(bench.log()[lines_before], "ChangeBootMode true: 0");
-    ExpectFailedRun(bench, 2, Phase::kBlankCheck);
+    const auto lines_before = rig.log().size();
+    const auto messages_before = rig.view.messages.size();
+    rig.Start();  // still silent: fails again, but only after finding the boot loader at once
+    EXPECT_FALSE(Shown(rig, text::kBootSwitchStart, messages_before));
+    EXPECT_EQ(rig.log()[lines_before], "ChangeBootMode true: 0");
+    ExpectFailedRun(rig, 2, Phase::kBlankCheck);
 }
 
 TEST(UpdateRun, ReturningWithTheOldVersionFailsAfterTwoHundredCycles) {
-    Bench bench(R"({"faults": [{"kind": "return_version", "version": "3.00"}]})");
-    bench.Create();
+    Rig rig(R"({"faults": [{"kind": "return_version", "version": "3.00"}]})");
+    rig.Create();
     std::optional<long> searches_at_wait;
     std::uint64_t wait_began_ms = 0;
-    bench.view.on_pump = [&] {
-        if (!searches_at_wait && bench.controls().message == text::kVersionCheckStart) {
-            searches_at_wait = bench.world.searches();
-            wait_began_ms = bench.clock.NowMs();
+    rig.view.on_pump = [&] {
+        if (!searches_at_wait && rig.controls().message == text::kVersionCheckStart) {
+            searches_at_wait = rig.world.searches();
+            wait_began_ms = rig.clock.NowMs();
         }
     };
-    bench.Start();
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-    EXPECT_EQ(bench.world.unit(0).running_version, 0x0300);
+    rig.Start();
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_EQ(rig.world.unit(0).running_version, 0x0300);
     // One boot-loader search and one second per cycle; the unit never counted as current.
     ASSERT_TRUE(searches_at_wait.has_value());
-    EXPECT_EQ(bench.world.searches() - *searches_at_wait, 200);
-    EXPECT_EQ(bench.clock.NowMs() - wait_began_ms, 200u * 1000u);
+    EXPECT_EQ(rig.world.searches() - *searches_at_wait, 200);
+    EXPECT_EQ(rig.clock.NowMs() - wait_began_ms, 200u * 1000u);
 }
 
 TEST(UpdateRun, ASecondUnitPluggedInMeanwhileFailsTheCompletionTest) {
-    Bench bench(R"({"faults": [{"kind": "attach", "after_reports": 100,
+    Rig rig(R"({"faults": [{"kind": "attach", "after_reports": 100,
                                 "unit": {"mode": "application", "version": "3.00"}}]})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, Phase::kReturnWait);
-    EXPECT_TRUE(bench.UnitHoldsImage(0));
-    EXPECT_EQ(bench.world.unit_count(), 2u);
+    rig.Create().Start();
+    ExpectFailedRun(rig, 1, Phase::kReturnWait);
+    EXPECT_TRUE(rig.UnitHoldsImage(0));
+    EXPECT_EQ(rig.world.unit_count(), 2u);
 }
 
 }  // namespace

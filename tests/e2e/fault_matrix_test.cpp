@@ -6,13 +6,13 @@
 
 #include <optional>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
 constexpr RunOutcome FailedAt(Phase phase, FailureCause cause) {
     return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
@@ -36,23 +36,23 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {};
 
 TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
     const Row& row = GetParam();
-    Bench bench(row.scenario);
-    bench.Create();
+    Rig rig(row.scenario);
+    rig.Create();
     if (!row.outcome) {
-        EXPECT_FALSE(bench.controls().start_enabled);
-        EXPECT_EQ(bench.TotalReceived(), 0);
-        EXPECT_EQ(bench.world.open_handles(), 0);
+        EXPECT_FALSE(rig.controls().start_enabled);
+        EXPECT_EQ(rig.TotalReceived(), 0);
+        EXPECT_EQ(rig.world.open_handles(), 0);
         return;
     }
-    ASSERT_TRUE(bench.controls().start_enabled);
-    EXPECT_EQ(bench.updater.form.btnStartClick(), *row.outcome);
+    ASSERT_TRUE(rig.controls().start_enabled);
+    EXPECT_EQ(rig.updater.form.btnStartClick(), *row.outcome);
 
-    const FormModel::Controls& c = bench.controls();
+    const FormModel::Controls& c = rig.controls();
     for (const char* line : row.log_lines)
-        EXPECT_TRUE(bench.Logged(line)) << "missing log line: " << line;
-    EXPECT_FALSE(bench.updater.sequence.busy());
+        EXPECT_TRUE(rig.Logged(line)) << "missing log line: " << line;
+    EXPECT_FALSE(rig.updater.sequence.busy());
     EXPECT_FALSE(c.force_enabled);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_EQ(rig.world.open_handles(), 0);
     if (row.progress_maximum >= 0) {
         EXPECT_EQ(c.progress_maximum, row.progress_maximum);
     }
@@ -62,18 +62,18 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
         EXPECT_TRUE(reported_complete);
         EXPECT_EQ(c.message, text::kMessageCompleted);
         EXPECT_FALSE(c.start_enabled);
-        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
+        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
     } else {
         EXPECT_FALSE(reported_complete);
         EXPECT_EQ(c.message, text::kMessageRunFailed);
         EXPECT_TRUE(c.start_enabled);
-        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
     }
     // The invariant: completion means the unit holds the image and runs it.
     if (reported_complete) {
-        EXPECT_TRUE(bench.UnitHoldsImage(0));
-        EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-        EXPECT_GE(bench.world.unit(0).running_version, 0x0310);
+        EXPECT_TRUE(rig.UnitHoldsImage(0));
+        EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
+        EXPECT_GE(rig.world.unit(0).running_version, 0x0310);
     }
 }
 

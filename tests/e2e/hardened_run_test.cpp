@@ -4,28 +4,28 @@
 #include <gtest/gtest.h>
 
 #include "awake_checks.h"
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt {
 namespace {
 
-using testing::Bench;
+using testing::Rig;
 
-bool ReportedComplete(const Bench& bench) {
-    return bench.controls().status.visible &&
-           (bench.controls().status.caption == text::kCaptionCompleted ||
-            bench.controls().status.caption == text::kCaptionCompletedOnRestart);
+bool ReportedComplete(const Rig& rig) {
+    return rig.controls().status.visible &&
+           (rig.controls().status.caption == text::kCaptionCompleted ||
+            rig.controls().status.caption == text::kCaptionCompletedOnRestart);
 }
 
-void ExpectFailedAfterTheReturnWait(const Bench& bench) {
-    EXPECT_FALSE(ReportedComplete(bench));
-    EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
-    EXPECT_TRUE(bench.controls().start_enabled);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
-    EXPECT_TRUE(bench.Logged("[ResetDevice]OpenHid count:0"));
-    EXPECT_FALSE(bench.Logged("ResetDevice error"));
-    EXPECT_EQ(bench.world.open_handles(), 0);
+void ExpectFailedAfterTheReturnWait(const Rig& rig) {
+    EXPECT_FALSE(ReportedComplete(rig));
+    EXPECT_EQ(rig.controls().message, text::kMessageRunFailed);
+    EXPECT_TRUE(rig.controls().start_enabled);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
+    EXPECT_TRUE(rig.Logged("[ResetDevice]OpenHid count:0"));
+    EXPECT_FALSE(rig.Logged("ResetDevice error"));
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 // A current unit plugged in during the run, beside the one being updated.
@@ -33,39 +33,39 @@ constexpr const char* kCurrentUnitAttached =
     R"({"kind": "attach", "after_reports": 500, "unit": {"mode": "application", "version": "3.10"}})";
 
 TEST(StandIn, ACurrentUnitPluggedInNeverStandsInForOneThatNeverCameBack) {
-    Bench bench(std::string(R"({"faults": [)") + kCurrentUnitAttached +
-                R"(, {"kind": "unplug", "after_reports": 2448}]})");
-    bench.Create().Start();
-    ASSERT_EQ(bench.world.unit_count(), 2u);
-    EXPECT_TRUE(bench.world.unit(0).unplugged);  // gone right after its reset
-    ExpectFailedAfterTheReturnWait(bench);
+    Rig rig(std::string(R"({"faults": [)") + kCurrentUnitAttached +
+            R"(, {"kind": "unplug", "after_reports": 2448}]})");
+    rig.Create().Start();
+    ASSERT_EQ(rig.world.unit_count(), 2u);
+    EXPECT_TRUE(rig.world.unit(0).unplugged);  // gone right after its reset
+    ExpectFailedAfterTheReturnWait(rig);
 }
 
 TEST(StandIn, WithTheUpdatedUnitBackTheRunCompletes) {
-    Bench bench(std::string(R"({"faults": [)") + kCurrentUnitAttached + "]}");
+    Rig rig(std::string(R"({"faults": [)") + kCurrentUnitAttached + "]}");
     std::optional<std::uint64_t> back_at;
-    bench.view.on_pump = [&] {
-        if (!back_at && bench.world.unit(0).state == sim::UnitState::kApplication &&
-            bench.world.unit(0).running_version == 0x0310) {
-            back_at = bench.clock.NowMs();
+    rig.view.on_pump = [&] {
+        if (!back_at && rig.world.unit(0).state == sim::UnitState::kApplication &&
+            rig.world.unit(0).running_version == 0x0310) {
+            back_at = rig.clock.NowMs();
         }
     };
-    bench.Create().Start();
-    EXPECT_TRUE(bench.updater.sequence.completed());
-    EXPECT_EQ(bench.controls().status.caption, text::kCaptionCompleted);
-    EXPECT_TRUE(bench.UnitHoldsImage(0));
+    rig.Create().Start();
+    EXPECT_TRUE(rig.updater.sequence.completed());
+    EXPECT_EQ(rig.controls().status.caption, text::kCaptionCompleted);
+    EXPECT_TRUE(rig.UnitHoldsImage(0));
     ASSERT_TRUE(back_at.has_value());
-    EXPECT_EQ(bench.updater.app.census().app_device_count, 2);
+    EXPECT_EQ(rig.updater.app.census().app_device_count, 2);
 }
 
 TEST(StandIn, AnUpdatedUnitSlowerThanTheFirstCycleIsStillTheOneAwaited) {
     // It comes back in its boot loader, or with its old version, after the first cycle.
     for (const char* fault :
          {R"({"kind": "stays_in_boot"})", R"({"kind": "return_version", "version": "3.00"})"}) {
-        Bench bench(std::string(R"({"reset_delay_ms": 4500, "faults": [)") + kCurrentUnitAttached +
-                    ", " + fault + "]}");
-        bench.Create().Start();
-        ExpectFailedAfterTheReturnWait(bench);
+        Rig rig(std::string(R"({"reset_delay_ms": 4500, "faults": [)") + kCurrentUnitAttached +
+                ", " + fault + "]}");
+        rig.Create().Start();
+        ExpectFailedAfterTheReturnWait(rig);
     }
 }
 
@@ -73,45 +73,44 @@ TEST(StandIn, AnUpdatedUnitSlowerThanTheFirstCycleIsStillTheOneAwaited) {
 TEST(StandIn, OnARestartACurrentUnitPluggedInNeverStandsInEither) {
     // The updated unit restarts slower than the return wait; a current unit is plugged in
     // meanwhile. The next click must not take it for the updated one.
-    Bench bench(std::string(R"({"reset_delay_ms": 400000, "faults": [)") + kCurrentUnitAttached +
-                "]}");
-    bench.Create().Start();
-    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 1);
-    bench.Start();  // the updated unit is still away
-    EXPECT_FALSE(ReportedComplete(bench));
-    bench.clock.Sleep(400000);
-    bench.Start();  // now it is back: both units are there
-    EXPECT_EQ(bench.controls().status.caption, text::kCaptionCompletedOnRestart);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-    EXPECT_TRUE(bench.UnitHoldsImage(0));
+    Rig rig(std::string(R"({"reset_delay_ms": 400000, "faults": [)") + kCurrentUnitAttached + "]}");
+    rig.Create().Start();
+    ASSERT_EQ(rig.updater.sequence.FailedRunCount(), 1);
+    rig.Start();  // the updated unit is still away
+    EXPECT_FALSE(ReportedComplete(rig));
+    rig.clock.Sleep(400000);
+    rig.Start();  // now it is back: both units are there
+    EXPECT_EQ(rig.controls().status.caption, text::kCaptionCompletedOnRestart);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_TRUE(rig.UnitHoldsImage(0));
 }
 
 TEST(StandIn, AUnitPluggedInAtTheVeryResetIsCountedAsAlreadyThere) {
     // Plugged in with the reset report itself, while the updated unit is lost.
-    Bench bench(R"({"faults": [
+    Rig rig(R"({"faults": [
         {"kind": "attach", "after_reports": 2448, "unit": {"mode": "application", "version": "3.10"}},
         {"kind": "unplug", "after_reports": 2448}]})");
-    bench.Create().Start();
-    ExpectFailedAfterTheReturnWait(bench);
+    rig.Create().Start();
+    ExpectFailedAfterTheReturnWait(rig);
 }
 
 TEST(StandIn, TwoUnitsUpdatedInTurnCompleteOnlyWhenBothAreBack) {
     // The first unit restarts slower than the wait; the second, plugged in meanwhile, is
     // updated by the next run. The first one's return must not complete the second one's run.
-    Bench bench(R"({"reset_delay_ms": 250000, "faults": [
+    Rig rig(R"({"reset_delay_ms": 250000, "faults": [
         {"kind": "attach", "after_reports": 2400, "unit": {"mode": "application", "version": "3.00"}}]})");
-    bench.Create();
+    rig.Create();
     int clicks = 0;
-    while (clicks < 5 && bench.controls().start_enabled && !ReportedComplete(bench)) {
-        bench.Start();
+    while (clicks < 5 && rig.controls().start_enabled && !ReportedComplete(rig)) {
+        rig.Start();
         ++clicks;
     }
-    EXPECT_EQ(bench.world.unit(1).resets, 1);  // the second unit was updated by the second run
-    ASSERT_TRUE(ReportedComplete(bench));
+    EXPECT_EQ(rig.world.unit(1).resets, 1);  // the second unit was updated by the second run
+    ASSERT_TRUE(ReportedComplete(rig));
     EXPECT_EQ(clicks, 4);  // not at the second run's return wait, when only the first was back
     for (std::size_t unit = 0; unit < 2; ++unit) {
-        EXPECT_EQ(bench.world.unit(unit).state, sim::UnitState::kApplication) << unit;
-        EXPECT_TRUE(bench.UnitHoldsImage(unit)) << unit;
+        EXPECT_EQ(rig.world.unit(unit).state, sim::UnitState::kApplication) << unit;
+        EXPECT_TRUE(rig.UnitHoldsImage(unit)) << unit;
     }
 }
 
@@ -124,81 +123,80 @@ TEST(StandIn, ARunThatErasedAfterAResetAwaitsNothingFromThatReset) {
     const std::string stays = R"({"kind": "stays_in_boot"})";
     long reads_of_run_one = 0;
     {
-        Bench first(R"({"faults": [)" + stays + "]}");
+        Rig first(R"({"faults": [)" + stays + "]}");
         first.Create().Start();
         reads_of_run_one = first.world.unit(0).read_requests;
     }
-    Bench bench(R"({"faults": [)" + stays +
-                R"(, {"kind": "failing_writes", "command": "read", "from": )" +
-                std::to_string(reads_of_run_one + 1) + R"(},
+    Rig rig(R"({"faults": [)" + stays +
+            R"(, {"kind": "failing_writes", "command": "read", "from": )" +
+            std::to_string(reads_of_run_one + 1) + R"(},
         {"kind": "attach", "after_reports": 2449, "unit": {"mode": "application", "version": "3.10"}}]})");
-    bench.Create().Start();
-    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 1);
-    ASSERT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
-    bench.Start();
-    ASSERT_EQ(bench.updater.sequence.FailedRunCount(), 2);
-    ASSERT_EQ(bench.world.unit_count(), 2u);
-    ASSERT_FALSE(bench.world.unit(0).image_complete);  // erased by the second run
-    bench.world.Unplug(0);
-    bench.Start();
-    EXPECT_FALSE(ReportedComplete(bench));
-    ASSERT_TRUE(bench.updater.sequence.last_run());
-    EXPECT_EQ(bench.updater.sequence.last_run()->refusal, Refusal::kNothingToUpdate);
-    EXPECT_EQ(bench.controls().status.caption, text::kCaptionCurrent);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 2);
-    EXPECT_EQ(bench.world.unit(1).resets, 0);
+    rig.Create().Start();
+    ASSERT_EQ(rig.updater.sequence.FailedRunCount(), 1);
+    ASSERT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
+    rig.Start();
+    ASSERT_EQ(rig.updater.sequence.FailedRunCount(), 2);
+    ASSERT_EQ(rig.world.unit_count(), 2u);
+    ASSERT_FALSE(rig.world.unit(0).image_complete);  // erased by the second run
+    rig.world.Unplug(0);
+    rig.Start();
+    EXPECT_FALSE(ReportedComplete(rig));
+    ASSERT_TRUE(rig.updater.sequence.last_run());
+    EXPECT_EQ(rig.updater.sequence.last_run()->refusal, Refusal::kNothingToUpdate);
+    EXPECT_EQ(rig.controls().status.caption, text::kCaptionCurrent);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 2);
+    EXPECT_EQ(rig.world.unit(1).resets, 0);
 }
 
 TEST(UnreadVersion, AVersionThatFailsOnlyAfterTheResetNeverCompletes) {
     for (const char* kind : {"version_query_fails", "short_version_reply"}) {
-        Bench bench(std::string(R"({"faults": [{"kind": ")") + kind +
-                    R"(", "after_reset": true}]})");
-        bench.Create();
-        ASSERT_TRUE(bench.controls().start_enabled) << "the version reads before the reset";
-        bench.Start();
-        EXPECT_TRUE(bench.UnitHoldsImage(0)) << kind;
-        EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-        ExpectFailedAfterTheReturnWait(bench);
+        Rig rig(std::string(R"({"faults": [{"kind": ")") + kind + R"(", "after_reset": true}]})");
+        rig.Create();
+        ASSERT_TRUE(rig.controls().start_enabled) << "the version reads before the reset";
+        rig.Start();
+        EXPECT_TRUE(rig.UnitHoldsImage(0)) << kind;
+        EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
+        ExpectFailedAfterTheReturnWait(rig);
         // Nor does the restart check.
-        bench.Start();
-        EXPECT_FALSE(ReportedComplete(bench)) << kind;
+        rig.Start();
+        EXPECT_FALSE(ReportedComplete(rig)) << kind;
     }
 }
 
 TEST(ImageReload, AnImageThatNoLongerLoadsIsNeverProgrammed) {
-    Bench bench;
-    bench.Create();
-    bench.resource.Replace(std::nullopt);  // gone after the start-up check
-    bench.Start();
-    EXPECT_EQ(bench.CountLogged("[ProgramVerify]image error!"), 3);
-    EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
-    EXPECT_EQ(bench.Received(BootCommand::kProgram), 0);
-    EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
-    EXPECT_FALSE(ReportedComplete(bench));
+    Rig rig;
+    rig.Create();
+    rig.resource.Replace(std::nullopt);  // gone after the start-up check
+    rig.Start();
+    EXPECT_EQ(rig.CountLogged("[ProgramVerify]image error!"), 3);
+    EXPECT_EQ(rig.CountLogged("ProgramVerify error"), 3);
+    EXPECT_EQ(rig.Received(BootCommand::kProgram), 0);
+    EXPECT_EQ(rig.Received(BootCommand::kReset), 0);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
+    EXPECT_FALSE(ReportedComplete(rig));
     EXPECT_EQ(
-        bench.updater.sequence.last_run(),
+        rig.updater.sequence.last_run(),
         (RunOutcome{RunOutcome::Kind::kFailed, Phase::kProgram, FailureCause::kAttemptsUsedUp}));
 }
 
 TEST(BusyGuard, AStartClickDuringARunStartsNothing) {
-    Bench bench;
-    bench.Create();
+    Rig rig;
+    rig.Create();
     int clicks = 0;
-    bench.view.on_pump = [&] {
-        if (clicks < 3 && bench.controls().message == text::kProgramStart) {
+    rig.view.on_pump = [&] {
+        if (clicks < 3 && rig.controls().message == text::kProgramStart) {
             ++clicks;
-            bench.Start();  // as a click posted by another program would arrive
+            rig.Start();  // as a click posted by another program would arrive
         }
     };
-    bench.Start();
+    rig.Start();
     EXPECT_EQ(clicks, 3);
-    EXPECT_TRUE(bench.updater.sequence.completed());
-    EXPECT_EQ(bench.controls().message, text::kMessageCompleted);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
-    EXPECT_EQ(bench.CountLogged("[ProgramVerify]OpenHid count:0"), 1);
-    EXPECT_EQ(bench.TotalReceived(), 2448);
-    EXPECT_EQ(bench.view.busy_changes, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(rig.updater.sequence.completed());
+    EXPECT_EQ(rig.controls().message, text::kMessageCompleted);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(rig.CountLogged("[ProgramVerify]OpenHid count:0"), 1);
+    EXPECT_EQ(rig.TotalReceived(), 2448);
+    EXPECT_EQ(rig.view.busy_changes, (std::vector<bool>{true, false}));
 }
 
 // The machine is kept awake while a run flashes, and only then.
@@ -226,14 +224,13 @@ TEST(KeepAwake, HeldFromTheBootSwitchUntilTheRunEndsHoweverItEnds) {
 TEST(KeepAwake, WithoutAHoldTheLogSaysSoOnceAndEveryRunGoesOnButARefusedClickAsksNothing) {
     FakeHold hold;
     hold.offered = false;
-    Bench bench(R"({"faults": [{"kind": "failing_writes", "command": "erase", "count": 9}]})",
-                &hold);
-    bench.Create();
-    EXPECT_TRUE(bench.updater.form.btnStartClick().failed());
-    EXPECT_TRUE(bench.updater.form.btnStartClick().completed());
-    EXPECT_EQ(bench.updater.form.btnStartClick().refusal, Refusal::kStartDisabled);
+    Rig rig(R"({"faults": [{"kind": "failing_writes", "command": "erase", "count": 9}]})", &hold);
+    rig.Create();
+    EXPECT_TRUE(rig.updater.form.btnStartClick().failed());
+    EXPECT_TRUE(rig.updater.form.btnStartClick().completed());
+    EXPECT_EQ(rig.updater.form.btnStartClick().refusal, Refusal::kStartDisabled);
     EXPECT_EQ(hold.holds, 2);
-    EXPECT_EQ(bench.CountLogged(logtext::kNoAwakeHold), 1);
+    EXPECT_EQ(rig.CountLogged(logtext::kNoAwakeHold), 1);
 }
 
 }  // namespace

@@ -5,13 +5,13 @@
 
 #include <algorithm>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt::testing {
 
-inline void ExpectCompleted(const Bench& bench, std::string_view caption) {
-    const FormModel::Controls& c = bench.controls();
+inline void ExpectCompleted(const Rig& rig, std::string_view caption) {
+    const FormModel::Controls& c = rig.controls();
     EXPECT_EQ(c.status.caption, caption);
     EXPECT_EQ(c.status.background, color::kGreen);
     EXPECT_EQ(c.status.text_color, color::kWhite);
@@ -19,33 +19,33 @@ inline void ExpectCompleted(const Bench& bench, std::string_view caption) {
     EXPECT_EQ(c.message, text::kMessageCompleted);
     EXPECT_FALSE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);
-    EXPECT_FALSE(bench.updater.sequence.busy());
-    EXPECT_EQ(bench.updater.sequence.update_state(), UpdateState::kIdle);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_FALSE(rig.updater.sequence.busy());
+    EXPECT_EQ(rig.updater.sequence.update_state(), UpdateState::kIdle);
+    EXPECT_EQ(rig.world.open_handles(), 0);
     // The view was told the same as the kept copy.
-    EXPECT_EQ(bench.view.statuses.back(), c.status);
-    EXPECT_FALSE(bench.view.start_enabled);
+    EXPECT_EQ(rig.view.statuses.back(), c.status);
+    EXPECT_FALSE(rig.view.start_enabled);
 }
 
 // `failed_in`: the phase whose failure ended the last run, as the click returned it.
-inline void ExpectFailedRun(const Bench& bench, int failed_runs, Phase failed_in) {
-    const FormModel::Controls& c = bench.controls();
+inline void ExpectFailedRun(const Rig& rig, int failed_runs, Phase failed_in) {
+    const FormModel::Controls& c = rig.controls();
     EXPECT_EQ(c.message, text::kMessageRunFailed);
     EXPECT_TRUE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);
     EXPECT_FALSE(c.status.visible);
-    EXPECT_FALSE(bench.updater.sequence.busy());
-    ASSERT_TRUE(bench.updater.sequence.last_run());
-    EXPECT_TRUE(bench.updater.sequence.last_run()->failed());
-    EXPECT_EQ(bench.updater.sequence.last_run()->phase, failed_in);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), failed_runs);
-    EXPECT_EQ(bench.world.open_handles(), 0);
+    EXPECT_FALSE(rig.updater.sequence.busy());
+    ASSERT_TRUE(rig.updater.sequence.last_run());
+    EXPECT_TRUE(rig.updater.sequence.last_run()->failed());
+    EXPECT_EQ(rig.updater.sequence.last_run()->phase, failed_in);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), failed_runs);
+    EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
 // Whether the message was shown, from the `from`th message on.
-inline bool Shown(const Bench& bench, std::string_view message, std::size_t from = 0) {
-    return std::find(bench.view.messages.begin() + static_cast<long>(from),
-                     bench.view.messages.end(), message) != bench.view.messages.end();
+inline bool Shown(const Rig& rig, std::string_view message, std::size_t from = 0) {
+    return std::find(rig.view.messages.begin() + static_cast<long>(from), rig.view.messages.end(),
+                     message) != rig.view.messages.end();
 }
 
 }  // namespace qvt::testing

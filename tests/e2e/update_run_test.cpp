@@ -9,51 +9,51 @@
 namespace qvt {
 namespace {
 
-using testing::Bench;
 using testing::ExpectCompleted;
 using testing::ExpectFailedRun;
 using testing::kOneBootLoader;
 using testing::kOneCurrentUnit;
 using testing::kOneOutdatedUnit;
+using testing::Rig;
 using testing::Shown;
 
 TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
-    Bench bench(kOneOutdatedUnit);
-    bench.Create();
-    ASSERT_TRUE(bench.controls().start_enabled);
-    const auto before = bench.clock.NowMs();
-    bench.Start();
+    Rig rig(kOneOutdatedUnit);
+    rig.Create();
+    ASSERT_TRUE(rig.controls().start_enabled);
+    const auto before = rig.clock.NowMs();
+    rig.Start();
     // The floor of a real-time run that the README states: mandated waits and 1 ms transfers.
-    EXPECT_EQ(bench.clock.NowMs() - before, 23500u + 2448u + 1396u);
+    EXPECT_EQ(rig.clock.NowMs() - before, 23500u + 2448u + 1396u);
 
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_EQ(bench.controls().progress_position, 13);
-    EXPECT_EQ(bench.controls().progress_maximum, 13);
-    EXPECT_EQ(bench.CountLogged("ChangeBootMode true: 0") +
-                  bench.CountLogged("ChangeBootMode true: 1") +
-                  bench.CountLogged("ChangeBootMode true: 2"),
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_EQ(rig.controls().progress_position, 13);
+    EXPECT_EQ(rig.controls().progress_maximum, 13);
+    EXPECT_EQ(rig.CountLogged("ChangeBootMode true: 0") +
+                  rig.CountLogged("ChangeBootMode true: 1") +
+                  rig.CountLogged("ChangeBootMode true: 2"),
               1);
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
-    EXPECT_TRUE(bench.UnitHoldsImage());
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kApplication);
-    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
+    EXPECT_TRUE(rig.UnitHoldsImage());
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
+    EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
     // 3 erase, 2x349 blank-check reads, 3x349 program and one end, 2x349 verify reads, 1 reset.
-    EXPECT_EQ(bench.TotalReceived(), 2448);
-    EXPECT_EQ(bench.Received(BootCommand::kRead), 1396);
-    EXPECT_EQ(bench.Received(BootCommand::kProgram), 1047);
-    EXPECT_EQ(bench.Received(BootCommand::kProgramEnd), 1);
+    EXPECT_EQ(rig.TotalReceived(), 2448);
+    EXPECT_EQ(rig.Received(BootCommand::kRead), 1396);
+    EXPECT_EQ(rig.Received(BootCommand::kProgram), 1047);
+    EXPECT_EQ(rig.Received(BootCommand::kProgramEnd), 1);
 }
 
 TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
-    Bench bench(kOneOutdatedUnit);
-    bench.Create().Start();
+    Rig rig(kOneOutdatedUnit);
+    rig.Create().Start();
     const std::vector<std::string_view> order = {
         text::kUpdateStart, text::kBootSwitchStart,   text::kBootSwitchDone,  text::kEraseStart,
         text::kEraseDone,   text::kBlankStart,        text::kBlankDone,       text::kProgramStart,
         text::kProgramDone, text::kVerifyStart,       text::kVerifyDone,      text::kResetStart,
         text::kResetDone,   text::kVersionCheckStart, text::kMessageCompleted};
-    std::vector<std::string_view> shown(bench.view.messages.begin(), bench.view.messages.end());
+    std::vector<std::string_view> shown(rig.view.messages.begin(), rig.view.messages.end());
     auto at = shown.begin();
     for (auto expected : order) {
         at = std::find(at, shown.end(), expected);
@@ -76,14 +76,14 @@ TEST(UpdateRun, EveryMessageIsPumpedBeforeTheNextReplacesIt) {
     };
     for (const char* scenario : scenarios) {
         SCOPED_TRACE(scenario);
-        Bench bench(scenario);
-        bench.Create();
+        Rig rig(scenario);
+        rig.Create();
         std::set<std::size_t> pumped;  // how many messages had been shown at each pump
-        bench.view.on_pump = [&] { pumped.insert(bench.view.messages.size()); };
-        const std::size_t first = bench.view.messages.size();
-        bench.updater.model.EnableStart(true);  // also where no unit is seen at start
-        bench.Start();
-        const auto& shown = bench.view.messages;
+        rig.view.on_pump = [&] { pumped.insert(rig.view.messages.size()); };
+        const std::size_t first = rig.view.messages.size();
+        rig.updater.model.EnableStart(true);  // also where no unit is seen at start
+        rig.Start();
+        const auto& shown = rig.view.messages;
         ASSERT_GT(shown.size(), first + 1);
         for (std::size_t i = first; i + 1 < shown.size(); ++i) {
             EXPECT_TRUE(pumped.count(i + 1))
@@ -93,88 +93,87 @@ TEST(UpdateRun, EveryMessageIsPumpedBeforeTheNextReplacesIt) {
 }
 
 TEST(UpdateRun, FromBootModeSendsNoRequestAndEndsAtTwelveOfThirteen) {
-    Bench bench(kOneBootLoader);
-    bench.Create().Start();
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
-    EXPECT_EQ(bench.controls().progress_position, 12);
-    EXPECT_EQ(bench.controls().progress_maximum, 13);
-    EXPECT_TRUE(bench.UnitHoldsImage());
-    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+    Rig rig(kOneBootLoader);
+    rig.Create().Start();
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_TRUE(rig.Logged("ChangeBootMode true: 0"));
+    EXPECT_EQ(rig.controls().progress_position, 12);
+    EXPECT_EQ(rig.controls().progress_maximum, 13);
+    EXPECT_TRUE(rig.UnitHoldsImage());
+    EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
 }
 
 TEST(UpdateRun, ForcedOnACurrentUnitRunsTheWholeUpdate) {
-    Bench bench(kOneCurrentUnit);
-    bench.Create();
-    EXPECT_FALSE(bench.controls().start_enabled);
-    bench.updater.form.ckUpdateClick(true);
-    ASSERT_TRUE(bench.controls().start_enabled);
-    bench.Start();
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_EQ(bench.TotalReceived(), 2448);
+    Rig rig(kOneCurrentUnit);
+    rig.Create();
+    EXPECT_FALSE(rig.controls().start_enabled);
+    rig.updater.form.ckUpdateClick(true);
+    ASSERT_TRUE(rig.controls().start_enabled);
+    rig.Start();
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_EQ(rig.TotalReceived(), 2448);
 }
 
 TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
-    Bench bench(kOneBootLoader);
-    bench.Create();
-    bench.updater.model.CheckForce(true);  // the box is disabled: as a stray tick would
-    bench.Start();
-    EXPECT_TRUE(bench.Logged("ChangeBootMode true: 0"));
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_FALSE(Shown(bench, text::kBootSwitchStart));
-    EXPECT_EQ(bench.controls().progress_position, 12);  // a request would have made it 13
+    Rig rig(kOneBootLoader);
+    rig.Create();
+    rig.updater.model.CheckForce(true);  // the box is disabled: as a stray tick would
+    rig.Start();
+    EXPECT_TRUE(rig.Logged("ChangeBootMode true: 0"));
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_FALSE(Shown(rig, text::kBootSwitchStart));
+    EXPECT_EQ(rig.controls().progress_position, 12);  // a request would have made it 13
 }
 
 TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
-    Bench bench(
+    Rig rig(
         R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})");
-    bench.Create().Start();
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_EQ(bench.CountLogged("EraseDevice error"), 1);
-    EXPECT_TRUE(bench.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
-    EXPECT_EQ(bench.controls().progress_position, 14);
-    EXPECT_EQ(bench.controls().progress_maximum, 14);
+    rig.Create().Start();
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_EQ(rig.CountLogged("EraseDevice error"), 1);
+    EXPECT_TRUE(rig.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
+    EXPECT_EQ(rig.controls().progress_position, 14);
+    EXPECT_EQ(rig.controls().progress_maximum, 14);
 }
 
 TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
-    Bench bench(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
-    bench.Create().Start();
-    ExpectFailedRun(bench, 1, Phase::kVerify);
-    EXPECT_EQ(bench.CountLogged("ProgramVerify error"), 3);
-    EXPECT_EQ(bench.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
-    EXPECT_EQ(bench.Received(BootCommand::kReset), 0);
-    EXPECT_EQ(bench.controls().progress_maximum, 13 + 18);
-    EXPECT_EQ(bench.world.unit(0).state, sim::UnitState::kBoot);
+    Rig rig(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
+    rig.Create().Start();
+    ExpectFailedRun(rig, 1, Phase::kVerify);
+    EXPECT_EQ(rig.CountLogged("ProgramVerify error"), 3);
+    EXPECT_EQ(rig.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
+    EXPECT_EQ(rig.Received(BootCommand::kReset), 0);
+    EXPECT_EQ(rig.controls().progress_maximum, 13 + 18);
+    EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
 }
 
 TEST(UpdateRun, AResetReportedAsFailedStillGoesOnToCompletion) {
-    Bench bench(R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})");
-    bench.Create();
+    Rig rig(R"({"faults": [{"kind": "refuse_writes", "command": "reset"}]})");
+    rig.Create();
     // The unit restarts on its own (power cycled) once the tool has given up on the reset.
-    bench.view.on_pump = [&] {
-        if (bench.Logged("ResetDevice error") &&
-            bench.world.unit(0).state == sim::UnitState::kBoot) {
-            bench.world.PowerCycle(0);
+    rig.view.on_pump = [&] {
+        if (rig.Logged("ResetDevice error") && rig.world.unit(0).state == sim::UnitState::kBoot) {
+            rig.world.PowerCycle(0);
         }
     };
-    bench.Start();
-    EXPECT_TRUE(bench.Logged("[ResetDevice]erase error! (DevNum:1 / retcnt:0)"));
-    EXPECT_TRUE(bench.Logged("ResetDevice error"));
-    ExpectCompleted(bench, text::kCaptionCompleted);
+    rig.Start();
+    EXPECT_TRUE(rig.Logged("[ResetDevice]erase error! (DevNum:1 / retcnt:0)"));
+    EXPECT_TRUE(rig.Logged("ResetDevice error"));
+    ExpectCompleted(rig, text::kCaptionCompleted);
 }
 
 TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
-    Bench bench(R"({"faults": [{"kind": "ignore_boot_request"}]})");
-    bench.Create();
-    const auto before = bench.clock.NowMs();
-    const long searches_before = bench.world.searches();
-    bench.Start();
-    ExpectFailedRun(bench, 1, Phase::kBootSwitch);
-    EXPECT_TRUE(bench.Logged("CheckBootMode false!!"));
-    EXPECT_EQ(bench.world.searches() - searches_before, 200);
-    EXPECT_EQ(bench.clock.NowMs() - before, 500 + 200 * 1000);
-    EXPECT_EQ(bench.TotalReceived(), 0);
+    Rig rig(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    rig.Create();
+    const auto before = rig.clock.NowMs();
+    const long searches_before = rig.world.searches();
+    rig.Start();
+    ExpectFailedRun(rig, 1, Phase::kBootSwitch);
+    EXPECT_TRUE(rig.Logged("CheckBootMode false!!"));
+    EXPECT_EQ(rig.world.searches() - searches_before, 200);
+    EXPECT_EQ(rig.clock.NowMs() - before, 500 + 200 * 1000);
+    EXPECT_EQ(rig.TotalReceived(), 0);
 }
 
 // An exception in any phase, the restart check and the preparation included, fails that run
@@ -185,56 +184,56 @@ TEST(UpdateRun, AnExceptionInAnyPhaseIsCaughtAndFailsTheRun) {
         SCOPED_TRACE(PhaseName(phase));
         // A restart check needs a failed run before it: one that finds no boot loader.
         const bool restart = phase == Phase::kRestartCheck;
-        Bench bench(restart ? R"({"boot_switch_delay_ms": 250000})" : kOneOutdatedUnit);
-        bench.Create();
-        if (restart) bench.Start();
-        bench.view.on_pump = [&] {
-            if (bench.updater.sequence.phase() == phase) throw std::runtime_error("boom");
+        Rig rig(restart ? R"({"boot_switch_delay_ms": 250000})" : kOneOutdatedUnit);
+        rig.Create();
+        if (restart) rig.Start();
+        rig.view.on_pump = [&] {
+            if (rig.updater.sequence.phase() == phase) throw std::runtime_error("boom");
         };
-        const RunOutcome outcome = bench.updater.form.btnStartClick();
-        bench.view.on_pump = nullptr;
+        const RunOutcome outcome = rig.updater.form.btnStartClick();
+        rig.view.on_pump = nullptr;
         EXPECT_EQ(outcome,
                   (RunOutcome{RunOutcome::Kind::kFailed, phase, FailureCause::kException}));
-        EXPECT_EQ(bench.controls().message, text::kMessageRunFailed);
-        EXPECT_TRUE(bench.controls().start_enabled);
-        EXPECT_FALSE(bench.updater.sequence.busy());
-        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), restart ? 2 : 1);
-        EXPECT_EQ(bench.world.open_handles(), 0);
+        EXPECT_EQ(rig.controls().message, text::kMessageRunFailed);
+        EXPECT_TRUE(rig.controls().start_enabled);
+        EXPECT_FALSE(rig.updater.sequence.busy());
+        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), restart ? 2 : 1);
+        EXPECT_EQ(rig.world.open_handles(), 0);
     }
 }
 
 // A close request in every phase of a run, the return wait included, is refused with the box
 // and the run goes on: at the updater, whatever window or signal sends it.
 TEST(UpdateRun, ACloseRequestInEveryPhaseIsRefusedAndTheRunGoesOn) {
-    Bench bench(kOneOutdatedUnit);
-    bench.Create();
+    Rig rig(kOneOutdatedUnit);
+    rig.Create();
     std::vector<std::string> refused_in;
-    bench.view.on_pump = [&] {
-        const std::string now = PhaseName(bench.updater.sequence.phase());
+    rig.view.on_pump = [&] {
+        const std::string now = PhaseName(rig.updater.sequence.phase());
         if (!refused_in.empty() && refused_in.back() == now) return;
-        if (!bench.updater.form.FormClose()) refused_in.push_back(now);
+        if (!rig.updater.form.FormClose()) refused_in.push_back(now);
     };
-    bench.Start();
+    rig.Start();
     EXPECT_EQ(refused_in,
               (std::vector<std::string>{"preparing", "boot switch", "erase", "blank check",
                                         "programming", "verification", "reset", "return wait"}));
-    EXPECT_EQ(bench.view.modal_boxes,
+    EXPECT_EQ(rig.view.modal_boxes,
               std::vector<std::string>(refused_in.size(), std::string(text::kCloseWhileBusy)));
-    ExpectCompleted(bench, text::kCaptionCompleted);
-    EXPECT_TRUE(bench.updater.form.FormClose());
+    ExpectCompleted(rig, text::kCaptionCompleted);
+    EXPECT_TRUE(rig.updater.form.FormClose());
 }
 
 TEST(UpdateRun, TakesTheBootLoaderWaitAndSettleTimesInVirtualTime) {
-    Bench bench(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
-    bench.Create();
-    const auto before = bench.clock.NowMs();
-    bench.Start();
+    Rig rig(R"({"units": [{"mode": "boot"}], "transfer_ms": 1})");
+    rig.Create();
+    const auto before = rig.clock.NowMs();
+    rig.Start();
     // The found boot loader's settle (1500) and the 1000 ms after it; each procedure's 1000 ms
     // after discovery, its pass pauses and settle waits: erase 1000+3x500+1500, blank check
     // 1000+2x500+1500, program and verify 1000+3x500+1500+2x500+1500, reset 1000+1500; then
     // two 1000 ms return cycles until the unit is back from its 3000 ms reset. On top, one
     // millisecond for each of the 2,448 reports written and each of the 1,396 replies read.
-    EXPECT_EQ(bench.clock.NowMs() - before,
+    EXPECT_EQ(rig.clock.NowMs() - before,
               1500u + 1000u + 4000u + 3500u + 6500u + 2500u + 2000u + 2448u + 1396u);
 }
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "console_bench.h"
+#include "console_rig.h"
 #include "fakes.h"
 #include "json_events.h"
 #include "sha256.h"

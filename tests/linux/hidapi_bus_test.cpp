@@ -52,61 +52,61 @@ struct HidapiBench {
 };
 
 TEST(HidapiBus, ADeviceListedOncePerCollectionIsOneInterface) {
-    HidapiBench bench;
-    bench.calls.paths = {"/dev/hidraw0", "/dev/hidraw0", "/dev/hidraw3", "/dev/hidraw0"};
-    EXPECT_EQ(bench.bus.InterfacePath(0), "/dev/hidraw0");
-    EXPECT_EQ(bench.bus.InterfacePath(1), "/dev/hidraw3");
-    EXPECT_FALSE(bench.bus.InterfacePath(2).has_value());
-    EXPECT_EQ(bench.bus.Open("/dev/missing"), nullptr);
+    HidapiBench rig;
+    rig.calls.paths = {"/dev/hidraw0", "/dev/hidraw0", "/dev/hidraw3", "/dev/hidraw0"};
+    EXPECT_EQ(rig.bus.InterfacePath(0), "/dev/hidraw0");
+    EXPECT_EQ(rig.bus.InterfacePath(1), "/dev/hidraw3");
+    EXPECT_FALSE(rig.bus.InterfacePath(2).has_value());
+    EXPECT_EQ(rig.bus.Open("/dev/missing"), nullptr);
 }
 
 TEST(HidapiBus, AReportGoesOutWholeWithItsReportIdFirst) {
-    HidapiBench bench;
-    auto device = bench.bus.Open("/dev/hidraw0");
+    HidapiBench rig;
+    auto device = rig.bus.Open("/dev/hidraw0");
     ASSERT_TRUE(device);
     std::array<std::uint8_t, kReportSize> report{};
     report[1] = 0x07;
     report[64] = 0xAB;
     EXPECT_EQ(device->Write(report, 1000), Transfer::kCompleted);
-    ASSERT_EQ(bench.calls.written.size(), 1u);
-    EXPECT_EQ(bench.calls.written[0], std::vector<std::uint8_t>(report.begin(), report.end()));
+    ASSERT_EQ(rig.calls.written.size(), 1u);
+    EXPECT_EQ(rig.calls.written[0], std::vector<std::uint8_t>(report.begin(), report.end()));
     HidAttributes attributes;
     ASSERT_TRUE(device->GetAttributes(attributes));
     EXPECT_EQ(attributes.vendor_id, 0x1232);
     device.reset();
-    EXPECT_EQ(bench.calls.open, 0);
+    EXPECT_EQ(rig.calls.open, 0);
 }
 
 TEST(HidapiBus, AWriteIsBoundedOrFailedByWhatHidapiSays) {
-    HidapiBench bench;
-    auto device = bench.bus.Open("/dev/hidraw0");
+    HidapiBench rig;
+    auto device = rig.bus.Open("/dev/hidraw0");
     std::array<std::uint8_t, kReportSize> report{};
-    bench.calls.write_takes_ms = 1000;  // exactly the bound: still in time
+    rig.calls.write_takes_ms = 1000;  // exactly the bound: still in time
     EXPECT_EQ(device->Write(report, 1000), Transfer::kCompleted);
-    bench.calls.write_takes_ms = 1001;  // done, but later than the bound
+    rig.calls.write_takes_ms = 1001;  // done, but later than the bound
     EXPECT_EQ(device->Write(report, 1000), Transfer::kTimedOut);
-    bench.calls.write_takes_ms = 5000;  // never taken: usbhid gives up after 5 s, with an error
-    bench.calls.write_result = -1;
+    rig.calls.write_takes_ms = 5000;  // never taken: usbhid gives up after 5 s, with an error
+    rig.calls.write_result = -1;
     EXPECT_EQ(device->Write(report, 1000), Transfer::kTimedOut);
-    bench.calls.write_takes_ms = 0;
-    bench.calls.write_result = -1;
+    rig.calls.write_takes_ms = 0;
+    rig.calls.write_result = -1;
     EXPECT_EQ(device->Write(report, 1000), Transfer::kFailed);
 }
 
 TEST(HidapiBus, AReplyWithoutReportIdLandsAfterTheIdByte) {
-    HidapiBench bench;
-    auto device = bench.bus.Open("/dev/hidraw0");
-    bench.calls.reply.assign(64, 0);
-    for (std::size_t i = 0; i < 64; ++i) bench.calls.reply[i] = static_cast<std::uint8_t>(i + 1);
+    HidapiBench rig;
+    auto device = rig.bus.Open("/dev/hidraw0");
+    rig.calls.reply.assign(64, 0);
+    for (std::size_t i = 0; i < 64; ++i) rig.calls.reply[i] = static_cast<std::uint8_t>(i + 1);
     std::array<std::uint8_t, kReportSize> reply{};
     reply.fill(0xEE);
     EXPECT_EQ(device->Read(reply, 50), Transfer::kCompleted);
-    EXPECT_EQ(bench.calls.read_size_asked, 64u);  // never more than the 64 data bytes
+    EXPECT_EQ(rig.calls.read_size_asked, 64u);  // never more than the 64 data bytes
     EXPECT_EQ(reply[0], 0x00);
     EXPECT_EQ(reply[1], 1);
     EXPECT_EQ(reply[64], 64);
     // A short reply: the rest of the report is zero, not left from the one before.
-    bench.calls.read_result = 10;
+    rig.calls.read_result = 10;
     EXPECT_EQ(device->Read(reply, 50), Transfer::kCompleted);
     EXPECT_EQ(reply[10], 10);
     EXPECT_EQ(reply[11], 0x00);
@@ -114,12 +114,12 @@ TEST(HidapiBus, AReplyWithoutReportIdLandsAfterTheIdByte) {
 }
 
 TEST(HidapiBus, NoReplyIsATimeOutAndAnErrorAFailure) {
-    HidapiBench bench;
-    auto device = bench.bus.Open("/dev/hidraw0");
+    HidapiBench rig;
+    auto device = rig.bus.Open("/dev/hidraw0");
     std::array<std::uint8_t, kReportSize> reply{};
-    bench.calls.read_result = 0;
+    rig.calls.read_result = 0;
     EXPECT_EQ(device->Read(reply, 50), Transfer::kTimedOut);
-    bench.calls.read_result = -1;
+    rig.calls.read_result = -1;
     EXPECT_EQ(device->Read(reply, 50), Transfer::kFailed);
 }
 

@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <csignal>
 
-#include "bench.h"
 #include "qt_form_view.h"
 #include "qt_guard.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt::linux_app {
@@ -23,8 +23,8 @@ QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-struct WindowBench {
-    explicit WindowBench(std::string_view json)
+struct WindowRig {
+    explicit WindowRig(std::string_view json)
         : world(clock, testing::ScenarioFrom(json)),
           updater(Ports{window, clock, world.driver(), world.bus(), resource,
                         ProductDescrambleTable()}) {
@@ -42,8 +42,8 @@ struct WindowBench {
 };
 
 TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     EXPECT_EQ(w.windowTitle(), Q(text::kTitle));
     EXPECT_EQ(w.size(), QSize(307, 110));
     EXPECT_EQ(w.Panel3.geometry(), QRect(4, 4, 300, 53));
@@ -64,8 +64,8 @@ TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
 }
 
 TEST(QtWindow, ShowsTheStartUpCheck) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     EXPECT_TRUE(w.pnlMsg1.isVisible());
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionNeeded));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -79,10 +79,10 @@ TEST(QtWindow, ShowsTheStartUpCheck) {
 }
 
 TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     w.btnStart.click();
-    EXPECT_TRUE(bench.updater.sequence.completed());
+    EXPECT_TRUE(rig.updater.sequence.completed());
     EXPECT_TRUE(w.pnlMsg1.isVisible());
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionCompleted));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::Window), QColor(0, 0x80, 0));
@@ -115,12 +115,12 @@ double PanelShare(QtFormView& window, const QColor& colour) {
 TEST(QtWindow, EveryStateIsDrawnAsDesigned) {
     const QColor green(0, 0x80, 0);
     {
-        WindowBench bench(testing::kOneOutdatedUnit);
-        EXPECT_LT(PanelShare(bench.window, green), 0.34);
-        Save(bench.window, "qt-startup-update-needed");
+        WindowRig rig(testing::kOneOutdatedUnit);
+        EXPECT_LT(PanelShare(rig.window, green), 0.34);
+        Save(rig.window, "qt-startup-update-needed");
     }
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     bool taken = false;
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {
@@ -136,15 +136,15 @@ TEST(QtWindow, EveryStateIsDrawnAsDesigned) {
     EXPECT_GT(PanelShare(w, green), 0.66);  // completion's green background
     Save(w, "qt-completed");
 
-    WindowBench failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    WindowRig failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
     failed.window.btnStart.click();
     EXPECT_FALSE(failed.window.pnlMsg1.isVisible());
     Save(failed.window, "qt-failed");
 }
 
 TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
-    WindowBench bench(testing::kOneCurrentUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneCurrentUnit);
+    QtFormView& w = rig.window;
     EXPECT_FALSE(w.btnStart.isEnabled());
     ASSERT_TRUE(w.ckUpdate.isEnabled());
     w.ckUpdate.click();
@@ -153,23 +153,23 @@ TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
 }
 
 TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     bool close_result = true;
     // The run pumps Qt's queue; the close arrives there as a posted event.
     QTimer::singleShot(0, &w, [&] { close_result = w.close(); });
     w.btnStart.click();
     EXPECT_FALSE(close_result);
-    ASSERT_EQ(bench.boxes.size(), 1u);
-    EXPECT_EQ(bench.boxes[0], text::kCloseWhileBusy);
-    EXPECT_TRUE(bench.updater.sequence.completed());
+    ASSERT_EQ(rig.boxes.size(), 1u);
+    EXPECT_EQ(rig.boxes[0], text::kCloseWhileBusy);
+    EXPECT_TRUE(rig.updater.sequence.completed());
     EXPECT_TRUE(w.close());  // after the run it closes
 }
 
 TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
-    w.AttachRecord(bench.updater.record, [&] { return bench.updater.Outcome(); });
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
+    w.AttachRecord(rig.updater.record, [&] { return rig.updater.Standing(); });
     EXPECT_EQ(w.edtMsg.contextMenuPolicy(), Qt::CustomContextMenu);
     const auto actions = w.LogMenu()->actions();
     ASSERT_EQ(actions.size(), 2);
@@ -198,9 +198,9 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     for (const QString& where : {QDir(QDir::tempPath()).filePath(QStringLiteral("no/such.log")),
                                  QStringLiteral("/dev/full")}) {
         w.SaveLogAs(where);
-        ASSERT_FALSE(bench.boxes.empty()) << where.toStdString();
-        const std::string said = bench.boxes.back();
-        bench.boxes.clear();
+        ASSERT_FALSE(rig.boxes.empty()) << where.toStdString();
+        const std::string said = rig.boxes.back();
+        rig.boxes.clear();
         const std::string lead =
             std::string(text::kSaveLogFailed) + "\r\n" + where.toStdString() + "\r\n";
         EXPECT_EQ(said.rfind(lead, 0), 0u) << said;
@@ -213,11 +213,11 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
 // sends it), and the run must go on behind the box. Once the run is over, the same signal
 // closes the window.
 TEST(QtWindow, CloseSignalsAreRefusedDuringARunWithoutStoppingItAndCloseTheWindowAfter) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     // At every pump: the run in virtual time is over in a few real milliseconds.
     WindowWatch watch(
-        w, [&] { return bench.updater.sequence.busy(); }, 0);
+        w, [&] { return rig.updater.sequence.busy(); }, 0);
     bool raised = false;
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {
@@ -230,8 +230,8 @@ TEST(QtWindow, CloseSignalsAreRefusedDuringARunWithoutStoppingItAndCloseTheWindo
     w.btnStart.click();
     during.stop();
     EXPECT_TRUE(raised);
-    EXPECT_TRUE(bench.updater.sequence.completed());
-    EXPECT_TRUE(bench.boxes.empty());  // no blocking box was asked for
+    EXPECT_TRUE(rig.updater.sequence.completed());
+    EXPECT_TRUE(rig.boxes.empty());  // no blocking box was asked for
     const QMessageBox* box = w.RefusalBox();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), Q(text::kCloseWhileBusy));
@@ -246,8 +246,8 @@ TEST(QtWindow, CloseSignalsAreRefusedDuringARunWithoutStoppingItAndCloseTheWindo
 }
 
 TEST(QtWindow, AnExceptionInAnEventHandlerDuringARunFailsTheRun) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    QtFormView& w = bench.window;
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
     bool thrown = false;
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {
@@ -260,10 +260,10 @@ TEST(QtWindow, AnExceptionInAnEventHandlerDuringARunFailsTheRun) {
     w.btnStart.click();
     during.stop();
     EXPECT_TRUE(thrown);
-    EXPECT_FALSE(bench.updater.sequence.completed());
+    EXPECT_FALSE(rig.updater.sequence.completed());
     EXPECT_EQ(w.edtMsg.toPlainText(), Q(text::kMessageRunFailed).replace("\r\n", "\n"));
     EXPECT_TRUE(w.btnStart.isEnabled());
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 1);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "console_bench.h"
+#include "console_rig.h"
 
 namespace qvt::linux_app {
 namespace {

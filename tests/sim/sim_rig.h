@@ -3,7 +3,7 @@
 // A world of simulated units driven by hand, report by report, for the simulator's own tests.
 #include <gtest/gtest.h>
 
-#include "bench.h"
+#include "rig.h"
 #include "synthetic_firmware.h"
 
 namespace qvt::sim::rig {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "bench.h"
+#include "rig.h"
 #include "texts.h"
 
 namespace qvt::testing {
@@ -31,12 +31,12 @@ inline constexpr AwakeCase kAwakeCases[] = {
 inline void ExpectHeldThroughEachRun(AwakeHold& hold, const std::function<bool()>& held) {
     for (const AwakeCase& c : kAwakeCases) {
         SCOPED_TRACE(c.name);
-        Bench bench(c.scenario, &hold);
-        bench.Create();
+        Rig rig(c.scenario, &hold);
+        rig.Create();
         ASSERT_FALSE(held()) << "held before any run";
         bool at_boot_switch = false, in_programming = false, asked = false;
-        bench.view.on_pump = [&] {
-            const Phase phase = bench.updater.sequence.phase();
+        rig.view.on_pump = [&] {
+            const Phase phase = rig.updater.sequence.phase();
             if (phase == Phase::kBootSwitch && !asked) {
                 asked = true;
                 at_boot_switch = held();
@@ -46,13 +46,13 @@ inline void ExpectHeldThroughEachRun(AwakeHold& hold, const std::function<bool()
                 if (c.throws_in_programming) throw std::runtime_error("stray");
             }
         };
-        const RunOutcome outcome = bench.updater.form.btnStartClick();
-        bench.view.on_pump = nullptr;
+        const RunOutcome outcome = rig.updater.form.btnStartClick();
+        rig.view.on_pump = nullptr;
         EXPECT_TRUE(at_boot_switch);
         EXPECT_EQ(in_programming, c.completes || c.throws_in_programming);
         EXPECT_EQ(outcome.completed(), c.completes);
         EXPECT_FALSE(held()) << "still held after the run";
-        EXPECT_FALSE(bench.Logged(logtext::kNoAwakeHold));
+        EXPECT_FALSE(rig.Logged(logtext::kNoAwakeHold));
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "window_bench.h"
+#include "window_rig.h"
 
 namespace qvt::win32 {
 namespace {
@@ -30,17 +30,17 @@ void Press(WORD key, bool alt = false) {
 constexpr WORD kIdleKeys[] = {VK_ESCAPE, VK_RETURN, VK_SPACE, VK_TAB};
 
 // Gives the window the keyboard, as a click on its title would.
-void Focus(WindowBench& bench) {
-    SetForegroundWindow(bench.window.hwnd());
-    SetActiveWindow(bench.window.hwnd());
-    bench.window.Pump();
+void Focus(WindowRig& rig) {
+    SetForegroundWindow(rig.window.hwnd());
+    SetActiveWindow(rig.window.hwnd());
+    rig.window.Pump();
 }
 
 // Each key, with the queue pumped after it as the message loop would.
-void PressEach(WindowBench& bench, std::initializer_list<WORD> keys) {
+void PressEach(WindowRig& rig, std::initializer_list<WORD> keys) {
     for (WORD key : keys) {
         Press(key);
-        bench.window.Pump();
+        rig.window.Pump();
     }
 }
 
@@ -58,43 +58,43 @@ TEST_F(Win32Window, AtStartUpNoKeyAndNoPostedClickStartsARunThatStartRefuses) {
     };
     for (const StartUpRow& row : rows) {
         SCOPED_TRACE(row.name);
-        WindowBench bench(row.scenario);
-        ASSERT_FALSE(IsWindowEnabled(bench[Control::kBtnStart]));
-        const std::string message = TextOf(bench[Control::kEdtMsg]);
-        Focus(bench);
+        WindowRig rig(row.scenario);
+        ASSERT_FALSE(IsWindowEnabled(rig[Control::kBtnStart]));
+        const std::string message = TextOf(rig[Control::kEdtMsg]);
+        Focus(rig);
         const HWND focus_before = GetFocus();
         for (WORD key : kIdleKeys) {
             Press(key);
-            bench.window.Pump();
+            rig.window.Pump();
         }
         // The keys did arrive: Tab moved the focus.
         EXPECT_NE(GetFocus(), focus_before);
-        PostMessageW(bench.window.hwnd(), WM_COMMAND,
+        PostMessageW(rig.window.hwnd(), WM_COMMAND,
                      MAKEWPARAM(ControlId(Control::kBtnStart), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(bench[Control::kBtnStart]));
-        bench.window.Pump();
-        EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), message);
-        EXPECT_EQ(SendMessageW(bench[Control::kProgBar1], PBM_GETPOS, 0, 0), 0);
-        EXPECT_EQ(bench.world.searches(), 1);  // the start-up check's only
-        EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
-        EXPECT_EQ(bench.updater.Outcome(), "no update run");
-        EXPECT_NE(bench.window.hwnd(), nullptr);  // Esc does not close the window either
+                     reinterpret_cast<LPARAM>(rig[Control::kBtnStart]));
+        rig.window.Pump();
+        EXPECT_EQ(TextOf(rig[Control::kEdtMsg]), message);
+        EXPECT_EQ(SendMessageW(rig[Control::kProgBar1], PBM_GETPOS, 0, 0), 0);
+        EXPECT_EQ(rig.world.searches(), 1);  // the start-up check's only
+        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
+        EXPECT_EQ(rig.updater.Standing(), "no update run");
+        EXPECT_NE(rig.window.hwnd(), nullptr);  // Esc does not close the window either
     }
 }
 
 TEST_F(Win32Window, WithStartEnabledEscAndEnterStartNothingAndSpaceOnStartStartsTheRun) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    ASSERT_TRUE(IsWindowEnabled(bench[Control::kBtnStart]));
-    Focus(bench);
-    SetFocus(bench[Control::kBtnStart]);
-    PressEach(bench, {VK_ESCAPE, VK_RETURN});
-    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageNeeded);
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 0);
-    EXPECT_NE(bench.window.hwnd(), nullptr);
-    PressEach(bench, {VK_SPACE});  // the person's own press of Start
-    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
-    EXPECT_EQ(bench.world.unit(0).running_version, 0x0310);
+    WindowRig rig(testing::kOneOutdatedUnit);
+    ASSERT_TRUE(IsWindowEnabled(rig[Control::kBtnStart]));
+    Focus(rig);
+    SetFocus(rig[Control::kBtnStart]);
+    PressEach(rig, {VK_ESCAPE, VK_RETURN});
+    EXPECT_EQ(TextOf(rig[Control::kEdtMsg]), text::kMessageNeeded);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
+    EXPECT_NE(rig.window.hwnd(), nullptr);
+    PressEach(rig, {VK_SPACE});  // the person's own press of Start
+    EXPECT_EQ(TextOf(rig[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
 }
 
 // Presses keys once the message box shows the given text, so that they reach the run's next
@@ -114,34 +114,34 @@ struct KeysWhenShown {
 };
 
 TEST_F(Win32Window, KeysDuringARunNeitherStartAnotherNorEndItAndAltF4IsRefused) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    Focus(bench);
+    WindowRig rig(testing::kOneOutdatedUnit);
+    Focus(rig);
     KeysWhenShown::pressed = false;
     KeysWhenShown::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        bench[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeysWhenShown::Proc)));
-    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
-    SetWindowLongPtrW(bench[Control::kEdtMsg], GWLP_WNDPROC,
+        rig[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeysWhenShown::Proc)));
+    SendMessageW(rig[Control::kBtnStart], BM_CLICK, 0, 0);
+    SetWindowLongPtrW(rig[Control::kEdtMsg], GWLP_WNDPROC,
                       reinterpret_cast<LONG_PTR>(KeysWhenShown::original));
     EXPECT_TRUE(KeysWhenShown::pressed);
     // Alt+F4 asked to close; the run refused it with its box and went on to completion.
-    EXPECT_EQ(bench.boxes, std::vector<std::string>{std::string(text::kCloseWhileBusy)});
-    EXPECT_EQ(TextOf(bench[Control::kPnlMsg1]), text::kCaptionCompleted);
-    EXPECT_EQ(bench.updater.sequence.FailedRunCount(), 0);
-    EXPECT_EQ(bench.world.unit(0).boot_requests, 1);
-    EXPECT_EQ(bench.world.unit(0).total_received, 2448);  // one run, whole
-    ASSERT_NE(bench.window.hwnd(), nullptr);
+    EXPECT_EQ(rig.boxes, std::vector<std::string>{std::string(text::kCloseWhileBusy)});
+    EXPECT_EQ(TextOf(rig[Control::kPnlMsg1]), text::kCaptionCompleted);
+    EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
+    EXPECT_EQ(rig.world.unit(0).total_received, 2448);  // one run, whole
+    ASSERT_NE(rig.window.hwnd(), nullptr);
 
     // After completion the keys change nothing, and Alt+F4 closes the window as its close box
     // would.
-    const long reports = bench.world.unit(0).total_received;
-    PressEach(bench, {VK_ESCAPE, VK_RETURN, VK_SPACE, VK_TAB});
-    EXPECT_EQ(TextOf(bench[Control::kEdtMsg]), text::kMessageCompleted);
-    EXPECT_EQ(bench.world.unit(0).total_received, reports);
-    EXPECT_NE(bench.window.hwnd(), nullptr);
+    const long reports = rig.world.unit(0).total_received;
+    PressEach(rig, {VK_ESCAPE, VK_RETURN, VK_SPACE, VK_TAB});
+    EXPECT_EQ(TextOf(rig[Control::kEdtMsg]), text::kMessageCompleted);
+    EXPECT_EQ(rig.world.unit(0).total_received, reports);
+    EXPECT_NE(rig.window.hwnd(), nullptr);
     Press(VK_F4, true);
-    for (int i = 0; i < 5 && bench.window.hwnd(); ++i) bench.window.Pump();
-    EXPECT_EQ(bench.window.hwnd(), nullptr);
-    EXPECT_EQ(bench.boxes.size(), 1u);
+    for (int i = 0; i < 5 && rig.window.hwnd(); ++i) rig.window.Pump();
+    EXPECT_EQ(rig.window.hwnd(), nullptr);
+    EXPECT_EQ(rig.boxes.size(), 1u);
 }
 
 }  // namespace

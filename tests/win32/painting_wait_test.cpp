@@ -9,9 +9,9 @@
 #include <chrono>
 #include <thread>
 
-#include "bench.h"
 #include "form_model.h"
 #include "overlapped_transfer.h"
+#include "rig.h"
 #include "system_libraries.h"
 #include "unique_handle.h"
 #include "win32_form_view.h"

@@ -2,7 +2,7 @@
 // state, the system menu's log commands, and fonts and brushes across DPI changes.
 #include <gtest/gtest.h>
 
-#include "window_bench.h"
+#include "window_rig.h"
 
 namespace qvt::win32 {
 namespace {
@@ -87,15 +87,15 @@ TEST_F(Win32Window, EveryStateIsDrawnAsDesigned) {
           std::pair{"win32-startup-missing", std::string_view(R"({"units": []})")},
           std::pair{"win32-startup-several",
                     std::string_view(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})")}}) {
-        WindowBench bench(scenario);
-        const Capture capture = CaptureClient(bench.window.hwnd());
+        WindowRig rig(scenario);
+        const Capture capture = CaptureClient(rig.window.hwnd());
         EXPECT_EQ(capture.width, 307);
         // Green is at most a caption's text or a bar's chunks at start-up, never the background.
         EXPECT_LT(PanelPixels(capture, green), 2508 / 3) << name;
         SaveBitmap(capture, name);
     }
 
-    WindowBench run(testing::kOneOutdatedUnit);
+    WindowRig run(testing::kOneOutdatedUnit);
     Capture during;
     // A close request when the verification begins; its refusal's box is the moment to look.
     CloseWhenShown::text = text::kVerifyStart;
@@ -112,7 +112,7 @@ TEST_F(Win32Window, EveryStateIsDrawnAsDesigned) {
     EXPECT_GT(PanelPixels(completed, green), 2508 * 2 / 3);  // completion's green background
     SaveBitmap(completed, "win32-completed");
 
-    WindowBench failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
+    WindowRig failed(R"({"faults": [{"kind": "ignore_boot_request"}]})");
     SendMessageW(failed[Control::kBtnStart], BM_CLICK, 0, 0);
     const Capture failure = CaptureClient(failed.window.hwnd());
     EXPECT_LT(PanelPixels(failure, green), 2508 / 3);  // the bar's two chunks, no status
@@ -139,15 +139,15 @@ std::wstring MenuText(HMENU menu, UINT command) {
 }
 
 TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
-    WindowBench bench(testing::kOneOutdatedUnit);
-    HWND hwnd = bench.window.hwnd();
+    WindowRig rig(testing::kOneOutdatedUnit);
+    HWND hwnd = rig.window.hwnd();
     HMENU menu = GetSystemMenu(hwnd, FALSE);
     EXPECT_EQ(Narrow(MenuText(menu, kCopyLogCommand)), text::kCopyLog);
     EXPECT_EQ(Narrow(MenuText(menu, kSaveLogCommand)), text::kSaveLog);
 
     // Chosen while the run is on: it arrives at the run's first pump.
     PostMessageW(hwnd, WM_SYSCOMMAND, kCopyLogCommand, 0);
-    SendMessageW(bench[Control::kBtnStart], BM_CLICK, 0, 0);
+    SendMessageW(rig[Control::kBtnStart], BM_CLICK, 0, 0);
     const std::string during = ClipboardText();
     EXPECT_EQ(during.rfind("# QVT-40 R3 Update v3.10\r\n# program: ", 0), 0u) << during;
     EXPECT_NE(during.find(" message: アップデート開始\r\n"), std::string::npos);
@@ -162,13 +162,13 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     const auto without_outcome = [](const std::string& text) {
         return text.substr(0, text.rfind("\r\n", text.size() - 3));
     };
-    EXPECT_EQ(without_outcome(after), without_outcome(Narrow(bench.window.LogText())));
+    EXPECT_EQ(without_outcome(after), without_outcome(Narrow(rig.window.LogText())));
 
     // The save routine, without its dialog: the same text, as UTF-8.
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"qvt-saved-log.log";
-    ASSERT_TRUE(bench.window.SaveLogTo(path));
+    ASSERT_TRUE(rig.window.SaveLogTo(path));
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     std::string saved(GetFileSize(file.get(), nullptr), '\0');
@@ -181,11 +181,11 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
 
     // A save that fails says so, where, and the system's reason.
     const std::wstring nowhere = std::wstring(folder) + L"no-such-folder\\qvt.log";
-    bench.window.SaveLogAs(nowhere);
-    ASSERT_EQ(bench.boxes.size(), 1u);
+    rig.window.SaveLogAs(nowhere);
+    ASSERT_EQ(rig.boxes.size(), 1u);
     const std::string lead = std::string(text::kSaveLogFailed) + "\r\n" + Narrow(nowhere) + "\r\n";
-    EXPECT_EQ(bench.boxes[0].rfind(lead, 0), 0u) << bench.boxes[0];
-    EXPECT_GT(bench.boxes[0].size(), lead.size()) << "no reason given: " << bench.boxes[0];
+    EXPECT_EQ(rig.boxes[0].rfind(lead, 0), 0u) << rig.boxes[0];
+    EXPECT_GT(rig.boxes[0].size(), lead.size()) << "no reason given: " << rig.boxes[0];
 }
 
 HGDIOBJ FontOf(HWND control) {
@@ -207,38 +207,38 @@ struct FontSwapProbe {
 };
 
 TEST_F(Win32Window, DpiAndStatusChangesLeaveNoGdiObjectBehind) {
-    WindowBench bench(testing::kOneOutdatedUnit);
+    WindowRig rig(testing::kOneOutdatedUnit);
     const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     FontSwapProbe::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        bench[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FontSwapProbe::Proc)));
+        rig[Control::kEdtMsg], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FontSwapProbe::Proc)));
     std::vector<HGDIOBJ> replaced;
     for (int i = 0; i < 20; ++i) {
         for (Control c : {Control::kEdtMsg, Control::kBtnStart, Control::kPnlMsg1}) {
-            replaced.push_back(FontOf(bench[c]));
+            replaced.push_back(FontOf(rig[c]));
         }
         const UINT dpi = i % 2 ? 96 : 144;
         RECT suggested{0, 0, 700, 300};
-        SendMessageW(bench.window.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+        SendMessageW(rig.window.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
         // Every control holds a live font at once; the fonts it held before are gone.
         for (Control c : {Control::kEdtMsg, Control::kBtnStart, Control::kPnlMsg1}) {
-            EXPECT_EQ(GetObjectType(FontOf(bench[c])), static_cast<DWORD>(OBJ_FONT));
+            EXPECT_EQ(GetObjectType(FontOf(rig[c])), static_cast<DWORD>(OBJ_FONT));
         }
     }
     for (int i = 0; i < 100; ++i) {
         HDC dc = CreateCompatibleDC(nullptr);
         replaced.push_back(reinterpret_cast<HGDIOBJ>(
-            SendMessageW(bench[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                         reinterpret_cast<LPARAM>(bench[Control::kPnlMsg1]))));
+            SendMessageW(rig[Control::kPanel3], WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(rig[Control::kPnlMsg1]))));
         DeleteDC(dc);
-        bench.window.ShowStatus(
+        rig.window.ShowStatus(
             {"status", i % 2 ? color::kGreen : color::kRed, color::kWhite, i % 3 == 0});
-        UpdateWindow(bench.window.hwnd());
+        UpdateWindow(rig.window.hwnd());
     }
     for (HGDIOBJ object : replaced) {
         EXPECT_EQ(GetObjectType(object), 0u) << object;
     }
-    SetWindowLongPtrW(bench[Control::kEdtMsg], GWLP_WNDPROC,
+    SetWindowLongPtrW(rig[Control::kEdtMsg], GWLP_WNDPROC,
                       reinterpret_cast<LONG_PTR>(FontSwapProbe::original));
     EXPECT_EQ(FontSwapProbe::sets, 20);
     EXPECT_EQ(FontSwapProbe::held_deleted, 0);  // the new font came before the old one went

@@ -30,7 +30,7 @@
 
 #include "real_clock.h"
 #include "scenario.h"
-#include "twin_bench.h"
+#include "twin_host.h"
 #include "wire_format.h"
 
 namespace qvt::twin {
@@ -65,17 +65,17 @@ struct Node {
 
 struct OpenFile {
     Node* node = nullptr;
-    TwinBench::Handle handle = 0;
+    TwinHost::Handle handle = 0;
     std::deque<sim::WireReport> queued;  // replies read from the unit, not yet by the program
 };
 
 class HidrawTwin {
   public:
-    HidrawTwin(UMockdevTestbed* testbed, TwinBench& bench) : testbed_(testbed), bench_(bench) {}
+    HidrawTwin(UMockdevTestbed* testbed, TwinHost& host) : testbed_(testbed), host_(host) {}
 
     void Follow() {
         std::lock_guard lock(mutex_);
-        const Inventory now = bench_.Look();
+        const Inventory now = host_.Look();
         for (auto& [path, node] : nodes_) {
             bool still = false;
             for (const TwinHid& hid : now.hids) still |= hid.path == path;
@@ -91,7 +91,7 @@ class HidrawTwin {
                 continue;
             }
             for (std::size_t i = 0; i < it->second.queued.size(); ++i) Drain(*it->second.node);
-            if (it->second.handle) bench_.Close(it->second.handle);
+            if (it->second.handle) host_.Close(it->second.handle);
             g_object_unref(it->first);
             it = files_.erase(it);
         }
@@ -99,7 +99,7 @@ class HidrawTwin {
         for (auto& [client, file] : files_) {
             sim::WireReport report;
             while (file.handle &&
-                   bench_.TakeInput(file.handle, report) == TwinBench::Input::kReport) {
+                   host_.TakeInput(file.handle, report) == TwinHost::Input::kReport) {
                 if (file.queued.size() == kHidrawQueue) {
                     file.queued.pop_front();
                 } else {
@@ -142,7 +142,7 @@ class HidrawTwin {
         g_object_ref(client);
         OpenFile& file = files_[client];
         file.node = node;
-        if (node && node->present) file.handle = bench_.OpenHid(node->path);
+        if (node && node->present) file.handle = host_.OpenHid(node->path);
     }
 
     // The kernel hands out one report per read, without the report-ID byte of a device that
@@ -179,7 +179,7 @@ class HidrawTwin {
         if (!sent.empty() && sent[0] == 0) sent.erase(sent.begin());
         // What reached the device, as the model takes a report: ID 0 in front.
         sent.insert(sent.begin(), 0);
-        switch (bench_.Write(file->handle, sent)) {
+        switch (host_.Write(file->handle, sent)) {
             case Transfer::kCompleted:
                 umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
                 return;
@@ -227,7 +227,7 @@ class HidrawTwin {
     bool Gone(const OpenFile* file) {
         HidAttributes attributes;
         return !file || !file->node || !file->node->present || !file->handle ||
-               !bench_.Attributes(file->handle, attributes);
+               !host_.Attributes(file->handle, attributes);
     }
 
     // One byte in the node's FIFO per report queued on it: what makes poll() see a reply.
@@ -314,7 +314,7 @@ class HidrawTwin {
     }
 
     UMockdevTestbed* testbed_;
-    TwinBench& bench_;
+    TwinHost& host_;
     std::mutex mutex_;
     std::map<std::string, std::unique_ptr<Node>> nodes_;
     std::map<UMockdevIoctlClient*, OpenFile> files_;
@@ -347,9 +347,9 @@ int main(int argc, char** argv) {
         return 64;
     }
     twin::RealClock clock;
-    twin::TwinBench bench(clock, std::move(*loaded));
+    twin::TwinHost host(clock, std::move(*loaded));
     UMockdevTestbed* testbed = umockdev_testbed_new();
-    twin::HidrawTwin twin(testbed, bench);
+    twin::HidrawTwin twin(testbed, host);
     twin.Follow();
 
     const int transcript = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -388,7 +388,7 @@ int main(int argc, char** argv) {
     }
     done = true;
     follower.join();
-    for (const std::string& line : bench.Account()) std::printf("%s\n", line.c_str());
-    std::printf("current: %s\n", bench.UnitCurrent(0) ? "yes" : "no");
+    for (const std::string& line : host.Account()) std::printf("%s\n", line.c_str());
+    std::printf("current: %s\n", host.UnitCurrent(0) ? "yes" : "no");
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -13,7 +13,7 @@
 
 #include "real_clock.h"
 #include "scenario.h"
-#include "twin_bench.h"
+#include "twin_host.h"
 #include "twin_protocol.h"
 #include "twin_windows.h"
 #include "unique_handle.h"
@@ -47,10 +47,10 @@ struct CollectionInformation {
 
 class Player {
   public:
-    Player(HANDLE control, TwinBench& bench) : control_(control), bench_(bench) {}
+    Player(HANDLE control, TwinHost& host) : control_(control), host_(host) {}
 
     void Show() {
-        const Inventory now = bench_.Look();
+        const Inventory now = host_.Look();
         if (shown_ && now == *shown_) return;
         TwinShow show{};
         for (int number : now.app_objects) show.app_objects |= 1u << number;
@@ -78,7 +78,7 @@ class Player {
                 ++it;
                 continue;
             }
-            bench_.Close(it->second.handle);
+            host_.Close(it->second.handle);
             std::erase_if(reads_, [&](const TwinRequest& r) { return r.handle == it->first; });
             it = handles_.erase(it);
         }
@@ -102,7 +102,7 @@ class Player {
             case TWIN_OPEN:
                 return Open(request);
             case TWIN_CLOSE:
-                bench_.Close(Of(request.handle));
+                host_.Close(Of(request.handle));
                 handles_.erase(request.handle);
                 std::erase_if(reads_,
                               [&](const TwinRequest& r) { return r.handle == request.handle; });
@@ -131,23 +131,23 @@ class Player {
     void ServeReads() {
         for (auto read = reads_.begin(); read != reads_.end();) {
             sim::WireReport report{};
-            const TwinBench::Handle handle = Of(read->handle);
-            const TwinBench::Input input = bench_.TakeInput(handle, report);
-            if (input == TwinBench::Input::kNothing) {
+            const TwinHost::Handle handle = Of(read->handle);
+            const TwinHost::Input input = host_.TakeInput(handle, report);
+            if (input == TwinHost::Input::kNothing) {
                 ++read;
                 continue;
             }
-            if (input == TwinBench::Input::kGone) {
+            if (input == TwinHost::Input::kGone) {
                 Answer(read->serial, kNotConnected);
             } else if (!Answer(read->serial, kSuccess, report.data(), report.size())) {
-                bench_.GiveBack(handle, report);  // cancelled meanwhile: the next read's
+                host_.GiveBack(handle, report);  // cancelled meanwhile: the next read's
             }
             read = reads_.erase(read);
         }
     }
 
   private:
-    TwinBench::Handle Of(std::uint32_t handle) const {
+    TwinHost::Handle Of(std::uint32_t handle) const {
         const auto found = handles_.find(handle);
         return found == handles_.end() ? 0 : found->second.handle;
     }
@@ -166,34 +166,34 @@ class Player {
     }
 
     void Open(const TwinRequest& request) {
-        TwinBench::Handle handle = 0;
+        TwinHost::Handle handle = 0;
         if (request.device & TWIN_CHILD_FLAG) {
             const std::uint32_t id = request.device & ~TWIN_CHILD_FLAG;
             for (const auto& [path, child] : child_ids_) {
-                if (child == id) handle = bench_.OpenHid(path);
+                if (child == id) handle = host_.OpenHid(path);
             }
             if (!handle) return void(Answer(request.serial, kNoSuchDevice));
         } else {
-            handle = bench_.OpenObject(static_cast<int>(request.device));
+            handle = host_.OpenObject(static_cast<int>(request.device));
             if (!handle) return void(Answer(request.serial, kSharingViolation));
         }
         if (trace_) std::fprintf(stderr, "opened: handle %u\n", handle);
         handles_[request.handle] = {handle, request.device};
         if (!Answer(request.serial, kSuccess)) {
-            bench_.Close(handle);
+            host_.Close(handle);
             handles_.erase(request.handle);
         }
     }
 
     void Control(const TwinRequest& request) {
-        const TwinBench::Handle handle = Of(request.handle);
+        const TwinHost::Handle handle = Of(request.handle);
         if (request.device & TWIN_CHILD_FLAG) {
             HidAttributes attributes;
             if (request.code != kGetCollectionInformation) {
                 return void(Answer(request.serial, kInvalidDeviceRequest));
             }
             if (request.out_size < sizeof(CollectionInformation) ||
-                !bench_.Attributes(handle, attributes)) {
+                !host_.Attributes(handle, attributes)) {
                 return void(Answer(request.serial, kNotConnected));
             }
             const CollectionInformation info{
@@ -204,8 +204,8 @@ class Player {
         std::size_t returned = 0;
         const std::size_t in_size = std::min<std::size_t>(request.in_size, TWIN_DATA_BYTES);
         const std::size_t out_size = std::min<std::size_t>(request.out_size, TWIN_DATA_BYTES);
-        if (!bench_.IoControl(handle, request.code, {request.data, in_size}, {out, out_size},
-                              returned)) {
+        if (!host_.IoControl(handle, request.code, {request.data, in_size}, {out, out_size},
+                             returned)) {
             return void(Answer(request.serial, kUnsuccessful));
         }
         Answer(request.serial, kSuccess, out, returned);
@@ -214,7 +214,7 @@ class Player {
     void Write(const TwinRequest& request) {
         if (request.in_size > TWIN_DATA_BYTES)
             return void(Answer(request.serial, kInvalidBufferSize));
-        switch (bench_.Write(Of(request.handle), {request.data, request.in_size})) {
+        switch (host_.Write(Of(request.handle), {request.data, request.in_size})) {
             case Transfer::kCompleted:
                 Answer(request.serial, kSuccess, nullptr, request.in_size);
                 return;
@@ -227,13 +227,13 @@ class Player {
     }
 
     HANDLE control_;
-    TwinBench& bench_;
+    TwinHost& host_;
     const bool trace_ = std::getenv("QVT_TWIN_TRACE") != nullptr;
     std::optional<Inventory> shown_;
     std::map<std::string, std::uint32_t> child_ids_;
     std::uint32_t next_child_ = 1;
     struct Opened {
-        TwinBench::Handle handle;
+        TwinHost::Handle handle;
         std::uint32_t device;  // as the driver names it
     };
     std::map<std::uint32_t, Opened> handles_;
@@ -267,8 +267,8 @@ int Play(const std::string& scenario_file, const std::string& folder) {
         return 1;
     }
     RealClock clock;
-    TwinBench bench(clock, std::move(*loaded));
-    Player player(reply.get(), bench);
+    TwinHost host(clock, std::move(*loaded));
+    Player player(reply.get(), host);
     player.Show();
     // Wine lists a new child about 50 ms after it is added.
     Sleep(200);
@@ -311,8 +311,8 @@ int Play(const std::string& scenario_file, const std::string& folder) {
     }
     CancelIo(fetch.get());
     std::ofstream account(folder + "/account.txt", std::ios::binary);
-    for (const std::string& line : bench.Account()) account << line << "\n";
-    account << "current: " << (bench.UnitCurrent(0) ? "yes" : "no") << "\n";
+    for (const std::string& line : host.Account()) account << line << "\n";
+    account << "current: " << (host.UnitCurrent(0) ? "yes" : "no") << "\n";
     return 0;
 }
 

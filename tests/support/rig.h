@@ -51,8 +51,8 @@ inline sim::Scenario ScenarioFrom(std::string_view json) {
 }
 
 // A freshly started program with the simulated unit(s) behind it, in virtual time.
-struct Bench {
-    explicit Bench(sim::Scenario scenario = {}, AwakeHold* awake = nullptr)
+struct Rig {
+    explicit Rig(sim::Scenario scenario = {}, AwakeHold* awake = nullptr)
         : world(clock, std::move(scenario)),
           updater(Ports{view,
                         clock,
@@ -62,15 +62,15 @@ struct Bench {
                         ProductDescrambleTable(),
                         {},
                         awake}) {}
-    explicit Bench(std::string_view json, AwakeHold* awake = nullptr)
-        : Bench(ScenarioFrom(json), awake) {}
+    explicit Rig(std::string_view json, AwakeHold* awake = nullptr)
+        : Rig(ScenarioFrom(json), awake) {}
 
     // Creation with its start-up check, as the window's creation does it.
-    Bench& Create() {
+    Rig& Create() {
         updater.form.FormCreate();
         return *this;
     }
-    Bench& Start() {
+    Rig& Start() {
         updater.form.btnStartClick();
         return *this;
     }

@@ -8,7 +8,7 @@
 #include <commctrl.h>
 // clang-format on
 
-#include "bench.h"
+#include "rig.h"
 #include "system_libraries.h"
 #include "texts.h"
 #include "unique_handle.h"
@@ -23,14 +23,14 @@ inline std::string TextOf(HWND control) {
     return Narrow(text);
 }
 
-struct WindowBench {
-    explicit WindowBench(std::string_view json)
+struct WindowRig {
+    explicit WindowRig(std::string_view json)
         : world(clock, testing::ScenarioFrom(json)),
           window(GetModuleHandleW(nullptr), false),
           updater(Ports{window, clock, world.driver(), world.bus(), resource,
                         ProductDescrambleTable()}) {
         window.Attach(updater.form);
-        window.AttachRecord(updater.record, [this] { return updater.Outcome(); });
+        window.AttachRecord(updater.record, [this] { return updater.Standing(); });
         window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
         updater.form.FormCreate();
         ShowWindow(window.hwnd(), SW_SHOWNORMAL);

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 #include <gtest/gtest.h>
 
-#include "bench.h"
+#include "rig.h"
 
 namespace qvt {
 namespace {
@@ -10,12 +10,12 @@ namespace {
 void WholeUpdate(benchmark::State& state) {
     long written = 0, read = 0, pumps = 0;
     for (auto _ : state) {
-        testing::Bench bench(testing::kOneOutdatedUnit);
-        bench.Create().Start();
-        if (!bench.updater.sequence.completed()) state.SkipWithError("the update did not complete");
-        written = bench.TotalReceived();
-        read = bench.Received(BootCommand::kRead);
-        pumps = bench.view.pumps;
+        testing::Rig rig(testing::kOneOutdatedUnit);
+        rig.Create().Start();
+        if (!rig.updater.sequence.completed()) state.SkipWithError("the update did not complete");
+        written = rig.TotalReceived();
+        read = rig.Received(BootCommand::kRead);
+        pumps = rig.view.pumps;
     }
     state.counters["reports_written"] = static_cast<double>(written);
     state.counters["replies_read"] = static_cast<double>(read);

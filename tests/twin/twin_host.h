@@ -42,11 +42,11 @@ struct Inventory {
 // model's. What belongs to the operating system rather than to the unit (a reply taken for a
 // read that was cancelled meanwhile goes back to the front of that handle's queue) is kept
 // here, never in the model.
-class TwinBench {
+class TwinHost {
   public:
     using Handle = std::uint32_t;
 
-    TwinBench(Clock& clock, sim::Scenario scenario);
+    TwinHost(Clock& clock, sim::Scenario scenario);
 
     // Lets time act, then lists what is there.
     Inventory Look();

@@ -1,4 +1,4 @@
-#include "twin_bench.h"
+#include "twin_host.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,14 +12,14 @@
 
 namespace qvt::twin {
 
-TwinBench::TwinBench(Clock& clock, sim::Scenario scenario) : world_(clock, std::move(scenario)) {
+TwinHost::TwinHost(Clock& clock, sim::Scenario scenario) : world_(clock, std::move(scenario)) {
     // The image the units are measured against is the one the products carry.
     EmbeddedImageResource resource;
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image_);
     if (loader.LoadFirmwareImage()) image_version_ = loader.ImageVersion();
 }
 
-Inventory TwinBench::Look() {
+Inventory TwinHost::Look() {
     world_.Advance();
     Inventory now;
     for (int number = 0; number < sim::wire::kDeviceObjects; ++number) {
@@ -36,7 +36,7 @@ Inventory TwinBench::Look() {
     return now;
 }
 
-TwinBench::Handle TwinBench::OpenObject(int number) {
+TwinHost::Handle TwinHost::OpenObject(int number) {
     if (number < 0 || number >= sim::wire::kDeviceObjects) return 0;
     auto object = world_.driver().Open(std::string(sim::wire::kDeviceNamePrefix) +
                                        static_cast<char>('0' + number));
@@ -46,7 +46,7 @@ TwinBench::Handle TwinBench::OpenObject(int number) {
     return handle;
 }
 
-TwinBench::Handle TwinBench::OpenHid(const std::string& path) {
+TwinHost::Handle TwinHost::OpenHid(const std::string& path) {
     auto device = world_.bus().Open(path);
     if (!device) return 0;
     const Handle handle = next_++;
@@ -54,22 +54,22 @@ TwinBench::Handle TwinBench::OpenHid(const std::string& path) {
     return handle;
 }
 
-void TwinBench::Close(Handle handle) {
+void TwinHost::Close(Handle handle) {
     open_.erase(handle);
 }
 
-TwinBench::Open* TwinBench::Find(Handle handle) {
+TwinHost::Open* TwinHost::Find(Handle handle) {
     const auto found = open_.find(handle);
     return found == open_.end() ? nullptr : &found->second;
 }
 
-bool TwinBench::Attributes(Handle handle, HidAttributes& attributes) {
+bool TwinHost::Attributes(Handle handle, HidAttributes& attributes) {
     Open* open = Find(handle);
     return open && open->hid && open->hid->GetAttributes(attributes);
 }
 
-bool TwinBench::IoControl(Handle handle, std::uint32_t code, std::span<const std::uint8_t> in,
-                          std::span<std::uint8_t> out, std::size_t& returned) {
+bool TwinHost::IoControl(Handle handle, std::uint32_t code, std::span<const std::uint8_t> in,
+                         std::span<std::uint8_t> out, std::size_t& returned) {
     returned = 0;
     Open* open = Find(handle);
     if (!open || !open->object) return false;
@@ -77,14 +77,14 @@ bool TwinBench::IoControl(Handle handle, std::uint32_t code, std::span<const std
                                    out.empty() ? nullptr : out.data(), out.size(), returned);
 }
 
-Transfer TwinBench::Write(Handle handle, std::span<const std::uint8_t> report) {
+Transfer TwinHost::Write(Handle handle, std::span<const std::uint8_t> report) {
     Open* open = Find(handle);
     if (!open || !open->hid) return Transfer::kFailed;
     // No bound of its own: the stack's caller decides how long it waits.
     return open->hid->Write(report, 0);
 }
 
-TwinBench::Input TwinBench::TakeInput(Handle handle, sim::WireReport& report) {
+TwinHost::Input TwinHost::TakeInput(Handle handle, sim::WireReport& report) {
     Open* open = Find(handle);
     if (!open || !open->hid) return Input::kGone;
     if (!open->given_back.empty()) {
@@ -103,11 +103,11 @@ TwinBench::Input TwinBench::TakeInput(Handle handle, sim::WireReport& report) {
     return Input::kGone;
 }
 
-void TwinBench::GiveBack(Handle handle, const sim::WireReport& report) {
+void TwinHost::GiveBack(Handle handle, const sim::WireReport& report) {
     if (Open* open = Find(handle)) open->given_back.push_front(report);
 }
 
-bool TwinBench::UnitCurrent(std::size_t index) const {
+bool TwinHost::UnitCurrent(std::size_t index) const {
     if (index >= world_.unit_count() || image_version_ == 0) return false;
     const sim::SimUnit& unit = world_.unit(index);
     return unit.state == sim::UnitState::kApplication && unit.running_version == image_version_ &&
@@ -115,7 +115,7 @@ bool TwinBench::UnitCurrent(std::size_t index) const {
                       image_.program.begin() + sim::wire::kApplicationStart);
 }
 
-std::vector<std::string> TwinBench::Account() const {
+std::vector<std::string> TwinHost::Account() const {
     std::vector<std::string> lines;
     if (world_.unit_count() == 0) lines.push_back("unit: none");
     for (std::size_t index = 0; index < world_.unit_count(); ++index) {
