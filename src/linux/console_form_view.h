@@ -17,6 +17,10 @@ namespace qvt::linux_app {
 // The window as the lines of its transcript, on standard output as they happen. Diagnostics
 // about the machine go to the error stream. An output that stops taking lines (closed, full)
 // is told there, and the run goes on to its outcome.
+// Can: show every change of a control as a line (or a JSON event), answer a modal box with OK
+// at once, take close requests from signals at each pump, hold off job control while busy.
+// Cannot: show the bar's colour (it has none to show: the line format leaves it out), or wait
+// for a person to answer a box.
 class ConsoleFormView final : public FormView {
   public:
     // With `json`, every change is a JSON Lines event stamped by `clock` instead of a line of

@@ -22,6 +22,10 @@ namespace qvt::linux_app {
 
 // MainForm drawn by Qt6: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
+// Can: show every control, the bar's colour and the status colours included; refuse a close
+// and job control while busy; offer the record in the message box's menu.
+// Cannot: use the Windows fonts (IPA Gothic stands in), or draw the native progress bar's look;
+// a close that a signal asks for is refused in a box that does not wait for an answer.
 class QtFormView final : public QWidget, public FormView {
   public:
     QtFormView();

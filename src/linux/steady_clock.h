@@ -10,6 +10,9 @@
 namespace qvt::linux_app {
 
 // Real time: the program's sleeps block the GUI thread, as the product's do.
+// Can: wait the milliseconds asked on the monotonic clock, with the thread's timer slack set
+// to its least. Cannot: pump while it waits, or be shortened by a signal (a sleep that a signal
+// interrupts sleeps on).
 class SteadyClock final : public Clock {
   public:
     // The kernel may let a sleep run 50 us long by default, to batch wake-ups; over the

@@ -11,6 +11,10 @@
 namespace qvt::sim {
 
 // A form view that remembers everything shown on it, for tests and for replaying a run.
+// Can: keep every call's state and every message, log line and box in order, and run a test's
+// hook inside each pump, as a window message would.
+// Cannot: draw, answer a box (it returns at once), or refuse anything while busy (it records
+// the busy flag only).
 class RecordingFormView final : public FormView {
   public:
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }

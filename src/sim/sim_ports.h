@@ -15,6 +15,8 @@ class SimulatedWorld;
 // The maker's application-mode driver as the simulated units present it: the device objects
 // "\\.\QvtUsb2Device0" to "...8", one per unit in application mode by its driver index. An
 // object opens once at a time, as its read-only sharing with write access allows.
+// Can: everything the real driver's two control codes do, with the scenario's faults. Cannot:
+// be absent and present in one session ("app_driver" is fixed for it).
 class SimAppDriver final : public AppDriver {
   public:
     SimAppDriver(SimulatedWorld& world, bool present) : world_(world), present_(present) {}
@@ -31,6 +33,9 @@ class SimAppDriver final : public AppDriver {
 // The HID interfaces present: the scenario's foreign devices, then every unit in its boot
 // loader. A unit's path names its generation, so a path taken before a re-enumeration no
 // longer opens.
+// Can: bound every transfer as the product's overlapped I/O does, in the clock's time, with
+// the host's input buffer per handle and the scenario's faults. Cannot: reproduce an operating
+// system's own quirks (the twins put the same units behind Wine's and umockdev's stacks).
 class SimHidBus final : public HidBus {
   public:
     explicit SimHidBus(SimulatedWorld& world) : world_(world) {}

@@ -30,6 +30,11 @@ inline constexpr UINT kSaveLogCommand = 0x0020;
 
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
+// Can: show every control as the product does (the bar's colour through its native message,
+// the status panel's colours painted by the window), pump with the dialog manager's keys,
+// refuse a close, a shutdown and a log-off while busy, offer the record in the system menu.
+// Cannot: draw "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font), or
+// keep the person from killing the process.
 class Win32FormView final : public FormView {
   public:
     static bool RegisterClasses(HINSTANCE instance);

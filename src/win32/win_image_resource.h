@@ -7,6 +7,8 @@
 namespace qvt::win32 {
 
 // RCDATA 201 and 202 of a module: by default the running program's own.
+// Can: find, load and lock them, as the product always has. Cannot: read an image from
+// anywhere else (a file beside the program is never taken).
 class WinImageResource final : public ImageResource {
   public:
     explicit WinImageResource(HMODULE module = GetModuleHandleW(nullptr)) : module_(module) {}
