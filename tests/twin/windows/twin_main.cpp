@@ -1,7 +1,10 @@
 // qvt-twin.exe: the Windows side of the unit's twin, in three roles.
 //   qvt-twin.exe install FOLDER      the driver and its root device, from FOLDER
 //   qvt-twin.exe play SCENARIO DIR   the units, behind the driver, until DIR/stop appears
-//   qvt-twin.exe watch [--force]     the product's window: Start, the run, its final state
+//   qvt-twin.exe watch [--force] [--runs N] [--timeout S]
+//                                    the product's window: Start (again after a failed run, up
+//                                    to N clicks), the runs, the final state; 3 when the run
+//                                    had not ended after S seconds
 #include <windows.h>
 
 #include <cstdio>
@@ -18,21 +21,25 @@ int wmain(int argc, wchar_t** argv) {
         return twin::Play(win32::Narrow(argv[2]), win32::Narrow(argv[3]));
     if (role == L"watch") {
         bool force = false;
+        int runs = 1;
         int timeout_s = 300;
         for (int i = 2; i < argc; ++i) {
             const std::wstring option = argv[i];
             if (option == L"--force") {
                 force = true;
-            } else if (option == L"--timeout" && i + 1 < argc) {
+            } else if (option == L"--runs" && i + 1 < argc && _wtoi(argv[i + 1]) >= 1) {
+                runs = _wtoi(argv[++i]);
+            } else if (option == L"--timeout" && i + 1 < argc && _wtoi(argv[i + 1]) >= 1) {
                 timeout_s = _wtoi(argv[++i]);
             } else {
                 std::fprintf(stderr, "qvt-twin: unknown option %ls\n", option.c_str());
                 return 64;
             }
         }
-        return twin::Watch(force, timeout_s);
+        return twin::Watch(force, runs, timeout_s);
     }
     std::fprintf(stderr,
-                 "usage: qvt-twin.exe install FOLDER | play SCENARIO DIR | watch [--force]\n");
+                 "usage: qvt-twin.exe install FOLDER | play SCENARIO DIR |"
+                 " watch [--force] [--runs N] [--timeout S]\n");
     return 64;
 }

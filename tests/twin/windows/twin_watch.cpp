@@ -156,9 +156,43 @@ void Print(const Seen& seen, const std::vector<std::string>& boxes) {
     std::fflush(stdout);
 }
 
+// Clicks Start and follows the run it begins until it has ended: Start back (a failed run) or
+// the status panel's verdict with Start left disabled, and nothing changed for 1.5 s. Boxes the
+// program shows meanwhile are answered and kept. False when the deadline came first.
+bool FollowRun(HWND window, ULONGLONG deadline, std::vector<std::string>& boxes) {
+    const ULONGLONG clicked_at = GetTickCount64();
+    Click(Control(window, qvt::Control::kBtnStart));
+    // The run has begun once Start is disabled.
+    for (int i = 0; i < 100 && Read(window, false).start; ++i) Sleep(20);
+    Seen before = Read(window, false);
+    ULONGLONG stable_since = GetTickCount64();
+    while (GetTickCount64() < deadline) {
+        if (HWND box = BoxOf(window)) {
+            boxes.push_back(win32::Narrow(TextOf(GetDlgItem(box, 0xFFFF))));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            Sleep(200);
+            continue;
+        }
+        const Seen now = Read(window, false);
+        if (!(now == before)) {
+            before = now;
+            stable_since = GetTickCount64();
+        }
+        const bool ended = now.start || now.status.visible;
+        if (ended && GetTickCount64() - stable_since > 1500) {
+            // From the click to the window's last change: how long the run took.
+            std::fprintf(stderr, "qvt-twin: the run took %.1f s\n",
+                         static_cast<double>(stable_since - clicked_at) / 1000.0);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
 }  // namespace
 
-int Watch(bool force, int timeout_s) {
+int Watch(bool force, int runs, int timeout_s) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout_s) * 1000;
     HWND window = nullptr;
     // Shown means created with its start-up check done: the window appears only afterwards.
@@ -176,43 +210,30 @@ int Watch(bool force, int timeout_s) {
         Click(Control(window, qvt::Control::kCkUpdate));
         Sleep(300);
     }
-    const bool clicked = Read(window, false).start;
-    if (clicked) {
-        const ULONGLONG clicked_at = GetTickCount64();
-        Click(Control(window, qvt::Control::kBtnStart));
-        // The run has begun once Start is disabled; then it ends when Start comes back, or
-        // when the status panel shows its verdict with Start left disabled.
-        for (int i = 0; i < 100 && Read(window, false).start; ++i) Sleep(20);
-        Seen before = Read(window, false);
-        ULONGLONG stable_since = GetTickCount64();
-        while (GetTickCount64() < deadline) {
-            if (HWND box = BoxOf(window)) {
-                boxes.push_back(win32::Narrow(TextOf(GetDlgItem(box, 0xFFFF))));
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                Sleep(200);
-                continue;
-            }
-            const Seen now = Read(window, false);
-            if (!(now == before)) {
-                before = now;
-                stable_since = GetTickCount64();
-            }
-            const bool ended = now.start || now.status.visible;
-            if (ended && GetTickCount64() - stable_since > 1500) {
-                // From the click to the window's last change: how long the run took.
-                std::fprintf(stderr, "qvt-twin: the run took %.1f s\n",
-                             static_cast<double>(stable_since - clicked_at) / 1000.0);
-                break;
-            }
-            Sleep(50);
-        }
+    // As a person does: Start again after a failed run, while it is enabled, up to `runs` times.
+    int clicks = 0;
+    bool ended = true;
+    while (clicks < runs && Read(window, false).start) {
+        ++clicks;
+        if (!(ended = FollowRun(window, deadline, boxes))) break;
     }
     const Seen last = Read(window, true);
     Print(last, boxes);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    // As the console ends: completed, failed, or refused by the start-up check.
-    if (!clicked) return 2;
-    return last.status.visible && last.status.caption == text::kCaptionCompleted ? 0 : 1;
+    // A run the twin stopped watching has no outcome the twin could tell.
+    if (!ended) {
+        std::fprintf(stderr,
+                     "qvt-twin: the run had not ended after %d s; the twin stopped watching\n",
+                     timeout_s);
+        return 3;
+    }
+    // As the console ends: completed (either caption), failed, or nothing to update.
+    if (clicks == 0) return 2;
+    if (last.status.visible && (last.status.caption == text::kCaptionCompleted ||
+                                last.status.caption == text::kCaptionCompletedOnRestart)) {
+        return 0;
+    }
+    return last.start ? 1 : 2;
 }
 
 }  // namespace qvt::twin
