@@ -51,6 +51,6 @@ struct RunBounds {
     std::uint64_t return_wait = 0;  // from its message to its end
 };
 
-static_assert(RunBounds(1).Total() == 10'289'400);  // 2 h 51 min 29.4 s, as the README says
+static_assert(RunBounds(1).Total() == 10'289'400);  // 2 h 51 min 29.4 s, as docs/proof.md says
 
 }  // namespace qvt

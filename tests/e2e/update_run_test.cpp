@@ -23,7 +23,7 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     ASSERT_TRUE(rig.controls().start_enabled);
     const auto before = rig.clock.NowMs();
     rig.Start();
-    // The floor of a real-time run that the README states: mandated waits and 1 ms transfers.
+    // The floor of a real-time run that docs/proof.md states: mandated waits and 1 ms transfers.
     EXPECT_EQ(rig.clock.NowMs() - before, 23500u + 2448u + 1396u);
 
     ExpectCompleted(rig, text::kCaptionCompleted);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "run_binary.h"
 
 namespace qvt::linux_app {
@@ -54,6 +57,40 @@ TEST(Options, RefusesWhatItCannotUse) {
     EXPECT_EQ(Parse({"--log", "x.log"}).options.log_path, "x.log");
     EXPECT_EQ(Parse({"--force=yes"}).error, "option --force takes no value");
     EXPECT_EQ(Parse({"simulate"}).error, "unknown option \"simulate\" (see --help)");
+}
+
+// The manual page is the command line's reference: its OPTIONS are the table's, in its order,
+// each with the name of its value, and so is its synopsis; --help is made from the table.
+TEST(Options, TheManualAndHelpListExactlyTheTablesOptions) {
+    std::ifstream file(QVT_SOURCE_DIR "/packaging/qvt-update.1");
+    const std::string manual((std::istreambuf_iterator<char>(file)), {});
+    const std::string options = manual.substr(manual.find(".SH OPTIONS"),
+                                              manual.find(".SH EXIT") - manual.find(".SH OPTIONS"));
+    const std::string synopsis = manual.substr(
+        manual.find(".SH SYNOPSIS"), manual.find(".SH DESCRIPTION") - manual.find(".SH SYNOPSIS"));
+    auto roff = [](std::string_view name) {
+        std::string escaped;
+        for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        return escaped;
+    };
+    std::vector<std::string> listed;
+    std::istringstream lines(options);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(".B \\-\\-", 0) == 0 || line.rfind(".BI \\-\\-", 0) == 0)
+            listed.push_back(line);
+    }
+    std::vector<std::string> expected;
+    const std::string help = UsageText();
+    for (const OptionSpec& spec : OptionTable()) {
+        expected.push_back(spec.value.empty() ? ".B " + roff(spec.name)
+                                              : ".BI " + roff(spec.name) + " \" " +
+                                                    std::string(spec.value) + "\"");
+        EXPECT_NE(synopsis.find(roff(spec.name)), std::string::npos) << spec.name;
+        std::string head = "  " + std::string(spec.name);
+        if (!spec.value.empty()) head += " " + std::string(spec.value);
+        EXPECT_NE(help.find("\n" + head + " "), std::string::npos) << spec.name;
+    }
+    EXPECT_EQ(listed, expected);
 }
 
 TEST(ProgramUsage, HelpAndVersion) {

@@ -9,7 +9,7 @@
 namespace qvt::linux_app {
 namespace {
 
-// The README's station session: one unit updated, one that fails and is taken away, one
+// The station session of docs/using.md: one unit updated, one that fails and is taken away, one
 // already current, two plugged in at once (refused until one is taken away), and the one left,
 // updated.
 const std::string kFiveUnits = [] {
