@@ -40,7 +40,15 @@ class Child {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-        posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        // A process group of its own, as a shell gives each job: the kernel drops a stop
+        // signal sent into an orphaned group, which the test's own may be (a CI runner or a
+        // script that started it in the background and went away).
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         close(pipe_fds[1]);
         out_ = fdopen(pipe_fds[0], "r");
