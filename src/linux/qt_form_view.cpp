@@ -63,6 +63,10 @@ QWidget& QtFormView::Widget(Control control) {
 QtFormView::QtFormView() {
     setObjectName("MainForm");
     setWindowTitle(FromUtf8(text::kTitle));
+    // A fixed dialog frame with its system menu and close box, as on Windows: nothing to
+    // maximize, minimize or resize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFont(DialogFont(kDialogFontPixels, false));
     setFixedSize(kClientWidth, kClientHeight);
     setAutoFillBackground(true);
@@ -95,6 +99,8 @@ QtFormView::QtFormView() {
     pnlMsg1.hide();
 
     edtMsg.setReadOnly(true);
+    // Tab leaves the message for the next control, as in a dialog, rather than being typed.
+    edtMsg.setTabChangesFocus(true);
     edtMsg.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette face = edtMsg.palette();
     face.setColor(QPalette::Base, ToQColor(color::kButtonFace));
@@ -102,7 +108,11 @@ QtFormView::QtFormView() {
 
     setTabOrder(&btnStart, &ckUpdate);
     setTabOrder(&ckUpdate, &edtMsg);
-    setTabOrder(&edtMsg, &log);
+    // The log lies below the client area, where nobody sees it: it keeps its lines, but takes
+    // no focus and is no field a screen reader offers.
+    log.setFocusPolicy(Qt::NoFocus);
+    log.setReadOnly(true);
+    log.hide();
 
     // The record is offered where a person looks for what the program said: on the message.
     log_menu_.addAction(FromUtf8(text::kCopyLog), this, [this] { CopyLog(); });
@@ -171,6 +181,24 @@ void QtFormView::ShowMessage(std::string_view text) {
     QString value = FromUtf8(text);
     value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     edtMsg.setPlainText(value);
+    // A screen reader names the message by what it says, and announces each new one.
+    edtMsg.setAccessibleName(value);
+}
+
+void QtFormView::FocusFirstEnabled() {
+    for (QWidget* control : {static_cast<QWidget*>(&btnStart), static_cast<QWidget*>(&ckUpdate),
+                             static_cast<QWidget*>(&edtMsg)}) {
+        if (control->isEnabled()) {
+            control->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+void QtFormView::SetBusy(bool busy) {
+    job_control_.Hold(busy);
+    // A run has ended: the focus goes where it goes when the window opens.
+    if (!busy) FocusFirstEnabled();
 }
 
 void QtFormView::ShowStatus(const StatusPanel& status) {
@@ -209,27 +237,23 @@ void QtFormView::ShowForceBox(bool enabled, bool checked) {
 }
 
 void QtFormView::CloseOnRequest() {
-    requested_close_ = true;
     close();  // the close event asks MainForm
-    requested_close_ = false;
 }
 
 void QtFormView::ShowModalBox(std::string_view text) {
-    if (requested_close_) {
-        if (!refusal_box_) {
-            refusal_box_ = std::make_unique<QMessageBox>(QMessageBox::Information, windowTitle(),
-                                                         QString(), QMessageBox::Ok, this);
-            refusal_box_->setModal(false);
-        }
-        refusal_box_->setText(FromUtf8(text));
-        refusal_box_->show();
-        return;
+    if (modal_handler_) modal_handler_(text);
+    // The box does not wait for its answer: the one the core shows refuses a close during a
+    // run, and a modal loop there (inside the window system's close event, inside the run's
+    // pump) would never draw its box and would hold the flash for good.
+    if (!refusal_box_) {
+        refusal_box_ = std::make_unique<QMessageBox>(QMessageBox::Information, windowTitle(),
+                                                     QString(), QMessageBox::Ok, this);
+        refusal_box_->setModal(false);
     }
-    if (modal_handler_) {
-        modal_handler_(text);
-        return;
-    }
-    QMessageBox::information(this, windowTitle(), FromUtf8(text), QMessageBox::Ok);
+    refusal_box_->setText(FromUtf8(text));
+    refusal_box_->show();
+    refusal_box_->raise();
+    refusal_box_->activateWindow();
 }
 
 void QtFormView::Pump() {

@@ -23,9 +23,11 @@ namespace qvt::linux_app {
 // MainForm drawn by Qt6: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
 // Can: show every control, the bar's colour and the status colours included; refuse a close
-// and job control while busy; offer the record in the message box's menu.
+// and job control while busy; offer the record in the message box's menu; be used with the
+// keyboard alone and read by a screen reader (AT-SPI).
 // Cannot: use the Windows fonts (IPA Gothic stands in), or draw the native progress bar's look;
-// a close that a signal asks for is refused in a box that does not wait for an answer.
+// nor show the close refusal as a modal box: a modal loop inside a run's pump would never draw
+// it, so the refusal is a box that does not wait for its answer, and the run goes on behind it.
 class QtFormView final : public QWidget, public FormView {
   public:
     QtFormView();
@@ -44,11 +46,11 @@ class QtFormView final : public QWidget, public FormView {
     // The save routine without its dialog: a save that fails says so, where and why, in a box.
     void SaveLogAs(const QString& path);
     // A close that nobody at the window asked for (a signal): refused during a run like any
-    // close, but its box does not wait for an answer, so the run goes on behind it.
+    // close, in the same box that does not wait for an answer, so the run goes on behind it.
     void CloseOnRequest();
     // The box such a refusal shows, once it has been shown.
     const QMessageBox* RefusalBox() const { return refusal_box_.get(); }
-    // Tests answer the modal box themselves instead of a real, blocking one.
+    // Tests hear every box shown (and the failed save's, instead of a real, blocking one).
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
     }
@@ -62,8 +64,11 @@ class QtFormView final : public QWidget, public FormView {
     void ShowForceBox(bool enabled, bool checked) override;
     void ShowModalBox(std::string_view text) override;
     // Every close asks MainForm, which knows whether a run is on; job control cannot stop a
-    // run either.
-    void SetBusy(bool busy) override { job_control_.Hold(busy); }
+    // run either. When a run ends, the focus goes to the first enabled control.
+    void SetBusy(bool busy) override;
+    // Start if it is enabled, otherwise the force box, otherwise the message: where the focus
+    // is when the window opens, and after a run.
+    void FocusFirstEnabled();
     void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
@@ -88,7 +93,6 @@ class QtFormView final : public QWidget, public FormView {
     std::function<std::string()> outcome_;
     QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
-    bool requested_close_ = false;
     JobControlHold job_control_;
     // Destroyed before the widget's base deletes its children, so it is never deleted twice.
     std::unique_ptr<QMessageBox> refusal_box_;

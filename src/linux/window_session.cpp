@@ -68,6 +68,7 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
             window.move(screen->availableGeometry().center() - window.rect().center());
         }
         window.show();
+        window.FocusFirstEnabled();
         if (shown) QTimer::singleShot(0, &window, shown);
         if (options.runs_given) {
             QTimer::singleShot(0, &window, [&] { ClickStartWhileEnabled(updater, options); });

@@ -64,21 +64,14 @@ void Run(HINSTANCE instance) {
     window.AttachRecord(updater.record, [&] { return updater.Standing(); });
     updater.form.FormCreate();
     ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+    window.FocusFirstEnabled();
     UpdateWindow(window.hwnd());
 #ifdef QVT_CLOSE_WHEN_SHOWN
     // The start-up benchmark's build: shown, with the check done, is as far as it goes.
     PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
 #endif
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!window.hwnd() || !IsDialogMessageW(window.hwnd(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (auto pending = window.TakePendingException()) std::rethrow_exception(pending);
-    }
-    if (auto pending = window.TakePendingException()) std::rethrow_exception(pending);
+    window.RunUntilClosed();
 }
 
 void ShowException(const char* what) {

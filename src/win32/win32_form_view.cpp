@@ -14,7 +14,57 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TMainForm";
 constexpr wchar_t kPanelClass[] = L"TPanel";
+
+constexpr wchar_t kOriginalProc[] = L"QvtOriginalProc";
+
+// Hands a message on to the control's own procedure, and puts that procedure back as the
+// control goes.
+LRESULT CallOriginal(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOriginalProc));
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        RemovePropW(hwnd, kOriginalProc);
+    }
+    return CallWindowProcW(original, hwnd, message, wparam, lparam);
+}
+
+void Subclass(HWND hwnd, WNDPROC proc) {
+    SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)));
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+}
+
+// The message box as a read-only field of a dialog: Tab, Esc and Enter belong to the dialog
+// manager (the next control; nothing, as the window has no Cancel or default button). A
+// multiline edit would keep Tab, and turn Esc into a close of the whole window.
+LRESULT CALLBACK MessageProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_GETDLGCODE) {
+        return CallOriginal(hwnd, message, wparam, lparam) &
+               ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+    }
+    if ((message == WM_KEYDOWN || message == WM_CHAR) &&
+        (wparam == VK_ESCAPE || wparam == VK_RETURN || wparam == VK_TAB)) {
+        return 0;
+    }
+    return CallOriginal(hwnd, message, wparam, lparam);
+}
+
+// Start never becomes the default button that the dialog manager makes of a push button
+// reached by Tab: Enter then presses nothing, and only space or a click starts a flash.
+LRESULT CALLBACK StartProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == BM_SETSTYLE && (wparam & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+        wparam = (wparam & ~static_cast<WPARAM>(BS_TYPEMASK)) | BS_PUSHBUTTON;
+    }
+    return CallOriginal(hwnd, message, wparam, lparam);
+}
+
 }  // namespace
+
+bool SystemHighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
 
 COLORREF ToColorRef(std::uint32_t value) {
     if (value == color::kButtonFace) return GetSysColor(COLOR_BTNFACE);
@@ -76,7 +126,9 @@ void Win32FormView::CreateControls() {
         {WS_EX_STATICEDGE, L"STATIC", "", WS_CLIPSIBLINGS | SS_CENTER | SS_CENTERIMAGE},
         {WS_EX_CLIENTEDGE, L"EDIT", "",
          WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL},
-        {WS_EX_CLIENTEDGE, L"EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL},
+        // Below the client area where nobody sees it: no tab stop, and hidden from the tab
+        // order and from a screen reader's tree alike; it keeps its lines all the same.
+        {WS_EX_CLIENTEDGE, L"EDIT", "", WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL},
     };
     for (const ControlPlacement& placement : kControlPlacements) {
         const Kind& kind = kinds[static_cast<std::size_t>(placement.control)];
@@ -88,6 +140,9 @@ void Win32FormView::CreateControls() {
             nullptr);
     }
     ShowWindow(control(Control::kPnlMsg1), SW_HIDE);
+    ShowWindow(control(Control::kLog), SW_HIDE);
+    Subclass(control(Control::kEdtMsg), MessageProc);
+    Subclass(control(Control::kBtnStart), StartProc);
     // The log keeps every line of a long run.
     SendMessageW(control(Control::kLog), EM_SETLIMITTEXT, 0, 0);
     SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, kProgressInitialMax);
@@ -149,14 +204,19 @@ void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
 }
 
 void Win32FormView::ShowMessage(std::string_view text) {
-    SetWindowTextW(control(Control::kEdtMsg), Widen(text).c_str());
+    HWND message = control(Control::kEdtMsg);
+    SetWindowTextW(message, Widen(text).c_str());
+    // A screen reader hears each new message.
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, message, OBJID_CLIENT, CHILDID_SELF);
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, message, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void Win32FormView::ShowStatus(const StatusPanel& status) {
     status_ = status;
     // The panel asks for its brush when it next paints; the old one is not in use by then.
-    status_brush_.reset(CreateSolidBrush(ToColorRef(status.background)));
+    status_brush_.reset(CreateSolidBrush(StatusColours().second));
     SetWindowTextW(control(Control::kPnlMsg1), Widen(status.caption).c_str());
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control(Control::kPnlMsg1), OBJID_CLIENT, CHILDID_SELF);
     if (status.visible) {
         // Over the bar, which it hides while shown.
         SetWindowPos(control(Control::kPnlMsg1), HWND_TOP, 0, 0, 0, 0,
@@ -182,8 +242,33 @@ void Win32FormView::ShowProgress(int position, int maximum) {
 }
 
 void Win32FormView::ShowBarColor(std::uint32_t color) {
+    bar_color_ = color;
+    // Under High Contrast the bar takes the colour the person chose (CLR_DEFAULT).
     SendMessageW(control(Control::kProgBar1), kPbmSetBarColor, 0,
-                 static_cast<LPARAM>(ToColorRef(color)));
+                 static_cast<LPARAM>(high_contrast_ ? CLR_DEFAULT : ToColorRef(color)));
+}
+
+std::pair<COLORREF, COLORREF> Win32FormView::StatusColours() const {
+    if (high_contrast_) return {GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE)};
+    return {ToColorRef(status_.text_color), ToColorRef(status_.background)};
+}
+
+void Win32FormView::FollowContrast() {
+    // Everything painted again from the colours as they now are: the scheme's may have changed
+    // with the setting, and the button face that some states use may have changed on its own.
+    high_contrast_ = high_contrast_query_();
+    if (bar_color_) ShowBarColor(*bar_color_);
+    status_brush_.reset(CreateSolidBrush(StatusColours().second));
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void Win32FormView::FocusFirstEnabled() {
+    for (Control candidate : {Control::kBtnStart, Control::kCkUpdate, Control::kEdtMsg}) {
+        if (IsWindowEnabled(control(candidate))) {
+            SetFocus(control(candidate));
+            return;
+        }
+    }
 }
 
 void Win32FormView::EnableStart(bool enabled) {
@@ -212,6 +297,8 @@ void Win32FormView::SetBusy(bool busy) {
     if (!hwnd_) return;
     if (busy && create) create(hwnd_, Widen(text::kCloseWhileBusy).c_str());
     if (!busy && destroy) destroy(hwnd_);
+    // A run has ended: the focus goes where it goes when the window opens.
+    if (!busy) FocusFirstEnabled();
 }
 
 void Win32FormView::Pump() {
@@ -229,13 +316,28 @@ void Win32FormView::Pump() {
     if (pending_) std::rethrow_exception(TakePendingException());
 }
 
+void Win32FormView::RunUntilClosed() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!hwnd_ || !IsDialogMessageW(hwnd_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (pending_) std::rethrow_exception(TakePendingException());
+    }
+    if (pending_) std::rethrow_exception(TakePendingException());
+}
+
 LRESULT Win32FormView::ColorControl(HDC dc, HWND child) {
     if (child == control(Control::kPnlMsg1)) {
-        SetTextColor(dc, ToColorRef(status_.text_color));
-        SetBkColor(dc, ToColorRef(status_.background));
+        const auto [text_color, background] = StatusColours();
+        SetTextColor(dc, text_color);
+        SetBkColor(dc, background);
         return reinterpret_cast<LRESULT>(status_brush_.get());
     }
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    // The message's text on the button face; a High Contrast scheme pairs the face with its
+    // button text, not with the window text.
+    SetTextColor(dc, GetSysColor(high_contrast_ ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
@@ -288,6 +390,7 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         case WM_CREATE:
             CreateControls();
             AddLogCommands();
+            high_contrast_ = high_contrast_query_();
             return 0;
         case WM_SYSCOMMAND:
             if ((wparam & 0xFFF0) == kCopyLogCommand) {
@@ -319,6 +422,11 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
         case WM_DPICHANGED:
             Layout(HIWORD(wparam), reinterpret_cast<const RECT*>(lparam));
             return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // High Contrast turned on or off: the fixed colours give way to the person's.
+            FollowContrast();
+            break;
         case WM_CLOSE:
             if (form_ && !form_->FormClose()) return 0;  // refused while an update runs
             DestroyWindow(hwnd);

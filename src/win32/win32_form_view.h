@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "form_view.h"
 #include "log_record.h"
@@ -28,11 +29,16 @@ inline constexpr UINT kPbmSetBarColor = 0x0409;
 inline constexpr UINT kCopyLogCommand = 0x0010;
 inline constexpr UINT kSaveLogCommand = 0x0020;
 
+// Whether the system's High Contrast setting is on.
+bool SystemHighContrast();
+
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
 // Can: show every control as the product does (the bar's colour through its native message,
 // the status panel's colours painted by the window), pump with the dialog manager's keys,
-// refuse a close, a shutdown and a log-off while busy, offer the record in the system menu.
+// refuse a close, a shutdown and a log-off while busy, offer the record in the system menu,
+// keep its keys to Tab, Shift+Tab and space (Esc and Enter do nothing), tell a screen reader of
+// each new status and message, and give way to the system's colours under High Contrast.
 // Cannot: draw "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font), or
 // keep the person from killing the process.
 class Win32FormView final : public FormView {
@@ -66,6 +72,9 @@ class Win32FormView final : public FormView {
     // An exception raised inside a window message, kept to be raised again by the message
     // loop: C++ exceptions must not unwind through Windows' own frames.
     std::exception_ptr TakePendingException() { return std::exchange(pending_, nullptr); }
+    // The program's message loop, with the dialog manager's keys, until the window has gone;
+    // an exception kept from a window message is raised again from here.
+    void RunUntilClosed();
 
     void ShowMessage(std::string_view text) override;
     void ShowStatus(const StatusPanel& status) override;
@@ -79,6 +88,17 @@ class Win32FormView final : public FormView {
     void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
+    // Start if it is enabled, otherwise the force box, otherwise the message: where the focus
+    // is when the window opens, and after a run.
+    void FocusFirstEnabled();
+    // The status panel's text colour and background as painted: the run's, or under High
+    // Contrast the system's.
+    std::pair<COLORREF, COLORREF> StatusColours() const;
+    // Whether High Contrast is on: the system's own answer, unless a test stands in for a
+    // system that cannot turn it on (Wine keeps no SPI_SETHIGHCONTRAST). Looked at when the
+    // window is made and whenever the system says its settings or colours changed.
+    void AskHighContrastOf(std::function<bool()> query) { high_contrast_query_ = std::move(query); }
+
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -88,6 +108,8 @@ class Win32FormView final : public FormView {
     void SaveLog();
     void Layout(UINT dpi, const RECT* suggested);
     LRESULT ColorControl(HDC dc, HWND child);
+    // Follows the system's High Contrast setting as it is now.
+    void FollowContrast();
 
     HINSTANCE instance_;
     bool quit_on_destroy_;
@@ -96,6 +118,9 @@ class Win32FormView final : public FormView {
     UINT dpi_ = 96;
     UniqueGdiObject font_, bold_font_, status_font_, status_brush_;
     StatusPanel status_;
+    std::optional<std::uint32_t> bar_color_;
+    bool high_contrast_ = false;
+    std::function<bool()> high_contrast_query_ = SystemHighContrast;
     bool busy_ = false;
     MainForm* form_ = nullptr;
     const LogRecord* record_ = nullptr;

@@ -49,7 +49,9 @@ struct StartUpRow {
     const char* scenario;
 };
 
-// Every start-up row in which Start is disabled: no key and no posted click may start a run.
+// Every start-up row in which Start is disabled: no key and no posted click may start a run,
+// and the focus never rests on the disabled Start. (Space on the focused force box ticks it,
+// as the person asked; that is the force route's own test.)
 TEST_F(Win32Window, AtStartUpNoKeyAndNoPostedClickStartsARunThatStartRefuses) {
     const StartUpRow rows[] = {
         {"current", R"({"units": [{"mode": "application", "version": "3.10"}]})"},
@@ -62,13 +64,13 @@ TEST_F(Win32Window, AtStartUpNoKeyAndNoPostedClickStartsARunThatStartRefuses) {
         ASSERT_FALSE(IsWindowEnabled(rig[Control::kBtnStart]));
         const std::string message = TextOf(rig[Control::kEdtMsg]);
         Focus(rig);
-        const HWND focus_before = GetFocus();
-        for (WORD key : kIdleKeys) {
+        for (WORD key : {VK_ESCAPE, VK_RETURN, VK_TAB, VK_ESCAPE, VK_RETURN, VK_TAB}) {
             Press(key);
             rig.window.Pump();
+            ASSERT_NE(GetFocus(), nullptr);
+            EXPECT_NE(GetFocus(), rig[Control::kBtnStart]);
+            EXPECT_TRUE(IsWindowEnabled(GetFocus()));
         }
-        // The keys did arrive: Tab moved the focus.
-        EXPECT_NE(GetFocus(), focus_before);
         PostMessageW(rig.window.hwnd(), WM_COMMAND,
                      MAKEWPARAM(ControlId(Control::kBtnStart), BN_CLICKED),
                      reinterpret_cast<LPARAM>(rig[Control::kBtnStart]));
@@ -76,25 +78,34 @@ TEST_F(Win32Window, AtStartUpNoKeyAndNoPostedClickStartsARunThatStartRefuses) {
         EXPECT_EQ(TextOf(rig[Control::kEdtMsg]), message);
         EXPECT_EQ(SendMessageW(rig[Control::kProgBar1], PBM_GETPOS, 0, 0), 0);
         EXPECT_EQ(rig.world.searches(), 1);  // the start-up check's only
-        EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
         EXPECT_EQ(rig.updater.Standing(), "no update run");
         EXPECT_NE(rig.window.hwnd(), nullptr);  // Esc does not close the window either
     }
 }
 
-TEST_F(Win32Window, WithStartEnabledEscAndEnterStartNothingAndSpaceOnStartStartsTheRun) {
+// The route a keyboard user takes: the focus is on Start when the window opens, Tab goes round
+// the enabled controls and comes back to it, Esc and Enter do nothing anywhere (the message box
+// included), and space on Start runs the update.
+TEST_F(Win32Window, TabGoesRoundToStartEscAndEnterDoNothingAndSpaceStartsTheRun) {
     WindowRig rig(testing::kOneOutdatedUnit);
     ASSERT_TRUE(IsWindowEnabled(rig[Control::kBtnStart]));
     Focus(rig);
-    SetFocus(rig[Control::kBtnStart]);
+    EXPECT_EQ(GetFocus(), rig[Control::kBtnStart]);
+    PressEach(rig, {VK_TAB});
+    EXPECT_EQ(GetFocus(), rig[Control::kEdtMsg]);
+    PressEach(rig, {VK_ESCAPE, VK_RETURN, VK_TAB});
+    EXPECT_EQ(GetFocus(), rig[Control::kBtnStart]);
     PressEach(rig, {VK_ESCAPE, VK_RETURN});
     EXPECT_EQ(TextOf(rig[Control::kEdtMsg]), text::kMessageNeeded);
     EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
-    EXPECT_NE(rig.window.hwnd(), nullptr);
+    ASSERT_NE(rig.window.hwnd(), nullptr);
     PressEach(rig, {VK_SPACE});  // the person's own press of Start
     EXPECT_EQ(TextOf(rig[Control::kPnlMsg1]), text::kCaptionCompleted);
     EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
     EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
+    // After the run the focus is on a control that takes it, not on the disabled Start.
+    EXPECT_NE(GetFocus(), rig[Control::kBtnStart]);
+    EXPECT_TRUE(IsWindowEnabled(GetFocus()));
 }
 
 // Presses keys once the message box shows the given text, so that they reach the run's next

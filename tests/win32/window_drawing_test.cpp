@@ -119,6 +119,79 @@ TEST_F(Win32Window, EveryStateIsDrawnAsDesigned) {
     SaveBitmap(failure, "win32-failed");
 }
 
+// High Contrast turned on as a person does, with its scheme's colours (white on black), and
+// off again. Windows keeps the setting and says so itself; Wine keeps no SPI_SETHIGHCONTRAST,
+// so there the window is told the answer the system would give, with the same notice.
+class HighContrastOn {
+  public:
+    explicit HighContrastOn(Win32FormView& window) : window_(window) {
+        const int faces[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+        const COLORREF scheme[] = {RGB(0, 0, 0), RGB(255, 255, 255)};
+        for (int i = 0; i < 2; ++i) saved_[i] = GetSysColor(faces[i]);
+        SetSysColors(2, faces, scheme);
+        HIGHCONTRASTW on{sizeof on, HCF_HIGHCONTRASTON, nullptr};
+        by_system_ = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, SPIF_SENDCHANGE);
+        if (!by_system_) Tell([] { return true; });
+        window_.Pump();
+    }
+    ~HighContrastOn() {
+        const int faces[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+        SetSysColors(2, faces, saved_);
+        HIGHCONTRASTW off{sizeof off, 0, nullptr};
+        if (by_system_)
+            SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof off, &off, SPIF_SENDCHANGE);
+        else
+            Tell(SystemHighContrast);
+        window_.Pump();
+    }
+
+  private:
+    void Tell(std::function<bool()> answer) {
+        window_.AskHighContrastOf(std::move(answer));
+        SendMessageW(window_.hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    }
+    Win32FormView& window_;
+    COLORREF saved_[2] = {};
+    bool by_system_ = false;
+};
+
+// Under High Contrast the status panel, the bar and the message take the scheme's colours; with
+// it off again every one of them is the product's once more.
+TEST_F(Win32Window, HighContrastGivesThePanelBarAndMessageTheSchemesColoursUntilItIsOff) {
+    const COLORREF green = RGB(0, 128, 0);
+    WindowRig rig(testing::kOneOutdatedUnit);
+    SendMessageW(rig[Control::kBtnStart], BM_CLICK, 0, 0);
+    const auto bar_colour = [&] {
+        return SendMessageW(rig[Control::kProgBar1], PBM_GETBARCOLOR, 0, 0);
+    };
+    const auto message_colours = [&] {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageW(rig.window.hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(rig[Control::kEdtMsg]));
+        const std::pair<COLORREF, COLORREF> colours{GetTextColor(dc), GetBkColor(dc)};
+        DeleteDC(dc);
+        return colours;
+    };
+    const auto product_status = rig.StatusColours();
+    const auto product_message = message_colours();
+    const LRESULT product_bar = bar_colour();
+    ASSERT_GT(PanelPixels(CaptureClient(rig.window.hwnd()), green), 2508 * 2 / 3);
+    {
+        HighContrastOn contrast(rig.window);
+        const Capture capture = CaptureClient(rig.window.hwnd());
+        EXPECT_EQ(PanelPixels(capture, green), 0);
+        EXPECT_GT(PanelPixels(capture, RGB(0, 0, 0)), 2508 * 2 / 3);  // the scheme's face
+        EXPECT_GT(PanelPixels(capture, RGB(255, 255, 255)), 0);       // and its text
+        EXPECT_EQ(rig.StatusColours(), std::make_pair(RGB(255, 255, 255), RGB(0, 0, 0)));
+        EXPECT_EQ(message_colours(), std::make_pair(RGB(255, 255, 255), RGB(0, 0, 0)));
+        EXPECT_EQ(bar_colour(), static_cast<LRESULT>(CLR_DEFAULT));
+    }
+    EXPECT_EQ(rig.StatusColours(), product_status);
+    EXPECT_EQ(message_colours(), product_message);
+    EXPECT_EQ(bar_colour(), product_bar);
+    EXPECT_GT(PanelPixels(CaptureClient(rig.window.hwnd()), green), 2508 * 2 / 3);
+}
+
 std::string ClipboardText() {
     std::string text;
     if (!OpenClipboard(nullptr)) return text;

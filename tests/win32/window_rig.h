@@ -34,6 +34,7 @@ struct WindowRig {
         window.SetModalBoxHandler([this](std::string_view text) { boxes.emplace_back(text); });
         updater.form.FormCreate();
         ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+        window.FocusFirstEnabled();
         window.Pump();
     }
     HWND operator[](Control control) const { return window.control(control); }

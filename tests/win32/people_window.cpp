@@ -1,0 +1,65 @@
+// The product's window and message loop, with the simulated unit of a scenario behind it in
+// virtual time: what people_keys.sh drives with real key events from the X server. Its record
+// goes to a file line by line as it grows, so that the script sees what each key did.
+//
+// Usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "embedded_image.h"
+#include "product_table.h"
+#include "scenario.h"
+#include "simulated_world.h"
+#include "system_libraries.h"
+#include "updater.h"
+#include "virtual_clock.h"
+#include "win32_form_view.h"
+
+using namespace qvt;
+using namespace qvt::win32;
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fputs("usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE\n", stderr);
+        return 64;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::string json{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    auto scenario = sim::ParseScenario(json);
+    if (!in || !scenario) {
+        std::fputs("the scenario cannot be read\n", stderr);
+        return 66;
+    }
+    std::ofstream record(argv[2], std::ios::binary);
+
+    RestrictDllSearchToSystem32();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
+                                                    "InitCommonControlsEx")(&controls);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (!Win32FormView::RegisterClasses(instance)) return 70;
+    sim::VirtualClock clock;
+    sim::SimulatedWorld world(clock, std::move(*scenario));
+    EmbeddedImageResource resource;
+    Win32FormView window(instance, true);
+    Updater updater(
+        Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
+    window.Attach(updater.form);
+    window.AttachRecord(updater.record, [&] { return updater.Standing(); });
+    updater.record.Mirror([&](const std::string& line) { record << line << '\n' << std::flush; });
+    updater.form.FormCreate();
+    ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+    window.FocusFirstEnabled();
+    UpdateWindow(window.hwnd());
+
+    window.RunUntilClosed();
+    record << "window closed\n" << std::flush;
+    return 0;
+}
