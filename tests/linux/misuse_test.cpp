@@ -169,7 +169,19 @@ TEST(ProgramUsage, AnOutputThatCannotBeWrittenIsToldAndTheRunGoesOn) {
 
 // Memory that runs out while the session starts (here, as the scenario is read) is an error
 // that reached the top, said in one line with status 70, not an abort.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 TEST(ProgramUsage, MemoryThatRunsOutIsTheErrorPathNotACrash) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "AddressSanitizer's shadow memory needs more address space than any limit "
+                        "that this test sets";
+    }
     const std::string scenario = Written("scenario.json", std::string(testing::kOneBootLoader));
     auto under = [](long kib, const std::string& arguments) {
         return RunBinary(arguments,
