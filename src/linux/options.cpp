@@ -7,7 +7,7 @@ namespace qvt::linux_app {
 namespace {
 
 // The help texts break their lines where --help does.
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"--simulate", "", "update a simulated unit (default: one unit at 3.00 in application mode)"},
     {"--scenario", "FILE",
      "the simulated unit(s) and faults, as a JSON scenario; implies --simulate"},
@@ -29,29 +29,29 @@ constexpr OptionSpec kOptions[] = {
     {"--version", "", "show the firmware version this tool installs"},
 };
 
-const OptionSpec* Find(std::string_view name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.name == name) return &spec;
+const OptionEntry* Find(std::string_view name) {
+    for (const OptionEntry& entry : kOptions) {
+        if (entry.name == name) return &entry;
     }
     return nullptr;
 }
 
 }  // namespace
 
-std::span<const OptionSpec> OptionTable() {
+std::span<const OptionEntry> OptionTable() {
     return kOptions;
 }
 
 std::string UsageText() {
     std::string text = "usage: qvt-update [options]\nBrings a QVT-40 R3 up to firmware 3.10.\n\n";
     constexpr std::size_t kColumn = 22;
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionEntry& entry : kOptions) {
         // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "literal" + string.
         std::string head = "  ";
-        head += spec.name;
-        if (!spec.value.empty()) head.append(" ").append(spec.value);
+        head += entry.name;
+        if (!entry.value.empty()) head.append(" ").append(entry.value);
         head.resize(std::max(head.size() + 1, kColumn), ' ');
-        std::string help(spec.help);
+        std::string help(entry.help);
         for (std::size_t at = help.find('\n'); at != std::string::npos;
              at = help.find('\n', at + 1)) {
             help.insert(at + 1, kColumn, ' ');
@@ -84,13 +84,14 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
             inline_value = argument.substr(equals + 1);
             argument = argument.substr(0, equals);
         }
-        const OptionSpec* spec = Find(argument);
-        if (!spec) return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
+        const OptionEntry* entry = Find(argument);
+        if (!entry)
+            return fail("unknown option \"" + std::string(arguments[i]) + "\" (see --help)");
         if (std::find(given.begin(), given.end(), argument) != given.end()) {
             return fail(std::string(argument) + " is given twice (each option at most once)");
         }
         given.push_back(argument);
-        if (inline_value && spec->value.empty()) {
+        if (inline_value && entry->value.empty()) {
             return fail("option " + std::string(argument) + " takes no value");
         }
         auto value = [&]() -> std::optional<std::string_view> {

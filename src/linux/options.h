@@ -39,12 +39,12 @@ struct Options {
 // One option of the command line: its name, the name of its value (empty for none) and what it
 // does, in a line or two. The one table of them: --help is made from it, and a test holds the
 // manual page (the command line's reference) to it.
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;
     std::string_view value;
     std::string_view help;
 };
-std::span<const OptionSpec> OptionTable();
+std::span<const OptionEntry> OptionTable();
 
 // The options, or the one line that says what is wrong with the command line.
 Result<Options> ParseOptions(const std::vector<std::string_view>& arguments);

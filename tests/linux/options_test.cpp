@@ -81,14 +81,14 @@ TEST(Options, TheManualAndHelpListExactlyTheTablesOptions) {
     }
     std::vector<std::string> expected;
     const std::string help = UsageText();
-    for (const OptionSpec& spec : OptionTable()) {
-        expected.push_back(spec.value.empty() ? ".B " + roff(spec.name)
-                                              : ".BI " + roff(spec.name) + " \" " +
-                                                    std::string(spec.value) + "\"");
-        EXPECT_NE(synopsis.find(roff(spec.name)), std::string::npos) << spec.name;
-        std::string head = "  " + std::string(spec.name);
-        if (!spec.value.empty()) head += " " + std::string(spec.value);
-        EXPECT_NE(help.find("\n" + head + " "), std::string::npos) << spec.name;
+    for (const OptionEntry& entry : OptionTable()) {
+        expected.push_back(entry.value.empty() ? ".B " + roff(entry.name)
+                                               : ".BI " + roff(entry.name) + " \" " +
+                                                     std::string(entry.value) + "\"");
+        EXPECT_NE(synopsis.find(roff(entry.name)), std::string::npos) << entry.name;
+        std::string head = "  " + std::string(entry.name);
+        if (!entry.value.empty()) head += " " + std::string(entry.value);
+        EXPECT_NE(help.find("\n" + head + " "), std::string::npos) << entry.name;
     }
     EXPECT_EQ(listed, expected);
 }
