@@ -1,6 +1,5 @@
 #include "app_device.h"
 
-#include <algorithm>
 #include <array>
 
 #include "texts.h"
@@ -30,10 +29,7 @@ bool AppModeUnits::CountAppDevices() {
         auto device = driver_.Open(AppDeviceName(index));
         if (!device) continue;
         const auto version = ReadVersion(*device);
-        if (version) {
-            ++census_.versions_read;
-            census_.lowest_version = std::min(census_.lowest_version, *version);
-        }
+        census_.versions.push_back(version);
         if (census_.app_device_count == 0) {
             // The first unit is the one the census describes; a failed query counts it as
             // present and current.

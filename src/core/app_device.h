@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app_driver.h"
+#include "bench_look.h"
 #include "firmware_image.h"
 #include "form_model.h"
 
@@ -22,14 +24,8 @@ struct DeviceCensus {
     std::int32_t outdated_count = 0;   // the first unit's version is older than the image
     std::uint16_t device_version = 0;  // the first unit's, 0 when it could not be read
     // Every counted unit is asked its version, so that a completion can be confirmed for all
-    // of them: how many answered, and the lowest version among those that did.
-    std::int32_t versions_read = 0;
-    std::uint16_t lowest_version = 0xFFFF;
-
-    // Every counted unit answered with a version at least `version`.
-    bool AllReadAndAtLeast(std::uint16_t version) const {
-        return versions_read == app_device_count && lowest_version >= version;
-    }
+    // of them: each one's reading, in the order they were counted.
+    std::vector<VersionReading> versions;
 };
 
 // The units in application mode, seen through the maker's driver.

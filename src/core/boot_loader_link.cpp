@@ -77,15 +77,16 @@ int BootLoaderLink::SendToEvery(std::span<const std::uint8_t, kReportSize> repor
     return accepted;
 }
 
-bool BootLoaderLink::ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
-                                       std::span<std::uint8_t, kReportSize> reply,
-                                       const std::function<bool()>& matches) {
+BootLoaderLink::Exchange BootLoaderLink::ExchangeWithEvery(
+    std::span<const std::uint8_t, kReportSize> request, std::span<std::uint8_t, kReportSize> reply,
+    const std::function<bool()>& matches) {
     for (int d = 0; d < boot_loader_count_; ++d) {
         WriteBootReport(request);
-        if (!ReadBootReport(reply) || !matches()) return false;
+        if (!ReadBootReport(reply)) return Exchange::kNoReply;
+        if (!matches()) return Exchange::kDiffered;
         pump_.Pump();
     }
-    return true;
+    return Exchange::kMatched;
 }
 
 bool BootLoaderLink::ProbeBootMode(std::int32_t expected) {

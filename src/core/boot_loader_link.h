@@ -52,11 +52,13 @@ class BootLoaderLink {
     // The report once for every boot loader the search counted (each goes to the kept one, as
     // the product has always sent them); how many were accepted.
     int SendToEvery(std::span<const std::uint8_t, kReportSize> report);
+    // How a request and its reply went: the reply matched, came and differed, or never came.
+    enum class Exchange { kMatched, kDiffered, kNoReply };
     // A request and its reply once for every boot loader counted, pumping after each reply that
-    // `matches` accepts; false at the first missing or refused reply.
-    bool ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
-                           std::span<std::uint8_t, kReportSize> reply,
-                           const std::function<bool()>& matches);
+    // `matches` accepts; it stops at the first missing or refused reply.
+    Exchange ExchangeWithEvery(std::span<const std::uint8_t, kReportSize> request,
+                               std::span<std::uint8_t, kReportSize> reply,
+                               const std::function<bool()>& matches);
     // Tells whether a boot loader is present, searching as FindBootLoaders does; leaves no
     // handle open.
     bool ProbeBootMode(std::int32_t expected);

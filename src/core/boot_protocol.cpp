@@ -31,13 +31,33 @@ std::string WithNumber(std::string_view prefix, long long number) {
 
 bool BootProtocol::WaitForBootLoader(std::int32_t expected, const SearchLog& log) {
     int searches = 0;
+    discovery_ = Discovery::kFound;
     while (!link_.FindBootLoaders(expected)) {
+        // More boot loaders than the unit's own: no search will find the one to work with
+        // until a person takes the others away, which the run's end asks for.
+        if (expected > 0 && link_.boot_loaders_seen() > expected) {
+            discovery_ = Discovery::kSeveral;
+            break;
+        }
+        if (done_waiting_ && done_waiting_()) {
+            discovery_ = Discovery::kAbandoned;
+            break;
+        }
         clock_.Sleep(kSearchIntervalMs);
         form_.Pump();  // the window answers between two searches
-        if (++searches == kBootLoaderSearches) break;
+        if (++searches == kBootLoaderSearches) {
+            discovery_ = Discovery::kGaveUp;
+            break;
+        }
     }
+    searches_ = searches;
     form_.AppendLog(WithNumber(log.count, searches));
-    if (searches == kBootLoaderSearches) {
+    if (discovery_ == Discovery::kSeveral) {
+        form_.AppendLog(FormatCounts(log.several, link_.boot_loaders_seen(), expected));
+        return false;
+    }
+    if (discovery_ == Discovery::kAbandoned) return false;
+    if (discovery_ == Discovery::kGaveUp) {
         form_.ShowMessage(text::kBootLoaderNotFound);
         form_.AppendLog(log.gave_up);
         return false;
@@ -46,9 +66,10 @@ bool BootProtocol::WaitForBootLoader(std::int32_t expected, const SearchLog& log
     return true;
 }
 
-bool BootProtocol::ReadExchange(BootCommandReport& request, BootReplyReport& reply,
-                                std::uint32_t address, std::size_t count,
-                                const std::uint8_t* expected) {
+BootLoaderLink::Exchange BootProtocol::ReadExchange(BootCommandReport& request,
+                                                    BootReplyReport& reply, std::uint32_t address,
+                                                    std::size_t count,
+                                                    const std::uint8_t* expected) {
     request.set_address(address);
     // A chunk that brought no reply is a difference: the buffer still holds an older reply,
     // and a stale run of 0xFF must not pass for erased or programmed flash.
@@ -57,41 +78,47 @@ bool BootProtocol::ReadExchange(BootCommandReport& request, BootReplyReport& rep
     });
 }
 
-std::optional<std::uint32_t> BootProtocol::ReadPass(BootCommandReport& request,
-                                                    BootReplyReport& reply,
-                                                    const FlashBytes& expected) {
-    std::uint32_t address = kFlashFirstAddress;
-    for (; address + kChunkSize < kFlashEndAddress; address += kChunkSize) {
-        if (!ReadExchange(request, reply, address, kChunkSize, &expected[address])) {
-            return address;
+std::optional<BootProtocol::Failed> BootProtocol::ReadPass(BootCommandReport& request,
+                                                           BootReplyReport& reply,
+                                                           const FlashBytes& expected) {
+    using Exchange = BootLoaderLink::Exchange;
+    for (std::uint32_t address = kFlashFirstAddress; address < kFlashEndAddress;
+         address += kChunkSize) {
+        // The short last chunk compares only its own bytes.
+        const std::size_t count = std::min<std::size_t>(kChunkSize, kFlashEndAddress - address);
+        const Exchange exchange = ReadExchange(request, reply, address, count, &expected[address]);
+        if (exchange != Exchange::kMatched) {
+            return Failed{address, exchange == Exchange::kDiffered ? Verification::kDisproved
+                                                                   : Verification::kInterrupted};
         }
-    }
-    if (address < kFlashEndAddress &&
-        !ReadExchange(request, reply, address, kFlashEndAddress - address, &expected[address])) {
-        return address;
     }
     clock_.Sleep(kPassPauseMs);
     return std::nullopt;
 }
 
-bool BootProtocol::ReadBack(BootCommandReport& request, const FlashBytes& expected,
-                            std::string_view failure_message, std::string_view failed_at_log) {
+BootProtocol::Verification BootProtocol::ReadBack(BootCommandReport& request,
+                                                  const FlashBytes& expected,
+                                                  std::string_view failure_message,
+                                                  std::string_view failed_at_log) {
     BootReplyReport reply;
     for (int pass = 0; pass < kReadPasses; ++pass) {
-        if (const auto failed_at = ReadPass(request, reply, expected)) {
+        if (const auto failed = ReadPass(request, reply, expected)) {
             form_.ShowMessage(failure_message);
             link_.CloseBootLoaders();
-            form_.AppendLog(WithNumber(failed_at_log, *failed_at));
-            return false;
+            form_.AppendLog(WithNumber(failed_at_log, failed->address));
+            return failed->how;
         }
     }
-    return true;
+    return Verification::kPassed;
 }
 
 bool BootProtocol::EraseDevice(std::int32_t expected) {
     form_.ShowMessage(text::kEraseStart);
     form_.StepBar();
-    if (!WaitForBootLoader(expected, {logtext::kEraseCount, logtext::kEraseGaveUp})) return false;
+    if (!WaitForBootLoader(expected, {logtext::kEraseCount, logtext::kEraseGaveUp,
+                                      logtext::kEraseSeveralFormat})) {
+        return false;
+    }
 
     BootCommandReport report;
     report.set_command(BootCommand::kErase);
@@ -116,12 +143,16 @@ bool BootProtocol::EraseDevice(std::int32_t expected) {
 bool BootProtocol::BlankCheck(std::int32_t expected) {
     form_.ShowMessage(text::kBlankStart);
     form_.StepBar();
-    if (!WaitForBootLoader(expected, {logtext::kBlankCount, logtext::kBlankGaveUp})) return false;
+    if (!WaitForBootLoader(expected, {logtext::kBlankCount, logtext::kBlankGaveUp,
+                                      logtext::kBlankSeveralFormat})) {
+        return false;
+    }
 
     BootCommandReport request;
     request.set_command(BootCommand::kRead);
     request.set_length(kChunkSize);
-    if (!ReadBack(request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt)) {
+    if (ReadBack(request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt) !=
+        Verification::kPassed) {
         return false;
     }
     link_.CloseBootLoaders();
@@ -134,7 +165,6 @@ bool BootProtocol::BlankCheck(std::int32_t expected) {
 bool BootProtocol::SendImage(std::int32_t expected) {
     form_.ShowMessage(text::kProgramStart);
     form_.StepBar();
-    programming_ended_ = false;
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.FillFirmwareImage();
@@ -143,7 +173,8 @@ bool BootProtocol::SendImage(std::int32_t expected) {
         form_.AppendLog(logtext::kProgramImageError);
         return false;
     }
-    if (!WaitForBootLoader(expected, {logtext::kProgramCount, logtext::kProgramGaveUp})) {
+    if (!WaitForBootLoader(expected, {logtext::kProgramCount, logtext::kProgramGaveUp,
+                                      logtext::kProgramSeveralFormat})) {
         return false;
     }
 
@@ -171,8 +202,16 @@ bool BootProtocol::SendImage(std::int32_t expected) {
         clock_.Sleep(kPassPauseMs);
     }
     report.set_command(BootCommand::kProgramEnd);
-    programming_ended_ = link_.SendToEvery(report.bytes) == link_.boot_loader_count();
+    const int ended = link_.SendToEvery(report.bytes);
     form_.Pump();
+    if (ended != link_.boot_loader_count()) {
+        // A unit that never took the end report keeps its boot loader: the image it holds is
+        // never started, however well it reads back.
+        form_.AppendLog(
+            FormatCounts(logtext::kProgramEndFailedFormat, link_.boot_loader_count(), ended));
+        link_.CloseBootLoaders();
+        return false;
+    }
     return true;
 }
 
@@ -188,9 +227,8 @@ bool BootProtocol::Verify() {
     BootCommandReport& report = program_report_;
     report.set_command(BootCommand::kRead);
     report.set_length(kChunkSize);
-    if (!ReadBack(report, image_.program, text::kVerifyError, logtext::kProgramFailedAt)) {
-        return false;
-    }
+    verification_ = ReadBack(report, image_.program, text::kVerifyError, logtext::kProgramFailedAt);
+    if (verification_ != Verification::kPassed) return false;
     link_.CloseBootLoaders();
     form_.ShowMessage(text::kVerifyDone);
     form_.StepBar();
@@ -202,7 +240,10 @@ BootProtocol::ResetSent BootProtocol::SendReset(std::int32_t expected) {
     form_.ShowMessage(text::kResetStart);
     form_.StepBar();
     form_.Pump();
-    if (!WaitForBootLoader(expected, {logtext::kResetCount, logtext::kResetGaveUp})) return {};
+    if (!WaitForBootLoader(expected, {logtext::kResetCount, logtext::kResetGaveUp,
+                                      logtext::kResetSeveralFormat})) {
+        return {};
+    }
 
     BootCommandReport report;
     report.set_command(BootCommand::kReset);

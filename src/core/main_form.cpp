@@ -38,7 +38,9 @@ void MainForm::StartupCheck() {
     const int outdated = app_.census().outdated_count;
     const int boot = link_.boot_loader_count();
     if (boot == 0 && outdated == 0 && app == 1) {
-        form_.ShowRow(kRowCurrent);
+        const bool read = app_.census().versions.front().has_value();
+        if (!read) form_.AppendLog(logtext::kVersionUnread);
+        form_.ShowRow(read ? kRowCurrent : kRowVersionUnread);
     } else if (boot == 0 && outdated == 0 && app == 0) {
         form_.ShowRow(kRowMissing);
         // Nothing found may mean a unit in application mode that this system cannot see.
@@ -53,6 +55,16 @@ void MainForm::StartupCheck() {
         expected_boot_loaders_ = boot + outdated;
         form_.ResetBar();
     }
+}
+
+RunOutcome MainForm::btnStartClick() {
+    const RunOutcome outcome = sequence_.btnStartClick(expected_boot_loaders_);
+    // A click that found one unit it would not update leaves the window as the start-up check
+    // would have begun with that unit: no update expected, Start waiting for the force box.
+    const bool refused_as_found =
+        outcome.refusal == Refusal::kNothingToUpdate || outcome.refusal == Refusal::kVersionUnread;
+    if (refused_as_found) expected_boot_loaders_ = 0;
+    return outcome;
 }
 
 void MainForm::CheckNextUnit() {

@@ -26,7 +26,7 @@ class MainForm {
     // just started with whatever is on the bus now.
     void CheckNextUnit();
     void ckUpdateClick(bool checked);
-    RunOutcome btnStartClick() { return sequence_.btnStartClick(expected_boot_loaders_); }
+    RunOutcome btnStartClick();
     void ReleaseHandles();
     // Looks at both modes as the start-up check does, without showing anything.
     bool ProbeBootMode() { return link_.ProbeBootMode(expected_boot_loaders_); }

@@ -50,6 +50,12 @@ const char* CauseName(FailureCause cause) {
             return "reset refused";
         case FailureCause::kNoReturn:
             return "no return";
+        case FailureCause::kSeveralUnits:
+            return "several units";
+        case FailureCause::kBootLoaderBack:
+            return "boot loader back";
+        case FailureCause::kUnitLeft:
+            return "left the bench";
         case FailureCause::kException:
             break;
     }
@@ -64,6 +70,8 @@ const char* RefusalName(Refusal refusal) {
             return "a run is on";
         case Refusal::kNothingToUpdate:
             return "nothing to update";
+        case Refusal::kVersionUnread:
+            return "version unread";
         case Refusal::kStartDisabled:
             break;
     }
@@ -94,7 +102,8 @@ constexpr PhaseRow kPhaseTable[] = {
     {.phase = Phase::kPreparing, .entry = Entry::kFirstRun, .on_success = Phase::kBootSwitch},
     {.phase = Phase::kBootSwitch,
      .on_success = Phase::kErase,
-     .cause = FailureCause::kBootLoaderNotFound},
+     .cause = FailureCause::kBootLoaderNotFound,
+     .searches = true},
     {.phase = Phase::kErase,
      .on_success = Phase::kBlankCheck,
      .on_failure = Phase::kErase,
@@ -102,7 +111,8 @@ constexpr PhaseRow kPhaseTable[] = {
      .attempt = true,
      .pump_after = true,
      .bar_raise_on_failure = 1,
-     .failure_log = logtext::kEraseStepFailed},
+     .failure_log = logtext::kEraseStepFailed,
+     .searches = true},
     {.phase = Phase::kBlankCheck,
      .on_success = Phase::kProgram,
      .on_failure = Phase::kErase,
@@ -110,7 +120,8 @@ constexpr PhaseRow kPhaseTable[] = {
      .attempt = true,
      .pump_after = true,
      .bar_raise_on_failure = 3,
-     .failure_log = logtext::kBlankStepFailed},
+     .failure_log = logtext::kBlankStepFailed,
+     .searches = true},
     {.phase = Phase::kProgram,
      .on_success = Phase::kVerify,
      .on_failure = Phase::kErase,
@@ -118,7 +129,8 @@ constexpr PhaseRow kPhaseTable[] = {
      .attempt = true,
      .pump_after = true,
      .bar_raise_on_failure = 6,
-     .failure_log = logtext::kProgramStepFailed},
+     .failure_log = logtext::kProgramStepFailed,
+     .searches = true},
     {.phase = Phase::kVerify,
      .on_success = Phase::kReset,
      .on_failure = Phase::kErase,
@@ -133,7 +145,8 @@ constexpr PhaseRow kPhaseTable[] = {
      .on_failure = Phase::kReturnWait,
      .cause = FailureCause::kResetRefused,
      .pump_after = true,
-     .failure_log = logtext::kResetStepFailed},
+     .failure_log = logtext::kResetStepFailed,
+     .searches = true},
     {.phase = Phase::kReturnWait,
      .on_success = Phase::kCompleted,
      .cause = FailureCause::kNoReturn},

@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "custody.h"
+
 namespace qvt {
 
 // Every situation a click of Start can be in. The run moves through them by the one table in
@@ -34,14 +36,18 @@ enum class FailureCause : std::uint8_t {
     kResetRefused,        // the reset was not accepted, and no unit came back current
     kNoReturn,            // the reset went out, and no unit came back current in time
     kException,           // an exception inside the run
+    kSeveralUnits,        // a search saw more boot loaders than the run expects
+    kBootLoaderBack,      // without the driver: a boot loader came back after the reset
+    kUnitLeft,            // a station's record: the unit left the bench during its run
 };
 
 // Why a click of Start started nothing.
 enum class Refusal : std::uint8_t {
     kNone,
-    kBusy,            // a run is on
-    kStartDisabled,   // the start-up check or a completion left Start disabled
-    kNothingToUpdate  // the restart check found one current unit, and no request would go out
+    kBusy,             // a run is on
+    kStartDisabled,    // the start-up check or a completion left Start disabled
+    kNothingToUpdate,  // the restart check found one current unit, and no request would go out
+    kVersionUnread,    // as kNothingToUpdate, but the unit's version cannot be read
 };
 
 const char* CauseName(FailureCause cause);
@@ -57,6 +63,8 @@ struct RunOutcome {
     Phase phase = Phase::kIdle;
     FailureCause cause = FailureCause::kNone;
     Refusal refusal = Refusal::kNone;
+    // Completed: what the completion rule saw.
+    Verdict::Reason reason = Verdict::Reason::kNone;
 
     bool completed() const { return kind == Kind::kCompleted; }
     bool failed() const { return kind == Kind::kFailed; }
@@ -85,6 +93,10 @@ struct PhaseRow {
     std::string_view failure_log = {};  // logged when the phase fails; empty for none
     Phase on_nothing_to_update = Phase::kRefused;  // a restart check that finds nothing to do
     Phase on_exception = Phase::kFailed;           // with the cause "exception"
+    // The phase searches for a boot loader: a search that sees more than the run expects fails
+    // the run (several units), and one that finds none while the flashed unit is back in its
+    // application completes it.
+    bool searches = false;
 };
 
 // Every phase a run can pass through, in the order of a run that succeeds.

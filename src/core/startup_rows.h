@@ -26,6 +26,14 @@ inline constexpr StartupRow kRowCurrent = {.caption = text::kCaptionCurrent,
                                            .message = text::kMessageCurrent,
                                            .start_enabled = false,
                                            .force_enabled = true};
+// A unit whose version cannot be read keeps the current unit's controls (Start waits for the
+// force box), but the texts say what was found: nobody read a version to call it current.
+inline constexpr StartupRow kRowVersionUnread = {.caption = text::kCaptionVersionUnread,
+                                                 .background = color::kButtonFace,
+                                                 .text_color = color::kNavy,
+                                                 .message = text::kMessageVersionUnread,
+                                                 .start_enabled = false,
+                                                 .force_enabled = true};
 inline constexpr StartupRow kRowMissing = {.caption = text::kCaptionMissing,
                                            .background = color::kButtonFace,
                                            .text_color = color::kNavy,

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
+#include "bench_look.h"
 #include "clock.h"
 #include "run_phase.h"
 #include "updater.h"
@@ -49,11 +51,14 @@ class StationFrontEnd {
 
 // Unit after unit, as a person at a service desk or a production line would do it with the
 // window: wait for a unit, update it when the start-up check would let Start be clicked (the
-// force box ticked where asked and possible), record it, wait until it is unplugged, and go on.
-// A unit left attached is never updated twice; several at once are refused until one is left.
-// A unit plugged in beside the one just recorded waits its turn, the window showing the bench
-// as it is, and is looked at once a unit is taken away. Each record and the summary also go
-// into the session's record.
+// force box ticked where asked and possible), record it, and go on with the next unit put on
+// the bench. One record for each placement of a unit: a unit that stays is never recorded or
+// updated again, whatever comes and goes beside it; a change of what the program sees of it
+// (its mode, its version, its presence) is its departure. Several units placed at once are
+// refused (one record) until one is left. A unit plugged in beside one already recorded waits
+// its turn, the window showing the bench as it is. A unit that left the bench during its run
+// and a unit found in its place are two placements, each with its record. Each record and the
+// summary also go into the session's record.
 class Station {
   public:
     Station(Updater& updater, Clock& clock, StationFrontEnd& front_end, bool force,
@@ -63,24 +68,31 @@ class Station {
     // Until `units` units have their record, or a stop; the summary, also shown.
     StationSummary Run();
 
-  private:
-    enum class Bench { kEmpty, kOne, kSeveral };
+    // The units a look shows, told apart by what the program can see of them: a version
+    // reading in application mode (-1: unread), or kBootLoader. A count per kind.
+    using Units = std::map<std::int32_t, std::int32_t>;
+    static constexpr std::int32_t kBootLoader = -2;
+    static Units UnitsOf(const BenchLook& look);
 
-    int UnitsThere() const;
-    // What is on the bench, by the counts of the last look.
-    Bench Look() const;
+  private:
+    // The bench as the last census and search saw it.
+    BenchLook Seen() const;
+    Units Probe(bool settle = true);
     std::string VersionNow() const;
-    void Probe();
-    void UpdateOrRefuse();
+    // Updates the one unit on the bench, or refuses it, with its record; returns how the click
+    // ended (refused: no click was made).
+    RunOutcome UpdateOrRefuse();
     void Refused(const std::string& why, const std::string& version);
     UnitRecord NewRecord(std::uint64_t start);
     void Tell(const UnitRecord& record);
     // One interval of waiting; false when the station is to end instead.
     bool Wait();
-    template <typename Done>
-    bool WaitUntil(Done done);
-    // After a unit's record: until a unit is taken away.
-    bool AwaitDeparture();
+    // What of the bench after a unit's record is that unit.
+    static Units RecordedUnit(const RunOutcome& outcome, const Units& now,
+                              std::uint16_t image_version);
+
+    Units recorded_;  // units with their record that are still on the bench
+    bool several_told_ = false;
 
     Updater& u_;
     Clock& clock_;

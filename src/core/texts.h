@@ -35,6 +35,13 @@ inline constexpr std::string_view kMessageMissing =
 inline constexpr std::string_view kCaptionSeveral = "複数デバイス接続中";
 inline constexpr std::string_view kMessageSeveral =
     "QVT-40 R3が複数接続されています。\r\n1台のみ接続してからやり直してください。";
+// A unit whose version cannot be read: not called current, though Start waits for the force
+// box as for a current one.
+inline constexpr std::string_view kCaptionVersionUnread = "バージョン不明";
+inline constexpr std::string_view kMessageVersionUnread =
+    "QVT-40 "
+    "R3のバージョンを読み取れません。\r\nアップデートする場合は「強制的にアップデートを行う」"
+    "をチェックしてください。";
 inline constexpr std::string_view kCaptionNeeded = "アップデートを行ってください";
 inline constexpr std::string_view kMessageNeeded =
     "QVT-40 R3のアップデートが必要です。\r\n開始ボタンをクリックしてください。. ";
@@ -86,10 +93,25 @@ inline constexpr std::string_view kProgramCount = "[ProgramVerify]OpenHid count:
 inline constexpr std::string_view kProgramGaveUp = "[ProgramVerify]OpenHid error!";
 inline constexpr std::string_view kProgramFailedAt = "[ProgramVerify]error! adr=";
 inline constexpr std::string_view kProgramImageError = "[ProgramVerify]image error!";
+inline constexpr const char* kProgramEndFailedFormat =
+    "[ProgramVerify]end error! (DevNum:%d / cnt:%d)";
 inline constexpr std::string_view kResetCount = "[ResetDevice]OpenHid count:";
 inline constexpr std::string_view kResetGaveUp = "[ResetDevice]OpenHid error!";
 inline constexpr const char* kResetFailedFormat =
     "[ResetDevice]erase error! (DevNum:%d / retcnt:%d)";
+
+// A search that saw more boot loaders than the run expects: the boot loaders seen, then the
+// ones expected.
+inline constexpr const char* kEraseSeveralFormat =
+    "[EraseDevice]OpenHid several! (DevNum:%d / expected:%d)";
+inline constexpr const char* kBlankSeveralFormat =
+    "[BlankCheck]OpenHid several! (DevNum:%d / expected:%d)";
+inline constexpr const char* kProgramSeveralFormat =
+    "[ProgramVerify]OpenHid several! (DevNum:%d / expected:%d)";
+inline constexpr const char* kResetSeveralFormat =
+    "[ResetDevice]OpenHid several! (DevNum:%d / expected:%d)";
+inline constexpr const char* kBootSeveralFormat =
+    "CheckBootMode several! (DevNum:%d / expected:%d)";
 
 inline constexpr std::string_view kBootFoundAtTry = "ChangeBootMode true: ";
 inline constexpr std::string_view kBootNeverFound = "CheckBootMode false!!";
@@ -101,6 +123,10 @@ inline constexpr std::string_view kResetStepFailed = "ResetDevice error";
 // The run could not keep the machine awake; it goes on all the same.
 inline constexpr std::string_view kNoAwakeHold =
     "[KeepAwake]the system offers no sleep inhibitor; the update goes on";
+
+// A census found a unit in application mode that did not tell its version.
+inline constexpr std::string_view kVersionUnread =
+    "[VersionCheck]a unit's version could not be read";
 
 // Where the platform has no application-mode driver.
 inline constexpr std::string_view kVersionNotReadHere =

@@ -1,6 +1,7 @@
 #include "update_sequence.h"
 
-#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <string>
 
 #include "startup_rows.h"
@@ -17,7 +18,19 @@ bool Ended(Phase phase) {
     return phase == Phase::kCompleted || phase == Phase::kFailed || phase == Phase::kRefused;
 }
 
+std::string SeveralLine(std::int32_t seen, std::int32_t expected) {
+    std::array<char, 96> line{};
+    std::snprintf(line.data(), line.size(), logtext::kBootSeveralFormat, seen, expected);
+    return line.data();
+}
+
 }  // namespace
+
+UpdateSequence::UpdateSequence(FormModel& form, AppModeUnits& app, BootLoaderLink& link,
+                               BootProtocol& protocol, Clock& clock, AwakeHold* awake)
+    : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock), awake_(awake) {
+    protocol_.WhileWaiting([this] { return UnitBack(); });
+}
 
 RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     // Only a click on an enabled Start begins a run: one that arrives while a run is on, or
@@ -31,9 +44,11 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     expected_ = expected_boot_loaders;
     last_run_.reset();
     failed_attempts_ = 0;
-    carried_cause_ = FailureCause::kNone;
+    carried_cause_ = found_cause_ = FailureCause::kNone;
+    told_unread_ = false;
+    departures_.clear();
     if (failed_run_count_ == 0) {
-        units_at_start_ = link_.boot_loader_count() + app_.census().app_device_count;
+        custody_.start = {link_.boot_loader_count(), app_.census().app_device_count};
     }
     form_.EnableStart(false);
     form_.EnableForce(false);
@@ -70,14 +85,32 @@ void UpdateSequence::RunPhases() {
 void UpdateSequence::ForgetUnit() {
     failed_run_count_ = 0;
     last_run_.reset();
-    most_units_at_a_reset_ = 0;
-    return_awaited_ = reset_accepted_ = programmed_ = false;
-    units_at_start_ = units_at_programming_end_ = 0;
+    custody_ = Custody{};
     phase_ = Phase::kIdle;
 }
 
+void UpdateSequence::NoteDeparture() {
+    // A boot loader that was not there at the first search, then was: the unit had left.
+    const auto discovery = protocol_.last_discovery();
+    if ((discovery == BootProtocol::Discovery::kFound && protocol_.last_searches() > 0) ||
+        discovery == BootProtocol::Discovery::kAbandoned) {
+        departures_.push_back(phase_);
+    }
+}
+
+UpdateSequence::Step UpdateSequence::StepOf(bool succeeded) const {
+    if (succeeded) return Step::kSucceeded;
+    switch (protocol_.last_discovery()) {
+        case BootProtocol::Discovery::kSeveral:
+            return Step::kSeveral;
+        case BootProtocol::Discovery::kAbandoned:
+            return Step::kUnitBack;
+        default:
+            return Step::kFailed;
+    }
+}
+
 UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
-    auto step = [](bool succeeded) { return succeeded ? Step::kSucceeded : Step::kFailed; };
     switch (phase) {
         case Phase::kRestartCheck:
             return RestartCheck();
@@ -85,29 +118,30 @@ UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
             Prepare();
             return Step::kSucceeded;
         case Phase::kBootSwitch:
-            return step(BootSwitch());
+            return BootSwitch();
         case Phase::kErase: {
             const bool erased = protocol_.EraseDevice(expected_);
-            // An erase that found a boot loader may have wiped what was programmed before it.
-            if (link_.boot_loader_count() != 0) programmed_ = false;
-            return step(erased);
+            NoteDeparture();
+            // An erase that reached a boot loader may have wiped whatever was programmed before.
+            if (protocol_.last_discovery() == BootProtocol::Discovery::kFound) {
+                custody_.flash = Flash::kErased;
+                custody_.handover = Handover{};
+            }
+            return StepOf(erased);
         }
-        case Phase::kBlankCheck:
-            return step(protocol_.BlankCheck(expected_));
+        case Phase::kBlankCheck: {
+            const bool blank = protocol_.BlankCheck(expected_);
+            NoteDeparture();
+            return StepOf(blank);
+        }
         case Phase::kProgram:
-            if (!protocol_.SendImage(expected_)) return Step::kFailed;
-            // Counted the moment the end report has gone out, as at a reset.
-            programmed_ = protocol_.programming_ended();
-            app_.ProbeAppMode();
-            units_at_programming_end_ = link_.boot_loader_count() + app_.census().app_device_count;
-            protocol_.FinishProgramming();
-            return Step::kSucceeded;
+            return Program();
         case Phase::kVerify:
-            return step(protocol_.Verify());
+            return Verify();
         case Phase::kReset:
-            return step(Reset());
+            return Reset();
         case Phase::kReturnWait:
-            return step(ReturnWait());
+            return ReturnWait();
         case Phase::kIdle:
         case Phase::kCompleted:
         case Phase::kFailed:
@@ -121,22 +155,30 @@ void UpdateSequence::Transition(Step step) {
     const PhaseRow& row = RowOf(phase_);
     Phase next = row.on_success;
     if (step == Step::kNothingToUpdate) {
-        outcome_ = {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone,
-                    Refusal::kNothingToUpdate};
+        outcome_ = {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, refusal_};
         next = row.on_nothing_to_update;
+    } else if (step == Step::kSeveral) {
+        outcome_ = Failed(phase_, FailureCause::kSeveralUnits);
+        next = Phase::kFailed;
     } else if (step == Step::kFailed) {
         next = row.on_failure;
         if (!row.failure_log.empty()) form_.AppendLog(row.failure_log);
         if (row.bar_raise_on_failure != 0) form_.RaiseBarMaximum(row.bar_raise_on_failure);
         if (row.attempt && ++failed_attempts_ == kAttempts) next = Phase::kFailed;
         if (next == Phase::kFailed) {
-            outcome_ =
-                Failed(phase_, carried_cause_ != FailureCause::kNone ? carried_cause_ : row.cause);
+            const FailureCause cause = found_cause_ != FailureCause::kNone     ? found_cause_
+                                       : carried_cause_ != FailureCause::kNone ? carried_cause_
+                                                                               : row.cause;
+            outcome_ = Failed(phase_, cause);
         } else if (!row.attempt) {
             carried_cause_ = row.cause;
         }
-    } else if (next == Phase::kCompleted) {
-        outcome_ = {RunOutcome::Kind::kCompleted, phase_, FailureCause::kNone, Refusal::kNone};
+    } else {
+        if (step == Step::kUnitBack) next = Phase::kCompleted;
+        if (next == Phase::kCompleted) {
+            outcome_ = {RunOutcome::Kind::kCompleted, phase_, FailureCause::kNone, Refusal::kNone,
+                        verdict_.reason};
+        }
     }
     if (row.pump_after) form_.Pump();
     phase_ = next;
@@ -149,7 +191,8 @@ void UpdateSequence::ShowEnding() {
                                                             : text::kCaptionCompleted);
             break;
         case Phase::kRefused:
-            form_.ShowRow(kRowCurrent);
+            form_.ShowRow(outcome_.refusal == Refusal::kVersionUnread ? kRowVersionUnread
+                                                                      : kRowCurrent);
             SetBusy(false);
             break;
         default:
@@ -158,21 +201,49 @@ void UpdateSequence::ShowEnding() {
     }
 }
 
+BenchLook UpdateSequence::Look(bool count_app) {
+    BenchLook look;
+    look.driver = app_.DriverPresent();
+    look.boot_loaders = link_.boot_loaders_seen();
+    look.app_counted = count_app;
+    if (count_app) {
+        look.app = app_.census().versions;
+        const bool unread = std::any_of(look.app.begin(), look.app.end(),
+                                        [](const VersionReading& reading) { return !reading; });
+        if (unread && !told_unread_) {
+            told_unread_ = true;
+            form_.AppendLog(logtext::kVersionUnread);
+        }
+    }
+    custody_.Saw(look);
+    return look;
+}
+
+Verdict UpdateSequence::JudgeNow(const BenchLook& look, Occasion occasion) const {
+    const bool request_due =
+        app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count());
+    return Judge(custody_, look, occasion, app_.image_version(), clock_.NowMs(), request_due);
+}
+
 UpdateSequence::Step UpdateSequence::RestartCheck() {
     app_.ProbeAppMode();
     link_.ProbeBootMode(expected_);
-    if (CompletionTest()) return Step::kSucceeded;
-    // One unit, current, no boot loader, none that this program flashed on its way, and no
-    // request would go out: the boot switch would wait its 200 searches for a boot loader that
-    // nothing brings. The click ends as the start-up check would have begun with this unit,
-    // the force box offered.
-    const DeviceCensus& census = app_.census();
-    if (!return_awaited_ && !programmed_ && census.app_device_count == 1 &&
-        census.outdated_count == 0 && link_.boot_loaders_seen() == 0 &&
-        !app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count())) {
-        return Step::kNothingToUpdate;
+    verdict_ = JudgeNow(Look(true), Occasion::kRestartCheck);
+    switch (verdict_.kind) {
+        case Verdict::Kind::kCompleted:
+            return Step::kSucceeded;
+        // One unit this program did not flash, and no request would go out: the boot switch
+        // would wait its 200 searches for a boot loader that nothing brings. The click ends as
+        // the start-up check would have begun with this unit, the force box offered.
+        case Verdict::Kind::kCurrent:
+            refusal_ = Refusal::kNothingToUpdate;
+            return Step::kNothingToUpdate;
+        case Verdict::Kind::kVersionUnread:
+            refusal_ = Refusal::kVersionUnread;
+            return Step::kNothingToUpdate;
+        default:
+            return Step::kFailed;
     }
-    return Step::kFailed;
 }
 
 void UpdateSequence::Prepare() {
@@ -181,7 +252,14 @@ void UpdateSequence::Prepare() {
     form_.HideStatus();
 }
 
-bool UpdateSequence::BootSwitch() {
+bool UpdateSequence::UnitBack() {
+    if (!custody_.Pending() || !app_.DriverPresent()) return false;
+    app_.ProbeAppMode();
+    verdict_ = JudgeNow(Look(true), Occasion::kBootLoaderWait);
+    return verdict_.kind == Verdict::Kind::kCompleted;
+}
+
+UpdateSequence::Step UpdateSequence::BootSwitch() {
     form_.StepBar();
     const bool force = form_.controls().force_checked;
     if (app_.BootModeRequestDue(force, link_.boot_loader_count())) {
@@ -194,80 +272,92 @@ bool UpdateSequence::BootSwitch() {
             form_.ShowMessage(text::kBootSwitchDone);
             form_.StepBar();
             clock_.Sleep(kWaitCycleMs);
-            // The attempts erase whatever an earlier run reset: only this run's reset is
-            // awaited from here on.
-            return_awaited_ = false;
-            reset_accepted_ = false;
-            return true;
+            return Step::kSucceeded;
         }
+        if (expected_ > 0 && link_.boot_loaders_seen() > expected_) {
+            form_.AppendLog(SeveralLine(link_.boot_loaders_seen(), expected_));
+            return Step::kSeveral;
+        }
+        if (UnitBack()) return Step::kUnitBack;
         clock_.Sleep(kWaitCycleMs);
         form_.Pump();
     }
     form_.AppendLog(logtext::kBootNeverFound);
-    return false;
+    return Step::kFailed;
 }
 
-bool UpdateSequence::Reset() {
-    const BootProtocol::ResetSent sent = protocol_.SendReset(expected_);
-    if (sent.found) {
-        // Counted the moment the reset went out: the units it reached have just left the bus.
-        app_.ProbeAppMode();
-        const std::int32_t boot_loaders = link_.boot_loader_count();
-        return_awaited_ = boot_loaders > 0;
-        most_units_at_a_reset_ =
-            std::max(most_units_at_a_reset_, boot_loaders + app_.census().app_device_count);
+UpdateSequence::Step UpdateSequence::Program() {
+    // The attempt's erase has already forgotten whatever was flashed before.
+    const bool sent = protocol_.SendImage(expected_);
+    NoteDeparture();
+    if (!sent) return StepOf(false);
+    // Counted the moment the end report has gone out: the boot loaders it reached hold the
+    // image; the units already in application mode are others.
+    custody_.flash = Flash::kProgrammed;
+    app_.ProbeAppMode();
+    custody_.HandOver(Handover::At::kProgramEnd, link_.boot_loader_count(), Look(true),
+                      clock_.NowMs());
+    protocol_.FinishProgramming();
+    return Step::kSucceeded;
+}
+
+UpdateSequence::Step UpdateSequence::Verify() {
+    const bool verified = protocol_.Verify();
+    switch (protocol_.last_verification()) {
+        case BootProtocol::Verification::kPassed:
+            custody_.flash = Flash::kVerified;
+            break;
+        case BootProtocol::Verification::kDisproved:
+            custody_.flash = Flash::kDisproved;
+            break;
+        case BootProtocol::Verification::kInterrupted:
+            break;  // nothing read back differed: the unit may have restarted into it
     }
-    reset_accepted_ = protocol_.FinishReset(sent);
-    return reset_accepted_;
+    return verified ? Step::kSucceeded : Step::kFailed;
 }
 
-bool UpdateSequence::ReturnWait() {
+UpdateSequence::Step UpdateSequence::Reset() {
+    const BootProtocol::ResetSent sent = protocol_.SendReset(expected_);
+    NoteDeparture();
+    if (!sent.found) {
+        // A reset that found no boot loader goes on to the return wait, as a refused one does;
+        // a search that saw several, or the unit back, ends the run here.
+        const Step step = StepOf(false);
+        return step == Step::kUnitBack || step == Step::kSeveral ? step : Step::kFailed;
+    }
+    // Counted the moment the reset went out: the units it reached have just left the bus.
+    app_.ProbeAppMode();
+    custody_.HandOver(Handover::At::kReset, link_.boot_loader_count(), Look(true), clock_.NowMs());
+    const bool accepted = protocol_.FinishReset(sent);
+    custody_.handover.accepted = accepted;
+    return accepted ? Step::kSucceeded : Step::kFailed;
+}
+
+UpdateSequence::Step UpdateSequence::ReturnWait() {
     form_.ShowMessage(text::kVersionCheckStart);
     form_.Pump();
-    if (!app_.DriverPresent()) return ReturnWaitWithoutDriver();
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
-        if (link_.ProbeBootMode(expected_)) {
-            clock_.Sleep(kWaitCycleMs);
-        } else {
-            if (app_.ProbeAppMode() && CompletionTest()) return true;
-            clock_.Sleep(kWaitCycleMs);
+        const bool boot_loader = link_.ProbeBootMode(expected_);
+        if (!boot_loader) app_.ProbeAppMode();
+        verdict_ = JudgeNow(Look(!boot_loader), Occasion::kReturnWait);
+        if (verdict_.kind == Verdict::Kind::kCompleted) {
+            if (verdict_.reason == Verdict::Reason::kBootLoaderGone) {
+                form_.AppendLog(logtext::kVersionNotReadHere);
+            }
+            return Step::kSucceeded;
         }
-        form_.Pump();
-    }
-    return false;
-}
-
-bool UpdateSequence::ReturnWaitWithoutDriver() {
-    int gone = 0;  // consecutive cycles without a boot loader
-    for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
-        if (link_.ProbeBootMode(expected_)) {
-            gone = 0;  // still there, or back: the reset did not start the application
-        } else if (++gone >= kGoneCyclesForCompletion && reset_accepted_) {
-            form_.AppendLog(logtext::kVersionNotReadHere);
-            return true;
+        if (verdict_.kind == Verdict::Kind::kFailed) {
+            // Nothing the wait could still see would change: a boot loader that never took its
+            // reset, or one back after it where no application can be seen.
+            if (verdict_.reason == Verdict::Reason::kBootLoaderBack) {
+                found_cause_ = FailureCause::kBootLoaderBack;
+            }
+            return Step::kFailed;
         }
         clock_.Sleep(kWaitCycleMs);
         form_.Pump();
     }
-    return false;
-}
-
-bool UpdateSequence::CompletionTest() const {
-    const DeviceCensus& census = app_.census();
-    std::int32_t units_back = 0;  // the units a completion needs in application mode
-    if (return_awaited_) {
-        units_back = most_units_at_a_reset_;
-    } else if (programmed_) {
-        // No reset of this run reached the unit: it restarted or was plugged back on its own.
-        // A unit plugged in meanwhile still cannot make up for one that did not come back.
-        units_back = std::max({units_at_start_, units_at_programming_end_, most_units_at_a_reset_});
-    }
-    if (units_back == 0) return false;
-    // A unit whose version could not be read is not known to be current, whatever the census
-    // counts it as. No boot loader left means none seen at all: more of them than expected
-    // are still there, though the search offers none to work with.
-    return census.app_device_count == units_back && census.outdated_count == 0 &&
-           link_.boot_loaders_seen() == 0 && census.AllReadAndAtLeast(app_.image_version());
+    return Step::kFailed;
 }
 
 void UpdateSequence::SetBusy(bool busy) {
@@ -277,7 +367,9 @@ void UpdateSequence::SetBusy(bool busy) {
 
 void UpdateSequence::FailRun() {
     ++failed_run_count_;
-    form_.ShowMessage(text::kMessageRunFailed);
+    // A run that failed on several units says so: taking the others away is what helps.
+    form_.ShowMessage(outcome_.cause == FailureCause::kSeveralUnits ? text::kMessageSeveral
+                                                                    : text::kMessageRunFailed);
     form_.EnableStart(true);
     SetBusy(false);
 }

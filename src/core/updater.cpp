@@ -16,7 +16,8 @@ std::string Updater::Standing() const {
     if (sequence.busy()) return "an update is running";
     const auto& last = sequence.last_run();
     if (!last) return "no update run";
-    if (last->completed()) return "update completed";
+    if (last->completed())
+        return std::string("update completed (") + ReasonName(last->reason) + ")";
     if (last->kind == RunOutcome::Kind::kRefused) {
         return std::string("update refused (") + RefusalName(last->refusal) + ")";
     }

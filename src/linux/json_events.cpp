@@ -30,7 +30,8 @@ json OutcomeFields(const RunOutcome& outcome) {
     return json{{"kind", KindName(outcome.kind)},
                 {"phase", PhaseName(outcome.phase)},
                 {"cause", CauseName(outcome.cause)},
-                {"refusal", RefusalName(outcome.refusal)}};
+                {"refusal", RefusalName(outcome.refusal)},
+                {"reason", ReasonName(outcome.reason)}};
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace qvt::linux_app {
 // The console's events as JSON Lines: one object a line, each naming the schema and its
 // version (packaging/qvt-update-events.schema.json; a change to it takes a new version).
 inline constexpr const char* kEventSchema = "qvt-update-events";
-inline constexpr int kEventSchemaVersion = 2;
+inline constexpr int kEventSchemaVersion = 3;
 
 // Each returns one line of JSON without its newline; `t_ms` counts from the session's start
 // on the session's clock, so that a run in virtual time gives the same lines every time.

@@ -18,9 +18,13 @@ bool FaultBook::IgnoresBootRequest(std::size_t unit) const {
     return Find(unit, FaultKind::kIgnoreBootRequest) != nullptr;
 }
 
+// Of two faults of one kind on one unit, the one that acts first wins: a query that fails from
+// the start fails also after the reset.
 bool FaultBook::VersionFault(FaultKind kind, std::size_t unit, bool reset) const {
-    const Fault* fault = Find(unit, kind);
-    return fault && (!fault->after_reset || reset);
+    return std::any_of(faults_.begin(), faults_.end(), [&](const Fault& fault) {
+        return fault.kind == kind && static_cast<std::size_t>(fault.unit) == unit &&
+               (!fault.after_reset || reset);
+    });
 }
 
 bool FaultBook::VersionQueryFails(std::size_t unit, bool reset) const {
@@ -42,9 +46,13 @@ std::optional<std::uint16_t> FaultBook::ReturnVersion(std::size_t unit) const {
 }
 
 std::optional<long> FaultBook::UnplugAfter(std::size_t unit) const {
-    const Fault* fault = Find(unit, FaultKind::kUnplug);
-    if (!fault) return std::nullopt;
-    return fault->after_reports;
+    std::optional<long> earliest;
+    for (const Fault& fault : faults_) {
+        if (fault.kind == FaultKind::kUnplug && static_cast<std::size_t>(fault.unit) == unit) {
+            earliest = std::min(earliest.value_or(fault.after_reports), fault.after_reports);
+        }
+    }
+    return earliest;
 }
 
 std::vector<FaultBook::StuckCell> FaultBook::StuckCells(std::size_t unit) const {

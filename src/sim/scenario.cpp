@@ -105,6 +105,28 @@ Fault ParseFault(const json& object, const std::string& where, std::size_t unit_
     return fault;
 }
 
+// Every fault acts, the earliest of one kind first; two that would each make a unit do
+// something else at once cannot both act, and are refused where the second one stands.
+void RefuseWhatCannotActTogether(const std::vector<Fault>& faults) {
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            const Fault& a = faults[j];
+            const Fault& b = faults[i];
+            if (a.kind != b.kind || a.unit != b.unit) continue;
+            const std::string where = "faults[" + std::to_string(i) + "]";
+            const std::string other = " (faults[" + std::to_string(j) + "])";
+            if (b.kind == FaultKind::kReturnVersion && a.version != b.version) {
+                Fail(where + ".version", "unit " + std::to_string(b.unit) +
+                                             " already comes back with another version" + other);
+            }
+            if (b.kind == FaultKind::kStuckByte && a.address == b.address && a.value != b.value) {
+                Fail(where + ".value", "that cell of unit " + std::to_string(b.unit) +
+                                           " is already stuck at another value" + other);
+            }
+        }
+    }
+}
+
 Event ParseEvent(const json& object, const std::string& where, std::size_t unit_limit) {
     OnlyKeys(object, where, {"action", "unit", "at_ms", "after_reports", "delay_ms"});
     if (!object.contains("action") || !object.at("action").is_string()) {
@@ -211,6 +233,7 @@ Scenario Parse(const json& root) {
         scenario.faults.push_back(
             ParseFault(faults[i], "faults[" + std::to_string(i) + "]", units));
     }
+    RefuseWhatCannotActTogether(scenario.faults);
     ListOfAtMost(events, "events", kMaxEvents);
     // A unit can be plugged in only once something has taken it away.
     std::set<int> away;

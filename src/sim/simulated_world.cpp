@@ -52,6 +52,7 @@ void SimulatedWorld::ApplyDueEvents() {
         }
         if (!next) return;
         next->done = true;
+        ++events_acted_;
         Apply(next->event);
     }
 }

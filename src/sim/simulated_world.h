@@ -40,6 +40,8 @@ class SimulatedWorld {
     long searches() const { return searches_; }
     Clock& clock() { return clock_; }
     const std::vector<ForeignHid>& foreign() const { return scenario_.foreign_hid; }
+    // Whether units in application mode can be seen through the maker's driver.
+    bool app_driver() const { return scenario_.app_driver; }
     // Whether a person changed which units are there: one was taken off the bus, or one was
     // plugged in that the session did not begin with.
     bool units_changed() const;
@@ -47,6 +49,8 @@ class SimulatedWorld {
     // the bench changes while nothing is sent to it: an event that waits for reports to
     // arm it waits for ever.
     bool EventsScheduled() const;
+    // How many of the scenario's events have acted so far.
+    std::size_t EventsActed() const { return events_acted_; }
     // The units on the bus, in either mode, the moment the last reset went out, or at the
     // search just before it if more were there then: the ones an updater that counts can
     // expect back (a unit that leaves between its search and its reset, it cannot know of).
@@ -103,6 +107,7 @@ class SimulatedWorld {
     long total_reports_ = 0;
     std::uint64_t began_ms_ = 0;
     std::vector<PendingEvent> events_;
+    std::size_t events_acted_ = 0;
     std::size_t units_at_last_reset_ = 0;
     std::size_t units_at_last_program_end_ = 0;
     // The count the last report offered is a moment of (a reset, an end of programming), if

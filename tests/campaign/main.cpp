@@ -1,8 +1,10 @@
 // qvt-campaign: runs the updater against randomly drawn simulated units, in virtual time, and
 // checks after every click that it never reports an update that did not happen.
 //
-//   qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE]
+//   qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE] [--list]
 //
+// --list prints each seed's ending on a line of its own, and writes every seed's scenario to DIR,
+// for comparing two builds seed by seed.
 // A violation prints its seed and writes its scenario to DIR, with the command that replays it.
 // With --expect, the outcome table must be the one in the file, line for line: safety alone
 // would not notice a change that makes every run fail, or no unit start.
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
     std::uint64_t seeds = 2000, first = 1;
     std::string out = ".";
     std::string expect;
+    bool list = false;
     for (int i = 1; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
         if (std::strcmp(argv[i], "--seeds") == 0 && has_value && Number(argv[i + 1], seeds)) {
@@ -41,9 +44,12 @@ int main(int argc, char** argv) {
             out = argv[++i];
         } else if (std::strcmp(argv[i], "--expect") == 0 && has_value) {
             expect = argv[++i];
+        } else if (std::strcmp(argv[i], "--list") == 0) {
+            list = true;
         } else {
             std::fputs(
-                "usage: qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE]\n",
+                "usage: qvt-campaign [--seeds N] [--first SEED] [--out DIR] [--expect TABLE] "
+                "[--list]\n",
                 stderr);
             return 64;
         }
@@ -55,6 +61,12 @@ int main(int argc, char** argv) {
         const Draw draw = DrawSession(seed);
         const SessionResult result = RunSession(draw);
         ++counts[static_cast<std::size_t>(result.ending)];
+        if (list) {
+            std::ofstream(out + "/campaign-seed-" + std::to_string(seed) + ".json")
+                << draw.scenario_json << '\n';
+            std::printf("seed %llu: %s%s\n", static_cast<unsigned long long>(seed),
+                        EndingName(result.ending), result.swapped ? " (stand-in)" : "");
+        }
         if (result.swapped) ++swapped;
         if (result.violations.empty()) continue;
         ++violating;

@@ -218,8 +218,17 @@ Draw DrawSession(std::uint64_t seed) {
     scenario["transfer_ms"] = dice.Chance(0.9) ? dice.Between(0, 2) : dice.Between(3, 60);
     scenario["faults"] = json::array();
     if (units > 0) {
-        for (long i = dice.Between(0, 4); i > 0; --i)
-            scenario["faults"].push_back(Fault(dice, units));
+        for (long i = dice.Between(0, 4); i > 0; --i) {
+            json fault = Fault(dice, units);
+            // A unit comes back with one version only: a second draw for it takes the first's.
+            for (const json& earlier : scenario["faults"]) {
+                if (fault["kind"] == "return_version" && earlier["kind"] == "return_version" &&
+                    earlier["unit"] == fault["unit"]) {
+                    fault["version"] = earlier["version"];
+                }
+            }
+            scenario["faults"].push_back(std::move(fault));
+        }
     }
     Draw draw;
     draw.scenario_json = scenario.dump(2);

@@ -120,9 +120,7 @@ TEST(AppDeviceCensus, TwoDevicesCountTwoAndTheFirstDescribesTheCensus) {
     EXPECT_EQ(rig.driver.calls[0], std::make_pair(1, std::uint32_t{0x00222048}));
     EXPECT_EQ(rig.driver.calls[1], std::make_pair(4, std::uint32_t{0x00222048}));
     EXPECT_EQ(rig.driver.version_out_sizes, (std::vector<std::size_t>{2, 2}));
-    EXPECT_EQ(census.versions_read, 2);
-    EXPECT_EQ(census.lowest_version, 0x0100);
-    EXPECT_FALSE(census.AllReadAndAtLeast(0x0310));
+    EXPECT_EQ(census.versions, (std::vector<VersionReading>{0x0310, 0x0100}));
     EXPECT_EQ(rig.driver.open, 1);  // the second one's handle closed at once
 }
 
@@ -136,8 +134,7 @@ TEST(AppDeviceCensus, AFailedOrShortVersionQueryIsNoVersionRead) {
         EXPECT_EQ(census.app_device_count, 1);
         EXPECT_EQ(census.outdated_count, 0);  // present and current, as the start-up check has it
         EXPECT_EQ(census.device_version, 0);
-        EXPECT_EQ(census.versions_read, 0);
-        EXPECT_FALSE(census.AllReadAndAtLeast(0x0310));  // but never current for a completion
+        EXPECT_EQ(census.versions, std::vector<VersionReading>{std::nullopt});  // nothing read
     }
 }
 

@@ -36,11 +36,12 @@ TEST(LogRecord, ARunsRecordIsItsTranscriptWithTimeStampsThenTheOutcome) {
     // The mirror saw the header, every line and the outcome, in order.
     ASSERT_EQ(mirrored.size(), 6 + record.lines().size() + 1);
     EXPECT_EQ(mirrored.front(), record.header().front());
-    EXPECT_EQ(Unstamped(mirrored.back()), "outcome: update completed");
+    EXPECT_EQ(Unstamped(mirrored.back()), "outcome: update completed (the unit came back current)");
     // Taken in the middle of nothing, the text ends in the outcome as it stands.
     const std::string text = record.Text(rig.updater.Standing(), "\r\n");
     EXPECT_NE(text.find("\r\n"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 28), " outcome: update completed\r\n");
+    EXPECT_EQ(text.substr(text.size() - 57),
+              " outcome: update completed (the unit came back current)\r\n");
 }
 
 TEST(LogRecord, BeyondItsCapProgressGoesFirstAndMessagesAndLogLinesNever) {

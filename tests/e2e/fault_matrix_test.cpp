@@ -17,7 +17,8 @@ using testing::Rig;
 constexpr RunOutcome FailedAt(Phase phase, FailureCause cause) {
     return {RunOutcome::Kind::kFailed, phase, cause, Refusal::kNone};
 }
-constexpr RunOutcome kDone{RunOutcome::Kind::kCompleted, Phase::kReturnWait};
+constexpr RunOutcome kDone{RunOutcome::Kind::kCompleted, Phase::kReturnWait, FailureCause::kNone,
+                           Refusal::kNone, Verdict::Reason::kBackCurrent};
 constexpr std::optional<RunOutcome> kNotStarted;  // the start-up check leaves Start disabled
 
 struct Row {
@@ -105,11 +106,12 @@ const Row kRows[] = {
      31},
     // The updater does not look at the end report's result; the unit, never told that its
     // image is complete, stays in its boot loader after the reset.
-    {"ProgramEndRefusedLeavesTheUnitInItsBootLoader",
+    // Without its end report the unit would never start the image: the programming fails.
+    {"ProgramEndRefusedFailsTheProgramming",
      R"({"faults": [{"kind": "refuse_writes", "command": "program_end"}]})",
-     FailedAt(Phase::kReturnWait, FailureCause::kNoReturn),
-     {"[ResetDevice]OpenHid count:0"},
-     13},
+     FailedAt(Phase::kProgram, FailureCause::kAttemptsUsedUp),
+     {"[ProgramVerify]end error! (DevNum:1 / cnt:0)", "ProgramVerify error"},
+     31},
     {"ReadRequestRefusedOnce",
      R"({"faults": [{"kind": "refuse_writes", "command": "read", "from": 5, "count": 1}]})",
      kDone,

@@ -84,8 +84,8 @@ TEST(Console, JsonEventsAreTheReadmesLinesInPlainUtf8) {
     EXPECT_EQ(t.status, 0);
     for (
         const char* line :
-        {R"({"schema":"qvt-update-events","version":2,"t_ms":0,"event":"message","text":"アップデート開始"})",
-         R"({"schema":"qvt-update-events","version":2,"t_ms":27344,"event":"outcome","kind":"completed","phase":"return wait","cause":"none","refusal":"none"})"}) {
+        {R"({"schema":"qvt-update-events","version":3,"t_ms":0,"event":"message","text":"アップデート開始"})",
+         R"({"schema":"qvt-update-events","version":3,"t_ms":27344,"event":"outcome","kind":"completed","phase":"return wait","cause":"none","refusal":"none","reason":"the unit came back current"})"}) {
         EXPECT_NE(t.out.find(std::string(line) + "\n"), std::string::npos) << line;
     }
 }
@@ -246,6 +246,7 @@ TEST(Console, WithoutTheDriverABootModeUnitIsUpdatedToCompletion) {
 const std::map<int, std::string> kShippedSchemas = {
     {1, "e0a001b313a0df4c5b2775b15b233605bd1c01ecb3c2c5d622bd94e955f4632f"},
     {2, "e213f055311d91b67d7b35b2bd6652dfaaa2162253127d28df688564f97cc8a3"},
+    {3, "593b02fd420a5c63b671fca392e4729c73ea06d337b88115c0dff98d75aea5cc"},
 };
 
 std::string Hex(const std::array<std::uint8_t, 32>& digest) {

@@ -145,7 +145,7 @@ TEST(ProgramUsage, AClosedStandardOutputNeverTurnsTheLogIntoTheTranscript) {
     const std::string written = ReadFile(log);
     EXPECT_EQ(written.rfind("# QVT-40 R3 Update v3.10\n", 0), 0u);  // the record, from its header
     EXPECT_FALSE(Contains(written, "\nmessage: "));  // no untimed transcript line in it
-    EXPECT_TRUE(Contains(written, " outcome: update completed\n"));
+    EXPECT_TRUE(Contains(written, " outcome: update completed (the unit came back current)\n"));
 }
 
 // The run goes on and its exit status tells the update's outcome; what was lost is said on

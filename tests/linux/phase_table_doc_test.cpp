@@ -51,15 +51,21 @@ std::string CauseColumn(const PhaseRow& row) {
     return cause;
 }
 
+std::string SearchColumn(const PhaseRow& row) {
+    return row.searches ? "failed (several units); completed" : "";
+}
+
 std::string TableFromTheCode() {
     std::string table =
         "| phase | `UpdateState` | a click begins here | success leads to | failure leads to | "
-        "cause of a failed run | pump after |\n|---|---|---|---|---|---|---|\n";
+        "cause of a failed run | a search sees several boot loaders; the flashed unit back | "
+        "pump after |\n|---|---|---|---|---|---|---|---|\n";
     for (const PhaseRow& row : PhaseTable()) {
         table += "| " + std::string(PhaseName(row.phase)) + " | " +
                  std::to_string(static_cast<int>(UpdateStateOf(row.phase))) + " | " +
                  EntryColumn(row) + " | " + SuccessColumn(row) + " | " + FailureColumn(row) +
-                 " | " + CauseColumn(row) + " | " + (row.pump_after ? "yes" : "") + " |\n";
+                 " | " + CauseColumn(row) + " | " + SearchColumn(row) + " | " +
+                 (row.pump_after ? "yes" : "") + " |\n";
         // Every phase leads to the same place on an exception.
         EXPECT_EQ(row.on_exception, Phase::kFailed) << PhaseName(row.phase);
     }

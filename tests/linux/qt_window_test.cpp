@@ -180,7 +180,8 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     const QString copied = QGuiApplication::clipboard()->text();
     EXPECT_TRUE(copied.startsWith(QStringLiteral("# QVT-40 R3 Update v3.10\n")));
     EXPECT_TRUE(copied.contains(QStringLiteral(" log: [ResetDevice]OpenHid count:0\n")));
-    EXPECT_TRUE(copied.endsWith(QStringLiteral(" outcome: update completed\n")));
+    EXPECT_TRUE(copied.endsWith(
+        QStringLiteral(" outcome: update completed (the unit came back current)\n")));
     const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
     ASSERT_TRUE(w.SaveLogTo(path));
     QFile saved(path);
@@ -191,7 +192,8 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     };
     const QString text = QString::fromUtf8(saved.readAll());
     EXPECT_EQ(without_outcome(text), without_outcome(w.LogText()));
-    EXPECT_TRUE(text.endsWith(QStringLiteral(" outcome: update completed\n")));
+    EXPECT_TRUE(
+        text.endsWith(QStringLiteral(" outcome: update completed (the unit came back current)\n")));
 
     // A save that fails says so, where, and the system's reason: a folder that is not there, a
     // full disk.

@@ -118,7 +118,7 @@ TEST(Station, EverySituationEndsWithItsRecordsAndStatus) {
 
 TEST(Station, InJsonEachUnitIsARecordEventAndTheSummaryIsLast) {
     const auto t = Session({"--station", "--json", "--virtual-time"}, kFiveUnits.c_str());
-    const auto records = LinesStarting(t.out, R"({"schema":"qvt-update-events","version":2,)");
+    const auto records = LinesStarting(t.out, R"({"schema":"qvt-update-events","version":3,)");
     long count = 0;
     for (const std::string& line : records) count += line.find(R"("event":"record")") != line.npos;
     EXPECT_EQ(count, 5);
