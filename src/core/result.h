@@ -14,7 +14,7 @@ namespace qvt {
 //     if (!read) return Result<Backend>::Failure(read.error());
 //     Use(*read);
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
   public:
     Result(T value) : state_(std::move(value)) {}
     static Result Failure(std::string why) { return Result(Why{std::move(why)}); }
@@ -38,7 +38,7 @@ class Result {
 
 // A check or an act with nothing to give back: it passed, or why not.
 template <>
-class Result<void> {
+class [[nodiscard]] Result<void> {
   public:
     Result() = default;
     static Result Failure(std::string why) {

@@ -152,6 +152,19 @@ constexpr PhaseRow kPhaseTable[] = {
      .cause = FailureCause::kNoReturn},
 };
 
+// Every phase a run does work in has its row, exactly one.
+constexpr bool EveryWorkingPhaseHasOneRow() {
+    for (const Phase phase : {Phase::kRestartCheck, Phase::kPreparing, Phase::kBootSwitch,
+                              Phase::kErase, Phase::kBlankCheck, Phase::kProgram, Phase::kVerify,
+                              Phase::kReset, Phase::kReturnWait}) {
+        int rows = 0;
+        for (const PhaseRow& row : kPhaseTable) rows += row.phase == phase ? 1 : 0;
+        if (rows != 1) return false;
+    }
+    return std::size(kPhaseTable) == 9;
+}
+static_assert(EveryWorkingPhaseHasOneRow());
+
 }  // namespace
 
 std::span<const PhaseRow> PhaseTable() {
@@ -159,8 +172,15 @@ std::span<const PhaseRow> PhaseTable() {
 }
 
 const PhaseRow& RowOf(Phase phase) {
-    return *std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
-                         [phase](const PhaseRow& row) { return row.phase == phase; });
+    const auto row = std::find_if(std::begin(kPhaseTable), std::end(kPhaseTable),
+                                  [phase](const PhaseRow& row) { return row.phase == phase; });
+    // A phase without work (idle, or an ending) has no row: the run never asks for it, and an
+    // exception thrown from it ends the run where it stood.
+    if (row == std::end(kPhaseTable)) {
+        static constexpr PhaseRow kNoWork{.phase = Phase::kFailed};
+        return kNoWork;
+    }
+    return *row;
 }
 
 Phase EntryPhase(bool after_failed_run) {

@@ -9,7 +9,7 @@
 namespace qvt {
 
 // Every situation a click of Start can be in. The run moves through them by the one table in
-// update_sequence.cpp; UpdateState, the number the window's bar follows, is a view of them.
+// run_phase.cpp; UpdateState, the number the window's bar follows, is a view of them.
 enum class Phase : std::uint8_t {
     kIdle,          // no run has started
     kPreparing,     // Start clicked: controls disabled, the bar back to 0
@@ -101,6 +101,7 @@ struct PhaseRow {
 
 // Every phase a run can pass through, in the order of a run that succeeds.
 std::span<const PhaseRow> PhaseTable();
+// The row of a phase that does work; every such phase has one, which the build checks.
 const PhaseRow& RowOf(Phase phase);
 // The phase a click begins in.
 Phase EntryPhase(bool after_failed_run);
