@@ -115,8 +115,15 @@ QtFormView::QtFormView() {
     log.hide();
 
     // The record is offered where a person looks for what the program said: on the message.
-    log_menu_.addAction(FromUtf8(text::kCopyLog), this, [this] { CopyLog(); });
-    log_menu_.addAction(FromUtf8(text::kSaveLog), this, [this] { SaveLog(); });
+    for (const RecordOffer::Entry& entry : RecordOffer::kEntries) {
+        log_menu_.addAction(FromUtf8(entry.caption), this, [this, command = entry.command] {
+            if (command == RecordOffer::Command::kCopy) {
+                CopyLog();
+            } else {
+                SaveLog();
+            }
+        });
+    }
     edtMsg.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&edtMsg, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { log_menu_.exec(edtMsg.mapToGlobal(at)); });
@@ -129,14 +136,8 @@ QtFormView::QtFormView() {
     });
 }
 
-void QtFormView::AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
-    record_ = &record;
-    outcome_ = std::move(outcome);
-}
-
 QString QtFormView::LogText() const {
-    if (!record_) return {};
-    return FromUtf8(record_->Text(outcome_ ? outcome_() : std::string(), "\n"));
+    return FromUtf8(record_offer_.Text("\n"));
 }
 
 void QtFormView::CopyLog() {
@@ -156,21 +157,21 @@ Result<void> QtFormView::SaveLogTo(const QString& path) const {
 }
 
 void QtFormView::SaveLogAs(const QString& path) {
-    const Result<void> saved = SaveLogTo(path);
-    if (saved) return;
-    const std::string text = SaveLogFailedText(path.toStdString(), saved.error());
+    const std::optional<std::string> said =
+        RecordOffer::AfterSave(path.toStdString(), SaveLogTo(path));
+    if (!said) return;
     if (modal_handler_) {
-        modal_handler_(text);
+        modal_handler_(*said);
         return;
     }
-    QString shown = FromUtf8(text);
+    QString shown = FromUtf8(*said);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox::warning(this, windowTitle(), shown);
 }
 
 void QtFormView::SaveLog() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString name = QString::fromStdString(ProposedLogName());
+    const QString name = QString::fromStdString(RecordOffer::ProposedName());
     const QString path =
         QFileDialog::getSaveFileName(this, windowTitle(), QDir(folder).filePath(name));
     if (!path.isEmpty()) SaveLogAs(path);
@@ -186,13 +187,7 @@ void QtFormView::ShowMessage(std::string_view text) {
 }
 
 void QtFormView::FocusFirstEnabled() {
-    for (QWidget* control : {static_cast<QWidget*>(&btnStart), static_cast<QWidget*>(&ckUpdate),
-                             static_cast<QWidget*>(&edtMsg)}) {
-        if (control->isEnabled()) {
-            control->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-    }
+    Widget(FirstFocus(btnStart.isEnabled(), ckUpdate.isEnabled())).setFocus(Qt::OtherFocusReason);
 }
 
 void QtFormView::SetBusy(bool busy) {

@@ -12,8 +12,8 @@
 #include <functional>
 #include <memory>
 
+#include "form_rules.h"
 #include "form_view.h"
-#include "log_record.h"
 #include "main_form.h"
 #include "result.h"
 #include "signal_watch.h"
@@ -22,12 +22,25 @@ namespace qvt::linux_app {
 
 // MainForm drawn by Qt6: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
-// Can: show every control, the bar's colour and the status colours included; refuse a close
-// and job control while busy; offer the record in the message box's menu; be used with the
-// keyboard alone and read by a screen reader (AT-SPI).
-// Cannot: use the Windows fonts (IPA Gothic stands in), or draw the native progress bar's look;
-// nor show the close refusal as a modal box: a modal loop inside a run's pump would never draw
-// it, so the refusal is a box that does not wait for its answer, and the run goes on behind it.
+//
+// What a person gets, item by item as in the Win32 window (src/win32/win32_form_view.h):
+//   [x] every control at its design place, scaled for the screen
+//   [x] the bar's colour and the status panel's colours
+//   [x] the focus on Start, else the force box, else the message (FirstFocus), at opening and
+//       after a run
+//   [x] Tab and Shift+Tab round the enabled controls; Esc and Enter do nothing
+//   [x] a close refused during a run, in a box that does not hold the run; one box at a time
+//   [ ] a shutdown or log-off refused during a run, with the reason shown (the window does not;
+//       the run's awake hold takes logind's shutdown lock where the system bus allows it)
+//   [x] job control held during a run
+//   [x] the record offered, to copy or to save (RecordOffer), in the message's context menu
+//   [x] a screen reader reads each control and hears each new status and message (AT-SPI)
+//   [ ] High Contrast: the system's colours in place of the product's
+//   [ ] "ＭＳ Ｐゴシック" where it is not installed (IPA Gothic stands in)
+//   [x] an exception inside a window event fails the run, not the program
+// Cannot draw the native progress bar's look. The close refusal cannot be a modal box: a modal
+// loop inside a run's pump would never draw it, so it is a box that does not wait for its
+// answer, and the run goes on behind it.
 class QtFormView final : public QWidget, public FormView {
   public:
     QtFormView();
@@ -36,7 +49,9 @@ class QtFormView final : public QWidget, public FormView {
     void Attach(MainForm& form) { form_ = &form; }
     // The log record, offered from the message box's context menu; `outcome` tells how the
     // session stands when the record is taken.
-    void AttachRecord(const LogRecord& record, std::function<std::string()> outcome);
+    void AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
+        record_offer_.Attach(record, std::move(outcome));
+    }
     // The context menu's two actions: "ログをコピー" and "ログを保存...".
     QMenu* LogMenu() { return &log_menu_; }
     QString LogText() const;
@@ -66,8 +81,7 @@ class QtFormView final : public QWidget, public FormView {
     // Every close asks MainForm, which knows whether a run is on; job control cannot stop a
     // run either. When a run ends, the focus goes to the first enabled control.
     void SetBusy(bool busy) override;
-    // Start if it is enabled, otherwise the force box, otherwise the message: where the focus
-    // is when the window opens, and after a run.
+    // The focus where FirstFocus puts it, from what the controls show now.
     void FocusFirstEnabled();
     void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
@@ -89,8 +103,7 @@ class QtFormView final : public QWidget, public FormView {
     void SaveLog();
 
     MainForm* form_ = nullptr;
-    const LogRecord* record_ = nullptr;
-    std::function<std::string()> outcome_;
+    RecordOffer record_offer_;
     QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
     JobControlHold job_control_;

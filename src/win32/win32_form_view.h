@@ -1,5 +1,13 @@
 #pragma once
 
+// The product's window in plain Win32. The class is one; its concerns each have a file:
+//   win32_form_view.cpp      the view: the controls, their DPI layout, what they show
+//   win32_keyboard.cpp       the keys: the dialog manager's; what Start and the message keep
+//   win32_colours.cpp        the colours; the system's in their place under High Contrast
+//   win32_accessibility.cpp  what a screen reader hears (MSAA notifications)
+//   win32_message_loop.cpp   the message loop, the window procedure, exceptions kept for it
+//   win32_session_end.cpp    a close, a shutdown and a log-off refused during a run
+//   win32_log_commands.cpp   the record in the system menu: copied or saved
 #include <windows.h>
 
 #include <array>
@@ -9,11 +17,12 @@
 #include <string>
 #include <utility>
 
+#include "form_rules.h"
 #include "form_view.h"
-#include "log_record.h"
 #include "main_form.h"
 #include "result.h"
 #include "unique_handle.h"
+#include "win32_session_end.h"
 
 namespace qvt::win32 {
 
@@ -34,13 +43,22 @@ bool SystemHighContrast();
 
 // MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
-// Can: show every control as the product does (the bar's colour through its native message,
-// the status panel's colours painted by the window), pump with the dialog manager's keys,
-// refuse a close, a shutdown and a log-off while busy, offer the record in the system menu,
-// keep its keys to Tab, Shift+Tab and space (Esc and Enter do nothing), tell a screen reader of
-// each new status and message, and give way to the system's colours under High Contrast.
-// Cannot: draw "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font), or
-// keep the person from killing the process.
+//
+// What a person gets, item by item as in the Qt window (src/linux/qt_form_view.h):
+//   [x] every control at its design place, scaled for the screen
+//   [x] the bar's colour and the status panel's colours
+//   [x] the focus on Start, else the force box, else the message (FirstFocus), at opening and
+//       after a run
+//   [x] Tab and Shift+Tab round the enabled controls; Esc and Enter do nothing
+//   [x] a close refused during a run, in a box that does not hold the run; one box at a time
+//   [x] a shutdown or log-off refused during a run, with the reason shown
+//   [ ] job control held during a run (Windows has none)
+//   [x] the record offered, to copy or to save (RecordOffer), in the system menu
+//   [x] a screen reader reads each control and hears each new status and message
+//   [x] High Contrast: the system's colours in place of the product's
+//   [ ] "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font)
+//   [x] an exception inside a window message fails the run, not the program
+// Cannot keep the person from killing the process.
 class Win32FormView final : public FormView {
   public:
     static bool RegisterClasses(HINSTANCE instance);
@@ -54,8 +72,7 @@ class Win32FormView final : public FormView {
     // The log record, offered in the window's system menu; `outcome` tells how the session
     // stands when the record is taken.
     void AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
-        record_ = &record;
-        outcome_ = std::move(outcome);
+        record_offer_.Attach(record, std::move(outcome));
     }
     std::wstring LogText() const;
     bool CopyLog();
@@ -63,6 +80,7 @@ class Win32FormView final : public FormView {
     Result<void> SaveLogTo(const std::wstring& path) const;
     // The save routine without its dialog: a save that fails says so, where and why, in a box.
     void SaveLogAs(const std::wstring& path);
+    // Tests hear every box instead of a real one: the close refusal's and a failed save's.
     void SetModalBoxHandler(std::function<void(std::string_view)> handler) {
         modal_handler_ = std::move(handler);
     }
@@ -83,13 +101,13 @@ class Win32FormView final : public FormView {
     void ShowBarColor(std::uint32_t color) override;
     void EnableStart(bool enabled) override;
     void ShowForceBox(bool enabled, bool checked) override;
+    // The close refusal's box, which does not wait for its answer: the run goes on behind it.
     void ShowModalBox(std::string_view text) override;
     void SetBusy(bool busy) override;
     void ShowNotice(std::string_view line) override { AppendLog(line); }
     void Pump() override;
 
-    // Start if it is enabled, otherwise the force box, otherwise the message: where the focus
-    // is when the window opens, and after a run.
+    // The focus where FirstFocus puts it, from what the controls show now.
     void FocusFirstEnabled();
     // The status panel's text colour and background as painted: the run's, or under High
     // Contrast the system's.
@@ -100,16 +118,32 @@ class Win32FormView final : public FormView {
     void AskHighContrastOf(std::function<bool()> query) { high_contrast_query_ = std::move(query); }
 
   private:
+    // The message loop's (win32_message_loop.cpp).
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-    static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    // The view's.
     void CreateControls();
-    void AddLogCommands();
-    void SaveLog();
     void Layout(UINT dpi, const RECT* suggested);
+    bool Clicked(WPARAM wparam);
+    // The keyboard's.
+    void KeepKeysToTheDialog();
+    bool DialogKey(MSG& message);
+    // The colours'.
+    static LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT ColorControl(HDC dc, HWND child);
+    void RenewStatusBrush();
     // Follows the system's High Contrast setting as it is now.
     void FollowContrast();
+    // The accessibility notifications'.
+    void AnnounceMessage();
+    void AnnounceStatus();
+    // Session end's: whether the window may close, or the session end, now.
+    bool MayClose();
+    bool MaySessionEnd() const;
+    // The log commands'.
+    void AddLogCommands();
+    bool RunLogCommand(WPARAM command);
+    void SaveLog();
 
     HINSTANCE instance_;
     bool quit_on_destroy_;
@@ -123,9 +157,9 @@ class Win32FormView final : public FormView {
     std::function<bool()> high_contrast_query_ = SystemHighContrast;
     bool busy_ = false;
     MainForm* form_ = nullptr;
-    const LogRecord* record_ = nullptr;
-    std::function<std::string()> outcome_;
+    RecordOffer record_offer_;
     std::function<void(std::string_view)> modal_handler_;
+    RefusalBox refusal_box_;
     std::exception_ptr pending_;
 };
 

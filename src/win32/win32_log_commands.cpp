@@ -38,6 +38,10 @@ std::string SystemReason(DWORD error) {
     return Narrow(reason);
 }
 
+UINT CommandOf(RecordOffer::Command command) {
+    return command == RecordOffer::Command::kCopy ? kCopyLogCommand : kSaveLogCommand;
+}
+
 std::wstring DocumentsFolder() {
     const auto folder_path =
         SystemFunction<decltype(&SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
@@ -52,13 +56,26 @@ void Win32FormView::AddLogCommands() {
     HMENU menu = GetSystemMenu(hwnd_, FALSE);
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kCopyLogCommand, Widen(text::kCopyLog).c_str());
-    AppendMenuW(menu, MF_STRING, kSaveLogCommand, Widen(text::kSaveLog).c_str());
+    for (const RecordOffer::Entry& entry : RecordOffer::kEntries) {
+        AppendMenuW(menu, MF_STRING, CommandOf(entry.command), Widen(entry.caption).c_str());
+    }
+}
+
+// A command of the system menu: the record's, run here; false for the system's own.
+bool Win32FormView::RunLogCommand(WPARAM command) {
+    if ((command & 0xFFF0) == kCopyLogCommand) {
+        CopyLog();
+        return true;
+    }
+    if ((command & 0xFFF0) == kSaveLogCommand) {
+        SaveLog();
+        return true;
+    }
+    return false;
 }
 
 std::wstring Win32FormView::LogText() const {
-    if (!record_) return {};
-    return Widen(record_->Text(outcome_ ? outcome_() : std::string(), "\r\n"));
+    return Widen(record_offer_.Text("\r\n"));
 }
 
 bool Win32FormView::CopyLog() {
@@ -92,14 +109,13 @@ Result<void> Win32FormView::SaveLogTo(const std::wstring& path) const {
 }
 
 void Win32FormView::SaveLogAs(const std::wstring& path) {
-    const Result<void> saved = SaveLogTo(path);
-    if (saved) return;
-    const std::string text = SaveLogFailedText(Narrow(path), saved.error());
+    const std::optional<std::string> said = RecordOffer::AfterSave(Narrow(path), SaveLogTo(path));
+    if (!said) return;
     if (modal_handler_) {
-        modal_handler_(text);
+        modal_handler_(*said);
         return;
     }
-    MessageBoxW(hwnd_, Widen(text).c_str(), Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
+    MessageBoxW(hwnd_, Widen(*said).c_str(), Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void Win32FormView::SaveLog() {
@@ -107,7 +123,7 @@ void Win32FormView::SaveLog() {
         SystemFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
     if (!save_dialog) return;
     wchar_t path[MAX_PATH] = L"";
-    const std::wstring name = Widen(ProposedLogName());
+    const std::wstring name = Widen(RecordOffer::ProposedName());
     wcsncpy(path, name.c_str(), MAX_PATH - 1);
     const std::wstring folder = DocumentsFolder();
     OPENFILENAMEW dialog{};

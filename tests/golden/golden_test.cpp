@@ -17,6 +17,7 @@
 #include "backend.h"
 #include "options.h"
 #include "sessions.h"
+#include "twin_matrix.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -55,6 +56,32 @@ struct Golden {
     }
 };
 
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+const std::string kMatrix = std::string(QVT_SOURCE_DIR) + "/tests/twin/matrix.txt";
+
+// The twins' Linux scenarios: each Windows scenario of a Linux case of the matrix, as a Linux
+// bench meets it, written where the program can read it (linux-NAME beside the build's tests).
+std::vector<fs::path> LinuxBenchScenarios() {
+    std::set<fs::path> written;
+    const auto cases = twin::LoadMatrix(kMatrix);
+    if (!cases) return {};  // TwinMatrix.ExpectsWhatTheSimulatedPortsGive says why
+    const fs::path folder = fs::path(QVT_BINARY_DIR) / "linux-bench";
+    fs::create_directories(folder);
+    for (const twin::TwinCase& c : *cases) {
+        if (c.platform != "linux") continue;
+        const auto bench = twin::AsLinuxBench(
+            ReadFile(fs::path(QVT_SOURCE_DIR) / "tests/twin/scenarios" / c.scenario));
+        const fs::path path = folder / twin::LinuxBenchName(c.scenario);
+        std::ofstream(path, std::ios::binary) << (bench ? *bench : "not a scenario");
+        written.insert(path);
+    }
+    return {written.begin(), written.end()};
+}
+
 std::vector<Golden> AllGoldens() {
     std::vector<Golden> goldens;
     for (const Source& source : kSources) {
@@ -62,18 +89,17 @@ std::vector<Golden> AllGoldens() {
         for (const auto& entry : fs::directory_iterator(fs::path(QVT_SOURCE_DIR) / source.folder)) {
             if (entry.path().extension() == ".json") scenarios.push_back(entry.path());
         }
-        std::sort(scenarios.begin(), scenarios.end());
+        if (std::string(source.group) == "twin") {
+            for (const fs::path& bench : LinuxBenchScenarios()) scenarios.push_back(bench);
+        }
+        std::sort(scenarios.begin(), scenarios.end(),
+                  [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
         for (const fs::path& scenario : scenarios) {
             for (const Variant& variant : kVariants)
                 goldens.push_back({source.group, scenario, &variant});
         }
     }
     return goldens;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), {});
 }
 
 // The transcript as it is kept: standard output, then the error stream and the exit status.
@@ -145,6 +171,33 @@ TEST(GoldenTranscripts, NoneIsLeftWithoutItsScenario) {
             continue;
         }
         EXPECT_TRUE(expected.count(entry.path())) << entry.path() << " has no scenario";
+    }
+}
+
+// The twins' matrix expects of each case what the simulated ports give: the exit status that
+// its scenario's golden transcript holds, for the case's options (a Qt window's run is the
+// console's).
+TEST(TwinMatrix, ExpectsWhatTheSimulatedPortsGive) {
+    const auto cases = twin::LoadMatrix(kMatrix);
+    ASSERT_TRUE(cases) << cases.error();
+    for (const twin::TwinCase& c : *cases) {
+        SCOPED_TRACE(c.platform + ": " + c.name);
+        const std::string variant = c.options == "--force"                       ? "force"
+                                    : c.options == "--runs 3"                    ? "runs3"
+                                    : c.options == "" || c.options == "--window" ? "console"
+                                                                                 : "";
+        ASSERT_NE(variant, "") << "no golden transcript runs with " << c.options;
+        const std::string file =
+            c.platform == "linux" ? twin::LinuxBenchName(c.scenario) : c.scenario;
+        const std::string transcript =
+            ReadFile(fs::path(QVT_SOURCE_DIR) / "tests/golden/transcripts/twin" /
+                     (fs::path(file).stem().string() + "." + variant + ".txt"));
+        const std::string exit = "--- exit " + std::to_string(c.expected_exit) + "\n";
+        EXPECT_TRUE(transcript.size() >= exit.size() &&
+                    transcript.compare(transcript.size() - exit.size(), exit.size(), exit) == 0)
+            << transcript.substr(transcript.rfind("--- exit") == std::string::npos
+                                     ? transcript.size()
+                                     : transcript.rfind("--- exit"));
     }
 }
 

@@ -1,8 +1,10 @@
 // The product's window and message loop, with the simulated unit of a scenario behind it in
-// virtual time: what people_keys.sh drives with real key events from the X server. Its record
-// goes to a file line by line as it grows, so that the script sees what each key did.
+// virtual time (or, with --real-time, in real time, as long as the program's waits and the
+// scenario's transfers take): what people_keys.sh drives with real key events from the X
+// server. Its record goes to a file line by line as it grows, so that the script sees what each
+// key did.
 //
-// Usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE
+// Usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE [--real-time]
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "embedded_image.h"
@@ -21,13 +24,16 @@
 #include "updater.h"
 #include "virtual_clock.h"
 #include "win32_form_view.h"
+#include "win_clock.h"
 
 using namespace qvt;
 using namespace qvt::win32;
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fputs("usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE\n", stderr);
+    const bool real_time = argc == 4 && std::wstring(argv[3]) == L"--real-time";
+    if (argc != 3 && !real_time) {
+        std::fputs("usage: qvt_people_window.exe SCENARIO_FILE RECORD_FILE [--real-time]\n",
+                   stderr);
         return 64;
     }
     std::ifstream in(argv[1], std::ios::binary);
@@ -45,12 +51,17 @@ int wmain(int argc, wchar_t** argv) {
                                                     "InitCommonControlsEx")(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!Win32FormView::RegisterClasses(instance)) return 70;
-    sim::VirtualClock clock;
-    sim::SimulatedWorld world(clock, std::move(*scenario));
+    std::unique_ptr<Clock> clock;
+    if (real_time) {
+        clock = std::make_unique<WinClock>();
+    } else {
+        clock = std::make_unique<sim::VirtualClock>();
+    }
+    sim::SimulatedWorld world(*clock, std::move(*scenario));
     EmbeddedImageResource resource;
     Win32FormView window(instance, true);
     Updater updater(
-        Ports{window, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
+        Ports{window, *clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
     window.Attach(updater.form);
     window.AttachRecord(updater.record, [&] { return updater.Standing(); });
     updater.record.Mirror([&](const std::string& line) { record << line << '\n' << std::flush; });

@@ -5,81 +5,13 @@
 // written down in docs/using.md.
 #include <gtest/gtest.h>
 
-// clang-format off
-#include <windows.h>
-#include <oleacc.h>
-// clang-format on
-
-#include <memory>
 #include <vector>
 
+#include "accessible.h"
 #include "window_rig.h"
 
 namespace qvt::win32 {
 namespace {
-
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-using Accessible = std::unique_ptr<IAccessible, ComRelease>;
-
-struct ComApartment {
-    ComApartment() { CoInitialize(nullptr); }
-    ~ComApartment() { CoUninitialize(); }
-};
-
-VARIANT Self() {
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    return self;
-}
-
-Accessible AccessibleOf(HWND hwnd) {
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                          reinterpret_cast<void**>(&object)))) {
-        return nullptr;
-    }
-    return Accessible(object);
-}
-
-// A BSTR the accessible object answers, as UTF-8; "(none)" when it answers none.
-template <typename Getter>
-std::string Answer(IAccessible& object, Getter getter) {
-    BSTR text = nullptr;
-    if ((object.*getter)(Self(), &text) != S_OK || !text) return "(none)";
-    std::string answer = Narrow(text);
-    SysFreeString(text);
-    return answer;
-}
-
-std::string NameOf(HWND hwnd) {
-    const Accessible object = AccessibleOf(hwnd);
-    return object ? Answer(*object, &IAccessible::get_accName) : "(no object)";
-}
-
-std::string ValueOf(HWND hwnd) {
-    const Accessible object = AccessibleOf(hwnd);
-    return object ? Answer(*object, &IAccessible::get_accValue) : "(no object)";
-}
-
-long VariantOf(HWND hwnd, HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {
-    const Accessible object = AccessibleOf(hwnd);
-    VARIANT answer;
-    VariantInit(&answer);
-    if (!object || (object.get()->*getter)(Self(), &answer) != S_OK || answer.vt != VT_I4)
-        return -1;
-    return answer.lVal;
-}
-
-long StateOf(HWND hwnd) {
-    return VariantOf(hwnd, &IAccessible::get_accState);
-}
-long RoleOf(HWND hwnd) {
-    return VariantOf(hwnd, &IAccessible::get_accRole);
-}
 
 // What a listening screen reader hears: each name and value change, read at once from the
 // object that announced it.

@@ -145,6 +145,28 @@ TEST(OverlappedTransfer, ATransferThatCompletesAsItsWaitTimesOutIsNotThrownAway)
     LateWait::act = nullptr;
 }
 
+// A transfer that is pending when the unit goes (the other end closes meanwhile, as an unplug
+// ends a pending read): its event is signalled all the same, and only its own result tells that
+// it failed.
+struct GoneWhilePending {
+    static DWORD CloseThenWait(HANDLE event, DWORD timeout_ms) {
+        if (act) act();
+        return WaitForSingleObject(event, timeout_ms);
+    }
+    static inline std::function<void()> act;
+};
+
+TEST(OverlappedTransfer, APendingTransferWhoseUnitGoesFails) {
+    PipePair pipe;
+    ASSERT_TRUE(pipe.server && pipe.device);
+    GoneWhilePending::act = [&] { pipe.server.reset(); };
+    std::array<std::uint8_t, 65> buffer{};
+    EXPECT_EQ(OverlappedRead(pipe.device.get(), buffer.data(), buffer.size(), 1000,
+                             GoneWhilePending::CloseThenWait),
+              Transfer::kFailed);
+    GoneWhilePending::act = nullptr;
+}
+
 TEST(OverlappedTransfer, ATransferOnABrokenHandleFailsAtOnce) {
     PipePair pipe;
     ASSERT_TRUE(pipe.server && pipe.device);

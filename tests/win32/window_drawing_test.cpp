@@ -237,10 +237,20 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     };
     EXPECT_EQ(without_outcome(after), without_outcome(Narrow(rig.window.LogText())));
 
-    // The save routine, without its dialog: the same text, as UTF-8.
+    // The save routine, without its dialog: the same text, as UTF-8, over an older and longer
+    // file of that name, of which nothing is left.
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
     const std::wstring path = std::wstring(folder) + L"qvt-saved-log.log";
+    {
+        const std::string older(4 * after.size(), '\x01');
+        UniqueFile old_file(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(old_file.get(), older.data(), static_cast<DWORD>(older.size()), &written,
+                  nullptr);
+        ASSERT_EQ(written, older.size());
+    }
     ASSERT_TRUE(rig.window.SaveLogTo(path));
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
@@ -251,6 +261,7 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     DeleteFileW(path.c_str());
     EXPECT_EQ(without_outcome(saved), without_outcome(after));
     EXPECT_NE(saved.find(" outcome: update completed\r\n"), std::string::npos);
+    EXPECT_EQ(saved.find('\x01'), std::string::npos) << "the older file's tail is left";
 
     // A save that fails says so, where, and the system's reason.
     const std::wstring nowhere = std::wstring(folder) + L"no-such-folder\\qvt.log";

@@ -1,37 +1,19 @@
-// qvt-twin-linux: the simulated units of a scenario as emulated hidraw nodes under umockdev, for
-// the unmodified qvt-update and its hidapi. Runs under umockdev-wrapper:
-//
-//   umockdev-wrapper qvt-twin-linux SCENARIO TRANSCRIPT -- PROGRAM [ARGUMENTS...]
-//
-// starts PROGRAM with its standard output in TRANSCRIPT, plays the units until it ends, then
-// prints how each unit ended and exits with PROGRAM's status.
+// The kernel's part of the twin on Linux: each unit of the host that the system lists becomes a
+// hidraw node with its USB and HID parents, as hidapi expects them, and each read and write on
+// it is answered as the kernel's hidraw driver answers it, from the model.
+#include "hidraw_twin.h"
+
 #include <fcntl.h>
 #include <linux/hidraw.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <umockdev.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <variant>
-#include <vector>
-
-#include "real_clock.h"
-#include "scenario.h"
-#include "twin_host.h"
-#include "wire_format.h"
 
 namespace qvt::twin {
 namespace {
@@ -53,342 +35,236 @@ std::string Hex4(unsigned value) {
     return text;
 }
 
-// One HID interface as the kernel shows it: its sysfs chain, its node, and the files open on it.
-struct Node {
-    std::string path;                // the model's
-    int number = 0;                  // hidraw<number>
-    std::vector<std::string> sysfs;  // usb device, interface, hid, hidraw: parents first
-    int fifo = -1;                   // the testbed's own end of the node's FIFO
-    bool present = true;
-    UMockdevIoctlBase* handler = nullptr;
-};
+}  // namespace
 
-struct OpenFile {
-    Node* node = nullptr;
-    TwinHost::Handle handle = 0;
-    std::deque<sim::WireReport> queued;  // replies read from the unit, not yet by the program
-};
-
-class HidrawTwin {
-  public:
-    HidrawTwin(UMockdevTestbed* testbed, TwinHost& host) : testbed_(testbed), host_(host) {}
-
-    void Follow() {
-        std::lock_guard lock(mutex_);
-        const Inventory now = host_.Look();
-        for (auto& [path, node] : nodes_) {
-            bool still = false;
-            for (const TwinHid& hid : now.hids) still |= hid.path == path;
-            if (node->present && !still) Remove(*node);
+void HidrawTwin::Follow() {
+    std::lock_guard lock(mutex_);
+    const Inventory now = host_.Look();
+    for (auto& [path, node] : nodes_) {
+        bool still = false;
+        for (const TwinHid& hid : now.hids) still |= hid.path == path;
+        if (node->present && !still) Remove(*node);
+    }
+    for (const TwinHid& hid : now.hids) {
+        if (!nodes_.count(hid.path)) Add(hid);
+    }
+    // umockdev tells of a closed file only through the client's state.
+    for (auto it = files_.begin(); it != files_.end();) {
+        if (umockdev_ioctl_client_get_connected(it->first)) {
+            ++it;
+            continue;
         }
-        for (const TwinHid& hid : now.hids) {
-            if (!nodes_.count(hid.path)) Add(hid);
-        }
-        // umockdev tells of a closed file only through the client's state.
-        for (auto it = files_.begin(); it != files_.end();) {
-            if (umockdev_ioctl_client_get_connected(it->first)) {
-                ++it;
-                continue;
+        for (std::size_t i = 0; i < it->second.queued.size(); ++i) Drain(*it->second.node);
+        if (it->second.handle) host_.Close(it->second.handle);
+        g_object_unref(it->first);
+        it = files_.erase(it);
+    }
+    // Replies that reached the unit's handles are the kernel's to hand out now.
+    for (auto& [client, file] : files_) {
+        sim::WireReport report;
+        while (file.handle && host_.TakeInput(file.handle, report) == TwinHost::Input::kReport) {
+            if (file.queued.size() == kHidrawQueue) {
+                file.queued.pop_front();
+            } else {
+                Signal(*file.node);
             }
-            for (std::size_t i = 0; i < it->second.queued.size(); ++i) Drain(*it->second.node);
-            if (it->second.handle) host_.Close(it->second.handle);
-            g_object_unref(it->first);
-            it = files_.erase(it);
-        }
-        // Replies that reached the unit's handles are the kernel's to hand out now.
-        for (auto& [client, file] : files_) {
-            sim::WireReport report;
-            while (file.handle &&
-                   host_.TakeInput(file.handle, report) == TwinHost::Input::kReport) {
-                if (file.queued.size() == kHidrawQueue) {
-                    file.queued.pop_front();
-                } else {
-                    Signal(*file.node);
-                }
-                file.queued.push_back(report);
-            }
+            file.queued.push_back(report);
         }
     }
+}
 
-  private:
-    static gboolean OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-        static_cast<HidrawTwin*>(self)->Connected(client);
-        return TRUE;
-    }
-    static gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-        static_cast<HidrawTwin*>(self)->Read(client);
-        return TRUE;
-    }
-    static gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-        static_cast<HidrawTwin*>(self)->Write(client);
-        return TRUE;
-    }
-    static gboolean OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-        return static_cast<HidrawTwin*>(self)->Ioctl(client);
-    }
+gboolean HidrawTwin::OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    static_cast<HidrawTwin*>(self)->Connected(client);
+    return TRUE;
+}
 
-    Node* NodeOf(UMockdevIoctlClient* client) {
-        const std::string devnode = umockdev_ioctl_client_get_devnode(client);
-        for (auto& [path, node] : nodes_) {
-            if ("/dev/hidraw" + std::to_string(node->number) == devnode) return node.get();
-        }
-        return nullptr;
-    }
+gboolean HidrawTwin::OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    static_cast<HidrawTwin*>(self)->Read(client);
+    return TRUE;
+}
 
-    void Connected(UMockdevIoctlClient* client) {
-        std::lock_guard lock(mutex_);
-        Node* node = NodeOf(client);
-        // Held until the file is closed, so that no later client takes its address.
-        g_object_ref(client);
-        OpenFile& file = files_[client];
-        file.node = node;
-        if (node && node->present) file.handle = host_.OpenHid(node->path);
-    }
+gboolean HidrawTwin::OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    static_cast<HidrawTwin*>(self)->Write(client);
+    return TRUE;
+}
 
-    // The kernel hands out one report per read, without the report-ID byte of a device that
-    // numbers none; a read with nothing queued would block, so it answers as a non-blocking
-    // one does and the caller's poll decides how long to wait.
-    void Read(UMockdevIoctlClient* client) {
-        std::lock_guard lock(mutex_);
-        UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        OpenFile* file = FileOf(client);
-        if (file && !file->queued.empty()) {
-            const sim::WireReport report = file->queued.front();
-            file->queued.pop_front();
-            Drain(*file->node);
-            const std::size_t size = std::min<std::size_t>(report.size() - 1, buffer->data_len);
-            std::memcpy(buffer->data, report.data() + 1, size);
+gboolean HidrawTwin::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+    return static_cast<HidrawTwin*>(self)->Ioctl(client);
+}
+
+Node* HidrawTwin::NodeOf(UMockdevIoctlClient* client) {
+    const std::string devnode = umockdev_ioctl_client_get_devnode(client);
+    for (auto& [path, node] : nodes_) {
+        if ("/dev/hidraw" + std::to_string(node->number) == devnode) return node.get();
+    }
+    return nullptr;
+}
+
+void HidrawTwin::Connected(UMockdevIoctlClient* client) {
+    std::lock_guard lock(mutex_);
+    Node* node = NodeOf(client);
+    // Held until the file is closed, so that no later client takes its address.
+    g_object_ref(client);
+    OpenFile& file = files_[client];
+    file.node = node;
+    if (node && node->present) file.handle = host_.OpenHid(node->path);
+}
+
+void HidrawTwin::Read(UMockdevIoctlClient* client) {
+    std::lock_guard lock(mutex_);
+    UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
+    OpenFile* file = FileOf(client);
+    if (file && !file->queued.empty()) {
+        const sim::WireReport report = file->queued.front();
+        file->queued.pop_front();
+        Drain(*file->node);
+        const std::size_t size = std::min<std::size_t>(report.size() - 1, buffer->data_len);
+        std::memcpy(buffer->data, report.data() + 1, size);
+        umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
+        return;
+    }
+    umockdev_ioctl_client_complete(client, -1, Gone(file) ? ENODEV : EAGAIN);
+}
+
+void HidrawTwin::Write(UMockdevIoctlClient* client) {
+    std::unique_lock lock(mutex_);
+    UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
+    OpenFile* file = FileOf(client);
+    if (Gone(file)) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return;
+    }
+    const auto size = static_cast<std::size_t>(buffer->data_len);
+    std::vector<std::uint8_t> sent(buffer->data, buffer->data + size);
+    if (!sent.empty() && sent[0] == 0) sent.erase(sent.begin());
+    // What reached the device, as the model takes a report: ID 0 in front.
+    sent.insert(sent.begin(), 0);
+    switch (host_.Write(file->handle, sent)) {
+        case Transfer::kCompleted:
             umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
             return;
-        }
-        umockdev_ioctl_client_complete(client, -1, Gone(file) ? ENODEV : EAGAIN);
-    }
-
-    // A report ID of 0 is not sent to a device that numbers no reports: the kernel drops that
-    // byte, and the device receives the rest.
-    void Write(UMockdevIoctlClient* client) {
-        std::unique_lock lock(mutex_);
-        UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
-        OpenFile* file = FileOf(client);
-        if (Gone(file)) {
-            umockdev_ioctl_client_complete(client, -1, ENODEV);
+        case Transfer::kTimedOut:
+            // The device never takes it. hidraw cannot cancel a write: the writer is held
+            // until usbhid's interrupt transfer gives up after its own 5 s.
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(kUsbWriteTimeoutMs));
+            umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
             return;
-        }
-        const auto size = static_cast<std::size_t>(buffer->data_len);
-        std::vector<std::uint8_t> sent(buffer->data, buffer->data + size);
-        if (!sent.empty() && sent[0] == 0) sent.erase(sent.begin());
-        // What reached the device, as the model takes a report: ID 0 in front.
-        sent.insert(sent.begin(), 0);
-        switch (host_.Write(file->handle, sent)) {
-            case Transfer::kCompleted:
-                umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
-                return;
-            case Transfer::kTimedOut:
-                // The device never takes it. hidraw cannot cancel a write: the writer is held
-                // until usbhid's interrupt transfer gives up after its own 5 s.
-                lock.unlock();
-                std::this_thread::sleep_for(std::chrono::milliseconds(kUsbWriteTimeoutMs));
-                umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
-                return;
-            case Transfer::kFailed:
-                umockdev_ioctl_client_complete(client, -1, EPIPE);
-                return;
-        }
+        case Transfer::kFailed:
+            umockdev_ioctl_client_complete(client, -1, EPIPE);
+            return;
     }
+}
 
-    gboolean Ioctl(UMockdevIoctlClient* client) {
-        UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-        const unsigned long request = umockdev_ioctl_client_get_request(client);
-        if (request == HIDIOCGRDESCSIZE) {
-            GError* error = nullptr;
-            UMockdevIoctlData* size = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), &error);
-            if (!size) {
-                g_clear_error(&error);
-                umockdev_ioctl_client_complete(client, -1, EFAULT);
-                return TRUE;
-            }
-            const int bytes = sizeof kReportDescriptor;
-            std::memcpy(size->data, &bytes, sizeof bytes);
-            umockdev_ioctl_client_complete(client, 0, 0);
+gboolean HidrawTwin::Ioctl(UMockdevIoctlClient* client) {
+    UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    if (request == HIDIOCGRDESCSIZE) {
+        GError* error = nullptr;
+        UMockdevIoctlData* size = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), &error);
+        if (!size) {
+            g_clear_error(&error);
+            umockdev_ioctl_client_complete(client, -1, EFAULT);
             return TRUE;
         }
-        umockdev_ioctl_client_complete(client, -1, ENOTTY);
+        const int bytes = sizeof kReportDescriptor;
+        std::memcpy(size->data, &bytes, sizeof bytes);
+        umockdev_ioctl_client_complete(client, 0, 0);
         return TRUE;
     }
-
-    // The file a request came on; null for one the twin never saw open.
-    OpenFile* FileOf(UMockdevIoctlClient* client) {
-        const auto found = files_.find(client);
-        return found == files_.end() ? nullptr : &found->second;
-    }
-
-    // Whether the file's unit has left (or it never reached one): its reads and writes fail
-    // as on a removed device.
-    bool Gone(const OpenFile* file) {
-        HidAttributes attributes;
-        return !file || !file->node || !file->node->present || !file->handle ||
-               !host_.Attributes(file->handle, attributes);
-    }
-
-    // One byte in the node's FIFO per report queued on it: what makes poll() see a reply.
-    void Signal(Node& node) {
-        const char byte = 1;
-        if (write(node.fifo, &byte, 1) != 1) std::perror("qvt-twin-linux: signalling a reply");
-    }
-    void Drain(Node& node) {
-        char byte;
-        if (read(node.fifo, &byte, 1) != 1 && errno != EAGAIN) {
-            std::perror("qvt-twin-linux: draining a reply");
-        }
-    }
-
-    void Add(const TwinHid& hid) {
-        auto node = std::make_unique<Node>();
-        node->path = hid.path;
-        node->number = next_number_++;
-        const std::string n = std::to_string(node->number);
-        const std::string vid = Hex4(hid.attributes.vendor_id),
-                          pid = Hex4(hid.attributes.product_id);
-        const std::string upper_vid = "0000" + vid, upper_pid = "0000" + pid;
-        char* usb = umockdev_testbed_add_device(
-            testbed_, "usb", ("1-" + n).c_str(), nullptr, "idVendor", vid.c_str(), "idProduct",
-            pid.c_str(), "bcdDevice", Hex4(hid.attributes.version).c_str(), "manufacturer", "QVT",
-            "product", "QVT-40 R3 boot loader", "serial", n.c_str(), nullptr, "DEVTYPE",
-            "usb_device", "PRODUCT", (vid + "/" + pid + "/1").c_str(), nullptr);
-        char* interface = umockdev_testbed_add_device(
-            testbed_, "usb", ("1-" + n + ":1.0").c_str(), usb, "bInterfaceNumber", "00",
-            "bInterfaceClass", "03", nullptr, "DEVTYPE", "usb_interface", nullptr);
-        char id_text[32];
-        std::snprintf(id_text, sizeof id_text, "0003:%08X:%08X", hid.attributes.vendor_id,
-                      hid.attributes.product_id);
-        char hid_name[32];
-        std::snprintf(hid_name, sizeof hid_name, "0003:%04X:%04X.%04X", hid.attributes.vendor_id,
-                      hid.attributes.product_id, node->number + 1);
-        char* hid_device = umockdev_testbed_add_device(
-            testbed_, "hid", hid_name, interface, nullptr, "HID_ID", id_text, "HID_NAME",
-            "QVT QVT-40 R3 boot loader", "HID_UNIQ", n.c_str(), nullptr);
-        umockdev_testbed_set_attribute_binary(testbed_, hid_device, "report_descriptor",
-                                              kReportDescriptor, sizeof kReportDescriptor);
-        char* hidraw = umockdev_testbed_add_device(testbed_, "hidraw", ("hidraw" + n).c_str(),
-                                                   hid_device, "dev", ("241:" + n).c_str(), nullptr,
-                                                   "DEVNAME", ("/dev/hidraw" + n).c_str(), "MAJOR",
-                                                   "241", "MINOR", n.c_str(), nullptr);
-        for (char* path : {usb, interface, hid_device, hidraw}) {
-            node->sysfs.push_back(path ? path : "");
-            g_free(path);
-        }
-        // The node is a FIFO, so that poll() waits as it does on a real hidraw node.
-        char* root = umockdev_testbed_get_root_dir(testbed_);
-        const std::string file = std::string(root) + "/dev/hidraw" + n;
-        g_free(root);
-        unlink(file.c_str());
-        if (mkfifo(file.c_str(), 0666) != 0) std::perror("qvt-twin-linux: mkfifo");
-        node->fifo = open(file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        node->handler = umockdev_ioctl_base_new();
-        g_signal_connect(node->handler, "client-connected", G_CALLBACK(OnConnected), this);
-        g_signal_connect(node->handler, "handle-read", G_CALLBACK(OnRead), this);
-        g_signal_connect(node->handler, "handle-write", G_CALLBACK(OnWrite), this);
-        g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
-        GError* error = nullptr;
-        if (!umockdev_testbed_attach_ioctl(testbed_, ("/dev/hidraw" + n).c_str(), node->handler,
-                                           &error)) {
-            std::fprintf(stderr, "qvt-twin-linux: %s\n", error->message);
-            g_clear_error(&error);
-        }
-        nodes_[hid.path] = std::move(node);
-    }
-
-    // As the kernel takes a device away: the remove event, then the devices, children first.
-    // Files still open on it stay connected, and every read on them fails from now on.
-    void Remove(Node& node) {
-        node.present = false;
-        umockdev_testbed_uevent(testbed_, node.sysfs.back().c_str(), "remove");
-        for (auto path = node.sysfs.rbegin(); path != node.sysfs.rend(); ++path) {
-            umockdev_testbed_remove_device(testbed_, path->c_str());
-        }
-        char* root = umockdev_testbed_get_root_dir(testbed_);
-        unlink((std::string(root) + "/dev/hidraw" + std::to_string(node.number)).c_str());
-        g_free(root);
-        // A gone device polls readable for good, so that a waiting read learns of it at once.
-        Signal(node);
-    }
-
-    UMockdevTestbed* testbed_;
-    TwinHost& host_;
-    std::mutex mutex_;
-    std::map<std::string, std::unique_ptr<Node>> nodes_;
-    std::map<UMockdevIoctlClient*, OpenFile> files_;
-    int next_number_ = 0;
-};
-
-}  // namespace
-}  // namespace qvt::twin
-
-namespace {
-volatile pid_t the_program = 0;
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace qvt;
-    if (argc < 5 || std::string(argv[3]) != "--") {
-        std::fprintf(stderr,
-                     "usage: umockdev-wrapper qvt-twin-linux SCENARIO TRANSCRIPT -- PROGRAM "
-                     "[ARGUMENTS...]\n");
-        return 64;
-    }
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (!preload || !std::strstr(preload, "umockdev")) {
-        std::fprintf(stderr, "qvt-twin-linux: run it under umockdev-wrapper\n");
-        return 64;
-    }
-    auto loaded = sim::LoadScenarioFile(argv[1]);
-    if (!loaded) {
-        std::fprintf(stderr, "qvt-twin-linux: %s\n", loaded.error().c_str());
-        return 64;
-    }
-    twin::RealClock clock;
-    twin::TwinHost host(clock, std::move(*loaded));
-    UMockdevTestbed* testbed = umockdev_testbed_new();
-    twin::HidrawTwin twin(testbed, host);
-    twin.Follow();
-
-    const int transcript = open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (transcript < 0) {
-        std::perror(argv[2]);
-        return 64;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(transcript, STDOUT_FILENO);
-        // umockdev reports the node's device number to stat() but not to fstat(), which
-        // hidapi asks when it describes an open device; the real kernel answers both.
-        const std::string preload = std::string(std::getenv("LD_PRELOAD")) + ":" + QVT_NODE_STAT;
-        setenv("LD_PRELOAD", preload.c_str(), 1);
-        execvp(argv[4], argv + 4);
-        std::perror(argv[4]);
-        _exit(127);
-    }
-    close(transcript);
-    // What would end the twin ends the program first, as a person closing its window: the
-    // twin itself plays on until the program has gone.
-    the_program = child;
-    struct sigaction pass_on {};
-    pass_on.sa_handler = [](int signal) { kill(the_program, signal); };
-    sigemptyset(&pass_on.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &pass_on, nullptr);
-    std::atomic<bool> done = false;
-    std::thread follower([&] {
-        while (!done) {
-            twin.Follow();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    done = true;
-    follower.join();
-    for (const std::string& line : host.Account()) std::printf("%s\n", line.c_str());
-    std::printf("current: %s\n", host.UnitCurrent(0) ? "yes" : "no");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    umockdev_ioctl_client_complete(client, -1, ENOTTY);
+    return TRUE;
 }
+
+OpenFile* HidrawTwin::FileOf(UMockdevIoctlClient* client) {
+    const auto found = files_.find(client);
+    return found == files_.end() ? nullptr : &found->second;
+}
+
+bool HidrawTwin::Gone(const OpenFile* file) {
+    HidAttributes attributes;
+    return !file || !file->node || !file->node->present || !file->handle ||
+           !host_.Attributes(file->handle, attributes);
+}
+
+void HidrawTwin::Signal(Node& node) {
+    const char byte = 1;
+    if (write(node.fifo, &byte, 1) != 1) std::perror("qvt-twin-linux: signalling a reply");
+}
+
+void HidrawTwin::Drain(Node& node) {
+    char byte;
+    if (read(node.fifo, &byte, 1) != 1 && errno != EAGAIN) {
+        std::perror("qvt-twin-linux: draining a reply");
+    }
+}
+
+void HidrawTwin::Add(const TwinHid& hid) {
+    auto node = std::make_unique<Node>();
+    node->path = hid.path;
+    node->number = next_number_++;
+    const std::string n = std::to_string(node->number);
+    const std::string vid = Hex4(hid.attributes.vendor_id), pid = Hex4(hid.attributes.product_id);
+    const std::string upper_vid = "0000" + vid, upper_pid = "0000" + pid;
+    char* usb = umockdev_testbed_add_device(
+        testbed_, "usb", ("1-" + n).c_str(), nullptr, "idVendor", vid.c_str(), "idProduct",
+        pid.c_str(), "bcdDevice", Hex4(hid.attributes.version).c_str(), "manufacturer", "QVT",
+        "product", "QVT-40 R3 boot loader", "serial", n.c_str(), nullptr, "DEVTYPE", "usb_device",
+        "PRODUCT", (vid + "/" + pid + "/1").c_str(), nullptr);
+    char* interface = umockdev_testbed_add_device(testbed_, "usb", ("1-" + n + ":1.0").c_str(), usb,
+                                                  "bInterfaceNumber", "00", "bInterfaceClass", "03",
+                                                  nullptr, "DEVTYPE", "usb_interface", nullptr);
+    char id_text[32];
+    std::snprintf(id_text, sizeof id_text, "0003:%08X:%08X", hid.attributes.vendor_id,
+                  hid.attributes.product_id);
+    char hid_name[32];
+    std::snprintf(hid_name, sizeof hid_name, "0003:%04X:%04X.%04X", hid.attributes.vendor_id,
+                  hid.attributes.product_id, node->number + 1);
+    char* hid_device = umockdev_testbed_add_device(
+        testbed_, "hid", hid_name, interface, nullptr, "HID_ID", id_text, "HID_NAME",
+        "QVT QVT-40 R3 boot loader", "HID_UNIQ", n.c_str(), nullptr);
+    umockdev_testbed_set_attribute_binary(testbed_, hid_device, "report_descriptor",
+                                          kReportDescriptor, sizeof kReportDescriptor);
+    char* hidraw = umockdev_testbed_add_device(testbed_, "hidraw", ("hidraw" + n).c_str(),
+                                               hid_device, "dev", ("241:" + n).c_str(), nullptr,
+                                               "DEVNAME", ("/dev/hidraw" + n).c_str(), "MAJOR",
+                                               "241", "MINOR", n.c_str(), nullptr);
+    for (char* path : {usb, interface, hid_device, hidraw}) {
+        node->sysfs.push_back(path ? path : "");
+        g_free(path);
+    }
+    // The node is a FIFO, so that poll() waits as it does on a real hidraw node.
+    char* root = umockdev_testbed_get_root_dir(testbed_);
+    const std::string file = std::string(root) + "/dev/hidraw" + n;
+    g_free(root);
+    unlink(file.c_str());
+    if (mkfifo(file.c_str(), 0666) != 0) std::perror("qvt-twin-linux: mkfifo");
+    node->fifo = open(file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    node->handler = umockdev_ioctl_base_new();
+    g_signal_connect(node->handler, "client-connected", G_CALLBACK(OnConnected), this);
+    g_signal_connect(node->handler, "handle-read", G_CALLBACK(OnRead), this);
+    g_signal_connect(node->handler, "handle-write", G_CALLBACK(OnWrite), this);
+    g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+    GError* error = nullptr;
+    if (!umockdev_testbed_attach_ioctl(testbed_, ("/dev/hidraw" + n).c_str(), node->handler,
+                                       &error)) {
+        std::fprintf(stderr, "qvt-twin-linux: %s\n", error->message);
+        g_clear_error(&error);
+    }
+    nodes_[hid.path] = std::move(node);
+}
+
+void HidrawTwin::Remove(Node& node) {
+    node.present = false;
+    umockdev_testbed_uevent(testbed_, node.sysfs.back().c_str(), "remove");
+    for (auto path = node.sysfs.rbegin(); path != node.sysfs.rend(); ++path) {
+        umockdev_testbed_remove_device(testbed_, path->c_str());
+    }
+    char* root = umockdev_testbed_get_root_dir(testbed_);
+    unlink((std::string(root) + "/dev/hidraw" + std::to_string(node.number)).c_str());
+    g_free(root);
+    // A gone device polls readable for good, so that a waiting read learns of it at once.
+    Signal(node);
+}
+
+}  // namespace qvt::twin

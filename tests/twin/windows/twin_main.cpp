@@ -5,11 +5,14 @@
 //                                    the product's window: Start (again after a failed run, up
 //                                    to N clicks), the runs, the final state; 3 when the run
 //                                    had not ended after S seconds
+//   qvt-twin.exe cases MATRIX        the Windows cases of the twins' matrix, a line each:
+//                                    name|scenario|options|long|expected
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "twin_matrix.h"
 #include "twin_windows.h"
 #include "wide_text.h"
 
@@ -17,6 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     using namespace qvt;
     const std::wstring role = argc > 1 ? argv[1] : L"";
     if (role == L"install" && argc == 3) return twin::Install(argv[2]);
+    if (role == L"cases" && argc == 3) return twin::PrintCases(win32::Narrow(argv[2]), "windows");
     if (role == L"play" && argc == 4)
         return twin::Play(win32::Narrow(argv[2]), win32::Narrow(argv[3]));
     if (role == L"watch") {
@@ -40,6 +44,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: qvt-twin.exe install FOLDER | play SCENARIO DIR |"
-                 " watch [--force] [--runs N] [--timeout S]\n");
+                 " watch [--force] [--runs N] [--timeout S] | cases MATRIX\n");
     return 64;
 }
