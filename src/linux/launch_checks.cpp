@@ -14,15 +14,6 @@
 #endif
 
 namespace qvt::linux_app {
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-}  // namespace
-
 void MakeStandardDescriptorsValid() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
@@ -33,32 +24,6 @@ void MakeStandardDescriptorsValid() {
             close(opened);
         }
     }
-}
-
-Result<void> CheckLogPath(const std::string& path, const Options& options) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-        return Result<void>::Failure("the log file " + path + " is a directory");
-    }
-    if (options.scenario_path && SameFile(path, *options.scenario_path)) {
-        return Result<void>::Failure("the log file " + path +
-                                     " is the scenario file; writing it would destroy it");
-    }
-    if (SameFile(path, "/proc/self/exe")) {
-        return Result<void>::Failure("the log file " + path +
-                                     " is this program; writing it would destroy it");
-    }
-    // Opening a FIFO for writing waits for a reader, for ever if none comes; a pipe to a reader
-    // (`--log >(tee ...)`) is fine.
-    if (std::filesystem::is_fifo(path, error)) {
-        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            return Result<void>::Failure("the log file " + path + " is a FIFO with no reader (" +
-                                         std::strerror(errno) + ")");
-        }
-        close(fd);
-    }
-    return {};
 }
 
 Result<void> CheckDisplay() {

@@ -14,10 +14,6 @@ namespace qvt::linux_app {
 // the program opens later becomes its standard output by accident.
 void MakeStandardDescriptorsValid();
 
-// Whether `--log PATH` may be opened for writing; not a directory, the scenario the session
-// reads, the program itself, or a FIFO that nobody reads.
-Result<void> CheckLogPath(const std::string& path, const Options& options);
-
 // Whether the window can be shown on this display. Qt ends the process when its platform cannot
 // start, so an X display that does not answer is found out first.
 Result<void> CheckDisplay();

@@ -1,5 +1,4 @@
 // qvt-update: the Linux build of the QVT-40 R3 updater.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +12,7 @@
 
 #include "backend.h"
 #include "launch_checks.h"
+#include "log_file.h"
 #include "options.h"
 #include "queued_output.h"
 #include "sessions.h"
@@ -57,17 +57,12 @@ int Main(int argc, char** argv) {
     std::optional<QueuedOutput> log;
     std::optional<LogTarget> log_target;
     if (options.log_path) {
-        if (const Result<void> usable = CheckLogPath(*options.log_path, options); !usable) {
-            Say(usable.error());
+        Result<UniqueFd> opened = OpenLogFile(*options.log_path, options);
+        if (!opened) {
+            Say(opened.error());
             return kExitUsage;
         }
-        UniqueFd file(
-            open(options.log_path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-        if (!file) {
-            Say("cannot open the log file " + *options.log_path + ": " + std::strerror(errno));
-            return kExitUsage;
-        }
-        log.emplace(std::move(file));
+        log.emplace(std::move(*opened));
         log_target.emplace(LogTarget{*log, "the log file " + ForTerminal(*options.log_path)});
     }
     const LogTarget* log_to = log_target ? &*log_target : nullptr;
