@@ -71,6 +71,8 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     std::filesystem::remove(dangling);
     std::filesystem::create_symlink(dangling + ".target", dangling);
     const LoopDevice disk(TestPath("disk.img"));
+    const std::string log = "--simulate --virtual-time --log ";
+    const std::string mixed = " goes; the record would be mixed into it";
     std::vector<std::pair<std::string, std::string>> cases = {
         {"--bogus", "unknown option \"--bogus\" (see --help)"},
         {"--station --units 0", "--units needs a whole number of at least 1, not \"0\""},
@@ -111,28 +113,19 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         {"--log /nonexistent/qvt.log --scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
         // Only where a person could mean the record to go; by identity, not by name.
-        {"--simulate --log " + out + " >" + out,
-         "the log file " + out +
-             " is where standard output goes; the record would be mixed into it"},
-        {"--simulate --log /dev/stdout",
-         "the log file /dev/stdout is where standard output goes; the record would be mixed into "
-         "it"},
-        {"--simulate --log /proc/self/fd/1",
-         "the log file /proc/self/fd/1 is where standard "
-         "output goes; the record would be mixed into it"},
-        {"--simulate --log /dev/stderr",
-         "the log file /dev/stderr is where standard error goes; the record would be mixed into "
-         "it"},
-        {"--simulate --log " + dangling,
+        {log + out + " >" + out, "the log file " + out + " is where standard output" + mixed},
+        {log + "/dev/stdout", "the log file /dev/stdout is where standard output" + mixed},
+        {log + "/proc/self/fd/1", "the log file /proc/self/fd/1 is where standard output" + mixed},
+        {log + "/dev/stderr", "the log file /dev/stderr is where standard error" + mixed},
+        {log + dangling,
          "the log file " + dangling + " is a symbolic link to nothing; no file is made through it"},
-        {"--simulate --log /dev/random",
+        {log + "/dev/random",
          "the log file /dev/random is a device; the record goes to a file, a FIFO or /dev/null"},
-        {"--simulate --log --json",
-         "--log needs a file, not \"--json\" (a file of that name is ./--json)"},
-        {"--simulate --log -", "--log needs a file, not \"-\" (a file of that name is ./-)"},
+        {log + "--json", "--log needs a file, not \"--json\" (a file of that name is ./--json)"},
+        {log + "-", "--log needs a file, not \"-\" (a file of that name is ./-)"},
     };
     if (!disk.device().empty()) {
-        cases.push_back({"--simulate --log " + disk.device(),
+        cases.push_back({log + disk.device(),
                          "the log file " + disk.device() +
                              " is a block device; writing it would destroy what it holds"});
     }
@@ -276,16 +269,29 @@ TEST(ProgramUsage, MemoryThatRunsOutIsTheErrorPathNotACrash) {
     EXPECT_EQ(result.err, "qvt-update: cannot go on: std::bad_alloc\n");
 }
 
+// A display that does not answer, or a platform Qt does not have, is one line and the console,
+// before Qt can abort with lines of its own.
 TEST(ProgramUsage, ADisplayThatCannotBeOpenedFallsBackToTheConsole) {
 #ifndef QVT_HAVE_GUI
     GTEST_SKIP() << "built without the window";
 #endif
-    const auto result =
-        RunBinary("--simulate --virtual-time",
-                  "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:12345 " QVT_UPDATE_BINARY);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "qvt-update: cannot open the display \":12345\"; using the console\n");
-    EXPECT_TRUE(Contains(result.out, kCompleted));
+    const std::string no_compositor = "qvt-no-compositor-" + std::to_string(getpid());
+    const std::pair<std::string, std::string> cases[] = {
+        {"DISPLAY=:12345", "cannot open the display \":12345\""},
+        {"DISPLAY=", "cannot open the display \"\""},
+        {"WAYLAND_DISPLAY=" + no_compositor + " XDG_RUNTIME_DIR=" + ::testing::TempDir(),
+         "cannot open the display \"" + no_compositor + "\""},
+        {"QT_QPA_PLATFORM=bogus DISPLAY=:12345", "Qt has no platform \"bogus\""},
+    };
+    for (const auto& [environment, message] : cases) {
+        const auto result =
+            RunBinary("--simulate --virtual-time",
+                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE " +
+                          environment + " " QVT_UPDATE_BINARY);
+        EXPECT_EQ(result.status, 0) << environment;
+        EXPECT_EQ(result.err, "qvt-update: " + message + "; using the console\n") << environment;
+        EXPECT_TRUE(Contains(result.out, kCompleted)) << environment;
+    }
 }
 
 }  // namespace
