@@ -1,10 +1,8 @@
 // qvt-update: the Linux build of the QVT-40 R3 updater.
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string_view>
