@@ -69,7 +69,7 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
 }  // namespace
 
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
-               const LogTarget* log) {
+               const LogTarget* log, const OutputDrain& drain) {
     SignalWatch signals;
     ConsoleFormView view(out, errors, backend.clock(), options.json);
     WriteWatch log_watch(errors, log ? log->name : std::string());
@@ -82,9 +82,11 @@ int RunConsole(const Options& options, Backend& backend, std::ostream& out, std:
     } catch (...) {
         view.ShowModalBox("");
     }
-    view.Finish();
-    log_watch.Summarize();
-    return status;
+    return EndSession(status, drain, signals, [&] {
+        view.Finish();
+        if (log) log_watch.Flush(log->stream);
+        log_watch.Summarize();
+    });
 }
 
 }  // namespace qvt::linux_app

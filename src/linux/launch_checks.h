@@ -14,12 +14,11 @@ namespace qvt::linux_app {
 // the program opens later becomes its standard output by accident.
 void MakeStandardDescriptorsValid();
 
-// Whether `--log PATH` may be opened for writing; not a directory, the scenario the session
-// reads, the program itself, or a FIFO that nobody reads.
-Result<void> CheckLogPath(const std::string& path, const Options& options);
-
-// Whether the window can be shown on this display. Qt ends the process when its platform cannot
-// start, so an X display that does not answer is found out first.
+// Whether the window can be shown. Qt ends the process (an abort, and lines of its own) when no
+// platform it tries can start, so the platforms it would try are tried first, in its order: the
+// display named by DISPLAY or WAYLAND_DISPLAY must answer, and a platform that QT_QPA_PLATFORM
+// names must be there. The first that passes is the one Qt is told to use; otherwise the reason
+// the first one failed.
 Result<void> CheckDisplay();
 
 }  // namespace qvt::linux_app

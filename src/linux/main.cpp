@@ -1,16 +1,18 @@
 // qvt-update: the Linux build of the QVT-40 R3 updater.
-#include <cerrno>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "backend.h"
 #include "launch_checks.h"
+#include "log_file.h"
 #include "options.h"
+#include "queued_output.h"
 #include "sessions.h"
 #include "signal_watch.h"
 #include "terminal_text.h"
@@ -50,32 +52,35 @@ int Main(int argc, char** argv) {
         return kExitUsage;
     }
     Backend& backend = **created;
-    std::ofstream log;
+    std::optional<QueuedOutput> log;
     std::optional<LogTarget> log_target;
     if (options.log_path) {
-        if (const Result<void> usable = CheckLogPath(*options.log_path, options); !usable) {
-            Say(usable.error());
+        Result<UniqueFd> opened = OpenLogFile(*options.log_path, options);
+        if (!opened) {
+            Say(opened.error());
             return kExitUsage;
         }
-        log.open(*options.log_path, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!log) {
-            Say("cannot open the log file " + *options.log_path + ": " + std::strerror(errno));
-            return kExitUsage;
-        }
-        log_target.emplace(LogTarget{log, "the log file " + ForTerminal(*options.log_path)});
+        log.emplace(std::move(*opened));
+        log_target.emplace(LogTarget{*log, "the log file " + ForTerminal(*options.log_path)});
     }
     const LogTarget* log_to = log_target ? &*log_target : nullptr;
+    // From here on no output holds the session: each is written by a thread of its own.
+    QueuedOutput out(STDOUT_FILENO), errors(STDERR_FILENO);
+    const OutputDrain drain = [&](const std::function<bool()>& stop) {
+        return out.Drain(stop) && (!log || log->Drain(stop)) && errors.Drain(stop);
+    };
 #ifdef QVT_HAVE_GUI
     const bool has_display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (!options.console && has_display) {
         if (const Result<void> display = CheckDisplay(); !display) {
-            Say(display.error() + "; using the console");
+            errors << "qvt-update: " << ForTerminal(display.error() + "; using the console")
+                   << '\n';
         } else {
-            return RunWindow(argc, argv, options, backend, log_to);
+            return RunWindow(argc, argv, options, backend, errors, log_to, drain);
         }
     }
 #endif
-    return RunConsole(options, backend, std::cout, std::cerr, log_to);
+    return RunConsole(options, backend, out, errors, log_to, drain);
 }
 
 }  // namespace

@@ -129,6 +129,12 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
         } else if (argument == "--log") {
             const auto path = value();
             if (!path || path->empty()) return fail("--log needs a file");
+            // `--log --json` would take the option for the file's name, and "-" is not standard
+            // output here: a file whose name begins with "-" is named from its folder.
+            if (path->front() == '-') {
+                return fail("--log needs a file, not \"" + std::string(*path) +
+                            "\" (a file of that name is ./" + std::string(*path) + ")");
+            }
             o.log_path = std::string(*path);
         } else if (argument == "--virtual-time") {
             o.virtual_time = true;

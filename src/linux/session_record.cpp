@@ -23,4 +23,14 @@ void MirrorRecord(LogRecord& record, std::ostream& log, WriteWatch& watch) {
     });
 }
 
+int EndSession(int status, const OutputDrain& drain, SignalWatch& close_requests,
+               const std::function<void()>& summarize) {
+    int signal = 0;
+    const auto stop = [&] { return (signal = close_requests.Take()) != 0; };
+    if (drain && !drain(stop)) return kExitSignalBase + signal;
+    summarize();
+    if (drain && !drain(stop)) return kExitSignalBase + signal;
+    return status;
+}
+
 }  // namespace qvt::linux_app

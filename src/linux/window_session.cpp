@@ -1,7 +1,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <iostream>
 
 #include "clicks.h"
 #include "options.h"
@@ -40,18 +39,10 @@ std::string DisplayOf(const QScreen* screen) {
            QString::number(screen->devicePixelRatio()).toStdString();
 }
 
-}  // namespace
-
-int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
-              const LogTarget* log, const std::function<void()>& shown) {
-    GuardedApplication application(argc, argv);
-    WriteWatch log_watch(std::cerr, log ? log->name : std::string());
-    // Told when the session ends, however it ends.
-    struct Summary {
-        WriteWatch& watch;
-        ~Summary() { watch.Summarize(); }
-    } summary{log_watch};
-    QApplication::setApplicationName(FromUtf8(text::kTitle));
+// The window from its creation to its close, as the process entry runs it: its exit status, or
+// an error that reached the top in its box.
+int ShowWindow(GuardedApplication& application, const Options& options, Backend& backend,
+               const LogTarget* log, WriteWatch& log_watch, const std::function<void()>& shown) {
     try {
         QtFormView window;
         Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
@@ -80,6 +71,23 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
     } catch (...) {
         return ShowException(std::current_exception());
     }
+}
+
+}  // namespace
+
+int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
+              std::ostream& errors, const LogTarget* log, const OutputDrain& drain,
+              const std::function<void()>& shown) {
+    GuardedApplication application(argc, argv);
+    WriteWatch log_watch(errors, log ? log->name : std::string());
+    QApplication::setApplicationName(FromUtf8(text::kTitle));
+    const int status = ShowWindow(application, options, backend, log, log_watch, shown);
+    // The window has closed; the record may still be on its way.
+    SignalWatch close_requests;
+    return EndSession(status, drain, close_requests, [&] {
+        if (log) log_watch.Flush(log->stream);
+        log_watch.Summarize();
+    });
 }
 
 }  // namespace qvt::linux_app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -31,5 +32,10 @@ struct LogTarget {
     std::ostream& stream;
     std::string name;
 };
+
+// Waits until the session's outputs have written what they were handed, or lost it; false when
+// `stop` ended the wait first. None for outputs that never keep the session waiting (the
+// streams of an in-process session).
+using OutputDrain = std::function<bool(const std::function<bool()>& stop)>;
 
 }  // namespace qvt::linux_app

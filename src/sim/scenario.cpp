@@ -165,7 +165,10 @@ Event ParseEvent(const json& object, const std::string& where, std::size_t unit_
     constexpr long kDay = 86'400'000;
     const bool at = object.contains("at_ms");
     const bool after = object.contains("after_reports");
-    if (at == after) Fail(where, "needs either \"at_ms\" or \"after_reports\"");
+    if (!at && !after) Fail(where, "needs either \"at_ms\" or \"after_reports\"");
+    if (at && after) {
+        Fail(where, "has both \"at_ms\" and \"after_reports\"; an event names its moment once");
+    }
     if (at) {
         if (object.contains("delay_ms")) Fail(where + ".delay_ms", "goes with \"after_reports\"");
         event.at_ms = static_cast<std::uint64_t>(Integer(object, "at_ms", where, 0, kDay, 0));
@@ -305,14 +308,9 @@ Result<Scenario> ParseScenario(std::string_view json_text) {
         root = json::parse(json_text, std::ref(rules));
     } catch (const ScenarioError& error) {
         return Result<Scenario>::Failure(error.message);
-    } catch (const json::parse_error& error) {
-        return Result<Scenario>::Failure(std::string("malformed JSON at byte ") +
-                                         std::to_string(error.byte) + ": " +
-                                         Excerpt(error.what(), kLibraryMessageBytes));
-    } catch (const json::exception& error) {
-        // Valid syntax the library still refuses, such as a number beyond a double.
-        return Result<Scenario>::Failure(std::string("unreadable JSON: ") +
-                                         Excerpt(error.what(), kLibraryMessageBytes));
+    } catch (const json::exception&) {
+        // Malformed text, or valid syntax the library still refuses (a number beyond a double).
+        return Result<Scenario>::Failure(JsonError(json_text));
     }
     try {
         return Parse(root);

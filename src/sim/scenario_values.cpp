@@ -1,10 +1,52 @@
 #include "scenario_values.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "version_text.h"
 
 namespace qvt::sim::reading {
+namespace {
+
+// Where the JSON reader gave up, and whether on a number beyond a double's range; every value
+// it reads on the way is let through and dropped.
+class ErrorPlace final : public nlohmann::json_sax<json> {
+  public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t at, const std::string&, const json::exception& error) override {
+        last_read = at;
+        too_large = error.id == 406;  // the library's number for a float that overflows
+        return false;
+    }
+
+    std::size_t last_read = 0;  // counted from 1; past the text when it ended too soon
+    bool too_large = false;
+};
+
+// A byte of a number or a literal (true, Infinity, 1e5, -0.5).
+bool InWord(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+}
+
+// Whether the quote at `at` is escaped: an odd number of backslashes before it.
+bool Escaped(std::string_view text, std::size_t at) {
+    std::size_t backslashes = 0;
+    while (at > backslashes && text[at - backslashes - 1] == '\\') ++backslashes;
+    return backslashes % 2 == 1;
+}
+
+}  // namespace
 
 // At most `most` bytes of `text`, cut at a character's start, with "..." where it was cut.
 std::string Excerpt(std::string_view text, std::size_t most) {
@@ -23,6 +65,30 @@ std::string Quoted(std::string_view text) {
 // A value from the file as a message shows it, cut short.
 std::string Shown(const json& value) {
     return Excerpt(value.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+std::string JsonError(std::string_view text) {
+    ErrorPlace place;
+    json::sax_parse(text, &place);
+    if (place.last_read == 0 || place.last_read > text.size()) {
+        return "malformed JSON at byte " + std::to_string(text.size() + 1) +
+               ": the text ends before the value is complete";
+    }
+    // The reader stops at the token's last byte: the message names it from its first.
+    std::size_t begin = place.last_read - 1, end = place.last_read;
+    if (text[begin] == '"') {
+        do --begin;
+        while (begin > 0 && (text[begin] != '"' || Escaped(text, begin)));
+    } else if (InWord(text[begin])) {
+        while (begin > 0 && InWord(text[begin - 1])) --begin;
+        while (end < text.size() && InWord(text[end])) ++end;
+    } else {
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    }
+    const std::string where = " at byte " + std::to_string(begin + 1) + ": ";
+    const std::string token = Quoted(text.substr(begin, end - begin));
+    if (place.too_large) return "unreadable JSON" + where + "the number " + token + " is too large";
+    return "malformed JSON" + where + "unexpected " + token;
 }
 
 void ListOfAtMost(const json& list, const std::string& where, std::size_t most) {
@@ -87,15 +153,16 @@ std::uint16_t Version(const json& object, const char* key, const std::string& wh
 
 UnitSetup ParseUnit(const json& object, const std::string& where) {
     OnlyKeys(object, where, {"mode", "version"});
-    UnitSetup unit;
-    if (!object.contains("mode")) Fail(where + ".mode", "missing");
-    const json& mode = object.at("mode");
-    if (mode == "application") {
-        unit.mode = UnitSetup::Mode::kApplication;
-    } else if (mode == "boot") {
-        unit.mode = UnitSetup::Mode::kBoot;
-    } else {
-        Fail(where + ".mode", "expected \"application\" or \"boot\", not " + Shown(mode));
+    UnitSetup unit;  // without a mode, in its application, as --simulate's unit
+    if (object.contains("mode")) {
+        const json& mode = object.at("mode");
+        if (mode == "application") {
+            unit.mode = UnitSetup::Mode::kApplication;
+        } else if (mode == "boot") {
+            unit.mode = UnitSetup::Mode::kBoot;
+        } else {
+            Fail(where + ".mode", "expected \"application\" or \"boot\", not " + Shown(mode));
+        }
     }
     if (object.contains("version")) {
         unit.version = Version(object, "version", where);

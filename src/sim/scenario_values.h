@@ -33,7 +33,6 @@ inline constexpr std::size_t kMaxEvents = 64;
 inline constexpr int kMaxDepth = 16;
 // What a message quotes of the text: enough to find the place, never the whole of it.
 inline constexpr std::size_t kExcerptBytes = 40;
-inline constexpr std::size_t kLibraryMessageBytes = 200;
 
 // At most `most` bytes of `text`, cut at a character's start, with "..." where it was cut.
 std::string Excerpt(std::string_view text, std::size_t most = kExcerptBytes);
@@ -42,6 +41,10 @@ std::string Excerpt(std::string_view text, std::size_t most = kExcerptBytes);
 std::string Quoted(std::string_view text);
 // A value from the file as a message shows it, cut short.
 std::string Shown(const json& value);
+// Why `text`, which the JSON reader refused, is no JSON the scenario reader can take, in the
+// reader's words: one position, the byte (counted from 1) where the offending token begins, and
+// the token, quoted; or that the text ends before its value does.
+std::string JsonError(std::string_view text);
 void ListOfAtMost(const json& list, const std::string& where, std::size_t most);
 void OnlyKeys(const json& object, const std::string& where,
               std::initializer_list<std::string_view> allowed);

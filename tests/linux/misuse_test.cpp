@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
+#include "log_file.h"
 #include "run_binary.h"
 #include "scenarios.h"
 
@@ -25,6 +30,28 @@ bool Contains(const std::string& text, const std::string& part) {
 
 constexpr const char* kCompleted = "caption=アップデート完了\n";
 
+// A loop device over a zeroed file of the test's own, where the system lets the test make one.
+class LoopDevice {
+  public:
+    explicit LoopDevice(const std::string& backing) : backing_(backing) {
+        std::ofstream(backing, std::ios::binary) << std::string(kBytes, '\0');
+        FILE* made = popen(("losetup --find --show " + backing + " 2>/dev/null").c_str(), "r");
+        char name[256] = "";
+        if (made && std::fgets(name, sizeof name, made))
+            device_ = std::string(name, std::strcspn(name, "\n"));
+        if (made) pclose(made);
+    }
+    ~LoopDevice() {
+        if (!device_.empty()) std::system(("losetup -d " + device_).c_str());
+    }
+    const std::string& device() const { return device_; }
+    bool Untouched() const { return ReadFile(backing_) == std::string(kBytes, '\0'); }
+
+  private:
+    static constexpr std::size_t kBytes = 65536;
+    std::string backing_, device_;
+};
+
 TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     const std::string bad = Written("bad.json", R"({"faults": [{"kind": "explode"}]})");
     const std::string twice =
@@ -40,7 +67,13 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     // A name that would retitle the terminal, and a value that would clear it.
     const std::string hostile = folder + "title\x1b]0;pwned\x07.json";
     const std::string shown = folder + "title\\u001b]0;pwned\\u0007.json";
-    const std::pair<std::string, std::string> cases[] = {
+    const std::string out = TestPath("out.txt"), dangling = TestPath("dangling.log");
+    std::filesystem::remove(dangling);
+    std::filesystem::create_symlink(dangling + ".target", dangling);
+    const LoopDevice disk(TestPath("disk.img"));
+    const std::string log = "--simulate --virtual-time --log ";
+    const std::string mixed = " goes; the record would be mixed into it";
+    std::vector<std::pair<std::string, std::string>> cases = {
         {"--bogus", "unknown option \"--bogus\" (see --help)"},
         {"--station --units 0", "--units needs a whole number of at least 1, not \"0\""},
         {"--station --units=-3", "--units needs a whole number of at least 1, not \"-3\""},
@@ -79,7 +112,23 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         // The scenario is checked before the log is opened.
         {"--log /nonexistent/qvt.log --scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
+        // Only where a person could mean the record to go; by identity, not by name.
+        {log + out + " >" + out, "the log file " + out + " is where standard output" + mixed},
+        {log + "/dev/stdout", "the log file /dev/stdout is where standard output" + mixed},
+        {log + "/proc/self/fd/1", "the log file /proc/self/fd/1 is where standard output" + mixed},
+        {log + "/dev/stderr", "the log file /dev/stderr is where standard error" + mixed},
+        {log + dangling,
+         "the log file " + dangling + " is a symbolic link to nothing; no file is made through it"},
+        {log + "/dev/random",
+         "the log file /dev/random is a device; the record goes to a file, a FIFO or /dev/null"},
+        {log + "--json", "--log needs a file, not \"--json\" (a file of that name is ./--json)"},
+        {log + "-", "--log needs a file, not \"-\" (a file of that name is ./-)"},
     };
+    if (!disk.device().empty()) {
+        cases.push_back({log + disk.device(),
+                         "the log file " + disk.device() +
+                             " is a block device; writing it would destroy what it holds"});
+    }
     for (const auto& [arguments, message] : cases) {
         const auto result =
             RunBinary("--console " + arguments, "timeout -s KILL 20 " QVT_UPDATE_BINARY);
@@ -87,6 +136,19 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         EXPECT_EQ(result.err, "qvt-update: " + message + "\n") << arguments;
         EXPECT_EQ(result.out, "") << arguments;
     }
+    EXPECT_FALSE(std::filesystem::exists(dangling + ".target"));
+    EXPECT_TRUE(disk.Untouched());
+    // Without a loop device of its own (not root), the test holds the check that refuses one.
+    if (disk.device().empty()) {
+        struct stat block = {};
+        block.st_mode = S_IFBLK | 0600;
+        EXPECT_EQ(
+            CheckLogTarget("/dev/sdz", block, Options{}).error(),
+            "the log file /dev/sdz is a block device; writing it would destroy what it holds");
+    }
+    // A device that keeps nothing takes the record, even where standard output goes.
+    EXPECT_EQ(RunBinary("--console --simulate --virtual-time --log /dev/null >/dev/null").status,
+              0);
 }
 
 TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
@@ -125,6 +187,12 @@ TEST(ProgramUsage, NothingTheUserNamedIsDestroyedBeforeTheRunIsKnownToStart) {
     const std::string bad = Written("bad.json", R"({"units": 1})");
     EXPECT_EQ(RunBinary("--console --virtual-time --scenario " + bad + " --log " + log).status, 64);
     EXPECT_EQ(ReadFile(log), "an earlier session\n");
+    // A session that starts writes its record over it, leaving nothing of a longer one behind.
+    std::ofstream(log, std::ios::binary) << std::string(100000, '~');
+    EXPECT_EQ(RunBinary("--console --simulate --virtual-time --log " + log).status, 0);
+    const std::string record = ReadFile(log);
+    EXPECT_EQ(record.rfind("# QVT-40 R3 Update v3.10\n", 0), 0u);
+    EXPECT_EQ(record.find('~'), std::string::npos);
 
     // Nor can the log overwrite the program.
     const std::string copy = TestPath("qvt-update");
@@ -201,16 +269,29 @@ TEST(ProgramUsage, MemoryThatRunsOutIsTheErrorPathNotACrash) {
     EXPECT_EQ(result.err, "qvt-update: cannot go on: std::bad_alloc\n");
 }
 
+// A display that does not answer, or a platform Qt does not have, is one line and the console,
+// before Qt can abort with lines of its own.
 TEST(ProgramUsage, ADisplayThatCannotBeOpenedFallsBackToTheConsole) {
 #ifndef QVT_HAVE_GUI
     GTEST_SKIP() << "built without the window";
 #endif
-    const auto result =
-        RunBinary("--simulate --virtual-time",
-                  "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:12345 " QVT_UPDATE_BINARY);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "qvt-update: cannot open the display \":12345\"; using the console\n");
-    EXPECT_TRUE(Contains(result.out, kCompleted));
+    const std::string no_compositor = "qvt-no-compositor-" + std::to_string(getpid());
+    const std::pair<std::string, std::string> cases[] = {
+        {"DISPLAY=:12345", "cannot open the display \":12345\""},
+        {"DISPLAY=", "cannot open the display \"\""},
+        {"WAYLAND_DISPLAY=" + no_compositor + " XDG_RUNTIME_DIR=" + ::testing::TempDir(),
+         "cannot open the display \"" + no_compositor + "\""},
+        {"QT_QPA_PLATFORM=bogus DISPLAY=:12345", "Qt has no platform \"bogus\""},
+    };
+    for (const auto& [environment, message] : cases) {
+        const auto result =
+            RunBinary("--simulate --virtual-time",
+                      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE " +
+                          environment + " " QVT_UPDATE_BINARY);
+        EXPECT_EQ(result.status, 0) << environment;
+        EXPECT_EQ(result.err, "qvt-update: " + message + "; using the console\n") << environment;
+        EXPECT_TRUE(Contains(result.out, kCompleted)) << environment;
+    }
 }
 
 }  // namespace

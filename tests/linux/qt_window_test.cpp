@@ -183,6 +183,11 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     EXPECT_TRUE(copied.endsWith(
         QStringLiteral(" outcome: update completed (the unit came back current)\n")));
     const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
+    // Over an earlier, longer file, of which nothing is left.
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write(QByteArray(100000, '~'));
+    earlier.close();
     ASSERT_TRUE(w.SaveLogTo(path));
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

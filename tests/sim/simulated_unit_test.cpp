@@ -111,6 +111,16 @@ TEST(SimulatedFaults, SilentAndLateReads) {
               Transfer::kCompleted);  // ...and arrives for the next read
 }
 
+// The read's bound holds a reply that arrives as it ends: 49 ms late, one transfer on top.
+TEST(SimulatedFaults, AReplyThatArrivesAsTheReadTimesOutIsInTime) {
+    Rig rig(R"({"units": [{"mode": "boot"}], "faults": [
+        {"kind": "late_reads", "from": 1, "count": 1, "delay_ms": 49}]})");
+    auto device = rig.OpenBootLoader();
+    const auto t = rig.clock.NowMs();
+    EXPECT_TRUE(rig.ReadAt(*device, 0x1100));
+    EXPECT_EQ(rig.clock.NowMs() - t, 1u + 49u + 1u);  // the request, then the read's whole 50 ms
+}
+
 TEST(SimulatedFaults, AStuckByteReadsBackItsValue) {
     Rig rig(
         R"({"units": [{"mode": "boot"}], "faults": [{"kind": "stuck_byte", "address": "0x1105", "value": 66}]})");

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "backend.h"
@@ -21,5 +22,6 @@ int main(int argc, char** argv) {
     using namespace qvt::linux_app;
     const Options options;  // a real start: the maker's driver absent, hidraw searched
     auto backend = Backend::Create(options);
-    return RunWindow(argc, argv, options, **backend, nullptr, [] { QApplication::quit(); });
+    return RunWindow(argc, argv, options, **backend, std::cerr, nullptr, {},
+                     [] { QApplication::quit(); });
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <thread>
+
+#include "unique_fd.h"
+
+namespace qvt::linux_app {
+
+// The most text an output keeps for a reader that has not taken it yet. A run's transcript is
+// about 1.5 KiB (its events about 5 KiB), but a station's grows with every unit and never ends:
+// a reader this far behind counts as gone, so that memory stays bounded whatever it does.
+inline constexpr std::size_t kQueuedOutputBytes = std::size_t{1} << 20;
+
+// An output on a descriptor that a thread of its own writes: a flush hands the text over and
+// returns at once, so that no reader, however slow, stopped or gone, holds a run. A reader that
+// is there gets every line, late. Once a write fails (EPIPE, EIO, ENOSPC, EFBIG...) or the
+// reader falls kQueuedOutputBytes behind (ENOBUFS), the rest is dropped and every later flush
+// fails with errno set to that reason, as a failed write would leave it for the outputs' watch.
+class QueuedOutput final : public std::ostream {
+  public:
+    // Writes to `fd`, which stays open while the program runs (a standard descriptor).
+    explicit QueuedOutput(int fd, std::size_t bound = kQueuedOutputBytes);
+    // Writes to `fd` and closes it once nothing more can be written.
+    explicit QueuedOutput(UniqueFd fd, std::size_t bound = kQueuedOutputBytes);
+    // Waits for the writer when it is done; one still blocked in a write is left to the
+    // process's end (the caller gave up waiting with Drain).
+    ~QueuedOutput() override;
+    QueuedOutput(const QueuedOutput&) = delete;
+    QueuedOutput& operator=(const QueuedOutput&) = delete;
+
+    // Hands over what is not yet and waits until everything has been written or lost; false
+    // when `stop`, asked every few milliseconds, ended the wait first.
+    bool Drain(const std::function<bool()>& stop);
+
+  private:
+    struct State;
+    class Buffer final : public std::streambuf {
+      public:
+        explicit Buffer(State& state) : state_(state) {}
+
+      protected:
+        int_type overflow(int_type c) override;
+        std::streamsize xsputn(const char* text, std::streamsize count) override;
+        int sync() override;
+
+      private:
+        State& state_;
+    };
+
+    QueuedOutput(int borrowed, UniqueFd owned, std::size_t bound);
+
+    std::shared_ptr<State> state_;  // shared with the writer, which may outlive this
+    Buffer buffer_;
+    std::thread writer_;
+};
+
+}  // namespace qvt::linux_app
