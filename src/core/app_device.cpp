@@ -56,9 +56,9 @@ bool AppModeUnits::ProbeAppMode() {
     return true;
 }
 
-bool AppModeUnits::RequestBootMode(FormModel& form, bool force) {
+bool AppModeUnits::RequestBootMode(ProgressPort& form, bool force) {
     form.ShowMessage(text::kBootSwitchStart);
-    form.StepBar();
+    form.AdvanceProgress();
     if (!CountAppDevices()) {
         form.ShowMessage(text::kMessageMissing);
         return false;

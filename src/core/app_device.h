@@ -10,7 +10,7 @@
 #include "app_driver.h"
 #include "bench_look.h"
 #include "firmware_image.h"
-#include "form_model.h"
+#include "progress_port.h"
 
 namespace qvt {
 
@@ -47,7 +47,7 @@ class AppModeUnits {
     // Then the asking: a fresh census, and the command to the unit it finds first when that one
     // is not known to be current (older, or its version unread), or always when forced. False
     // only when no unit was found.
-    bool RequestBootMode(FormModel& form, bool force);
+    bool RequestBootMode(ProgressPort& form, bool force);
 
     const DeviceCensus& census() const { return census_; }
     bool DriverPresent() const { return driver_.Present(); }

@@ -29,7 +29,7 @@ std::string WithNumber(std::string_view prefix, long long number) {
 
 }  // namespace
 
-bool BootProtocol::WaitForBootLoader(std::int32_t expected, const SearchLog& log) {
+bool BootProtocol::OpenHid(std::int32_t expected, const SearchLog& log) {
     int searches = 0;
     discovery_ = Discovery::kFound;
     while (!link_.FindBootLoaders(expected)) {
@@ -114,14 +114,14 @@ BootProtocol::Verification BootProtocol::ReadBack(BootCommandReport& request,
 
 bool BootProtocol::EraseDevice(std::int32_t expected) {
     form_.ShowMessage(text::kEraseStart);
-    form_.StepBar();
-    if (!WaitForBootLoader(expected, {logtext::kEraseCount, logtext::kEraseGaveUp,
-                                      logtext::kEraseSeveralFormat})) {
+    form_.AdvanceProgress();
+    if (!OpenHid(expected,
+                 {logtext::kEraseCount, logtext::kEraseGaveUp, logtext::kEraseSeveralFormat})) {
         return false;
     }
 
     BootCommandReport report;
-    report.set_command(BootCommand::kErase);
+    report.set_command(BOOT_CMD_ERASE);
     int accepted = 0;
     for (int pass = 0; pass < kErasePasses; ++pass) {
         accepted = link_.SendToEvery(report.bytes);  // only the last pass decides
@@ -132,7 +132,7 @@ bool BootProtocol::EraseDevice(std::int32_t expected) {
     if (accepted == link_.boot_loader_count()) {
         form_.ShowMessage(text::kEraseDone);
         link_.SettleWait();
-        form_.StepBar();
+        form_.AdvanceProgress();
         return true;
     }
     form_.AppendLog(FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
@@ -142,14 +142,14 @@ bool BootProtocol::EraseDevice(std::int32_t expected) {
 
 bool BootProtocol::BlankCheck(std::int32_t expected) {
     form_.ShowMessage(text::kBlankStart);
-    form_.StepBar();
-    if (!WaitForBootLoader(expected, {logtext::kBlankCount, logtext::kBlankGaveUp,
-                                      logtext::kBlankSeveralFormat})) {
+    form_.AdvanceProgress();
+    if (!OpenHid(expected,
+                 {logtext::kBlankCount, logtext::kBlankGaveUp, logtext::kBlankSeveralFormat})) {
         return false;
     }
 
     BootCommandReport request;
-    request.set_command(BootCommand::kRead);
+    request.set_command(BOOT_CMD_READ);
     request.set_length(kChunkSize);
     if (ReadBack(request, kErasedFlash, text::kBlankError, logtext::kBlankFailedAt) !=
         Verification::kPassed) {
@@ -157,14 +157,14 @@ bool BootProtocol::BlankCheck(std::int32_t expected) {
     }
     link_.CloseBootLoaders();
     form_.ShowMessage(text::kBlankDone);
-    form_.StepBar();
+    form_.AdvanceProgress();
     link_.SettleWait();
     return true;
 }
 
 bool BootProtocol::SendImage(std::int32_t expected) {
     form_.ShowMessage(text::kProgramStart);
-    form_.StepBar();
+    form_.AdvanceProgress();
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.FillFirmwareImage();
@@ -173,14 +173,14 @@ bool BootProtocol::SendImage(std::int32_t expected) {
         form_.AppendLog(logtext::kProgramImageError);
         return false;
     }
-    if (!WaitForBootLoader(expected, {logtext::kProgramCount, logtext::kProgramGaveUp,
-                                      logtext::kProgramSeveralFormat})) {
+    if (!OpenHid(expected, {logtext::kProgramCount, logtext::kProgramGaveUp,
+                            logtext::kProgramSeveralFormat})) {
         return false;
     }
 
     BootCommandReport& report = program_report_;
     report = BootCommandReport{};
-    report.set_command(BootCommand::kProgram);
+    report.set_command(BOOT_CMD_PROGRAM);
     report.set_length(kChunkSize);
     form_.Pump();
     const auto& program = image_.program;
@@ -201,7 +201,7 @@ bool BootProtocol::SendImage(std::int32_t expected) {
         link_.SendToEvery(report.bytes);
         clock_.Sleep(kPassPauseMs);
     }
-    report.set_command(BootCommand::kProgramEnd);
+    report.set_command(BOOT_CMD_PROGRAM_END);
     const int ended = link_.SendToEvery(report.bytes);
     form_.Pump();
     if (ended != link_.boot_loader_count()) {
@@ -217,36 +217,36 @@ bool BootProtocol::SendImage(std::int32_t expected) {
 
 void BootProtocol::FinishProgramming() {
     form_.ShowMessage(text::kProgramDone);
-    form_.StepBar();
+    form_.AdvanceProgress();
     link_.SettleWait();
 }
 
 bool BootProtocol::Verify() {
     form_.ShowMessage(text::kVerifyStart);
-    form_.StepBar();
+    form_.AdvanceProgress();
     BootCommandReport& report = program_report_;
-    report.set_command(BootCommand::kRead);
+    report.set_command(BOOT_CMD_READ);
     report.set_length(kChunkSize);
     verification_ = ReadBack(report, image_.program, text::kVerifyError, logtext::kProgramFailedAt);
     if (verification_ != Verification::kPassed) return false;
     link_.CloseBootLoaders();
     form_.ShowMessage(text::kVerifyDone);
-    form_.StepBar();
+    form_.AdvanceProgress();
     link_.SettleWait();
     return true;
 }
 
 BootProtocol::ResetSent BootProtocol::SendReset(std::int32_t expected) {
     form_.ShowMessage(text::kResetStart);
-    form_.StepBar();
+    form_.AdvanceProgress();
     form_.Pump();
-    if (!WaitForBootLoader(expected, {logtext::kResetCount, logtext::kResetGaveUp,
-                                      logtext::kResetSeveralFormat})) {
+    if (!OpenHid(expected,
+                 {logtext::kResetCount, logtext::kResetGaveUp, logtext::kResetSeveralFormat})) {
         return {};
     }
 
     BootCommandReport report;
-    report.set_command(BootCommand::kReset);
+    report.set_command(BOOT_CMD_RESET);
     return {true, link_.SendToEvery(report.bytes)};
 }
 
@@ -258,7 +258,7 @@ bool BootProtocol::FinishReset(const ResetSent& sent) {
 
     if (accepted == link_.boot_loader_count()) {
         form_.ShowMessage(text::kResetDone);
-        form_.StepBar();
+        form_.AdvanceProgress();
         link_.SettleWait();
         return true;
     }

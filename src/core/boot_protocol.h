@@ -10,7 +10,7 @@
 #include "boot_reports.h"
 #include "clock.h"
 #include "firmware_image.h"
-#include "form_model.h"
+#include "progress_port.h"
 
 namespace qvt {
 
@@ -32,7 +32,7 @@ using FlashBytes = std::array<std::uint8_t, kProgramAreaSize>;
 class BootProtocol {
   public:
     BootProtocol(BootLoaderLink& link, FirmwareImageLoader& loader, const FirmwareImage& image,
-                 Clock& clock, FormModel& form)
+                 Clock& clock, ProgressPort& form)
         : link_(link), loader_(loader), image_(image), clock_(clock), form_(form) {}
 
     // How the last procedure's wait for its boot loader ended: found; given up after its
@@ -85,7 +85,9 @@ class BootProtocol {
         std::string_view gave_up;
         const char* several;  // format: the boot loaders seen, then the ones expected
     };
-    bool WaitForBootLoader(std::int32_t expected, const SearchLog& log);
+    // The discovery wait that opens each procedure: searches a second apart until the boot
+    // loader is there (its handle then kept), at most 200 of them.
+    bool OpenHid(std::int32_t expected, const SearchLog& log);
     // Two passes of the range walk against flash-indexed expected bytes. On a difference or a
     // missing reply: the failure message, the handle closed, then the chunk's address logged.
     Verification ReadBack(BootCommandReport& request, const FlashBytes& expected,
@@ -113,7 +115,7 @@ class BootProtocol {
     FirmwareImageLoader& loader_;
     const FirmwareImage& image_;
     Clock& clock_;
-    FormModel& form_;
+    ProgressPort& form_;
 };
 
 }  // namespace qvt

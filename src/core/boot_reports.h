@@ -9,13 +9,13 @@
 
 namespace qvt {
 
-// The boot loader's command codes (BOOT_CMD_ERASE, _PROGRAM, _PROGRAM_END, _READ, _RESET).
-enum class BootCommand : std::uint8_t {
-    kErase = 4,
-    kProgram = 5,
-    kProgramEnd = 6,
-    kRead = 7,
-    kReset = 8,
+// The boot loader's command codes, by the names the protocol has always given them.
+enum BootCommand : std::uint8_t {
+    BOOT_CMD_ERASE = 4,
+    BOOT_CMD_PROGRAM = 5,
+    BOOT_CMD_PROGRAM_END = 6,
+    BOOT_CMD_READ = 7,
+    BOOT_CMD_RESET = 8,
 };
 
 inline constexpr std::uint32_t kFlashFirstAddress = 0x1100;

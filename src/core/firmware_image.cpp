@@ -37,8 +37,9 @@ void FirmwareImageLoader::FillFirmwareImage() {
 }
 
 void FirmwareImageLoader::DescrambleImage() {
+    const auto header = Header().bytes;
     std::int32_t seed = 0;
-    for (std::size_t i = 0; i < kImageHeaderSize; ++i) seed += static_cast<std::int8_t>(raw_[i]);
+    for (std::size_t i = 0; i < kImageHeaderSize; ++i) seed += static_cast<std::int8_t>(header[i]);
     for (std::size_t k = kImageHeaderSize; k < kImageResourceSize; ++k) {
         const std::uint32_t value =
             table_[raw_[k]] - static_cast<std::uint32_t>(k) - static_cast<std::uint32_t>(seed);
@@ -47,7 +48,8 @@ void FirmwareImageLoader::DescrambleImage() {
 }
 
 std::uint16_t FirmwareImageLoader::ImageVersion() const {
-    return VersionWord(raw_[0], raw_[1]);
+    const ImageHeader header = Header();
+    return VersionWord(header.bytes[0], header.bytes[1]);
 }
 
 }  // namespace qvt

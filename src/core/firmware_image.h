@@ -25,7 +25,9 @@ class FirmwareImageLoader {
     // Decodes the raw buffer into the decode buffer: offsets 16 on, header untouched.
     void DescrambleImage();
 
-    // Little-endian word at the start of the raw resource; 0 before a successful load.
+    // The raw resource's header, all zero before a successful load.
+    ImageHeader Header() const { return {std::span(raw_).first<kImageHeaderSize>()}; }
+    // The header's version word; 0 before a successful load.
     std::uint16_t ImageVersion() const;
 
     const std::array<std::uint8_t, kImageResourceSize>& raw() const { return raw_; }

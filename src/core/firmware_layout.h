@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace qvt {
 
@@ -20,6 +21,12 @@ inline constexpr int kImageResourceId = 201;
 inline constexpr int kImageDigestResourceId = 202;
 
 using DescrambleTable = std::array<std::uint32_t, 256>;
+
+// The resource's first 16 bytes as they come: the image version word (little-endian), then
+// the product tag. Never descrambled; every byte of it takes part in the descrambling's seed.
+struct ImageHeader {
+    std::span<const std::uint8_t, kImageHeaderSize> bytes;
+};
 
 struct FirmwareImage {
     std::array<std::uint8_t, kProgramAreaSize> program{};  // indexed by flash address

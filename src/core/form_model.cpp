@@ -62,7 +62,7 @@ void FormModel::ResetBar() {
     Pump();
 }
 
-void FormModel::StepBar() {
+void FormModel::AdvanceProgress() {
     ++controls_.progress_position;
     ShowProgress();
     Pump();

@@ -8,7 +8,7 @@
 #include "form_layout.h"
 #include "form_view.h"
 #include "log_record.h"
-#include "message_pump.h"
+#include "progress_port.h"
 #include "startup_rows.h"
 #include "transcript_lines.h"
 
@@ -22,7 +22,7 @@ namespace qvt {
 // A pump, here as on the view, may deliver a click of Start or a close request in the middle of
 // whatever called it: the run guards itself with its busy flag, the window with the disabled
 // controls.
-class FormModel final : public MessagePump {
+class FormModel final : public ProgressPort {
   public:
     struct Controls {
         std::string message;
@@ -45,10 +45,10 @@ class FormModel final : public MessagePump {
 
     // The display conventions. A message replaces the whole text; a status sets the panel,
     // which hides the bar while shown; a log line is appended to the hidden memo.
-    void ShowMessage(std::string_view text);
+    void ShowMessage(std::string_view text) override;
     void ShowStatus(const StatusPanel& status);
     void HideStatus();
-    void AppendLog(std::string_view line);
+    void AppendLog(std::string_view line) override;
     // A row of the start-up check: status, message, Start and the force box.
     void ShowRow(const StartupRow& row);
     void EnableStart(bool enabled);
@@ -61,7 +61,7 @@ class FormModel final : public MessagePump {
     // update to do; one step up for each step of a procedure (never lowered within a run); the
     // maximum raised by the steps a failed procedure skips. A reset and a step end with a pump.
     void ResetBar();
-    void StepBar();
+    void AdvanceProgress() override;
     void RaiseBarMaximum(int by);
 
     void ShowModalBox(std::string_view text);

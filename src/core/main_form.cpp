@@ -31,30 +31,35 @@ void MainForm::ReleaseHandles() {
     link_.CloseBootLoaders();
 }
 
-void MainForm::StartupCheck() {
+StartupFinding MainForm::StartupCheck() {
+    using Situation = StartupFinding::Situation;
     app_.ProbeAppMode();
     ProbeBootMode();
-    const int app = app_.census().app_device_count;
-    const int outdated = app_.census().outdated_count;
-    const int boot = link_.boot_loader_count();
-    if (boot == 0 && outdated == 0 && app == 1) {
+    StartupFinding found{Situation::kUpdateNeeded, app_.census().app_device_count,
+                         app_.census().outdated_count, link_.boot_loader_count()};
+    if (found.boot == 0 && found.outdated == 0 && found.app == 1) {
         const bool read = app_.census().versions.front().has_value();
         if (!read) form_.AppendLog(logtext::kVersionUnread);
+        found.situation = read ? Situation::kCurrent : Situation::kVersionUnread;
         form_.ShowRow(read ? kRowCurrent : kRowVersionUnread);
-    } else if (boot == 0 && outdated == 0 && app == 0) {
+    } else if (found.boot == 0 && found.outdated == 0 && found.app == 0) {
+        found.situation = Situation::kMissing;
         form_.ShowRow(kRowMissing);
         // Nothing found may mean a unit in application mode that this system cannot see.
         if (!app_.DriverPresent() && !told_no_driver_) {
             told_no_driver_ = true;
             form_.ShowNotice(logtext::kNoAppDriverHere);
         }
-    } else if (boot + app >= 2) {
+    } else if (found.boot + found.app >= 2) {
+        found.situation = Situation::kSeveral;
         form_.ShowRow(kRowSeveral);
     } else {
         form_.ShowRow(kRowNeeded);
-        expected_boot_loaders_ = boot + outdated;
+        expected_boot_loaders_ = found.boot + found.outdated;
         form_.ResetBar();
     }
+    finding_ = found;
+    return found;
 }
 
 RunOutcome MainForm::btnStartClick() {

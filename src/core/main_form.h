@@ -21,7 +21,10 @@ class MainForm {
     bool FormCreate();
     // False when the close is refused because an update is running.
     bool FormClose();
-    void StartupCheck();
+    // Shows the row of what it found, and says what that was.
+    StartupFinding StartupCheck();
+    // What the last start-up check found.
+    const StartupFinding& finding() const { return finding_; }
     // A station's look for its next unit: the start-up check afresh, as if the program had
     // just started with whatever is on the bus now.
     void CheckNextUnit();
@@ -47,6 +50,7 @@ class MainForm {
     bool image_loaded_ = false;
     bool told_no_driver_ = false;  // the notice goes out once a session
     std::int32_t expected_boot_loaders_ = 0;
+    StartupFinding finding_;
 };
 
 }  // namespace qvt

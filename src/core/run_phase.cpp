@@ -154,9 +154,9 @@ constexpr PhaseRow kPhaseTable[] = {
 
 // Every phase a run does work in has its row, exactly one.
 constexpr bool EveryWorkingPhaseHasOneRow() {
-    for (const Phase phase : {Phase::kRestartCheck, Phase::kPreparing, Phase::kBootSwitch,
-                              Phase::kErase, Phase::kBlankCheck, Phase::kProgram, Phase::kVerify,
-                              Phase::kReset, Phase::kReturnWait}) {
+    for (const Phase phase :
+         {Phase::kRestartCheck, Phase::kPreparing, Phase::kBootSwitch, Phase::kErase,
+          Phase::kBlankCheck, Phase::kProgram, Phase::kVerify, Phase::kReset, Phase::kReturnWait}) {
         int rows = 0;
         for (const PhaseRow& row : kPhaseTable) rows += row.phase == phase ? 1 : 0;
         if (rows != 1) return false;

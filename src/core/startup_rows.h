@@ -9,6 +9,22 @@
 
 namespace qvt {
 
+// What the start-up check found on the bench, with the counts it found it by: the one value
+// the window, the station and a check act on.
+struct StartupFinding {
+    enum class Situation : std::uint8_t {
+        kCurrent,        // one unit in its application, its version read and current
+        kVersionUnread,  // one unit in its application whose version does not read
+        kMissing,
+        kSeveral,
+        kUpdateNeeded,  // one outdated unit in its application, or one boot loader
+    };
+    Situation situation = Situation::kMissing;
+    std::int32_t app = 0;
+    std::int32_t outdated = 0;
+    std::int32_t boot = 0;
+};
+
 // One row of the start-up check's table: what the window shows for one situation on the bench.
 // The status panel is always made visible.
 struct StartupRow {

@@ -162,7 +162,9 @@ RunOutcome Station::UpdateOrRefuse() {
     if (force_ && u_.model.controls().force_enabled) u_.form.ckUpdateClick(true);
     const std::string before = VersionNow();
     if (!u_.model.controls().start_enabled) {
-        Refused("already current", before);
+        const bool unread =
+            u_.form.finding().situation == StartupFinding::Situation::kVersionUnread;
+        Refused(unread ? "version unread" : "already current", before);
         return {RunOutcome::Kind::kRefused, Phase::kIdle, FailureCause::kNone,
                 Refusal::kStartDisabled};
     }

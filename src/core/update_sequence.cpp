@@ -260,7 +260,7 @@ bool UpdateSequence::UnitBack() {
 }
 
 UpdateSequence::Step UpdateSequence::BootSwitch() {
-    form_.StepBar();
+    form_.AdvanceProgress();
     const bool force = form_.controls().force_checked;
     if (app_.BootModeRequestDue(force, link_.boot_loader_count())) {
         app_.RequestBootMode(form_, force);
@@ -270,7 +270,7 @@ UpdateSequence::Step UpdateSequence::BootSwitch() {
         if (link_.ProbeBootMode(expected_)) {
             form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
             form_.ShowMessage(text::kBootSwitchDone);
-            form_.StepBar();
+            form_.AdvanceProgress();
             clock_.Sleep(kWaitCycleMs);
             return Step::kSucceeded;
         }

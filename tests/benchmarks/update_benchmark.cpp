@@ -14,7 +14,7 @@ void WholeUpdate(benchmark::State& state) {
         rig.Create().Start();
         if (!rig.updater.sequence.completed()) state.SkipWithError("the update did not complete");
         written = rig.TotalReceived();
-        read = rig.Received(BootCommand::kRead);
+        read = rig.Received(BOOT_CMD_READ);
         pumps = rig.view.pumps;
     }
     state.counters["reports_written"] = static_cast<double>(written);

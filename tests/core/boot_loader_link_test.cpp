@@ -65,7 +65,7 @@ TEST(FindBootLoaders, WithoutAnExpectationTheSecondMatchIsKeptAndCarriesEveryTra
     EXPECT_EQ(link.boot_loader_count(), 3);
     EXPECT_EQ(rig.world.open_handles(), 1);
     BootCommandReport report;
-    report.set_command(BootCommand::kProgramEnd);
+    report.set_command(BOOT_CMD_PROGRAM_END);
     for (int d = 0; d < link.boot_loader_count(); ++d)
         EXPECT_TRUE(link.WriteBootReport(report.bytes));
     EXPECT_EQ(rig.TotalReceived(0), 0);
@@ -104,7 +104,7 @@ TEST(BoundedTransfers, AReplyArrivesOneTransferAfterItsRequest) {
     auto& link = rig.updater.link;
     ASSERT_TRUE(link.FindBootLoaders(0));
     BootCommandReport request;
-    request.set_command(BootCommand::kRead);
+    request.set_command(BOOT_CMD_READ);
     request.set_address(0x1100);
     request.set_length(58);
     BootReplyReport reply;

@@ -55,7 +55,7 @@ TEST(EraseDevice, SucceedsWithItsTextsProgressAndTimes) {
     EXPECT_EQ(rig.log(), std::vector<std::string>{"[EraseDevice]OpenHid count:0"});
     // 1000 ms before the first report, three passes of one report and 500 ms, then the settle.
     EXPECT_EQ(rig.clock.NowMs(), 1000u + 3 * (1u + 500u) + 1500u);
-    EXPECT_EQ(rig.Received(BootCommand::kErase), 3);
+    EXPECT_EQ(rig.Received(BOOT_CMD_ERASE), 3);
     const auto report = rig.Report(0);
     EXPECT_TRUE(std::all_of(report.bytes.begin() + 2, report.bytes.end(),
                             [](std::uint8_t b) { return b == 0; }));
@@ -83,7 +83,7 @@ TEST(EraseDevice, OnlyTheThirdPassDecides) {
     }
 }
 
-TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEach) {
+TEST(OpenHid, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEach) {
     ProtocolRig rig(R"({"units": []})");
     // The window answers between two searches: a pump after every one of them.
     std::vector<long> pumped_after;
@@ -101,7 +101,7 @@ TEST(WaitForBootLoader, GivesUpAfterTwoHundredSearchesASecondApartPumpingAfterEa
     EXPECT_EQ(rig.controls().progress_position, 1);
 }
 
-TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
+TEST(OpenHid, CountsTheSearchesBeforeTheBootLoaderAppeared) {
     ProtocolRig rig(
         R"({"units": [{"mode": "application"}], "boot_switch_delay_ms": 4500, "transfer_ms": 1})");
     rig.updater.app.RequestBootMode(rig.updater.model, false);
@@ -115,12 +115,12 @@ TEST(WaitForBootLoader, CountsTheSearchesBeforeTheBootLoaderAppeared) {
 TEST(TwoBootLoaders, EveryReportGoesOutOncePerDeviceNumberToTheKeptOne) {
     ProtocolRig rig(R"({"units": [{"mode": "boot"}, {"mode": "boot"}]})");
     EXPECT_TRUE(rig.protocol().EraseDevice(0));
-    EXPECT_EQ(rig.Received(BootCommand::kErase, 1), 6);
-    EXPECT_EQ(rig.Received(BootCommand::kErase, 0), 0);
+    EXPECT_EQ(rig.Received(BOOT_CMD_ERASE, 1), 6);
+    EXPECT_EQ(rig.Received(BOOT_CMD_ERASE, 0), 0);
     // The first reset restarts the kept unit, so the second device number's write finds it
     // gone: both numbers reach one device.
     EXPECT_FALSE(rig.protocol().ResetDevice(0));
-    EXPECT_EQ(rig.Received(BootCommand::kReset, 1), 1);
+    EXPECT_EQ(rig.Received(BOOT_CMD_RESET, 1), 1);
     EXPECT_TRUE(rig.Logged("[ResetDevice]erase error! (DevNum:2 / retcnt:1)"));
 }
 

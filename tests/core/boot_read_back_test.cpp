@@ -21,7 +21,7 @@ TEST(BlankCheck, ReadsTheRangeTwiceInChunksOfFiftyEight) {
     ASSERT_EQ(rig.history().size(), 698u);
     for (std::size_t i = 0; i < 349; ++i) {
         const auto report = rig.Report(i);
-        EXPECT_EQ(report.command(), BootCommand::kRead);
+        EXPECT_EQ(report.command(), BOOT_CMD_READ);
         EXPECT_EQ(report.address(), 0x1100 + 58 * i);
         EXPECT_EQ(report.length(), 58);  // the short chunk asks for 58 too
         EXPECT_EQ(rig.Report(349 + i).address(), report.address());
@@ -58,7 +58,7 @@ TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
         for (std::size_t chunk = 0; chunk < 349; ++chunk) {
             const auto report = rig.Report(first + pass * 349 + chunk);
             const std::uint32_t address = 0x1100 + 58 * static_cast<std::uint32_t>(chunk);
-            ASSERT_EQ(report.command(), BootCommand::kProgram);
+            ASSERT_EQ(report.command(), BOOT_CMD_PROGRAM);
             ASSERT_EQ(report.address(), address);
             const std::size_t length = chunk < 348 ? 58 : 40;
             ASSERT_EQ(report.length(), length);
@@ -72,14 +72,14 @@ TEST(ProgramVerify, SendsTheImageInThreePassesAndTheEndReport) {
         }
     }
     const auto end = rig.Report(first + 3 * 349);
-    EXPECT_EQ(end.command(), BootCommand::kProgramEnd);
+    EXPECT_EQ(end.command(), BOOT_CMD_PROGRAM_END);
     EXPECT_EQ(end.address(), 0x5FD8u);
     EXPECT_EQ(end.length(), 40);
     EXPECT_TRUE(std::equal(end.data().begin(), end.data().end(),
                            rig.Report(first + 3 * 349 - 1).data().begin()));
     // The verification's read requests carry the last program report's data bytes.
     const auto read = rig.Report(first + 3 * 349 + 1);
-    EXPECT_EQ(read.command(), BootCommand::kRead);
+    EXPECT_EQ(read.command(), BOOT_CMD_READ);
     EXPECT_EQ(read.length(), 58);
     EXPECT_TRUE(std::equal(read.data().begin(), read.data().end(), end.data().begin()));
 }
@@ -125,7 +125,7 @@ TEST(ProgramVerify, NeverSendsTheBootLoaderAreaOrTheTrailer) {
         EXPECT_GE(report.address(), kFlashFirstAddress);
         EXPECT_LT(report.address(), kFlashEndAddress);
         // The data a program report carries ends within the flash; a read may ask past it.
-        if (report.command() == BootCommand::kProgram) {
+        if (report.command() == BOOT_CMD_PROGRAM) {
             EXPECT_LE(report.address() + report.length(), kFlashEndAddress);
         }
     }
@@ -184,7 +184,7 @@ class LateWriteBus final : public HidBus {
         }
         Transfer Write(std::span<const std::uint8_t> report, std::uint32_t timeout_ms) override {
             const Transfer sent = inner->Write(report, timeout_ms);
-            const bool read_request = report[1] == static_cast<std::uint8_t>(BootCommand::kRead);
+            const bool read_request = report[1] == static_cast<std::uint8_t>(BOOT_CMD_READ);
             return sent == Transfer::kCompleted && read_request ? Transfer::kTimedOut : sent;
         }
         Transfer Read(std::span<std::uint8_t> report, std::uint32_t timeout_ms) override {

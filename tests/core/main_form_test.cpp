@@ -20,8 +20,8 @@ struct ModelRig {
 
 TEST(FormModel, AStepOfTheBarRaisesItByOneAndPumps) {
     ModelRig rig;
-    rig.form.StepBar();
-    rig.form.StepBar();
+    rig.form.AdvanceProgress();
+    rig.form.AdvanceProgress();
     EXPECT_EQ(rig.form.controls().progress_position, 2);
     EXPECT_EQ(rig.view.progress_position, 2);
     EXPECT_EQ(rig.view.pumps, 2);
@@ -29,7 +29,7 @@ TEST(FormModel, AStepOfTheBarRaisesItByOneAndPumps) {
 
 TEST(FormModel, AResetOfTheBarTakesItBackToZeroOfThirteenHoweverFarItHadGone) {
     ModelRig rig;
-    for (int i = 0; i < 20; ++i) rig.form.StepBar();
+    for (int i = 0; i < 20; ++i) rig.form.AdvanceProgress();
     rig.form.RaiseBarMaximum(6);
     rig.form.ResetBar();
     EXPECT_EQ(rig.form.controls().progress_position, 0);

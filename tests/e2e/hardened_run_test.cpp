@@ -172,8 +172,8 @@ TEST(ImageReload, AnImageThatNoLongerLoadsIsNeverProgrammed) {
     rig.Start();
     EXPECT_EQ(rig.CountLogged("[ProgramVerify]image error!"), 3);
     EXPECT_EQ(rig.CountLogged("ProgramVerify error"), 3);
-    EXPECT_EQ(rig.Received(BootCommand::kProgram), 0);
-    EXPECT_EQ(rig.Received(BootCommand::kReset), 0);
+    EXPECT_EQ(rig.Received(BOOT_CMD_PROGRAM), 0);
+    EXPECT_EQ(rig.Received(BOOT_CMD_RESET), 0);
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
     EXPECT_FALSE(ReportedComplete(rig));
     EXPECT_EQ(

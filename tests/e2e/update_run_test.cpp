@@ -40,9 +40,9 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
     // 3 erase, 2x349 blank-check reads, 3x349 program and one end, 2x349 verify reads, 1 reset.
     EXPECT_EQ(rig.TotalReceived(), 2448);
-    EXPECT_EQ(rig.Received(BootCommand::kRead), 1396);
-    EXPECT_EQ(rig.Received(BootCommand::kProgram), 1047);
-    EXPECT_EQ(rig.Received(BootCommand::kProgramEnd), 1);
+    EXPECT_EQ(rig.Received(BOOT_CMD_READ), 1396);
+    EXPECT_EQ(rig.Received(BOOT_CMD_PROGRAM), 1047);
+    EXPECT_EQ(rig.Received(BOOT_CMD_PROGRAM_END), 1);
 }
 
 TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
@@ -143,7 +143,7 @@ TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
     ExpectFailedRun(rig, 1, Phase::kVerify);
     EXPECT_EQ(rig.CountLogged("ProgramVerify error"), 3);
     EXPECT_EQ(rig.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
-    EXPECT_EQ(rig.Received(BootCommand::kReset), 0);
+    EXPECT_EQ(rig.Received(BOOT_CMD_RESET), 0);
     EXPECT_EQ(rig.controls().progress_maximum, 13 + 18);
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
 }
