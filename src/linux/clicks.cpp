@@ -17,6 +17,15 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
     }
 }
 
+bool ReplayedClickComes(Updater& updater, const trace::Replayer& replay) {
+    if (!replay.NextIs(trace::CallKind::kStart)) return false;
+    const bool force = replay.Next()->ok;
+    const FormModel::Controls& controls = updater.model.controls();
+    if (controls.force_checked != force && controls.force_enabled)
+        updater.form.ckUpdateClick(force);
+    return true;
+}
+
 int ExitStatusOf(const Updater& updater, bool image_loaded) {
     if (!image_loaded) return kExitImageError;
     const auto& last = updater.sequence.last_run();

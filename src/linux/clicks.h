@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "options.h"
+#include "replayer.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
@@ -15,6 +16,9 @@ void ApplyForce(Updater& updater, const Options& options);
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
                             const std::function<bool()>& stop = {},
                             const std::function<void(const RunOutcome&)>& told = {});
+// Whether the trace being replayed holds a click of Start next; if so, the force box is first
+// set as it stood at that click.
+bool ReplayedClickComes(Updater& updater, const trace::Replayer& replay);
 // The outcome of the session as an exit status.
 int ExitStatusOf(const Updater& updater, bool image_loaded);
 

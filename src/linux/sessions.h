@@ -6,6 +6,7 @@
 #include "backend.h"
 #include "log_record.h"
 #include "options.h"
+#include "updater.h"
 #include "write_watch.h"
 
 namespace qvt::linux_app {
@@ -18,6 +19,24 @@ int RunConsole(const Options& options, Backend& backend, std::ostream& out, std:
 // `shown`, when given, is called from the event loop once the window is shown.
 int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
               const LogTarget* log = nullptr, const std::function<void()>& shown = {});
+
+// While it lives, what the session's recorder has to tell (a write that failed, a recording
+// that is full) is a notice of the session's window.
+class TraceNotices {
+  public:
+    TraceNotices(Backend& backend, Updater& updater);
+    ~TraceNotices();
+    TraceNotices(const TraceNotices&) = delete;
+    TraceNotices& operator=(const TraceNotices&) = delete;
+
+  private:
+    trace::TraceRecorder* recorder_;
+};
+
+// The session of a trace given to --replay (the backend plays it): the transcript up to the
+// first call that differs, and the status of the replayed session, or kExitReplayDiverged with
+// the report on the error stream.
+int RunReplay(const Options& options, Backend& backend, const LogTarget* log = nullptr);
 
 // What the record's header says of this machine and this session.
 RecordHeader HeaderFor(const Options& options, std::string display);

@@ -1,0 +1,42 @@
+#include "record_checks.h"
+
+#include <filesystem>
+
+#include "launch_checks.h"
+#include "trace_files.h"
+
+namespace qvt::linux_app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The same file, or the same name for a file that is not there yet.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    if (fs::equivalent(a, b, error) && !error) return true;
+    const fs::path one = fs::weakly_canonical(a, error);
+    if (error) return false;
+    return one == fs::weakly_canonical(b, error) && !error;
+}
+
+}  // namespace
+
+Result<void> CheckRecordPath(const std::string& path, const Options& options) {
+    if (Result<void> usable = CheckLogPath(path, options); !usable) {
+        // The checks of --log, word for word but for what the file is.
+        std::string why = usable.error();
+        const std::string log = "the log file ";
+        if (why.rfind(log, 0) == 0) why.replace(0, log.size(), "the trace file ");
+        return Result<void>::Failure(why);
+    }
+    if (options.replay_path && SameFile(path, *options.replay_path)) {
+        return Result<void>::Failure("the trace file " + path +
+                                     " is the trace being replayed; writing it would destroy it");
+    }
+    if (options.log_path && SameFile(path, *options.log_path)) {
+        return Result<void>::Failure("the trace file " + path + " is the log file");
+    }
+    return MayOverwriteWithTrace(path);
+}
+
+}  // namespace qvt::linux_app

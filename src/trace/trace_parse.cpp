@@ -1,0 +1,306 @@
+#include <initializer_list>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+
+#include "trace.h"
+#include "trace_lines.h"
+
+namespace qvt::trace {
+namespace {
+
+using json = nlohmann::json;
+
+// What is wrong with one line; caught once, with the line's number put in front.
+struct Bad : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+bool ValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+void OnlyKeys(const json& line, std::initializer_list<std::string_view> keys) {
+    for (const auto& [key, value] : line.items()) {
+        bool known = false;
+        for (const std::string_view name : keys) known = known || key == name;
+        if (!known) throw Bad("unknown key \"" + key + "\"");
+    }
+}
+
+const json& Member(const json& line, const char* key) {
+    const auto found = line.find(key);
+    if (found == line.end()) throw Bad(std::string("no \"") + key + "\"");
+    return *found;
+}
+
+std::uint64_t Number(const json& line, const char* key, std::uint64_t most) {
+    const json& value = Member(line, key);
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > most) {
+        throw Bad(std::string("\"") + key + "\" is not a whole number up to " +
+                  std::to_string(most));
+    }
+    return value.get<std::uint64_t>();
+}
+
+bool Flag(const json& line, const char* key) {
+    const json& value = Member(line, key);
+    if (!value.is_boolean()) throw Bad(std::string("\"") + key + "\" is not true or false");
+    return value.get<bool>();
+}
+
+std::string Text(const json& line, const char* key) {
+    const json& value = Member(line, key);
+    if (!value.is_string()) throw Bad(std::string("\"") + key + "\" is not a string");
+    return value.get<std::string>();
+}
+
+// Hex digits, lower case, two a byte.
+std::vector<std::uint8_t> FromHex(std::string_view text, const char* key, std::size_t most) {
+    const std::string why =
+        std::string("\"") + key + "\" is not up to " + std::to_string(most) + " bytes in hex";
+    if (text.size() % 2 != 0 || text.size() / 2 > most) throw Bad(why);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / 2);
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        int value = 0;
+        for (const char c : text.substr(i, 2)) {
+            const int digit = c >= '0' && c <= '9'   ? c - '0'
+                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                     : -1;
+            if (digit < 0) throw Bad(why);
+            value = value * 16 + digit;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(value));
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> Bytes(const json& line, const char* key, std::size_t most) {
+    return FromHex(Text(line, key), key, most);
+}
+
+// "0x" and exactly `digits` hex digits, as a number.
+std::uint32_t Hexadecimal(const json& line, const char* key, std::size_t digits) {
+    const std::string text = Text(line, key);
+    if (text.size() != digits + 2 || text.rfind("0x", 0) != 0) {
+        throw Bad(std::string("\"") + key + "\" is not 0x and " + std::to_string(digits) +
+                  " hex digits");
+    }
+    std::string lower = text.substr(2);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+    std::uint32_t value = 0;
+    for (const std::uint8_t byte : FromHex(lower, key, digits / 2)) value = value << 8 | byte;
+    return value;
+}
+
+Transfer TransferOf(const json& line) {
+    const std::string name = Text(line, "result");
+    for (const Transfer transfer : {Transfer::kCompleted, Transfer::kFailed, Transfer::kTimedOut}) {
+        if (name == TransferName(transfer)) return transfer;
+    }
+    throw Bad("\"result\" is not completed, failed or timed out");
+}
+
+int HandleOf(const json& line) {
+    return static_cast<int>(Number(line, "h", kMaxCalls));
+}
+
+// The call on one line, and how many sleeps it stands for.
+Call ParseCall(const json& line, std::size_t& count) {
+    const auto kind = KindNamed(Text(line, "call"));
+    if (!kind) throw Bad("unknown call \"" + Text(line, "call") + "\"");
+    Call call;
+    call.kind = *kind;
+    count = 1;
+    switch (call.kind) {
+        case CallKind::kDriverOpen:
+            OnlyKeys(line, {"call", "name", "h", "t"});
+            call.name = Text(line, "name");
+            call.handle = HandleOf(line);
+            break;
+        case CallKind::kDriverIoctl: {
+            OnlyKeys(line, {"call", "h", "code", "in", "out_size", "ok", "returned", "out", "t"});
+            call.handle = HandleOf(line);
+            call.code = Hexadecimal(line, "code", 8);
+            call.in = Bytes(line, "in", 4096);
+            call.size = Number(line, "out_size", 4096);
+            call.ok = Flag(line, "ok");
+            call.returned = Number(line, "returned", call.size);
+            call.out = Bytes(line, "out", call.size);
+            break;
+        }
+        case CallKind::kHidPath: {
+            OnlyKeys(line, {"call", "index", "path", "t"});
+            call.index = Number(line, "index", kMaxCalls);
+            if (!Member(line, "path").is_null())
+                call.path = static_cast<int>(Number(line, "path", kMaxCalls));
+            break;
+        }
+        case CallKind::kHidOpen:
+            OnlyKeys(line, {"call", "path", "h", "t"});
+            call.path = static_cast<int>(Number(line, "path", kMaxCalls));
+            call.handle = HandleOf(line);
+            break;
+        case CallKind::kHidAttributes:
+            OnlyKeys(line, {"call", "h", "ok", "vendor", "product", "version", "t"});
+            call.handle = HandleOf(line);
+            call.ok = Flag(line, "ok");
+            if (call.ok) {
+                call.attributes = {static_cast<std::uint16_t>(Hexadecimal(line, "vendor", 4)),
+                                   static_cast<std::uint16_t>(Hexadecimal(line, "product", 4)),
+                                   static_cast<std::uint16_t>(Hexadecimal(line, "version", 4))};
+            }
+            break;
+        case CallKind::kHidWrite:
+        case CallKind::kHidRead: {
+            OnlyKeys(line, {"call", "h", "ms", "size", "result", "bytes", "t"});
+            call.handle = HandleOf(line);
+            call.ms = static_cast<std::uint32_t>(Number(line, "ms", UINT32_MAX));
+            call.size = line.contains("size") ? Number(line, "size", 4096) : kReportSize;
+            call.transfer = TransferOf(line);
+            std::vector<std::uint8_t>& bytes =
+                call.kind == CallKind::kHidWrite ? call.in : call.out;
+            if (call.kind == CallKind::kHidWrite || call.transfer == Transfer::kCompleted) {
+                bytes = Bytes(line, "bytes", call.size);
+                bytes.resize(call.size, 0);
+            } else if (line.contains("bytes")) {
+                throw Bad("a read that did not complete brought no bytes");
+            }
+            break;
+        }
+        case CallKind::kDriverClose:
+        case CallKind::kHidClose:
+            OnlyKeys(line, {"call", "h", "t"});
+            call.handle = HandleOf(line);
+            break;
+        case CallKind::kSleep:
+            OnlyKeys(line, {"call", "ms", "n", "t"});
+            call.ms = static_cast<std::uint32_t>(Number(line, "ms", UINT32_MAX));
+            if (line.contains("n")) count = Number(line, "n", kMaxCalls);
+            if (count == 0) throw Bad("\"n\" is 0");
+            break;
+        case CallKind::kStart:
+            OnlyKeys(line, {"call", "force", "t"});
+            call.ok = Flag(line, "force");
+            break;
+    }
+    return call;
+}
+
+Header ParseHeader(const json& line) {
+    if (!line.is_object() || line.value("schema", json()) != kSchema) {
+        throw Bad("not a trace: the first line names no schema \"" + std::string(kSchema) + "\"");
+    }
+    if (line.value("version", json()) != kSchemaVersion) {
+        throw Bad("schema version " + line.value("version", json()).dump() +
+                  ", which this program does not read (it reads version " +
+                  std::to_string(kSchemaVersion) + ")");
+    }
+    OnlyKeys(line, {"schema", "version", "program", "program_version", "build", "system", "driver",
+                    "image_sha256", "start_utc", "front_end", "force", "units"});
+    Header header;
+    header.program = Text(line, "program");
+    header.program_version = Text(line, "program_version");
+    header.build = Text(line, "build");
+    header.system = Text(line, "system");
+    header.driver = Flag(line, "driver");
+    header.image_sha256 = Text(line, "image_sha256");
+    header.start_utc = Text(line, "start_utc");
+    header.front_end = Text(line, "front_end");
+    if (header.front_end != "window" && header.front_end != "console" &&
+        header.front_end != "json" && header.front_end != "station") {
+        throw Bad("front end \"" + header.front_end +
+                  "\" is none of window, console, json, station");
+    }
+    header.force = Flag(line, "force");
+    if (line.contains("units")) header.units = static_cast<int>(Number(line, "units", INT32_MAX));
+    return header;
+}
+
+End ParseEnd(const json& line) {
+    OnlyKeys(line, {"outcome", "status", "cut"});
+    End end;
+    end.outcome = Text(line, "outcome");
+    if (line.contains("status")) end.status = static_cast<int>(Number(line, "status", 255));
+    if (line.contains("cut")) end.cut = Flag(line, "cut");
+    return end;
+}
+
+}  // namespace
+
+bool IsTraceHeader(std::string_view line) {
+    const json parsed = json::parse(line, nullptr, false);
+    return parsed.is_object() && parsed.value("schema", json()) == kSchema;
+}
+
+Result<Trace> ParseTrace(std::string_view text) {
+    Trace trace;
+    std::size_t number = 0, calls = 0;
+    bool ended = false;
+    std::uint64_t t = 0;
+    try {
+        for (std::size_t at = 0; at < text.size();) {
+            ++number;
+            std::size_t end = text.find('\n', at);
+            if (end == std::string_view::npos) end = text.size();
+            const std::string_view line = text.substr(at, end - at);
+            at = end + 1;
+            if (line.size() > kMaxLineBytes) throw Bad("longer than 64 KiB");
+            if (line.find('\0') != std::string_view::npos) throw Bad("a NUL byte");
+            if (!ValidUtf8(line)) throw Bad("not UTF-8");
+            if (ended) throw Bad("a line after the outcome");
+            const json parsed = json::parse(line, nullptr, false);
+            if (parsed.is_discarded() || !parsed.is_object()) throw Bad("not one JSON object");
+            if (number == 1) {
+                trace.header = ParseHeader(parsed);
+                continue;
+            }
+            if (parsed.contains("outcome")) {
+                trace.end = ParseEnd(parsed);
+                ended = true;
+                continue;
+            }
+            std::size_t count = 1;
+            Call call = ParseCall(parsed, count);
+            if (calls + count > kMaxCalls) throw Bad("more than 100,000 calls");
+            calls += count;
+            const std::uint64_t start = t;
+            const std::uint64_t implied =
+                start + (call.kind == CallKind::kSleep ? std::uint64_t{call.ms} * count : 0);
+            const std::uint64_t stated =
+                parsed.contains("t") ? Number(parsed, "t", UINT64_MAX / 4) : implied;
+            if (stated < start) throw Bad("time goes back");
+            for (std::size_t k = 1; k <= count; ++k) {
+                // A run of sleeps keeps only its last one's time: those before it had their length.
+                call.t_ms =
+                    k == count ? stated : std::min(stated, start + std::uint64_t{call.ms} * k);
+                trace.calls.push_back(call);
+                trace.lines.push_back(number);
+            }
+            t = stated;
+        }
+    } catch (const Bad& bad) {
+        return Result<Trace>::Failure("line " + std::to_string(number) + ": " + bad.what());
+    }
+    if (number == 0) return Result<Trace>::Failure("empty: no header line");
+    if (!ended) {
+        return Result<Trace>::Failure("cut short: no outcome line after line " +
+                                      std::to_string(number));
+    }
+    return trace;
+}
+
+}  // namespace qvt::trace
