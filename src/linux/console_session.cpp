@@ -45,12 +45,12 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     }
     if (loaded && !closed_by) {
         ApplyForce(updater, options);
-        // A replay clicks where the trace holds a click, with the force box as it stood.
-        auto click_stop = [&] {
-            return stop() || (replay && !ReplayedClickComes(updater, *replay));
-        };
-        ClickStartWhileEnabled(updater, options, click_stop,
-                               [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); });
+        auto told = [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); };
+        if (replay) {
+            ClickAsTraced(updater, *replay, stop, told);
+        } else {
+            ClickStartWhileEnabled(updater, options, stop, told);
+        }
     }
     if (closed_by) return {kExitSignalBase + closed_by, updater.Standing()};
     updater.form.FormClose();

@@ -142,14 +142,10 @@ int Main(int argc, char** argv) {
     // The trace is kept wherever it can be saved: written as it goes, and in the window for
     // a log saved by hand.
     if (*trace_output || window) {
-        backend.Record(window            ? "window"
-                       : options.station ? "station"
-                       : options.json    ? "json"
-                                         : "console",
-                       options);
+        backend.Record(FrontEndName(options, window), options);
         if (*trace_output) backend.recorder()->SetOutput(std::move(*trace_output));
     }
-    if (options.replay_path) return RunReplay(options, backend, log_to);
+    if (options.replay_path) return RunReplay(options, backend, std::cout, std::cerr, log_to);
 #ifdef QVT_HAVE_GUI
     if (window) return RunWindow(argc, argv, options, backend, log_to);
 #endif

@@ -16,6 +16,12 @@ RecordHeader HeaderFor(const Options& options, std::string display) {
     return header;
 }
 
+std::string FrontEndName(const Options& options, bool window) {
+    if (window) return "window";
+    if (options.station) return "station";
+    return options.json ? "json" : "console";
+}
+
 TraceNotices::TraceNotices(Backend& backend, Updater& updater) : recorder_(backend.recorder()) {
     if (recorder_) {
         recorder_->SetNotice(

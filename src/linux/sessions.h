@@ -36,7 +36,10 @@ class TraceNotices {
 // The session of a trace given to --replay (the backend plays it): the transcript up to the
 // first call that differs, and the status of the replayed session, or kExitReplayDiverged with
 // the report on the error stream.
-int RunReplay(const Options& options, Backend& backend, const LogTarget* log = nullptr);
+int RunReplay(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
+              const LogTarget* log = nullptr);
+// How a session is driven, as a trace's header says it: "window", "station", "json", "console".
+std::string FrontEndName(const Options& options, bool window);
 
 // What the record's header says of this machine and this session.
 RecordHeader HeaderFor(const Options& options, std::string display);

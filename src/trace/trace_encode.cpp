@@ -1,15 +1,12 @@
 #include <array>
 #include <chrono>
 #include <ctime>
-#include <nlohmann/json.hpp>
 
 #include "trace.h"
 #include "trace_lines.h"
 
 namespace qvt::trace {
 namespace {
-
-using json = nlohmann::ordered_json;
 
 constexpr std::array<std::string_view, 11> kKindNames = {
     "driver_open", "driver_ioctl", "driver_close", "hid_path", "hid_open", "hid_attributes",
@@ -97,38 +94,37 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 
 std::string UtcNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
     char text[32] = "";
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    // One GUI thread: the shared buffer of std::gmtime is never raced.
+    if (const std::tm* utc = std::gmtime(&now)) {
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+    }
     return text;
 }
 
 std::string HeaderLine(const Header& header) {
-    json line{{"schema", kSchema},
-              {"version", kSchemaVersion},
-              {"program", header.program},
-              {"program_version", header.program_version},
-              {"build", header.build},
-              {"system", header.system},
-              {"driver", header.driver},
-              {"image_sha256", header.image_sha256},
-              {"start_utc", header.start_utc},
-              {"front_end", header.front_end},
-              {"force", header.force}};
-    if (header.units) line["units"] = *header.units;
-    return line.dump(-1, ' ', false, json::error_handler_t::replace);
+    std::string line = "{\"schema\":";
+    Quoted(line, kSchema);
+    Field(line, "version", std::uint64_t{kSchemaVersion});
+    Field(line, "program", header.program);
+    Field(line, "program_version", header.program_version);
+    Field(line, "build", header.build);
+    Field(line, "system", header.system);
+    Field(line, "driver", header.driver);
+    Field(line, "image_sha256", header.image_sha256);
+    Field(line, "start_utc", header.start_utc);
+    Field(line, "front_end", header.front_end);
+    Field(line, "force", header.force);
+    if (header.units) Field(line, "units", static_cast<std::uint64_t>(*header.units));
+    return line + "}";
 }
 
 std::string EndLine(const End& end) {
-    json line{{"outcome", end.outcome}};
-    if (end.status) line["status"] = *end.status;
-    if (end.cut) line["cut"] = true;
-    return line.dump(-1, ' ', false, json::error_handler_t::replace);
+    std::string line = "{\"outcome\":";
+    Quoted(line, end.outcome);
+    if (end.status) Field(line, "status", static_cast<std::uint64_t>(*end.status));
+    if (end.cut) Field(line, "cut", true);
+    return line + "}";
 }
 
 std::string CallLine(const Call& call, std::uint64_t previous_t, std::size_t count) {

@@ -1,14 +1,16 @@
+#include <algorithm>
 #include <initializer_list>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "flat_json.h"
 #include "trace.h"
 #include "trace_lines.h"
 
 namespace qvt::trace {
 namespace {
 
-using json = nlohmann::json;
+using Line = FlatObject;
+using Type = FlatValue::Type;
 
 // What is wrong with one line; caught once, with the line's number put in front.
 struct Bad : std::runtime_error {
@@ -18,6 +20,10 @@ struct Bad : std::runtime_error {
 bool ValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
         std::size_t length = byte < 0x80           ? 1
                              : (byte >> 5) == 0x6  ? 2
                              : (byte >> 4) == 0xE  ? 3
@@ -32,39 +38,39 @@ bool ValidUtf8(std::string_view text) {
     return true;
 }
 
-void OnlyKeys(const json& line, std::initializer_list<std::string_view> keys) {
-    for (const auto& [key, value] : line.items()) {
+void OnlyKeys(const Line& line, std::initializer_list<std::string_view> keys) {
+    for (const auto& [key, value] : line.members) {
         bool known = false;
         for (const std::string_view name : keys) known = known || key == name;
         if (!known) throw Bad("unknown key \"" + key + "\"");
     }
 }
 
-const json& Member(const json& line, const char* key) {
-    const auto found = line.find(key);
-    if (found == line.end()) throw Bad(std::string("no \"") + key + "\"");
+const FlatValue& Member(const Line& line, const char* key) {
+    const FlatValue* found = line.Find(key);
+    if (!found) throw Bad(std::string("no \"") + key + "\"");
     return *found;
 }
 
-std::uint64_t Number(const json& line, const char* key, std::uint64_t most) {
-    const json& value = Member(line, key);
-    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > most) {
+std::uint64_t Number(const Line& line, const char* key, std::uint64_t most) {
+    const FlatValue& value = Member(line, key);
+    if (value.type != Type::kNumber || value.number > most) {
         throw Bad(std::string("\"") + key + "\" is not a whole number up to " +
                   std::to_string(most));
     }
-    return value.get<std::uint64_t>();
+    return value.number;
 }
 
-bool Flag(const json& line, const char* key) {
-    const json& value = Member(line, key);
-    if (!value.is_boolean()) throw Bad(std::string("\"") + key + "\" is not true or false");
-    return value.get<bool>();
+bool Flag(const Line& line, const char* key) {
+    const FlatValue& value = Member(line, key);
+    if (value.type != Type::kBool) throw Bad(std::string("\"") + key + "\" is not true or false");
+    return value.flag;
 }
 
-std::string Text(const json& line, const char* key) {
-    const json& value = Member(line, key);
-    if (!value.is_string()) throw Bad(std::string("\"") + key + "\" is not a string");
-    return value.get<std::string>();
+std::string Text(const Line& line, const char* key) {
+    const FlatValue& value = Member(line, key);
+    if (value.type != Type::kString) throw Bad(std::string("\"") + key + "\" is not a string");
+    return value.text;
 }
 
 // Hex digits, lower case, two a byte.
@@ -72,28 +78,24 @@ std::vector<std::uint8_t> FromHex(std::string_view text, const char* key, std::s
     const std::string why =
         std::string("\"") + key + "\" is not up to " + std::to_string(most) + " bytes in hex";
     if (text.size() % 2 != 0 || text.size() / 2 > most) throw Bad(why);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(text.size() / 2);
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        int value = 0;
-        for (const char c : text.substr(i, 2)) {
-            const int digit = c >= '0' && c <= '9'   ? c - '0'
-                              : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                     : -1;
-            if (digit < 0) throw Bad(why);
-            value = value * 16 + digit;
-        }
-        bytes.push_back(static_cast<std::uint8_t>(value));
+    auto digit = [&why](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        throw Bad(why);
+    };
+    std::vector<std::uint8_t> bytes(text.size() / 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(digit(text[2 * i]) << 4 | digit(text[2 * i + 1]));
     }
     return bytes;
 }
 
-std::vector<std::uint8_t> Bytes(const json& line, const char* key, std::size_t most) {
+std::vector<std::uint8_t> Bytes(const Line& line, const char* key, std::size_t most) {
     return FromHex(Text(line, key), key, most);
 }
 
 // "0x" and exactly `digits` hex digits, as a number.
-std::uint32_t Hexadecimal(const json& line, const char* key, std::size_t digits) {
+std::uint32_t Hexadecimal(const Line& line, const char* key, std::size_t digits) {
     const std::string text = Text(line, key);
     if (text.size() != digits + 2 || text.rfind("0x", 0) != 0) {
         throw Bad(std::string("\"") + key + "\" is not 0x and " + std::to_string(digits) +
@@ -106,7 +108,7 @@ std::uint32_t Hexadecimal(const json& line, const char* key, std::size_t digits)
     return value;
 }
 
-Transfer TransferOf(const json& line) {
+Transfer TransferOf(const Line& line) {
     const std::string name = Text(line, "result");
     for (const Transfer transfer : {Transfer::kCompleted, Transfer::kFailed, Transfer::kTimedOut}) {
         if (name == TransferName(transfer)) return transfer;
@@ -114,12 +116,12 @@ Transfer TransferOf(const json& line) {
     throw Bad("\"result\" is not completed, failed or timed out");
 }
 
-int HandleOf(const json& line) {
+int HandleOf(const Line& line) {
     return static_cast<int>(Number(line, "h", kMaxCalls));
 }
 
 // The call on one line, and how many sleeps it stands for.
-Call ParseCall(const json& line, std::size_t& count) {
+Call ParseCall(const Line& line, std::size_t& count) {
     const auto kind = KindNamed(Text(line, "call"));
     if (!kind) throw Bad("unknown call \"" + Text(line, "call") + "\"");
     Call call;
@@ -145,7 +147,7 @@ Call ParseCall(const json& line, std::size_t& count) {
         case CallKind::kHidPath: {
             OnlyKeys(line, {"call", "index", "path", "t"});
             call.index = Number(line, "index", kMaxCalls);
-            if (!Member(line, "path").is_null())
+            if (Member(line, "path").type != Type::kNull)
                 call.path = static_cast<int>(Number(line, "path", kMaxCalls));
             break;
         }
@@ -169,14 +171,14 @@ Call ParseCall(const json& line, std::size_t& count) {
             OnlyKeys(line, {"call", "h", "ms", "size", "result", "bytes", "t"});
             call.handle = HandleOf(line);
             call.ms = static_cast<std::uint32_t>(Number(line, "ms", UINT32_MAX));
-            call.size = line.contains("size") ? Number(line, "size", 4096) : kReportSize;
+            call.size = line.Find("size") ? Number(line, "size", 4096) : kReportSize;
             call.transfer = TransferOf(line);
             std::vector<std::uint8_t>& bytes =
                 call.kind == CallKind::kHidWrite ? call.in : call.out;
             if (call.kind == CallKind::kHidWrite || call.transfer == Transfer::kCompleted) {
                 bytes = Bytes(line, "bytes", call.size);
                 bytes.resize(call.size, 0);
-            } else if (line.contains("bytes")) {
+            } else if (line.Find("bytes")) {
                 throw Bad("a read that did not complete brought no bytes");
             }
             break;
@@ -189,7 +191,7 @@ Call ParseCall(const json& line, std::size_t& count) {
         case CallKind::kSleep:
             OnlyKeys(line, {"call", "ms", "n", "t"});
             call.ms = static_cast<std::uint32_t>(Number(line, "ms", UINT32_MAX));
-            if (line.contains("n")) count = Number(line, "n", kMaxCalls);
+            if (line.Find("n")) count = Number(line, "n", kMaxCalls);
             if (count == 0) throw Bad("\"n\" is 0");
             break;
         case CallKind::kStart:
@@ -200,13 +202,18 @@ Call ParseCall(const json& line, std::size_t& count) {
     return call;
 }
 
-Header ParseHeader(const json& line) {
-    if (!line.is_object() || line.value("schema", json()) != kSchema) {
+bool NamesSchema(const Line& line) {
+    const FlatValue* schema = line.Find("schema");
+    return schema && schema->type == Type::kString && schema->text == kSchema;
+}
+
+Header ParseHeader(const Line& line) {
+    if (!NamesSchema(line)) {
         throw Bad("not a trace: the first line names no schema \"" + std::string(kSchema) + "\"");
     }
-    if (line.value("version", json()) != kSchemaVersion) {
-        throw Bad("schema version " + line.value("version", json()).dump() +
-                  ", which this program does not read (it reads version " +
+    const FlatValue* version = line.Find("version");
+    if (!version || version->type != Type::kNumber || version->number != kSchemaVersion) {
+        throw Bad("a schema version this program does not read (it reads version " +
                   std::to_string(kSchemaVersion) + ")");
     }
     OnlyKeys(line, {"schema", "version", "program", "program_version", "build", "system", "driver",
@@ -226,24 +233,24 @@ Header ParseHeader(const json& line) {
                   "\" is none of window, console, json, station");
     }
     header.force = Flag(line, "force");
-    if (line.contains("units")) header.units = static_cast<int>(Number(line, "units", INT32_MAX));
+    if (line.Find("units")) header.units = static_cast<int>(Number(line, "units", INT32_MAX));
     return header;
 }
 
-End ParseEnd(const json& line) {
+End ParseEnd(const Line& line) {
     OnlyKeys(line, {"outcome", "status", "cut"});
     End end;
     end.outcome = Text(line, "outcome");
-    if (line.contains("status")) end.status = static_cast<int>(Number(line, "status", 255));
-    if (line.contains("cut")) end.cut = Flag(line, "cut");
+    if (line.Find("status")) end.status = static_cast<int>(Number(line, "status", 255));
+    if (line.Find("cut")) end.cut = Flag(line, "cut");
     return end;
 }
 
 }  // namespace
 
 bool IsTraceHeader(std::string_view line) {
-    const json parsed = json::parse(line, nullptr, false);
-    return parsed.is_object() && parsed.value("schema", json()) == kSchema;
+    const Result<Line> parsed = ParseFlatObject(line);
+    return parsed && NamesSchema(*parsed);
 }
 
 Result<Trace> ParseTrace(std::string_view text) {
@@ -251,6 +258,7 @@ Result<Trace> ParseTrace(std::string_view text) {
     std::size_t number = 0, calls = 0;
     bool ended = false;
     std::uint64_t t = 0;
+    trace.calls.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
     try {
         for (std::size_t at = 0; at < text.size();) {
             ++number;
@@ -262,13 +270,14 @@ Result<Trace> ParseTrace(std::string_view text) {
             if (line.find('\0') != std::string_view::npos) throw Bad("a NUL byte");
             if (!ValidUtf8(line)) throw Bad("not UTF-8");
             if (ended) throw Bad("a line after the outcome");
-            const json parsed = json::parse(line, nullptr, false);
-            if (parsed.is_discarded() || !parsed.is_object()) throw Bad("not one JSON object");
+            const Result<Line> read = ParseFlatObject(line);
+            if (!read) throw Bad("not a flat JSON object: " + read.error());
+            const Line& parsed = *read;
             if (number == 1) {
                 trace.header = ParseHeader(parsed);
                 continue;
             }
-            if (parsed.contains("outcome")) {
+            if (parsed.Find("outcome")) {
                 trace.end = ParseEnd(parsed);
                 ended = true;
                 continue;
@@ -281,13 +290,17 @@ Result<Trace> ParseTrace(std::string_view text) {
             const std::uint64_t implied =
                 start + (call.kind == CallKind::kSleep ? std::uint64_t{call.ms} * count : 0);
             const std::uint64_t stated =
-                parsed.contains("t") ? Number(parsed, "t", UINT64_MAX / 4) : implied;
+                parsed.Find("t") ? Number(parsed, "t", UINT64_MAX / 4) : implied;
             if (stated < start) throw Bad("time goes back");
             for (std::size_t k = 1; k <= count; ++k) {
                 // A run of sleeps keeps only its last one's time: those before it had their length.
                 call.t_ms =
                     k == count ? stated : std::min(stated, start + std::uint64_t{call.ms} * k);
-                trace.calls.push_back(call);
+                if (k == count) {
+                    trace.calls.push_back(std::move(call));
+                } else {
+                    trace.calls.push_back(call);
+                }
                 trace.lines.push_back(number);
             }
             t = stated;

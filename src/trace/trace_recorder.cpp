@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::size_t kWriteChunk = 64 * 1024;
 constexpr std::uint64_t kWriteIntervalMs = 1000;
+constexpr std::size_t kReserved = 1024 * 1024;
 
 }  // namespace
 
@@ -24,7 +25,12 @@ int TraceRecorder::PathNumber(const std::string& path) {
 }
 
 void TraceRecorder::Append(const std::string& line) {
-    if (lines_.empty()) lines_ = HeaderLine(header_) + '\n';
+    if (lines_.empty()) {
+        // An update's trace is most of a megabyte: room for it from the start.
+        lines_.reserve(kReserved);
+        lines_ += HeaderLine(header_);
+        lines_ += '\n';
+    }
     lines_ += line;
     lines_ += '\n';
 }
