@@ -19,6 +19,7 @@ class Reader {
             if (!String(key)) return Fail(why_.empty() ? "a key that is not a string" : why_);
             if (object.Find(key)) return Fail("key \"" + key + "\" given twice");
             Blanks();
+            if (at_ >= text_.size()) return Fail("the line ends inside its object");
             if (!Take(':')) return Fail("no ':' after a key");
             Blanks();
             FlatValue value;
@@ -26,6 +27,7 @@ class Reader {
             object.members.emplace_back(std::move(key), std::move(value));
             Blanks();
             if (Take('}')) return Finished(std::move(object));
+            if (at_ >= text_.size()) return Fail("the line ends inside its object");
             if (!Take(',')) return Fail("no ',' or '}' after a value");
         }
     }
@@ -57,7 +59,8 @@ class Reader {
         return true;
     }
     bool Value(FlatValue& value) {
-        if (at_ < text_.size() && text_[at_] == '"') {
+        if (at_ >= text_.size()) return Wrong("the line ends inside its object");
+        if (text_[at_] == '"') {
             value.type = FlatValue::Type::kString;
             return String(value.text);
         }

@@ -191,7 +191,7 @@ Call ParseCall(const Line& line, std::size_t& count) {
         case CallKind::kSleep:
             OnlyKeys(line, {"call", "ms", "n", "t"});
             call.ms = static_cast<std::uint32_t>(Number(line, "ms", UINT32_MAX));
-            if (line.Find("n")) count = Number(line, "n", kMaxCalls);
+            if (line.Find("n")) count = Number(line, "n", UINT32_MAX);
             if (count == 0) throw Bad("\"n\" is 0");
             break;
         case CallKind::kStart:
@@ -202,6 +202,9 @@ Call ParseCall(const Line& line, std::size_t& count) {
     return call;
 }
 
+const std::string kNotATrace =
+    "not a trace: the first line names no schema \"" + std::string(kSchema) + "\"";
+
 bool NamesSchema(const Line& line) {
     const FlatValue* schema = line.Find("schema");
     return schema && schema->type == Type::kString && schema->text == kSchema;
@@ -209,7 +212,7 @@ bool NamesSchema(const Line& line) {
 
 Header ParseHeader(const Line& line) {
     if (!NamesSchema(line)) {
-        throw Bad("not a trace: the first line names no schema \"" + std::string(kSchema) + "\"");
+        throw Bad(kNotATrace);
     }
     const FlatValue* version = line.Find("version");
     if (!version || version->type != Type::kNumber || version->number != kSchemaVersion) {
@@ -271,6 +274,7 @@ Result<Trace> ParseTrace(std::string_view text) {
             if (!ValidUtf8(line)) throw Bad("not UTF-8");
             if (ended) throw Bad("a line after the outcome");
             const Result<Line> read = ParseFlatObject(line);
+            if (!read && number == 1) throw Bad(kNotATrace);
             if (!read) throw Bad("not a flat JSON object: " + read.error());
             const Line& parsed = *read;
             if (number == 1) {
