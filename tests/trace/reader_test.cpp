@@ -87,8 +87,10 @@ TEST(TraceReader, EveryMalformedTraceIsOneLineThatSaysWhere) {
 // A trace cut short at any line, or inside one, is refused: a replay never runs against part
 // of a session taken for the whole.
 TEST(TraceReader, ATraceCutAtAnyLineOrInsideOneIsRefused) {
+    // A unit whose blank check fails at its first chunk: every kind of line but the driver's
+    // control codes, in 88 lines.
     RecordedRig rig(R"({"units": [{"mode": "boot"}],
-                        "faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 0}]})");
+                        "faults": [{"kind": "stuck_byte", "address": "0x1100", "value": 0}]})");
     const std::string text = rig.Session();
     ASSERT_TRUE(trace::ParseTrace(text));
     std::size_t cuts = 0;
@@ -100,7 +102,7 @@ TEST(TraceReader, ATraceCutAtAnyLineOrInsideOneIsRefused) {
                 << "cut at " << at;
         }
     }
-    EXPECT_GT(cuts, 100u);
+    EXPECT_GT(cuts, 150u);
 }
 
 }  // namespace
