@@ -32,10 +32,11 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     view.SetPumpHook(attend);
     const bool loaded = updater.form.FormCreate();
     trace::Replayer* replay = backend.replayer();
-    // A replay that has stopped makes no further click: its ports no longer answer.
+    // A replay ends where the recorded session was ended (by a signal, say), and makes no
+    // further click once it has stopped: its ports no longer answer.
     auto stop = [&] {
         attend();
-        return closed_by != 0 || (replay && replay->stopped());
+        return closed_by != 0 || (replay && (replay->stopped() || replay->OnlyClosesLeft()));
     };
     if (loaded && options.station) {
         const StationHooks hooks{stop, [&] { return backend.BenchQuiet(options); }};

@@ -102,6 +102,14 @@ bool Replayer::NextIs(CallKind kind) const {
     return !stopped_ && Next() && Next()->kind == kind;
 }
 
+bool Replayer::OnlyClosesLeft() const {
+    return std::all_of(trace_.calls.begin() + static_cast<std::ptrdiff_t>(next_),
+                       trace_.calls.end(), [](const Call& call) {
+                           return call.kind == CallKind::kDriverClose ||
+                                  call.kind == CallKind::kHidClose;
+                       });
+}
+
 const Call* Replayer::Answer(const Call& made) {
     if (stopped_) return nullptr;
     const Call* recorded = Next();

@@ -38,6 +38,9 @@ class Replayer {
     const Call* Next() const {
         return next_ < trace_.calls.size() ? &trace_.calls[next_] : nullptr;
     }
+    // Whether the trace holds nothing more for the session to do but close what it opened: the
+    // recorded session was ended there (a signal at a station, say).
+    bool OnlyClosesLeft() const;
     // The session has ended with `end`: every call must have been made, and the outcome must
     // be the recorded one. Calls after this are not the session's.
     void Finish(const std::string& outcome);

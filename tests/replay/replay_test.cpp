@@ -201,5 +201,18 @@ TEST(Replay, AWindowsTraceIsClickedAsThePersonClickedWithTheForceBoxAsItStood) {
     EXPECT_TRUE(Contains(replayed.out, "force: enabled checked\n"));
 }
 
+// A station ended by a signal while it waited for a unit: its trace ends with that wait, and so
+// does the replay, without asking the bench once more.
+TEST(Replay, AStationEndedWhileItWaitedEndsThereToo) {
+    const Session recorded = Recorded(
+        {"--console", "--virtual-time", "--station", "--scenario", Scenario("app-happy.json")});
+    std::vector<std::string> lines = Lines(recorded.trace);
+    lines.insert(lines.end() - 1, R"({"call":"sleep","ms":1000})");
+    const Session replayed = Replayed(Joined(lines));
+    EXPECT_EQ(replayed.status, recorded.status);
+    EXPECT_EQ(replayed.out, recorded.out);
+    EXPECT_EQ(replayed.err, "");
+}
+
 }  // namespace
 }  // namespace qvt::linux_app
