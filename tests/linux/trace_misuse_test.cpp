@@ -34,7 +34,9 @@ std::string RecordedTrace(const std::string& stem) {
 TEST(TraceMisuse, EveryBadRecordOrReplayIsOneLineAndNothingIsWritten) {
     const std::string trace = RecordedTrace("trace.jsonl");
     const std::string text = ReadFile(trace);
-    const std::string cut = Written("cut.jsonl", text.substr(0, text.size() / 2));
+    // Cut after a line in its middle: a whole line's last, the outcome missing.
+    const std::string cut_text = text.substr(0, text.find('\n', text.size() / 2) + 1);
+    const std::string cut = Written("cut.jsonl", cut_text);
     std::string future_text = text;
     future_text.replace(future_text.find("\"version\":1"), 11, "\"version\":9");
     const std::string future = Written("future.jsonl", future_text);
@@ -72,7 +74,7 @@ TEST(TraceMisuse, EveryBadRecordOrReplayIsOneLineAndNothingIsWritten) {
         {"--replay " + folder, 64, "trace file " + folder + " is a directory"},
         {"--replay " + cut + " --log " + log, 65,
          cut + ": cut short: no outcome line after line " +
-             std::to_string(std::count(text.begin(), text.begin() + text.size() / 2, '\n') + 1)},
+             std::to_string(std::count(cut_text.begin(), cut_text.end(), '\n'))},
         {"--replay " + future, 65,
          future + ": line 1: a schema version this program does not read (it reads version 1)"},
     };
