@@ -17,7 +17,7 @@ class Reader {
             Blanks();
             std::string key;
             if (!String(key)) return Fail(why_.empty() ? "a key that is not a string" : why_);
-            if (object.Find(key)) return Fail("key \"" + key + "\" given twice");
+            if (object.Find(key)) return Fail("key " + Quoted(key) + " given twice");
             Blanks();
             if (at_ >= text_.size()) return Fail("the line ends inside its object");
             if (!Take(':')) return Fail("no ':' after a key");
@@ -166,6 +166,15 @@ class Reader {
 };
 
 }  // namespace
+
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    if (text.size() <= kShown) return "\"" + std::string(text) + "\"";
+    // Cut at a character's start, never inside one.
+    std::size_t cut = kShown;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return "\"" + std::string(text.substr(0, cut)) + "...\"";
+}
 
 const FlatValue* FlatObject::Find(std::string_view key) const {
     for (const auto& [name, value] : members) {

@@ -25,6 +25,9 @@ struct FlatObject {
     const FlatValue* Find(std::string_view key) const;
 };
 
+// `text` as an error quotes it: a name from a file may be as long as a line, an error is not.
+std::string Quoted(std::string_view text);
+
 // `line` as a flat object, or why not: anything else JSON allows (nesting, fractions, negative
 // numbers, a key given twice) has no place in a trace.
 Result<FlatObject> ParseFlatObject(std::string_view line);

@@ -42,7 +42,7 @@ void OnlyKeys(const Line& line, std::initializer_list<std::string_view> keys) {
     for (const auto& [key, value] : line.members) {
         bool known = false;
         for (const std::string_view name : keys) known = known || key == name;
-        if (!known) throw Bad("unknown key \"" + key + "\"");
+        if (!known) throw Bad("unknown key " + Quoted(key));
     }
 }
 
@@ -67,9 +67,15 @@ bool Flag(const Line& line, const char* key) {
     return value.flag;
 }
 
+// A name or a sentence: the program's own are short, and so is what a report repeats of them.
 std::string Text(const Line& line, const char* key) {
+    constexpr std::size_t kMostBytes = 256;
     const FlatValue& value = Member(line, key);
     if (value.type != Type::kString) throw Bad(std::string("\"") + key + "\" is not a string");
+    if (value.text.size() > kMostBytes && std::string_view(key) != "bytes" &&
+        std::string_view(key) != "in" && std::string_view(key) != "out") {
+        throw Bad(std::string("\"") + key + "\" is longer than 256 bytes");
+    }
     return value.text;
 }
 
@@ -123,7 +129,7 @@ int HandleOf(const Line& line) {
 // The call on one line, and how many sleeps it stands for.
 Call ParseCall(const Line& line, std::size_t& count) {
     const auto kind = KindNamed(Text(line, "call"));
-    if (!kind) throw Bad("unknown call \"" + Text(line, "call") + "\"");
+    if (!kind) throw Bad("unknown call " + Quoted(Text(line, "call")));
     Call call;
     call.kind = *kind;
     count = 1;
@@ -232,8 +238,8 @@ Header ParseHeader(const Line& line) {
     header.front_end = Text(line, "front_end");
     if (header.front_end != "window" && header.front_end != "console" &&
         header.front_end != "json" && header.front_end != "station") {
-        throw Bad("front end \"" + header.front_end +
-                  "\" is none of window, console, json, station");
+        throw Bad("front end " + Quoted(header.front_end) +
+                  " is none of window, console, json, station");
     }
     header.force = Flag(line, "force");
     if (line.Find("units")) header.units = static_cast<int>(Number(line, "units", INT32_MAX));
