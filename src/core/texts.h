@@ -128,6 +128,12 @@ inline constexpr std::string_view kNoAwakeHold =
 inline constexpr std::string_view kVersionUnread =
     "[VersionCheck]a unit's version could not be read";
 
+// The session's trace (--record, or kept beside the log): a write that fails, told once before
+// the file's name and the system's reason; a recording that reached its bound.
+inline constexpr std::string_view kTraceNotWritten = "[Trace]cannot write ";
+inline constexpr std::string_view kTraceFull =
+    "[Trace]the trace holds its first 100,000 calls; the rest of the session is not recorded";
+
 // Where the platform has no application-mode driver.
 inline constexpr std::string_view kVersionNotReadHere =
     "[VersionCheck]boot loader gone after the reset; the version cannot be read on this system";

@@ -17,6 +17,20 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
     }
 }
 
+void ClickAsTraced(Updater& updater, const trace::Replayer& replay,
+                   const std::function<bool()>& stop,
+                   const std::function<void(const RunOutcome&)>& told) {
+    const FormModel::Controls& controls = updater.model.controls();
+    while (replay.NextIs(trace::CallKind::kStart) && !stop()) {
+        const bool force = replay.Next()->ok;
+        if (controls.force_checked != force && controls.force_enabled) {
+            updater.form.ckUpdateClick(force);
+        }
+        if (!controls.start_enabled) return;
+        told(updater.form.btnStartClick());
+    }
+}
+
 int ExitStatusOf(const Updater& updater, bool image_loaded) {
     if (!image_loaded) return kExitImageError;
     const auto& last = updater.sequence.last_run();

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "options.h"
+#include "replayer.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
@@ -15,6 +16,12 @@ void ApplyForce(Updater& updater, const Options& options);
 void ClickStartWhileEnabled(Updater& updater, const Options& options,
                             const std::function<bool()>& stop = {},
                             const std::function<void(const RunOutcome&)>& told = {});
+// A replay's clicks: Start clicked wherever the trace holds a click, the force box first set as
+// it stood then (a person may have ticked it in the window), until the trace holds no more or
+// `stop` says so. A click that finds Start disabled is left to the replay's end to report.
+void ClickAsTraced(Updater& updater, const trace::Replayer& replay,
+                   const std::function<bool()>& stop,
+                   const std::function<void(const RunOutcome&)>& told);
 // The outcome of the session as an exit status.
 int ExitStatusOf(const Updater& updater, bool image_loaded);
 

@@ -31,24 +31,27 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     };
     view.SetPumpHook(attend);
     const bool loaded = updater.form.FormCreate();
+    trace::Replayer* replay = backend.replayer();
+    // A replay ends where the recorded session was ended (by a signal, say), and makes no
+    // further click once it has stopped: its ports no longer answer.
     auto stop = [&] {
         attend();
-        return closed_by != 0;
+        return closed_by != 0 || (replay && (replay->stopped() || replay->OnlyClosesLeft()));
     };
     if (loaded && options.station) {
-        sim::SimulatedWorld* world = backend.world();
-        const StationHooks hooks{stop, [world, &options] {
-                                     return world && options.virtual_time &&
-                                            !world->EventsScheduled();
-                                 }};
+        const StationHooks hooks{stop, [&] { return backend.BenchQuiet(options); }};
         const StationEnd end = RunStation(updater, view, backend.clock(), options, hooks);
         updater.form.FormClose();
         return {end.status, end.outcome};
     }
     if (loaded && !closed_by) {
         ApplyForce(updater, options);
-        ClickStartWhileEnabled(updater, options, stop,
-                               [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); });
+        auto told = [&view](const RunOutcome& outcome) { view.ShowOutcome(outcome); };
+        if (replay) {
+            ClickAsTraced(updater, *replay, stop, told);
+        } else {
+            ClickStartWhileEnabled(updater, options, stop, told);
+        }
     }
     if (closed_by) return {kExitSignalBase + closed_by, updater.Standing()};
     updater.form.FormClose();
@@ -57,12 +60,14 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
 
 int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,
             const LogTarget* log, WriteWatch& log_watch) {
-    Updater updater(Ports{view, backend.clock(), backend.driver(), backend.bus(),
+    Updater updater(Ports{backend.Traced(view), backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable(),
                           HeaderFor(options, "none (console)"), backend.awake()});
     if (log) MirrorRecord(updater.record, log->stream, log_watch);
+    const TraceNotices notices(backend, updater);
     const SessionEnd end = Run(options, updater, signals, view, backend);
     updater.record.Finish(end.outcome);
+    backend.FinishTrace(end.outcome, end.status);
     return end.status;
 }
 

@@ -35,9 +35,9 @@ bool KeepsNothing(const struct stat& target) {
 }  // namespace
 
 Result<void> CheckLogTarget(const std::string& path, const struct stat& target,
-                            const Options& options) {
+                            const Options& options, const std::string& what) {
     const auto refuse = [&](const std::string& why) {
-        return Result<void>::Failure("the log file " + path + " " + why);
+        return Result<void>::Failure(what + " " + path + " " + why);
     };
     if (KeepsNothing(target)) return {};
     if (options.scenario_path && SameFile(target, *options.scenario_path)) {
@@ -67,33 +67,41 @@ Result<void> CheckLogTarget(const std::string& path, const struct stat& target,
     }
 }
 
-Result<UniqueFd> OpenLogFile(const std::string& path, const Options& options) {
-    using Opened = Result<UniqueFd>;
+Result<void> CheckLogPlace(const std::string& path, const Options& options,
+                           const std::string& what) {
     struct stat target = {};
-    if (stat(path.c_str(), &target) == 0) {
-        if (const Result<void> usable = CheckLogTarget(path, target, options); !usable) {
-            return Opened::Failure(usable.error());
-        }
-    } else if (struct stat link = {};
-               errno == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (stat(path.c_str(), &target) == 0) return CheckLogTarget(path, target, options, what);
+    if (struct stat link = {};
+        errno == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Opening it would create the file it points to, wherever that is.
-        return Opened::Failure("the log file " + path +
-                               " is a symbolic link to nothing; no file is made through it");
+        return Result<void>::Failure(what + " " + path +
+                                     " is a symbolic link to nothing; no file is made through it");
     }
+    return {};
+}
+
+Result<UniqueFd> OpenLogFile(const std::string& path, const Options& options,
+                             const std::string& what) {
+    using Opened = Result<UniqueFd>;
+    if (const Result<void> usable = CheckLogPlace(path, options, what); !usable) {
+        return Opened::Failure(usable.error());
+    }
+    struct stat target = {};
+    if (stat(path.c_str(), &target) != 0) target = {};
     // Not emptied yet: only what has passed the checks is. A FIFO without a reader fails at once
     // (O_NONBLOCK) instead of waiting for one, for ever if none comes.
     UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
     if (!fd && errno == ENXIO && S_ISFIFO(target.st_mode)) {
-        return Opened::Failure("the log file " + path + " is a FIFO with no reader (" +
+        return Opened::Failure(what + " " + path + " is a FIFO with no reader (" +
                                std::strerror(errno) + ")");
     }
     const auto failed = [&] {
-        return Opened::Failure("cannot open the log file " + path + ": " + std::strerror(errno));
+        return Opened::Failure("cannot open " + what + " " + path + ": " + std::strerror(errno));
     };
     if (!fd) return failed();
     // The name may have come to mean another file since it was looked at.
     if (fstat(fd.get(), &target) != 0) return failed();
-    if (const Result<void> usable = CheckLogTarget(path, target, options); !usable) {
+    if (const Result<void> usable = CheckLogTarget(path, target, options, what); !usable) {
         return Opened::Failure(usable.error());
     }
     // Its writer waits for a slow reader, and not the run.

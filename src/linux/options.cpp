@@ -25,6 +25,12 @@ constexpr OptionEntry kOptions[] = {
      "update unit after unit: wait for one, update it, wait until it is\n"
      "unplugged, print one record per unit; implies --console"},
     {"--units", "N", "with --station: end after N units"},
+    {"--record", "FILE",
+     "write the session's trace there as it goes (every exchange with the\n"
+     "units, JSON Lines); FILE is never overwritten unless it is a trace"},
+    {"--replay", "FILE",
+     "run the session against a trace instead of units, in its virtual time;\n"
+     "stops at the first call that differs (exit 8)"},
     {"--help", "", "show this text"},
     {"--version", "", "show the firmware version this tool installs"},
 };
@@ -62,8 +68,9 @@ std::string UsageText() {
         "\n"
         "Each option may be given once.\n"
         "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
-        "(unit current, missing or several), 3 the firmware image could not be loaded, 64 usage,\n"
-        "70 an internal error (shown as its box), 128+N ended by signal N while no run was on.\n"
+        "(unit current, missing or several), 3 the firmware image could not be loaded, 8 a replay\n"
+        "diverged from its trace, 64 usage, 65 a malformed trace, 70 an internal error (shown as\n"
+        "its box), 128+N ended by signal N while no run was on.\n"
         "A station ends with a summary: 0 no unit failed, 1 a unit failed, 2 no unit came.\n"
         "While a run is on, every signal that would end the program is refused as the window\n"
         "refuses to close. See qvt-update(1).\n";
@@ -136,6 +143,10 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
                             "\" (a file of that name is ./" + std::string(*path) + ")");
             }
             o.log_path = std::string(*path);
+        } else if (argument == "--record" || argument == "--replay") {
+            const auto path = value();
+            if (!path || path->empty()) return fail(std::string(argument) + " needs a file");
+            (argument == "--record" ? o.record_path : o.replay_path) = std::string(*path);
         } else if (argument == "--virtual-time") {
             o.virtual_time = true;
         } else if (argument == "--force") {
@@ -159,6 +170,18 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
         } else {
             o.version = true;
         }
+    }
+    if (o.replay_path) {
+        // The trace holds the session: the units and the clicks; its time is virtual.
+        for (const std::string_view option :
+             {"--simulate", "--scenario", "--force", "--runs", "--station", "--units"}) {
+            if (std::find(given.begin(), given.end(), option) != given.end()) {
+                return fail(std::string(option) +
+                            " does not go with --replay (the trace holds the session)");
+            }
+        }
+        o.console = o.virtual_time = true;
+        return o;
     }
     if (o.virtual_time && !o.simulate) {
         return fail("--virtual-time works only with --simulate or --scenario");

@@ -15,7 +15,9 @@ enum ExitCode {
     kExitRunFailed = 1,
     kExitNoUpdate = 2,  // nothing to update: current, missing or several units
     kExitImageError = 3,
+    kExitReplayDiverged = 8,  // --replay: the program made a call the trace does not hold
     kExitUsage = 64,
+    kExitDataError = 65,    // --replay: the trace is malformed
     kExitSoftware = 70,     // an error that reached the top, shown as its box
     kExitSignalBase = 128,  // ended by a close signal while idle: 128 + the signal's number
 };
@@ -24,6 +26,8 @@ struct Options {
     bool simulate = false;
     std::optional<std::string> scenario_path;
     std::optional<std::string> log_path;
+    std::optional<std::string> record_path;  // the session's trace, written as it goes
+    std::optional<std::string> replay_path;  // a trace to run the session against
     bool virtual_time = false;
     bool force = false;
     int runs = 1;

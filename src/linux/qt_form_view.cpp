@@ -15,6 +15,7 @@
 #include "form_layout.h"
 #include "qt_guard.h"
 #include "texts.h"
+#include "trace_files.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -144,11 +145,12 @@ void QtFormView::CopyLog() {
     QGuiApplication::clipboard()->setText(LogText());
 }
 
-Result<void> QtFormView::SaveLogTo(const QString& path) const {
+namespace {
+
+Result<void> SaveBytesTo(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     const auto failed = [&file] { return Result<void>::Failure(file.errorString().toStdString()); };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return failed();
-    const QByteArray bytes = LogText().toUtf8();
     // A short write, or one that fails as the file is closed (a full disk), is no save.
     if (file.write(bytes) != bytes.size() || !file.flush()) return failed();
     file.close();
@@ -156,9 +158,25 @@ Result<void> QtFormView::SaveLogTo(const QString& path) const {
     return {};
 }
 
+}  // namespace
+
+Result<void> QtFormView::SaveLogTo(const QString& path) const {
+    return SaveBytesTo(path, LogText().toUtf8());
+}
+
 void QtFormView::SaveLogAs(const QString& path) {
-    const std::optional<std::string> said =
-        RecordOffer::AfterSave(path.toStdString(), SaveLogTo(path));
+    Result<void> saved = SaveLogTo(path);
+    std::string saved_path = path.toStdString();
+    if (saved && trace_) {
+        // A file of that name that is not a trace is someone's: it is left as it is.
+        saved_path = TracePathBeside(saved_path);
+        saved = MayOverwriteWithTrace(saved_path);
+        if (saved) {
+            saved = SaveBytesTo(QString::fromStdString(saved_path),
+                                QByteArray::fromStdString(trace_()));
+        }
+    }
+    const std::optional<std::string> said = RecordOffer::AfterSave(saved_path, saved);
     if (!said) return;
     if (modal_handler_) {
         modal_handler_(*said);

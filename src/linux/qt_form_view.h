@@ -52,13 +52,17 @@ class QtFormView final : public QWidget, public FormView {
     void AttachRecord(const LogRecord& record, std::function<std::string()> outcome) {
         record_offer_.Attach(record, std::move(outcome));
     }
+    // The session's trace as it stands, saved beside every log saved from the menu (see
+    // TracePathBeside), so that a failure already seen needs no second run.
+    void AttachTrace(std::function<std::string()> trace) { trace_ = std::move(trace); }
     // The context menu's two actions: "ログをコピー" and "ログを保存...".
     QMenu* LogMenu() { return &log_menu_; }
     QString LogText() const;
     void CopyLog();
     // Writes the record to `path` as UTF-8; the system's reason when it could not.
     Result<void> SaveLogTo(const QString& path) const;
-    // The save routine without its dialog: a save that fails says so, where and why, in a box.
+    // The save routine without its dialog, the trace saved beside the log: a save that fails
+    // says so, where and why, in a box.
     void SaveLogAs(const QString& path);
     // A close that nobody at the window asked for (a signal): refused during a run like any
     // close, in the same box that does not wait for an answer, so the run goes on behind it.
@@ -104,6 +108,7 @@ class QtFormView final : public QWidget, public FormView {
 
     MainForm* form_ = nullptr;
     RecordOffer record_offer_;
+    std::function<std::string()> trace_;
     QMenu log_menu_;
     std::function<void(std::string_view)> modal_handler_;
     JobControlHold job_control_;

@@ -16,6 +16,23 @@ RecordHeader HeaderFor(const Options& options, std::string display) {
     return header;
 }
 
+std::string FrontEndName(const Options& options, bool window) {
+    if (window) return "window";
+    if (options.station) return "station";
+    return options.json ? "json" : "console";
+}
+
+TraceNotices::TraceNotices(Backend& backend, Updater& updater) : recorder_(backend.recorder()) {
+    if (recorder_) {
+        recorder_->SetNotice(
+            [&updater](const std::string& line) { updater.model.ShowNotice(line); });
+    }
+}
+
+TraceNotices::~TraceNotices() {
+    if (recorder_) recorder_->SetNotice(nullptr);
+}
+
 void MirrorRecord(LogRecord& record, std::ostream& log, WriteWatch& watch) {
     record.Mirror([&log, &watch](const std::string& line) {
         log << line << '\n';

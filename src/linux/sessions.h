@@ -7,6 +7,7 @@
 #include "log_record.h"
 #include "options.h"
 #include "signal_watch.h"
+#include "updater.h"
 #include "write_watch.h"
 
 namespace qvt::linux_app {
@@ -27,6 +28,27 @@ int RunWindow(int& argc, char** argv, const Options& options, Backend& backend,
 // number. Once they are written, `summarize` tells what was lost, and that is waited for too.
 int EndSession(int status, const OutputDrain& drain, SignalWatch& close_requests,
                const std::function<void()>& summarize);
+
+// While it lives, what the session's recorder has to tell (a write that failed, a recording
+// that is full) is a notice of the session's window.
+class TraceNotices {
+  public:
+    TraceNotices(Backend& backend, Updater& updater);
+    ~TraceNotices();
+    TraceNotices(const TraceNotices&) = delete;
+    TraceNotices& operator=(const TraceNotices&) = delete;
+
+  private:
+    trace::TraceRecorder* recorder_;
+};
+
+// The session of a trace given to --replay (the backend plays it): the transcript up to the
+// first call that differs, and the status of the replayed session, or kExitReplayDiverged with
+// the report on the error stream. `drain` is waited for at the end, as a session's.
+int RunReplay(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
+              const LogTarget* log = nullptr, const OutputDrain& drain = {});
+// How a session is driven, as a trace's header says it: "window", "station", "json", "console".
+std::string FrontEndName(const Options& options, bool window);
 
 // What the record's header says of this machine and this session.
 RecordHeader HeaderFor(const Options& options, std::string display);

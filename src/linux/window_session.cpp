@@ -45,13 +45,19 @@ int ShowWindow(GuardedApplication& application, const Options& options, Backend&
                const LogTarget* log, WriteWatch& log_watch, const std::function<void()>& shown) {
     try {
         QtFormView window;
-        Updater updater(Ports{window, backend.clock(), backend.driver(), backend.bus(),
-                              backend.resource(), ProductDescrambleTable(),
+        Updater updater(Ports{backend.Traced(window), backend.clock(), backend.driver(),
+                              backend.bus(), backend.resource(), ProductDescrambleTable(),
                               HeaderFor(options, DisplayOf(QApplication::primaryScreen())),
                               backend.awake()});
         if (log) MirrorRecord(updater.record, log->stream, log_watch);
         window.Attach(updater.form);
         window.AttachRecord(updater.record, [&] { return updater.Standing(); });
+        const TraceNotices notices(backend, updater);
+        if (trace::TraceRecorder* recorder = backend.recorder()) {
+            window.AttachTrace([&updater, recorder] {
+                return recorder->Text({updater.Standing(), {}, false});
+            });
+        }
         WindowWatch watch(window, [&] { return updater.sequence.busy(); });
         // As the product does: the image and the device check run while the window is created.
         if (updater.form.FormCreate()) ApplyForce(updater, options);
@@ -66,6 +72,7 @@ int ShowWindow(GuardedApplication& application, const Options& options, Backend&
         }
         const int status = QApplication::exec();
         updater.record.Finish(updater.Standing());
+        backend.FinishTrace(updater.Standing(), std::nullopt);
         if (auto pending = application.TakePending()) return ShowException(pending);
         return status;
     } catch (...) {

@@ -1,5 +1,6 @@
 // The Qt window on the offscreen platform, with the simulated unit behind it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,6 +16,7 @@
 #include "qt_guard.h"
 #include "rig.h"
 #include "texts.h"
+#include "trace_lines.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -213,6 +215,44 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
         EXPECT_EQ(said.rfind(lead, 0), 0u) << said;
         EXPECT_GT(said.size(), lead.size()) << "no reason given: " << said;
     }
+}
+
+// Where a person saves the log, the session's trace goes beside it, so that a failure already
+// seen needs no second run; but never over a file that is not a trace.
+TEST(QtWindow, TheTraceIsSavedBesideTheLogButNeverOverAnythingElse) {
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
+    w.AttachRecord(rig.updater.record, [&] { return rig.updater.Standing(); });
+    const std::string trace = trace::HeaderLine({}) + "\n{\"outcome\":\"no update run\"}\n";
+    w.AttachTrace([&] { return trace; });
+    const QDir folder(QDir::tempPath());
+    const QString log = folder.filePath(QStringLiteral("qvt-beside-%1.log").arg(getpid()));
+    const QString beside =
+        folder.filePath(QStringLiteral("qvt-beside-%1.trace.jsonl").arg(getpid()));
+    QFile::remove(beside);
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+    };
+    for (int save = 0; save < 2; ++save) {  // the second over the first: a trace already
+        w.SaveLogAs(log);
+        EXPECT_TRUE(rig.boxes.empty());
+        EXPECT_EQ(read(beside), trace);
+    }
+    {
+        QFile notes(beside);
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        notes.write("someone's notes\n");
+    }
+    w.SaveLogAs(log);
+    ASSERT_EQ(rig.boxes.size(), 1u);
+    EXPECT_EQ(rig.boxes[0].rfind(
+                  std::string(text::kSaveLogFailed) + "\r\n" + beside.toStdString() + "\r\n", 0),
+              0u)
+        << rig.boxes[0];
+    EXPECT_EQ(read(beside), "someone's notes\n");
+    QFile::remove(log);
+    QFile::remove(beside);
 }
 
 // A close signal in the middle of a run is refused as a click on the window's close button
