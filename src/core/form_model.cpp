@@ -88,4 +88,23 @@ void FormModel::ShowForceBox() {
     view_.ShowForceBox(controls_.force_enabled, controls_.force_checked);
 }
 
+void FormModel::BeginPhase(Phase phase, const PhaseTimes& times) {
+    if (!clock_) return;
+    timed_ = Timed{phase, times, clock_->NowMs()};
+    view_.ShowPhaseTime(
+        {PhaseName(phase), WaitingFor(phase), 0, times.typical_ms, times.limit_ms, true});
+}
+
+void FormModel::Pump() {
+    if (timed_ && clock_) {
+        const std::uint64_t so_far = clock_->NowMs() - timed_->began_ms;
+        if (so_far / 1000 > timed_->shown_seconds) {
+            timed_->shown_seconds = so_far / 1000;
+            view_.ShowPhaseTime({PhaseName(timed_->phase), WaitingFor(timed_->phase), so_far,
+                                 timed_->times.typical_ms, timed_->times.limit_ms, false});
+        }
+    }
+    view_.Pump();
+}
+
 }  // namespace qvt

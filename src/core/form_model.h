@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "clock.h"
 #include "form_layout.h"
 #include "form_view.h"
 #include "log_record.h"
+#include "phase_times.h"
 #include "progress_port.h"
 #include "startup_rows.h"
 #include "transcript_lines.h"
@@ -36,8 +39,11 @@ class FormModel final : public ProgressPort {
         bool force_checked = false;
     };
 
-    FormModel(FormView& view, LogRecord& record)
-        : view_(view), lines_([&record](const std::string& line) { record.Add(line); }) {}
+    // `clock`, when given, times the run's phases (BeginPhase).
+    FormModel(FormView& view, LogRecord& record, const Clock* clock = nullptr)
+        : view_(view),
+          clock_(clock),
+          lines_([&record](const std::string& line) { record.Add(line); }) {}
     FormModel(const FormModel&) = delete;
     FormModel& operator=(const FormModel&) = delete;
 
@@ -67,13 +73,26 @@ class FormModel final : public ProgressPort {
     void ShowModalBox(std::string_view text);
     void SetBusy(bool busy) { view_.SetBusy(busy); }
     void ShowNotice(std::string_view line) { view_.ShowNotice(line); }
-    void Pump() override { view_.Pump(); }
+    // A timed phase of a run begins, or the run's last one has ended. While one lasts, a pump
+    // that finds another whole second passed shows how long it has taken so far.
+    void BeginPhase(Phase phase, const PhaseTimes& times);
+    void EndPhase() { timed_.reset(); }
+    void Pump() override;
 
   private:
     void ShowProgress();
     void ShowForceBox();
 
+    struct Timed {
+        Phase phase;
+        PhaseTimes times;
+        std::uint64_t began_ms;
+        std::uint64_t shown_seconds = 0;
+    };
+
     FormView& view_;
+    const Clock* clock_;
+    std::optional<Timed> timed_;
     TranscriptLines lines_;
     Controls controls_;
 };

@@ -27,6 +27,18 @@ struct StatusPanel {
     bool operator==(const StatusPanel&) const = default;
 };
 
+// How long the phase of a run under way takes: shown as it begins, and again whenever another
+// whole second of it has passed, so that a person watching a silent wait knows how long it may
+// last. A view may show it (a console's events or progress lines, a bar's description), or not.
+struct PhaseClock {
+    std::string_view phase;        // its name, as the outcome names phases ("return wait")
+    std::string_view waiting_for;  // what it waits for, as a person reads it
+    std::uint64_t so_far_ms = 0;
+    std::uint64_t typical_ms = 0;
+    std::uint64_t limit_ms = 0;
+    bool begins = false;  // the phase has just begun (so_far_ms is 0)
+};
+
 // The port through which the core shows the main window; each platform draws it its own way.
 // Texts arrive in UTF-8 with "\r\n" line breaks. The core (FormModel) keeps what it showed, so
 // a view needs to remember nothing to answer it; it shows each call's state as it comes, even
@@ -54,6 +66,8 @@ class FormView : public MessagePump {
     // A note for the person at the machine about the machine itself, outside the window's own
     // texts: a console writes it to its error stream, a window adds it to its log.
     virtual void ShowNotice(std::string_view line) = 0;
+    // The phase under way and how long it has taken; nothing by default.
+    virtual void ShowPhaseTime(const PhaseClock& clock) { static_cast<void>(clock); }
     // Pump (from MessagePump): handles the window's pending messages once. It may deliver a
     // click of Start, a tick of the force box or a close request to the core, in the middle of
     // whatever pumped; the core is built for that.

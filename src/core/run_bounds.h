@@ -29,8 +29,10 @@ struct RunBounds {
                       kWaitCycleMs;
         erase = discovery + kErasePasses * (n * write + kPassPauseMs) + settle;
         blank_check = discovery + read_back + settle;
-        program_verify = discovery + kProgramPasses * (chunks * n * write + kPassPauseMs) +
-                         n * write + settle + read_back + settle;
+        program =
+            discovery + kProgramPasses * (chunks * n * write + kPassPauseMs) + n * write + settle;
+        verify = read_back + settle;
+        program_verify = program + verify;
         reset = discovery + n * write + settle;
         return_wait = kReturnCycles * (settle + kWaitCycleMs);
     }
@@ -46,6 +48,8 @@ struct RunBounds {
     std::uint64_t boot_switch = 0;  // from the request to the erase's start
     std::uint64_t erase = 0;
     std::uint64_t blank_check = 0;
+    std::uint64_t program = 0;  // to the end report and its settle wait
+    std::uint64_t verify = 0;
     std::uint64_t program_verify = 0;
     std::uint64_t reset = 0;
     std::uint64_t return_wait = 0;  // from its message to its end

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "phase_times.h"
 #include "startup_rows.h"
 #include "texts.h"
 
@@ -75,11 +76,17 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
 
 void UpdateSequence::RunPhases() {
     try {
-        while (!Ended(phase_)) Transition(RunPhase(phase_));
+        while (!Ended(phase_)) {
+            if (TimedPhase(phase_)) {
+                form_.BeginPhase(phase_, TimesOf(phase_, expected_, app_.DriverPresent()));
+            }
+            Transition(RunPhase(phase_));
+        }
     } catch (...) {
         outcome_ = Failed(phase_, FailureCause::kException);
         phase_ = RowOf(phase_).on_exception;
     }
+    form_.EndPhase();
 }
 
 void UpdateSequence::ForgetUnit() {
@@ -125,7 +132,6 @@ UpdateSequence::Step UpdateSequence::RunPhase(Phase phase) {
             // An erase that reached a boot loader may have wiped whatever was programmed before.
             if (protocol_.last_discovery() == BootProtocol::Discovery::kFound) {
                 custody_.flash = Flash::kErased;
-                custody_.handover = Handover{};
             }
             return StepOf(erased);
         }

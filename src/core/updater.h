@@ -38,7 +38,7 @@ class Updater {
   public:
     explicit Updater(const Ports& ports)
         : record(LogRecord::HeaderLines(ports.header, ImageVersionText(ports.resource))),
-          model(ports.view, record),
+          model(ports.view, record, &ports.clock),
           loader(ports.resource, ports.table, firmware),
           app(ports.driver, loader),
           link(ports.bus, ports.clock, model),

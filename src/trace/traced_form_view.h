@@ -31,6 +31,7 @@ class TracedFormView final : public FormView {
         view_.SetBusy(busy);
     }
     void ShowNotice(std::string_view line) override { view_.ShowNotice(line); }
+    void ShowPhaseTime(const PhaseClock& clock) override { view_.ShowPhaseTime(clock); }
     void Pump() override { view_.Pump(); }
 
   private:
