@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "message_pump.h"
+#include "phase_times.h"
 
 namespace qvt {
 
@@ -25,18 +26,6 @@ struct StatusPanel {
     bool visible = false;
 
     bool operator==(const StatusPanel&) const = default;
-};
-
-// How long the phase of a run under way takes: shown as it begins, and again whenever another
-// whole second of it has passed, so that a person watching a silent wait knows how long it may
-// last. A view may show it (a console's events or progress lines, a bar's description), or not.
-struct PhaseClock {
-    std::string_view phase;        // its name, as the outcome names phases ("return wait")
-    std::string_view waiting_for;  // what it waits for, as a person reads it
-    std::uint64_t so_far_ms = 0;
-    std::uint64_t typical_ms = 0;
-    std::uint64_t limit_ms = 0;
-    bool begins = false;  // the phase has just begun (so_far_ms is 0)
 };
 
 // The port through which the core shows the main window; each platform draws it its own way.

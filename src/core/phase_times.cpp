@@ -70,6 +70,14 @@ std::uint64_t TypicalRunMs(bool driver) {
     return total;
 }
 
+std::string PhaseClockText(const PhaseClock& clock) {
+    const auto up = [](std::uint64_t ms) {
+        return std::to_string(ms == 0 ? 0 : (ms + 999) / 1000);
+    };
+    return std::string(clock.waiting_for) + ": " + std::to_string(clock.so_far_ms / 1000) +
+           " s (typically " + up(clock.typical_ms) + " s, at most " + up(clock.limit_ms) + " s)";
+}
+
 std::string_view WaitingFor(Phase phase) {
     switch (phase) {
         case Phase::kBootSwitch:

@@ -22,7 +22,7 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
-TranscriptEntry Entry(TranscriptEntry::Kind kind, std::string line) {
+TranscriptEntry EntryOf(TranscriptEntry::Kind kind, std::string line) {
     TranscriptEntry entry;
     entry.kind = kind;
     entry.line = std::move(line);
@@ -59,14 +59,14 @@ void TranscriptLines::Emit(std::string* last, TranscriptEntry entry) {
 }
 
 void TranscriptLines::Message(std::string_view text) {
-    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kMessage, "message: " + OneLine(text));
+    TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kMessage, "message: " + OneLine(text));
     entry.text = text;
     Emit(&message_, std::move(entry));
 }
 
 void TranscriptLines::Status(const StatusPanel& status) {
     TranscriptEntry entry =
-        Entry(TranscriptEntry::Kind::kStatus,
+        EntryOf(TranscriptEntry::Kind::kStatus,
               std::string("status: ") + (status.visible ? "shown" : "hidden") +
                   " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
                   " caption=" + OneLine(status.caption));
@@ -76,14 +76,14 @@ void TranscriptLines::Status(const StatusPanel& status) {
 }
 
 void TranscriptLines::Log(std::string_view line) {
-    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kLog, "log: " + OneLine(line));
+    TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kLog, "log: " + OneLine(line));
     entry.text = line;
     Emit(nullptr, std::move(entry));
 }
 
 void TranscriptLines::Progress(int position, int maximum) {
     TranscriptEntry entry =
-        Entry(TranscriptEntry::Kind::kProgress,
+        EntryOf(TranscriptEntry::Kind::kProgress,
               "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
     entry.position = position;
     entry.maximum = maximum;
@@ -91,14 +91,14 @@ void TranscriptLines::Progress(int position, int maximum) {
 }
 
 void TranscriptLines::Start(bool enabled) {
-    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kStart,
+    TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kStart,
                                   std::string("start: ") + (enabled ? "enabled" : "disabled"));
     entry.enabled = enabled;
     Emit(&start_, std::move(entry));
 }
 
 void TranscriptLines::Force(bool enabled, bool checked) {
-    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kForce,
+    TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kForce,
                                   std::string("force: ") + (enabled ? "enabled" : "disabled") +
                                       " " + (checked ? "checked" : "unchecked"));
     entry.enabled = enabled;
@@ -107,7 +107,7 @@ void TranscriptLines::Force(bool enabled, bool checked) {
 }
 
 void TranscriptLines::Box(std::string_view text) {
-    TranscriptEntry entry = Entry(TranscriptEntry::Kind::kBox, "box: " + OneLine(text));
+    TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kBox, "box: " + OneLine(text));
     entry.text = text;
     Emit(nullptr, std::move(entry));
 }
