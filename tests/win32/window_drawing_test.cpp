@@ -2,6 +2,7 @@
 // state, the system menu's log commands, and fonts and brushes across DPI changes.
 #include <gtest/gtest.h>
 
+#include "custody.h"
 #include "window_rig.h"
 
 namespace qvt::win32 {
@@ -230,7 +231,10 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     SendMessageW(hwnd, WM_SYSCOMMAND, kCopyLogCommand, 0);
     const std::string after = ClipboardText();
     EXPECT_NE(after.find(" log: [ResetDevice]OpenHid count:0\r\n"), std::string::npos);
-    EXPECT_NE(after.find(" outcome: update completed\r\n"), std::string::npos);
+    // The record ends with the completion and its reason, in the core's words.
+    const std::string completed = std::string(" outcome: update completed (") +
+                                  ReasonName(Verdict::Reason::kBackCurrent) + ")\r\n";
+    EXPECT_TRUE(after.ends_with(completed)) << after;
     // All but the outcome's time stamp, which is that of the moment the record is taken.
     const auto without_outcome = [](const std::string& text) {
         return text.substr(0, text.rfind("\r\n", text.size() - 3));
@@ -260,7 +264,7 @@ TEST_F(Win32Window, TheSystemMenuOffersTheLogToCopyDuringAndAfterARunOrToSave) {
     file.reset();
     DeleteFileW(path.c_str());
     EXPECT_EQ(without_outcome(saved), without_outcome(after));
-    EXPECT_NE(saved.find(" outcome: update completed\r\n"), std::string::npos);
+    EXPECT_TRUE(saved.ends_with(completed)) << saved;
     EXPECT_EQ(saved.find('\x01'), std::string::npos) << "the older file's tail is left";
 
     // A save that fails says so, where, and the system's reason.
