@@ -95,6 +95,12 @@ void FormModel::BeginPhase(Phase phase, const PhaseTimes& times) {
         {PhaseName(phase), WaitingFor(phase), 0, times.typical_ms, times.limit_ms, true});
 }
 
+void FormModel::EndPhase() {
+    if (!timed_) return;
+    timed_.reset();
+    view_.ShowPhaseTime({});
+}
+
 void FormModel::Pump() {
     if (timed_ && clock_) {
         const std::uint64_t so_far = clock_->NowMs() - timed_->began_ms;

@@ -74,9 +74,10 @@ class FormModel final : public ProgressPort {
     void SetBusy(bool busy) { view_.SetBusy(busy); }
     void ShowNotice(std::string_view line) { view_.ShowNotice(line); }
     // A timed phase of a run begins, or the run's last one has ended. While one lasts, a pump
-    // that finds another whole second passed shows how long it has taken so far.
+    // that finds another whole second passed shows how long it has taken so far; its end is
+    // shown as a clock of no phase, so that a view that shows the time stops claiming a wait.
     void BeginPhase(Phase phase, const PhaseTimes& times);
-    void EndPhase() { timed_.reset(); }
+    void EndPhase();
     void Pump() override;
 
   private:

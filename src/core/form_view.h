@@ -55,7 +55,8 @@ class FormView : public MessagePump {
     // A note for the person at the machine about the machine itself, outside the window's own
     // texts: a console writes it to its error stream, a window adds it to its log.
     virtual void ShowNotice(std::string_view line) = 0;
-    // The phase under way and how long it has taken; nothing by default.
+    // The phase under way and how long it has taken; a clock with an empty phase once the run's
+    // last timed phase has ended (none is under way). Nothing by default.
     virtual void ShowPhaseTime(const PhaseClock& clock) { static_cast<void>(clock); }
     // Pump (from MessagePump): handles the window's pending messages once. It may deliver a
     // click of Start, a tick of the force box or a close request to the core, in the middle of

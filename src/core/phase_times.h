@@ -26,7 +26,8 @@ struct PhaseTimes {
 // whole second of it has passed, so that a person watching a silent wait knows how long it may
 // last. A view may show it (a console's events or progress lines, a bar's description), or not.
 struct PhaseClock {
-    std::string_view phase;        // its name, as the outcome names phases ("return wait")
+    std::string_view phase;        // its name, as the outcome names phases ("return wait"); empty
+                                   // when none is under way any more
     std::string_view waiting_for;  // what it waits for, as a person reads it
     std::uint64_t so_far_ms = 0;
     std::uint64_t typical_ms = 0;
