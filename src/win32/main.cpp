@@ -33,7 +33,7 @@ void InitCommonControls() {
     const auto init =
         SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
     if (!init) throw std::runtime_error("cannot load comctl32.dll from the system folder");
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, kCommonControlClasses};
     init(&controls);
 }
 

@@ -1,6 +1,7 @@
 // The view: the window's classes, its controls at their design places scaled for the monitor's
-// DPI, and what each control shows as the core tells it. How it is painted, what its keys do and
-// what a screen reader hears are each in a file of their own (win32_form_view.h lists them).
+// DPI, and what each control shows as the core tells it. How it is painted, what its keys do,
+// what a screen reader hears and the bar's tooltip are each in a file of their own
+// (win32_form_view.h lists them).
 #include "win32_form_view.h"
 
 #include <commctrl.h>
@@ -91,6 +92,8 @@ void Win32FormView::CreateControls() {
     ShowWindow(control(Control::kPnlMsg1), SW_HIDE);
     ShowWindow(control(Control::kLog), SW_HIDE);
     KeepKeysToTheDialog();
+    AnswerForTheBar();
+    CreateBarTip();
     // The log keeps every line of a long run.
     SendMessageW(control(Control::kLog), EM_SETLIMITTEXT, 0, 0);
     SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, kProgressInitialMax);
@@ -183,6 +186,13 @@ void Win32FormView::ShowProgress(int position, int maximum) {
     SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, maximum);
     SendMessageW(control(Control::kProgBar1), PBM_SETPOS, std::min(position, maximum),
                  0);  // past the end: a full bar
+}
+
+void Win32FormView::ShowPhaseTime(const PhaseClock& clock) {
+    // An empty phase: the run's last has ended, and the bar claims no wait any more.
+    const std::wstring line = clock.phase.empty() ? std::wstring() : Widen(PhaseClockText(clock));
+    ShowBarTip(line);
+    DescribeBar(line);
 }
 
 void Win32FormView::EnableStart(bool enabled) {

@@ -4,19 +4,26 @@
 //   win32_form_view.cpp      the view: the controls, their DPI layout, what they show
 //   win32_keyboard.cpp       the keys: the dialog manager's; what Start and the message keep
 //   win32_colours.cpp        the colours; the system's in their place under High Contrast
-//   win32_accessibility.cpp  what a screen reader hears (MSAA notifications)
+//   win32_accessibility.cpp  what a screen reader hears (MSAA notifications), and the bar's
+//                            description (the phase under way and its time)
+//   win32_tooltip.cpp        the bar's tooltip: the same line for the eye
 //   win32_message_loop.cpp   the message loop, the window procedure, exceptions kept for it
 //   win32_session_end.cpp    a close, a shutdown and a log-off refused during a run
 //   win32_log_commands.cpp   the record in the system menu: copied or saved
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <array>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "com_object.h"
 #include "form_rules.h"
 #include "form_view.h"
 #include "main_form.h"
@@ -33,6 +40,10 @@ constexpr int ControlId(Control control) {
     return kFirstControlId + static_cast<int>(control);
 }
 
+// The common controls the window is made of, for InitCommonControlsEx: the bar, the buttons,
+// the edits and statics, and the bar's tooltip.
+inline constexpr DWORD kCommonControlClasses =
+    ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES;
 inline constexpr UINT kPbmSetBarColor = 0x0409;
 // The system menu's own commands: below 0xF000, low four bits clear.
 inline constexpr UINT kCopyLogCommand = 0x0010;
@@ -55,6 +66,7 @@ bool SystemHighContrast();
 //   [ ] job control held during a run (Windows has none)
 //   [x] the record offered, to copy or to save (RecordOffer), in the system menu
 //   [x] a screen reader reads each control and hears each new status and message
+//   [x] the phase under way and its time so far, as the bar's description and tooltip
 //   [x] High Contrast: the system's colours in place of the product's
 //   [ ] "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font)
 //   [x] an exception inside a window message fails the run, not the program
@@ -105,6 +117,8 @@ class Win32FormView final : public FormView {
     void ShowModalBox(std::string_view text) override;
     void SetBusy(bool busy) override;
     void ShowNotice(std::string_view line) override { AppendLog(line); }
+    // The bar's description and tooltip: the phase's line, or none once no phase is under way.
+    void ShowPhaseTime(const PhaseClock& clock) override;
     void Pump() override;
 
     // The focus where FirstFocus puts it, from what the controls show now.
@@ -134,9 +148,15 @@ class Win32FormView final : public FormView {
     void RenewStatusBrush();
     // Follows the system's High Contrast setting as it is now.
     void FollowContrast();
-    // The accessibility notifications'.
+    // The accessibility notifications' and the bar's description.
     void AnnounceMessage();
     void AnnounceStatus();
+    void AnswerForTheBar();
+    void DescribeBar(const std::wstring& text);
+    static LRESULT CALLBACK BarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    // The tooltip's.
+    void CreateBarTip();
+    void ShowBarTip(const std::wstring& text);
     // Session end's: whether the window may close, or the session end, now.
     bool MayClose();
     bool MaySessionEnd() const;
@@ -161,6 +181,13 @@ class Win32FormView final : public FormView {
     std::function<void(std::string_view)> modal_handler_;
     RefusalBox refusal_box_;
     std::exception_ptr pending_;
+    // The bar's tooltip, a popup the window owns and takes with it.
+    HWND bar_tip_ = nullptr;
+    // The bar's description, shared with every object a screen reader was given for it.
+    std::shared_ptr<std::wstring> bar_description_ = std::make_shared<std::wstring>();
+    // Joined at a screen reader's first question, so that its objects can be handed over; left
+    // after the window has gone.
+    std::optional<ComApartment> apartment_;
 };
 
 // A core colour (0x00BBGGRR or the button-face system colour) as a COLORREF.

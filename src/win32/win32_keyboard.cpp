@@ -2,28 +2,11 @@
 // and Shift+Tab; Esc and Enter do nothing, since the window has no Cancel and no default button;
 // only space on the focused Start (or a click) starts a flash. The focus rests where FirstFocus
 // puts it, never on the disabled Start.
+#include "control_subclass.h"
 #include "win32_form_view.h"
 
 namespace qvt::win32 {
 namespace {
-
-constexpr wchar_t kOriginalProc[] = L"QvtOriginalProc";
-
-// Hands a message on to the control's own procedure, and puts that procedure back as the
-// control goes.
-LRESULT CallOriginal(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    const auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOriginalProc));
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-        RemovePropW(hwnd, kOriginalProc);
-    }
-    return CallWindowProcW(original, hwnd, message, wparam, lparam);
-}
-
-void Subclass(HWND hwnd, WNDPROC proc) {
-    SetPropW(hwnd, kOriginalProc, reinterpret_cast<HANDLE>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)));
-    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-}
 
 // The message box as a read-only field of a dialog: Tab, Esc and Enter belong to the dialog
 // manager (the next control; nothing, as the window has no Cancel or default button). A

@@ -7,22 +7,14 @@
 #include <oleacc.h>
 // clang-format on
 
-#include <memory>
 #include <string>
 
+#include "com_object.h"
 #include "wide_text.h"
 
 namespace qvt::win32 {
 
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-using Accessible = std::unique_ptr<IAccessible, ComRelease>;
-
-struct ComApartment {
-    ComApartment() { CoInitialize(nullptr); }
-    ~ComApartment() { CoUninitialize(); }
-};
+using Accessible = ComPtr<IAccessible>;
 
 inline VARIANT Self() {
     VARIANT self;
@@ -61,9 +53,23 @@ inline std::string ValueOf(HWND hwnd) {
     return object ? Answer(*object, &IAccessible::get_accValue) : "(no object)";
 }
 
-inline long VariantOf(HWND hwnd,
-                      HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {
+inline std::string DescriptionOf(HWND hwnd) {
     const Accessible object = AccessibleOf(hwnd);
+    return object ? Answer(*object, &IAccessible::get_accDescription) : "(no object)";
+}
+
+// The system's own object for the window's client area, whatever the window answers itself.
+inline Accessible StandardAccessibleOf(HWND hwnd) {
+    IAccessible* object = nullptr;
+    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&object)))) {
+        return nullptr;
+    }
+    return Accessible(object);
+}
+
+inline long VariantOf(const Accessible& object,
+                      HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*)) {
     VARIANT answer;
     VariantInit(&answer);
     if (!object || (object.get()->*getter)(Self(), &answer) != S_OK || answer.vt != VT_I4)
@@ -72,10 +78,10 @@ inline long VariantOf(HWND hwnd,
 }
 
 inline long StateOf(HWND hwnd) {
-    return VariantOf(hwnd, &IAccessible::get_accState);
+    return VariantOf(AccessibleOf(hwnd), &IAccessible::get_accState);
 }
 inline long RoleOf(HWND hwnd) {
-    return VariantOf(hwnd, &IAccessible::get_accRole);
+    return VariantOf(AccessibleOf(hwnd), &IAccessible::get_accRole);
 }
 
 }  // namespace qvt::win32

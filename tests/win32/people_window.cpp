@@ -46,7 +46,7 @@ int wmain(int argc, wchar_t** argv) {
     std::ofstream record(argv[2], std::ios::binary);
 
     RestrictDllSearchToSystem32();
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, kCommonControlClasses};
     SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
                                                     "InitCommonControlsEx")(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -60,7 +60,7 @@ class Win32Window : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         RestrictDllSearchToSystem32();
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls, kCommonControlClasses};
         SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
                                                         "InitCommonControlsEx")(&controls);
         ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
