@@ -8,7 +8,13 @@ namespace qvt {
 bool BootLoaderLink::FindBootLoaders(std::int32_t expected) {
     kept_.reset();
     std::int32_t matches = 0;
-    for (std::size_t index = 0;; ++index) {
+    for (std::size_t index = 0; inspect_only_; ++index) {
+        const auto path = bus_.InterfacePath(index);
+        if (!path) break;
+        const auto attributes = bus_.Inspect(*path);
+        if (attributes && IsBootLoader(*attributes)) ++matches;
+    }
+    for (std::size_t index = 0; !inspect_only_; ++index) {
         Opened opened = OpenBootLoader(index);
         if (opened.opening == Opening::kEnd) break;
         if (opened.opening == Opening::kInvalid) continue;
@@ -45,7 +51,10 @@ BootLoaderLink::Opened BootLoaderLink::OpenBootLoader(std::size_t index) {
 
 bool BootLoaderLink::IsBootLoader(HidDevice& device) {
     HidAttributes attributes;
-    if (!device.GetAttributes(attributes)) return false;
+    return device.GetAttributes(attributes) && IsBootLoader(attributes);
+}
+
+bool BootLoaderLink::IsBootLoader(const HidAttributes& attributes) {
     // Either ID alone makes a boot loader: units have shipped with the maker's vendor ID and
     // with the boot loader's product ID under another vendor.
     return attributes.vendor_id == kBootLoaderVendorId ||

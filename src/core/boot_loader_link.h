@@ -44,6 +44,10 @@ class BootLoaderLink {
     void CloseBootLoaders();
     Opened OpenBootLoader(std::size_t index);
     static bool IsBootLoader(HidDevice& device);
+    static bool IsBootLoader(const HidAttributes& attributes);
+    // From now on every search reads what the interfaces declare without opening one, and
+    // keeps nothing: no report can reach a unit (a check that must change nothing).
+    void InspectOnly() { inspect_only_ = true; }
     // One report to the kept boot loader within its bound; true when it was accepted.
     bool WriteBootReport(std::span<const std::uint8_t, kReportSize> report);
     // One reply from the kept boot loader within its bound. True only when a reply arrived;
@@ -76,6 +80,7 @@ class BootLoaderLink {
     Clock& clock_;
     MessagePump& pump_;
     std::unique_ptr<HidDevice> kept_;
+    bool inspect_only_ = false;
     std::int32_t boot_loader_count_ = 0;
     std::int32_t seen_count_ = 0;
 };

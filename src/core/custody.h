@@ -102,5 +102,9 @@ Verdict Judge(const Custody& facts, const BenchLook& now, Occasion occasion,
               std::uint16_t image_version, std::uint64_t now_ms, bool request_due);
 
 const char* ReasonName(Verdict::Reason reason);
+// Whether a completion for this reason read the image's version back from the unit.
+inline bool ReturnConfirmed(Verdict::Reason reason) {
+    return reason == Verdict::Reason::kBackCurrent;
+}
 
 }  // namespace qvt

@@ -54,6 +54,9 @@ class HidBus {
     // Opens an interface for reports both ways, beside any other program that has it open.
     // Null when it cannot be opened (gone, refused, not a HID interface).
     virtual std::unique_ptr<HidDevice> Open(const std::string& path) = 0;
+    // What an interface declares (vendor, product, version), without opening it for reports:
+    // a check that must not touch a unit reads this. Nullopt when it will not say.
+    virtual std::optional<HidAttributes> Inspect(const std::string& path) = 0;
 };
 
 }  // namespace qvt

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "phase_times.h"
 #include "version_text.h"
 
 namespace qvt {
@@ -27,8 +28,16 @@ std::string RecordLine(const UnitRecord& record) {
                 CauseName(record.outcome.cause) + ")";
     }
     if (!record.refused_for.empty()) line += " (" + record.refused_for + ")";
-    return line + "; version " + record.version_before + " -> " + record.version_after + "; " +
-           Seconds(record.duration_ms);
+    line += "; version " + record.version_before + " -> " + record.version_after + "; " +
+            Seconds(record.duration_ms);
+    if (record.typical_ms != 0) line += ", typically " + Seconds(record.typical_ms);
+    if (Slow(record)) line += ", SLOW (three times typical or more: look at this unit)";
+    return line + "; status " + std::to_string(Code(record.status)) + " " +
+           std::string(ExitStatusName(Code(record.status)));
+}
+
+bool Slow(const UnitRecord& record) {
+    return record.typical_ms != 0 && record.duration_ms >= kSlowFactor * record.typical_ms;
 }
 
 std::string SummaryLine(const StationSummary& summary) {
@@ -90,7 +99,7 @@ StationSummary Station::Run() {
                 continue;
             }
             if (several) {
-                Refused("several units at once", "unknown");
+                Refused("several units at once", "unknown", ExitStatus::kSeveralUnits);
                 several_told_ = true;
                 continue;
             }
@@ -164,7 +173,8 @@ RunOutcome Station::UpdateOrRefuse() {
     if (!u_.model.controls().start_enabled) {
         const bool unread =
             u_.form.finding().situation == StartupFinding::Situation::kVersionUnread;
-        Refused(unread ? "version unread" : "already current", before);
+        Refused(unread ? "version unread" : "already current", before,
+                unread ? ExitStatus::kVersionUnread : ExitStatus::kCurrent);
         return {RunOutcome::Kind::kRefused, Phase::kIdle, FailureCause::kNone,
                 Refusal::kStartDisabled};
     }
@@ -177,6 +187,8 @@ RunOutcome Station::UpdateOrRefuse() {
         UnitRecord record = NewRecord(start);
         record.outcome = {RunOutcome::Kind::kFailed, left_in, FailureCause::kUnitLeft,
                           Refusal::kNone};
+        record.status = ExitStatus::kFailed;
+        record.typical_ms = TypicalRunMs(u_.app.DriverPresent());
         record.version_before = before;
         record.version_after = "unknown";
         ++summary_.failed;
@@ -184,6 +196,8 @@ RunOutcome Station::UpdateOrRefuse() {
     }
     UnitRecord record = NewRecord(start);
     record.outcome = outcome;
+    record.status = StatusOf(outcome);
+    record.typical_ms = TypicalRunMs(u_.app.DriverPresent());
     record.version_before = u_.sequence.departures().empty() ? before : "unknown";
     const VersionReading& returned = u_.sequence.last_verdict().returned;
     record.version_after = outcome.completed() && returned ? FormatVersion(*returned) : "unknown";
@@ -198,8 +212,9 @@ RunOutcome Station::UpdateOrRefuse() {
     return outcome;
 }
 
-void Station::Refused(const std::string& why, const std::string& version) {
+void Station::Refused(const std::string& why, const std::string& version, ExitStatus status) {
     UnitRecord record = NewRecord(clock_.NowMs());
+    record.status = status;
     record.outcome.kind = RunOutcome::Kind::kRefused;
     record.outcome.refusal = Refusal::kStartDisabled;
     record.refused_for = why;

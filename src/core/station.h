@@ -7,6 +7,7 @@
 
 #include "bench_look.h"
 #include "clock.h"
+#include "exit_status.h"
 #include "run_phase.h"
 #include "updater.h"
 
@@ -17,9 +18,12 @@ struct UnitRecord {
     int number = 0;           // the station's count, from 1
     std::uint64_t at_ms = 0;  // when the unit was found, in the session's time
     std::uint64_t duration_ms = 0;
-    RunOutcome outcome;          // refused: current, or several units at once
-    std::string refused_for;     // the refusal in words, for a unit not updated
-    std::string version_before;  // "3.00", "boot loader", "unknown"
+    // A run's typical length, for the operator to compare (0: no run was made).
+    std::uint64_t typical_ms = 0;
+    ExitStatus status = ExitStatus::kCurrent;  // what the console would exit with for this unit
+    RunOutcome outcome;                        // refused: current, or several units at once
+    std::string refused_for;                   // the refusal in words, for a unit not updated
+    std::string version_before;                // "3.00", "boot loader", "unknown"
     std::string version_after;
 };
 
@@ -33,6 +37,9 @@ struct StationSummary {
 // The record and the summary as the record's and the transcript's lines ("record: ...",
 // "summary: ...").
 std::string RecordLine(const UnitRecord& record);
+// A run that took this many times its typical length or more is marked for the operator.
+inline constexpr std::uint64_t kSlowFactor = 3;
+bool Slow(const UnitRecord& record);
 std::string SummaryLine(const StationSummary& summary);
 
 // What a station asks of the front end around it: to show what it tells, and when to stop.
@@ -82,7 +89,7 @@ class Station {
     // Updates the one unit on the bench, or refuses it, with its record; returns how the click
     // ended (refused: no click was made).
     RunOutcome UpdateOrRefuse();
-    void Refused(const std::string& why, const std::string& version);
+    void Refused(const std::string& why, const std::string& version, ExitStatus status);
     UnitRecord NewRecord(std::uint64_t start);
     void Tell(const UnitRecord& record);
     // One interval of waiting; false when the station is to end instead.

@@ -75,6 +75,12 @@ inline constexpr std::string_view kCaptionCompleted = "アップデート完了"
 inline constexpr std::string_view kCaptionCompletedOnRestart = "Update completion";
 inline constexpr std::string_view kMessageCompleted =
     "アップデート完了\r\nアプリケーションを終了してください。";
+// A completion whose unit's version was not read back: verified and reset, the return not
+// confirmed here (no driver to read it through, or a version query that failed).
+inline constexpr std::string_view kCaptionCompletedUnconfirmed = "アップデート完了（未確認）";
+inline constexpr std::string_view kMessageCompletedUnconfirmed =
+    "アップデート完了\r\n再起動後のバージョンを確認できませんでした。\r\nアプリケーションを終了"
+    "してください。";
 inline constexpr std::string_view kMessageRunFailed =
     "アップデート中にエラーが発生しました。\r\n開始ボタンをクリックしてください。";
 

@@ -67,9 +67,9 @@ void TranscriptLines::Message(std::string_view text) {
 void TranscriptLines::Status(const StatusPanel& status) {
     TranscriptEntry entry =
         EntryOf(TranscriptEntry::Kind::kStatus,
-              std::string("status: ") + (status.visible ? "shown" : "hidden") +
-                  " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
-                  " caption=" + OneLine(status.caption));
+                std::string("status: ") + (status.visible ? "shown" : "hidden") +
+                    " fg=" + Hex(status.text_color) + " bg=" + Hex(status.background) +
+                    " caption=" + OneLine(status.caption));
     entry.text = status.caption;
     entry.status = status;
     Emit(&status_, std::move(entry));
@@ -84,7 +84,7 @@ void TranscriptLines::Log(std::string_view line) {
 void TranscriptLines::Progress(int position, int maximum) {
     TranscriptEntry entry =
         EntryOf(TranscriptEntry::Kind::kProgress,
-              "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
+                "progress: " + std::to_string(position) + "/" + std::to_string(maximum));
     entry.position = position;
     entry.maximum = maximum;
     Emit(&progress_, std::move(entry));
@@ -92,15 +92,15 @@ void TranscriptLines::Progress(int position, int maximum) {
 
 void TranscriptLines::Start(bool enabled) {
     TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kStart,
-                                  std::string("start: ") + (enabled ? "enabled" : "disabled"));
+                                    std::string("start: ") + (enabled ? "enabled" : "disabled"));
     entry.enabled = enabled;
     Emit(&start_, std::move(entry));
 }
 
 void TranscriptLines::Force(bool enabled, bool checked) {
     TranscriptEntry entry = EntryOf(TranscriptEntry::Kind::kForce,
-                                  std::string("force: ") + (enabled ? "enabled" : "disabled") +
-                                      " " + (checked ? "checked" : "unchecked"));
+                                    std::string("force: ") + (enabled ? "enabled" : "disabled") +
+                                        " " + (checked ? "checked" : "unchecked"));
     entry.enabled = enabled;
     entry.checked = checked;
     Emit(&force_, std::move(entry));

@@ -193,8 +193,7 @@ void UpdateSequence::Transition(Step step) {
 void UpdateSequence::ShowEnding() {
     switch (phase_) {
         case Phase::kCompleted:
-            Complete(outcome_.phase == Phase::kRestartCheck ? text::kCaptionCompletedOnRestart
-                                                            : text::kCaptionCompleted);
+            Complete();
             break;
         case Phase::kRefused:
             form_.ShowRow(outcome_.refusal == Refusal::kVersionUnread ? kRowVersionUnread
@@ -380,11 +379,18 @@ void UpdateSequence::FailRun() {
     SetBusy(false);
 }
 
-void UpdateSequence::Complete(std::string_view caption) {
+void UpdateSequence::Complete() {
+    // A return that was not read back is not shown as one that was.
+    const bool confirmed = ReturnConfirmed(outcome_.reason);
+    std::string_view caption = text::kCaptionCompletedUnconfirmed;
+    if (confirmed) {
+        caption = outcome_.phase == Phase::kRestartCheck ? text::kCaptionCompletedOnRestart
+                                                         : text::kCaptionCompleted;
+    }
     form_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
     form_.EnableStart(false);
     form_.EnableForce(false);
-    form_.ShowMessage(text::kMessageCompleted);
+    form_.ShowMessage(confirmed ? text::kMessageCompleted : text::kMessageCompletedUnconfirmed);
     SetBusy(false);
 }
 

@@ -93,7 +93,7 @@ class UpdateSequence {
     bool UnitBack();
     void SetBusy(bool busy);
     void FailRun();
-    void Complete(std::string_view caption);
+    void Complete();
 
     FormModel& form_;
     AppModeUnits& app_;

@@ -32,11 +32,10 @@ void ClickAsTraced(Updater& updater, const trace::Replayer& replay,
 }
 
 int ExitStatusOf(const Updater& updater, bool image_loaded) {
-    if (!image_loaded) return kExitImageError;
+    if (!image_loaded) return Code(ExitStatus::kImageError);
     const auto& last = updater.sequence.last_run();
-    // Start was never usable, or the last click found nothing to update.
-    if (!last || last->kind == RunOutcome::Kind::kRefused) return kExitNoUpdate;
-    return last->completed() ? kExitCompleted : kExitRunFailed;
+    // Start was never usable: what the start-up check found says why.
+    return Code(last ? StatusOf(*last) : StatusOf(updater.form.finding()));
 }
 
 }  // namespace qvt::linux_app

@@ -3,10 +3,11 @@
 namespace qvt::linux_app {
 
 ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock,
-                                 bool json)
+                                 bool json, bool progress)
     : clock_(clock),
       origin_(clock.NowMs()),
       json_(json),
+      progress_(progress),
       out_(out),
       errors_(errors),
       lines_(TranscriptLines::EntrySink([this](const TranscriptEntry& entry) {
@@ -22,6 +23,27 @@ void ConsoleFormView::Write(const std::string& line) {
 
 void ConsoleFormView::ShowOutcome(const RunOutcome& outcome) {
     if (json_) Write(JsonOutcome(outcome, Now()));
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::ShowPhaseTime(const PhaseClock& clock) {
+    if (clock.phase.empty()) return;  // the run's last timed phase has ended
+    if (json_ && clock.begins) {
+        Write(JsonPhase(clock, Now()));
+    } else if (progress_ && !json_ && !clock.begins) {
+        Write(PhaseClockText(clock));
+    } else {
+        return;
+    }
+    watch_.Flush(out_);
+}
+
+void ConsoleFormView::ShowCheck(const CheckReport& report) {
+    if (json_) {
+        Write(JsonCheck(report, Now()));
+    } else {
+        for (const std::string& line : CheckLines(report)) Write(line);
+    }
     watch_.Flush(out_);
 }
 

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "check_report.h"
 #include "clock.h"
 #include "form_view.h"
 #include "json_events.h"
@@ -24,8 +25,10 @@ namespace qvt::linux_app {
 class ConsoleFormView final : public FormView {
   public:
     // With `json`, every change is a JSON Lines event stamped by `clock` instead of a line of
-    // the transcript.
-    ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock, bool json = false);
+    // the transcript; `json` gives each timed phase as it begins, `progress` a line a second
+    // during it.
+    ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock, bool json = false,
+                    bool progress = false);
 
     void ShowMessage(std::string_view text) override { lines_.Message(text); }
     void ShowStatus(const StatusPanel& status) override { lines_.Status(status); }
@@ -40,6 +43,7 @@ class ConsoleFormView final : public FormView {
         job_control_.Hold(busy);
     }
     void ShowNotice(std::string_view line) override;
+    void ShowPhaseTime(const PhaseClock& clock) override;
     void Pump() override;
 
     // What else a pump attends to, as a window's queue would: close requests from signals.
@@ -53,6 +57,8 @@ class ConsoleFormView final : public FormView {
     // A station's record of one unit and its summary, in either format.
     void ShowRecord(const UnitRecord& record);
     void ShowSummary(const StationSummary& summary);
+    // What --check found, in either format.
+    void ShowCheck(const CheckReport& report);
 
   private:
     std::uint64_t Now() const { return clock_.NowMs() - origin_; }
@@ -61,6 +67,7 @@ class ConsoleFormView final : public FormView {
     const Clock& clock_;
     const std::uint64_t origin_;
     const bool json_;
+    const bool progress_;
     std::ostream& out_;
     std::ostream& errors_;
     TranscriptLines lines_;

@@ -38,6 +38,15 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
         attend();
         return closed_by != 0 || (replay && (replay->stopped() || replay->OnlyClosesLeft()));
     };
+    if (options.check) {
+        // The window's start-up check is the whole session: shown, reported, nothing clicked.
+        if (loaded) view.ShowCheck(ReportCheck(updater));
+        updater.form.FormClose();
+        const int status =
+            loaded ? Code(StatusOf(updater.form.finding())) : Code(ExitStatus::kImageError);
+        if (closed_by) return {Code(ExitStatus::kSignalBase) + closed_by, "checked"};
+        return {status, "checked: " + std::string(ExitStatusName(status))};
+    }
     if (loaded && options.station) {
         const StationHooks hooks{stop, [&] { return backend.BenchQuiet(options); }};
         const StationEnd end = RunStation(updater, view, backend.clock(), options, hooks);
@@ -53,7 +62,7 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
             ClickStartWhileEnabled(updater, options, stop, told);
         }
     }
-    if (closed_by) return {kExitSignalBase + closed_by, updater.Standing()};
+    if (closed_by) return {Code(ExitStatus::kSignalBase) + closed_by, updater.Standing()};
     updater.form.FormClose();
     return {ExitStatusOf(updater, loaded), updater.Standing()};
 }
@@ -64,6 +73,8 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
                           backend.resource(), ProductDescrambleTable(),
                           HeaderFor(options, "none (console)"), backend.awake()});
     if (log) MirrorRecord(updater.record, log->stream, log_watch);
+    // Before the start-up check: a check opens no unit for reports, so none can be sent one.
+    if (options.check) updater.link.InspectOnly();
     const TraceNotices notices(backend, updater);
     const SessionEnd end = Run(options, updater, signals, view, backend);
     updater.record.Finish(end.outcome);
@@ -76,9 +87,9 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
                const LogTarget* log, const OutputDrain& drain) {
     SignalWatch signals;
-    ConsoleFormView view(out, errors, backend.clock(), options.json);
+    ConsoleFormView view(out, errors, backend.clock(), options.json, options.progress);
     WriteWatch log_watch(errors, log ? log->name : std::string());
-    int status = kExitSoftware;
+    int status = Code(ExitStatus::kInternal);
     // Whatever escapes is shown the way the window's process entry shows it: in its box.
     try {
         status = Session(options, backend, view, signals, log, log_watch);

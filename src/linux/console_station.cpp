@@ -5,6 +5,12 @@
 namespace qvt::linux_app {
 namespace {
 
+// A station's summary keeps the number it has always had for a session without a unit.
+constexpr int kNoUnitCame = 2;
+
+}  // namespace
+namespace {
+
 // The console as a station's front end: what the station tells goes to the transcript (or the
 // events), and the session's hooks say when to stop.
 class ConsoleStation final : public StationFrontEnd {
@@ -32,9 +38,9 @@ StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, con
     StationEnd end;
     end.outcome = "station ended, " + line.substr(line.find(' ') + 1);
     if (summary.failed != 0) {
-        end.status = kExitRunFailed;
+        end.status = Code(ExitStatus::kFailed);
     } else {
-        end.status = summary.units() == 0 ? kExitNoUpdate : kExitCompleted;
+        end.status = summary.units() == 0 ? kNoUnitCame : Code(ExitStatus::kCompleted);
     }
     return end;
 }

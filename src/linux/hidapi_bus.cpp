@@ -71,4 +71,10 @@ std::unique_ptr<HidDevice> HidapiBus::Open(const std::string& path) {
     return std::make_unique<HidapiDevice>(calls_, clock_, device);
 }
 
+std::optional<HidAttributes> HidapiBus::Inspect(const std::string& path) {
+    const auto info = calls_.ListedInfo(path);
+    if (!info) return std::nullopt;
+    return HidAttributes{info->vendor_id, info->product_id, info->release};
+}
+
 }  // namespace qvt::linux_app

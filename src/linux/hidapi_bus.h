@@ -17,6 +17,7 @@ class HidapiBus final : public HidBus {
 
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    std::optional<HidAttributes> Inspect(const std::string& path) override;
 
   private:
     HidapiCalls& calls_;

@@ -34,6 +34,16 @@ std::vector<std::string> SystemHidapi::EnumeratePaths() {
     return paths;
 }
 
+std::optional<HidapiCalls::Info> SystemHidapi::ListedInfo(const std::string& path) {
+    std::unique_ptr<hid_device_info, EnumerationDeleter> list(hid_enumerate(0, 0));
+    for (const hid_device_info* info = list.get(); info; info = info->next) {
+        if (info->path && path == info->path) {
+            return Info{info->vendor_id, info->product_id, info->release_number};
+        }
+    }
+    return std::nullopt;
+}
+
 HidapiCalls::Handle SystemHidapi::Open(const std::string& path) {
     return hid_open_path(path.c_str());
 }

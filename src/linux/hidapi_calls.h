@@ -22,6 +22,8 @@ class HidapiCalls {
     virtual ~HidapiCalls() = default;
     // Every entry's path, in order; hidapi lists a device once per top-level collection.
     virtual std::vector<std::string> EnumeratePaths() = 0;
+    // What the system's listing says of an interface, without opening it.
+    virtual std::optional<Info> ListedInfo(const std::string& path) = 0;
     virtual Handle Open(const std::string& path) = 0;  // null on failure
     virtual void Close(Handle device) = 0;
     virtual std::optional<Info> DeviceInfo(Handle device) = 0;
@@ -40,6 +42,7 @@ class SystemHidapi final : public HidapiCalls {
     SystemHidapi& operator=(const SystemHidapi&) = delete;
 
     std::vector<std::string> EnumeratePaths() override;
+    std::optional<Info> ListedInfo(const std::string& path) override;
     Handle Open(const std::string& path) override;
     void Close(Handle device) override;
     std::optional<Info> DeviceInfo(Handle device) override;

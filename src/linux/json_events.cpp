@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "version_text.h"
+
 namespace qvt::linux_app {
 namespace {
 
@@ -32,6 +34,11 @@ json OutcomeFields(const RunOutcome& outcome) {
                 {"cause", CauseName(outcome.cause)},
                 {"refusal", RefusalName(outcome.refusal)},
                 {"reason", ReasonName(outcome.reason)}};
+}
+
+void AddStatus(json& event, ExitStatus status) {
+    event["status"] = Code(status);
+    event["status_name"] = ExitStatusName(Code(status));
 }
 
 }  // namespace
@@ -71,6 +78,7 @@ std::string JsonEntry(const TranscriptEntry& entry, std::uint64_t t_ms) {
 std::string JsonOutcome(const RunOutcome& outcome, std::uint64_t t_ms) {
     json event = Event("outcome", t_ms);
     event.update(OutcomeFields(outcome));
+    AddStatus(event, StatusOf(outcome));
     return Line(event);
 }
 
@@ -83,6 +91,33 @@ std::string JsonRecord(const UnitRecord& record, std::uint64_t t_ms) {
     event["refused_for"] = record.refused_for;
     event["version_before"] = record.version_before;
     event["version_after"] = record.version_after;
+    event["typical_ms"] = record.typical_ms;
+    event["slow"] = Slow(record);
+    AddStatus(event, record.status);
+    return Line(event);
+}
+
+std::string JsonPhase(const PhaseClock& clock, std::uint64_t t_ms) {
+    json event = Event("phase", t_ms);
+    event["phase"] = clock.phase;
+    event["waiting_for"] = clock.waiting_for;
+    event["typical_ms"] = clock.typical_ms;
+    event["limit_ms"] = clock.limit_ms;
+    return Line(event);
+}
+
+std::string JsonCheck(const CheckReport& report, std::uint64_t t_ms) {
+    json event = Event("check", t_ms);
+    json units = json::array();
+    for (const CheckReport::Unit& unit : report.units) {
+        json entry{{"mode", unit.boot_loader ? "boot loader" : "application"}};
+        if (!unit.boot_loader) {
+            entry["version"] = unit.version ? json(FormatVersion(*unit.version)) : json(nullptr);
+        }
+        units.push_back(std::move(entry));
+    }
+    event["units"] = std::move(units);
+    AddStatus(event, report.status);
     return Line(event);
 }
 

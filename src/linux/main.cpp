@@ -22,6 +22,8 @@
 #include "trace_files.h"
 
 using namespace qvt::linux_app;
+using qvt::Code;
+using qvt::ExitStatus;
 using qvt::Result;
 namespace trace = qvt::trace;
 
@@ -61,16 +63,16 @@ int Main(int argc, char** argv) {
     const Result<Options> parsed = ParseOptions(arguments);
     if (!parsed) {
         Say(parsed.error());
-        return kExitUsage;
+        return Code(ExitStatus::kUsage);
     }
     const Options& options = *parsed;
     if (options.help) {
         std::cout << UsageText();
-        return kExitCompleted;
+        return Code(ExitStatus::kCompleted);
     }
     if (options.version) {
         std::cout << qvt::text::kTitle << '\n';
-        return kExitCompleted;
+        return Code(ExitStatus::kCompleted);
     }
     // Everything the user named is checked before the log file is opened: a session that
     // cannot start never truncates it.
@@ -79,25 +81,25 @@ int Main(int argc, char** argv) {
         TraceFileRead read = ReadTraceFile(*options.replay_path);
         if (!read.trace) {
             Say(read.error);
-            return read.usage_error ? kExitUsage : kExitDataError;
+            return read.usage_error ? Code(ExitStatus::kUsage) : Code(ExitStatus::kDataError);
         }
         replay = std::move(read.trace);
     }
     if (options.scenario_path && HoldsTrace(*options.scenario_path)) {
         Say("scenario file " + *options.scenario_path + " is a trace; run it with --replay");
-        return kExitUsage;
+        return Code(ExitStatus::kUsage);
     }
     auto created = Backend::Create(options, std::move(replay));
     if (!created) {
         Say(created.error());
-        return kExitUsage;
+        return Code(ExitStatus::kUsage);
     }
     Backend& backend = **created;
     // Both files are checked before either is opened: a refusal leaves both as they were.
     if (options.record_path) {
         if (const Result<void> usable = CheckRecordFile(*options.record_path, options); !usable) {
             Say(usable.error());
-            return kExitUsage;
+            return Code(ExitStatus::kUsage);
         }
     }
     std::optional<QueuedOutput> log;
@@ -108,12 +110,12 @@ int Main(int argc, char** argv) {
             std::filesystem::equivalent(*options.log_path, *options.replay_path, ignored)) {
             Say("the log file " + *options.log_path +
                 " is the trace being replayed; writing it would destroy it");
-            return kExitUsage;
+            return Code(ExitStatus::kUsage);
         }
         Result<UniqueFd> opened = OpenLogFile(*options.log_path, options);
         if (!opened) {
             Say(opened.error());
-            return kExitUsage;
+            return Code(ExitStatus::kUsage);
         }
         log.emplace(std::move(*opened));
         log_target.emplace(LogTarget{*log, "the log file " + ForTerminal(*options.log_path)});
@@ -122,7 +124,7 @@ int Main(int argc, char** argv) {
     auto trace_output = TraceOutputFor(options);
     if (!trace_output) {
         Say(trace_output.error());
-        return kExitUsage;
+        return Code(ExitStatus::kUsage);
     }
     FileTraceOutput* trace_file = trace_output->get();
     // From here on no output holds the session: each is written by a thread of its own.
@@ -171,5 +173,5 @@ int main(int argc, char** argv) {
     } catch (...) {
         std::fputs("qvt-update: cannot go on\n", stderr);
     }
-    return kExitSoftware;
+    return Code(ExitStatus::kInternal);
 }

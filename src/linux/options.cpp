@@ -25,6 +25,12 @@ constexpr OptionEntry kOptions[] = {
      "update unit after unit: wait for one, update it, wait until it is\n"
      "unplugged, print one record per unit; implies --console"},
     {"--units", "N", "with --station: end after N units"},
+    {"--check", "",
+     "only look: each unit's mode and version, and whether an update would\n"
+     "run; sends nothing to a unit (exit 2, 4, 5, 7 or 9); implies --console"},
+    {"--progress", "",
+     "on the console, once a second during each wait of a run: what it\n"
+     "waits for, how long so far, the typical time and the limit"},
     {"--record", "FILE",
      "write the session's trace there as it goes (every exchange with the\n"
      "units, JSON Lines); FILE is never overwritten unless it is a trace"},
@@ -48,6 +54,22 @@ std::span<const OptionEntry> OptionTable() {
     return kOptions;
 }
 
+namespace {
+
+// Each status and its name, as the manual's table has them.
+std::string ExitStatusLines() {
+    std::string lines;
+    for (const ExitStatusEntry& entry : ExitStatusTable()) {
+        const int code = Code(entry.status);
+        std::string number = code == Code(ExitStatus::kSignalBase) ? "128+N" : std::to_string(code);
+        number.resize(6, ' ');
+        lines += "  " + number + std::string(entry.name) + "\n";
+    }
+    return lines;
+}
+
+}  // namespace
+
 std::string UsageText() {
     std::string text = "usage: qvt-update [options]\nBrings a QVT-40 R3 up to firmware 3.10.\n\n";
     constexpr std::size_t kColumn = 22;
@@ -67,10 +89,8 @@ std::string UsageText() {
     text +=
         "\n"
         "Each option may be given once.\n"
-        "Exit status (console): 0 update completed, 1 the last run failed, 2 no update possible\n"
-        "(unit current, missing or several), 3 the firmware image could not be loaded, 8 a replay\n"
-        "diverged from its trace, 64 usage, 65 a malformed trace, 70 an internal error (shown as\n"
-        "its box), 128+N ended by signal N while no run was on.\n"
+        "Exit status (console):\n" +
+        ExitStatusLines() +
         "A station ends with a summary: 0 no unit failed, 1 a unit failed, 2 no unit came.\n"
         "While a run is on, every signal that would end the program is refused as the window\n"
         "refuses to close. See qvt-update(1).\n";
@@ -165,6 +185,10 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
         } else if (argument == "--units") {
             o.units = count(value());
             if (!o.units) return fail(count_error);
+        } else if (argument == "--check") {
+            o.check = true;
+        } else if (argument == "--progress") {
+            o.progress = true;
         } else if (argument == "--help") {
             o.help = true;
         } else {
@@ -174,7 +198,7 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
     if (o.replay_path) {
         // The trace holds the session: the units and the clicks; its time is virtual.
         for (const std::string_view option :
-             {"--simulate", "--scenario", "--force", "--runs", "--station", "--units"}) {
+             {"--simulate", "--scenario", "--force", "--runs", "--station", "--units", "--check"}) {
             if (std::find(given.begin(), given.end(), option) != given.end()) {
                 return fail(std::string(option) +
                             " does not go with --replay (the trace holds the session)");
@@ -188,7 +212,18 @@ Result<Options> ParseOptions(const std::vector<std::string_view>& arguments) {
     }
     if (o.units && !o.station) return fail("--units works only with --station");
     if (o.station && o.runs_given) return fail("--runs does not go with --station");
-    if (o.json || o.station) o.console = true;
+    if (o.check) {
+        // A look changes nothing, so nothing that would act goes with it.
+        for (const std::string_view option : {"--force", "--runs", "--station"}) {
+            if (std::find(given.begin(), given.end(), option) != given.end()) {
+                return fail(std::string(option) + " does not go with --check (a check only looks)");
+            }
+        }
+    }
+    if (o.progress && o.json) {
+        return fail("--progress does not go with --json (its phase events say the same)");
+    }
+    if (o.json || o.station || o.check || o.progress) o.console = true;
     return o;
 }
 

@@ -6,21 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "exit_status.h"
 #include "result.h"
 
 namespace qvt::linux_app {
-
-enum ExitCode {
-    kExitCompleted = 0,
-    kExitRunFailed = 1,
-    kExitNoUpdate = 2,  // nothing to update: current, missing or several units
-    kExitImageError = 3,
-    kExitReplayDiverged = 8,  // --replay: the program made a call the trace does not hold
-    kExitUsage = 64,
-    kExitDataError = 65,    // --replay: the trace is malformed
-    kExitSoftware = 70,     // an error that reached the top, shown as its box
-    kExitSignalBase = 128,  // ended by a close signal while idle: 128 + the signal's number
-};
 
 struct Options {
     bool simulate = false;
@@ -36,6 +25,8 @@ struct Options {
     bool json = false;     // the console's transcript as JSON Lines events
     bool station = false;  // unit after unit, until a signal or `units`
     std::optional<int> units;
+    bool check = false;     // the start-up check alone, touching no unit
+    bool progress = false;  // a line a second during each wait of a run
     bool help = false;
     bool version = false;
 };

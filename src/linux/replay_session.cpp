@@ -23,6 +23,7 @@ int RunReplay(const Options& options, Backend& backend, std::ostream& out, std::
     Options session = options;
     session.force = header.force;
     session.station = header.front_end == "station";
+    session.check = header.front_end == "check";
     session.units = header.units;
     if (replay.lenient()) {
         Say(errors,
@@ -44,7 +45,7 @@ int RunReplay(const Options& options, Backend& backend, std::ostream& out, std::
     int replayed = status;
     if (replay.diverged()) {
         Say(errors, replay.report());
-        replayed = kExitReplayDiverged;
+        replayed = Code(ExitStatus::kReplayDiverged);
     }
     errors.flush();
     SignalWatch close_requests;

@@ -19,6 +19,7 @@ RecordHeader HeaderFor(const Options& options, std::string display) {
 std::string FrontEndName(const Options& options, bool window) {
     if (window) return "window";
     if (options.station) return "station";
+    if (options.check) return "check";
     return options.json ? "json" : "console";
 }
 
@@ -44,9 +45,9 @@ int EndSession(int status, const OutputDrain& drain, SignalWatch& close_requests
                const std::function<void()>& summarize) {
     int signal = 0;
     const auto stop = [&] { return (signal = close_requests.Take()) != 0; };
-    if (drain && !drain(stop)) return kExitSignalBase + signal;
+    if (drain && !drain(stop)) return Code(ExitStatus::kSignalBase) + signal;
     summarize();
-    if (drain && !drain(stop)) return kExitSignalBase + signal;
+    if (drain && !drain(stop)) return Code(ExitStatus::kSignalBase) + signal;
     return status;
 }
 

@@ -43,8 +43,9 @@ class TraceNotices {
 };
 
 // The session of a trace given to --replay (the backend plays it): the transcript up to the
-// first call that differs, and the status of the replayed session, or kExitReplayDiverged with
-// the report on the error stream. `drain` is waited for at the end, as a session's.
+// first call that differs, and the status of the replayed session, or
+// Code(ExitStatus::kReplayDiverged) with the report on the error stream. `drain` is waited for at
+// the end, as a session's.
 int RunReplay(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
               const LogTarget* log = nullptr, const OutputDrain& drain = {});
 // How a session is driven, as a trace's header says it: "window", "station", "json", "console".

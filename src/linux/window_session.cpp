@@ -28,7 +28,7 @@ int ShowException(std::exception_ptr error) {
     } catch (...) {
     }
     QMessageBox::critical(nullptr, FromUtf8(text::kTitle), what);
-    return kExitSoftware;
+    return Code(ExitStatus::kInternal);
 }
 
 // The screen the window opens on, as the record's header tells it.

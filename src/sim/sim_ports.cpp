@@ -151,4 +151,13 @@ std::unique_ptr<HidDevice> SimHidBus::Open(const std::string& path) {
     return nullptr;
 }
 
+// A simulated interface declares what its device would: the same attributes (and faults)
+// as an open one, from a handle that no transfer ever uses.
+std::optional<HidAttributes> SimHidBus::Inspect(const std::string& path) {
+    const auto device = Open(path);
+    HidAttributes attributes;
+    if (!device || !device->GetAttributes(attributes)) return std::nullopt;
+    return attributes;
+}
+
 }  // namespace qvt::sim

@@ -41,6 +41,7 @@ class SimHidBus final : public HidBus {
     explicit SimHidBus(SimulatedWorld& world) : world_(world) {}
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    std::optional<HidAttributes> Inspect(const std::string& path) override;
     // The paths present now, in listing order; looking is not a search.
     std::vector<std::string> PresentPaths() const;
 

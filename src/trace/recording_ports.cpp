@@ -118,6 +118,16 @@ std::unique_ptr<HidDevice> RecordingHidBus::Open(const std::string& path) {
     return std::make_unique<RecordingHidDevice>(std::move(device), handle, recorder_);
 }
 
+std::optional<HidAttributes> RecordingHidBus::Inspect(const std::string& path) {
+    const auto attributes = bus_.Inspect(path);
+    Call call = Made(CallKind::kHidInspect, 0);
+    call.path = recorder_.PathNumber(path);
+    call.ok = attributes.has_value();
+    if (attributes) call.attributes = *attributes;
+    recorder_.Add(std::move(call));
+    return attributes;
+}
+
 TracedFormView::RunBegins RecordRuns(TraceRecorder& recorder) {
     return [&recorder](bool force_checked) {
         Call call;

@@ -48,6 +48,7 @@ class RecordingHidBus final : public HidBus {
     RecordingHidBus(HidBus& bus, TraceRecorder& recorder) : bus_(bus), recorder_(recorder) {}
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    std::optional<HidAttributes> Inspect(const std::string& path) override;
 
   private:
     HidBus& bus_;

@@ -110,8 +110,11 @@ std::optional<std::string> ReplayHidBus::InterfacePath(std::size_t index) {
     return std::string(kPathPrefix) + std::to_string(*recorded->path);
 }
 
-std::unique_ptr<HidDevice> ReplayHidBus::Open(const std::string& path) {
-    Call made = Made(CallKind::kHidOpen, 0);
+namespace {
+
+// The call's path: the number this replay gave it, or, for a path it never gave, its name (which
+// no recorded call can match).
+void PathOf(const std::string& path, Call& made) {
     int number = 0;
     const char* digits = path.data() + std::min(path.size(), kPathPrefix.size());
     const auto [end, error] = std::from_chars(digits, path.data() + path.size(), number);
@@ -119,11 +122,26 @@ std::unique_ptr<HidDevice> ReplayHidBus::Open(const std::string& path) {
         end == path.data() + path.size()) {
         made.path = number;
     } else {
-        made.name = path;  // no path this replay gave: no recorded call can match it
+        made.name = path;
     }
+}
+
+}  // namespace
+
+std::unique_ptr<HidDevice> ReplayHidBus::Open(const std::string& path) {
+    Call made = Made(CallKind::kHidOpen, 0);
+    PathOf(path, made);
     const Call* recorded = replayer_.Answer(made);
     if (!recorded || recorded->handle == 0) return nullptr;
     return std::make_unique<ReplayHidDevice>(replayer_, recorded->handle);
+}
+
+std::optional<HidAttributes> ReplayHidBus::Inspect(const std::string& path) {
+    Call made = Made(CallKind::kHidInspect, 0);
+    PathOf(path, made);
+    const Call* recorded = replayer_.Answer(made);
+    if (!recorded || !recorded->ok) return std::nullopt;
+    return recorded->attributes;
 }
 
 TracedFormView::RunBegins ReplayRuns(Replayer& replayer) {

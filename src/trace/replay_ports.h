@@ -43,6 +43,7 @@ class ReplayHidBus final : public HidBus {
     explicit ReplayHidBus(Replayer& replayer) : replayer_(replayer) {}
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    std::optional<HidAttributes> Inspect(const std::string& path) override;
 
   private:
     Replayer& replayer_;

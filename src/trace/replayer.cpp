@@ -46,6 +46,7 @@ std::string Describe(const Call& call) {
         case CallKind::kHidPath:
             return name + "(index " + std::to_string(call.index) + ")";
         case CallKind::kHidOpen:
+        case CallKind::kHidInspect:
             return name + "(" +
                    (call.path ? "path " + std::to_string(*call.path) : "\"" + call.name + "\"") +
                    ")";

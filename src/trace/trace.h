@@ -15,7 +15,9 @@ namespace qvt::trace {
 // change to the format takes a new version): a header, one line per call the core made on
 // the device ports (a run of equal sleeps shares a line), and the session's outcome last.
 inline constexpr std::string_view kSchema = "qvt-update-trace";
-inline constexpr int kSchemaVersion = 1;
+// Version 2 added hid_inspect; a version 1 trace reads as it always did.
+inline constexpr int kSchemaVersion = 2;
+inline constexpr int kOldestSchemaVersion = 1;
 // What a reader accepts, and what a recorder keeps: beyond these a trace is not a session's.
 inline constexpr std::size_t kMaxCalls = 100'000;
 inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
@@ -27,6 +29,7 @@ enum class CallKind {
     kHidPath,        // the interface listed at an index
     kHidOpen,        // an interface opened by its path
     kHidAttributes,  // an open interface's vendor, product and version
+    kHidInspect,     // an interface's vendor, product and version, read without opening it
     kHidWrite,       // a report out, within its bound
     kHidRead,        // a report in, within its bound
     kHidClose,       // the interface closed
@@ -56,9 +59,9 @@ struct Call {
     Transfer transfer = Transfer::kCompleted;  // kHidWrite, kHidRead
     std::uint32_t ms = 0;                      // the bound of a transfer; a sleep's length
     std::size_t index = 0;                     // kHidPath
-    std::optional<int> path;                   // kHidPath (none past the last), kHidOpen
-    HidAttributes attributes;                  // kHidAttributes
-    std::uint64_t t_ms = 0;                    // the session's time once the call had returned
+    std::optional<int> path;   // kHidPath (none past the last), kHidOpen, kHidInspect
+    HidAttributes attributes;  // kHidAttributes, kHidInspect
+    std::uint64_t t_ms = 0;    // the session's time once the call had returned
 
     // The arguments only: what the program chose, as opposed to what the trace answered.
     bool SameArguments(const Call& other) const;

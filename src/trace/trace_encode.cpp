@@ -8,9 +8,9 @@
 namespace qvt::trace {
 namespace {
 
-constexpr std::array<std::string_view, 11> kKindNames = {
-    "driver_open", "driver_ioctl", "driver_close", "hid_path", "hid_open", "hid_attributes",
-    "hid_write",   "hid_read",     "hid_close",    "sleep",    "start"};
+constexpr std::array<std::string_view, 12> kKindNames = {
+    "driver_open", "driver_ioctl", "driver_close", "hid_path",  "hid_open", "hid_attributes",
+    "hid_inspect", "hid_write",    "hid_read",     "hid_close", "sleep",    "start"};
 
 // A report's trailing zero bytes are left out: most requests are a command and zeros.
 std::span<const std::uint8_t> Trimmed(std::span<const std::uint8_t> bytes) {
@@ -162,7 +162,12 @@ std::string CallLine(const Call& call, std::uint64_t previous_t, std::size_t cou
             Field(line, "h", static_cast<std::uint64_t>(call.handle));
             break;
         case CallKind::kHidAttributes:
-            Field(line, "h", static_cast<std::uint64_t>(call.handle));
+        case CallKind::kHidInspect:
+            if (call.kind == CallKind::kHidInspect) {
+                Field(line, "path", static_cast<std::uint64_t>(call.path.value_or(0)));
+            } else {
+                Field(line, "h", static_cast<std::uint64_t>(call.handle));
+            }
             Field(line, "ok", call.ok);
             if (call.ok) {
                 Field(line, "vendor", Hex16(call.attributes.vendor_id));
@@ -214,6 +219,7 @@ bool Call::SameArguments(const Call& other) const {
         case CallKind::kHidPath:
             return index == other.index;
         case CallKind::kHidOpen:
+        case CallKind::kHidInspect:
             return path == other.path;
         case CallKind::kHidWrite:
             return handle == other.handle && ms == other.ms && size == other.size && in == other.in;

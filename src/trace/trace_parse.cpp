@@ -163,8 +163,14 @@ Call ParseCall(const Line& line, std::size_t& count) {
             call.handle = HandleOf(line);
             break;
         case CallKind::kHidAttributes:
-            OnlyKeys(line, {"call", "h", "ok", "vendor", "product", "version", "t"});
-            call.handle = HandleOf(line);
+        case CallKind::kHidInspect:
+            if (call.kind == CallKind::kHidInspect) {
+                OnlyKeys(line, {"call", "path", "ok", "vendor", "product", "version", "t"});
+                call.path = static_cast<int>(Number(line, "path", kMaxCalls));
+            } else {
+                OnlyKeys(line, {"call", "h", "ok", "vendor", "product", "version", "t"});
+                call.handle = HandleOf(line);
+            }
             call.ok = Flag(line, "ok");
             if (call.ok) {
                 call.attributes = {static_cast<std::uint16_t>(Hexadecimal(line, "vendor", 4)),
@@ -221,9 +227,11 @@ Header ParseHeader(const Line& line) {
         throw Bad(kNotATrace);
     }
     const FlatValue* version = line.Find("version");
-    if (!version || version->type != Type::kNumber || version->number != kSchemaVersion) {
-        throw Bad("a schema version this program does not read (it reads version " +
-                  std::to_string(kSchemaVersion) + ")");
+    if (!version || version->type != Type::kNumber || version->number < kOldestSchemaVersion ||
+        version->number > kSchemaVersion) {
+        throw Bad("a schema version this program does not read (it reads versions " +
+                  std::to_string(kOldestSchemaVersion) + " to " + std::to_string(kSchemaVersion) +
+                  ")");
     }
     OnlyKeys(line, {"schema", "version", "program", "program_version", "build", "system", "driver",
                     "image_sha256", "start_utc", "front_end", "force", "units"});
@@ -237,9 +245,10 @@ Header ParseHeader(const Line& line) {
     header.start_utc = Text(line, "start_utc");
     header.front_end = Text(line, "front_end");
     if (header.front_end != "window" && header.front_end != "console" &&
-        header.front_end != "json" && header.front_end != "station") {
+        header.front_end != "json" && header.front_end != "station" &&
+        header.front_end != "check") {
         throw Bad("front end " + Quoted(header.front_end) +
-                  " is none of window, console, json, station");
+                  " is none of window, console, json, station, check");
     }
     header.force = Flag(line, "force");
     if (line.Find("units")) header.units = static_cast<int>(Number(line, "units", INT32_MAX));

@@ -97,4 +97,14 @@ std::unique_ptr<HidDevice> WinHidBus::Open(const std::string& path) {
     return std::make_unique<WinHidDevice>(std::move(file));
 }
 
+// Opened for no access at all: the attributes can be asked, and no report can pass.
+std::optional<HidAttributes> WinHidBus::Inspect(const std::string& path) {
+    UniqueFile file(CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    HIDD_ATTRIBUTES found = {};
+    found.Size = sizeof(found);
+    if (!file || !Libraries().HidD_GetAttributes(file.get(), &found)) return std::nullopt;
+    return HidAttributes{found.VendorID, found.ProductID, found.VersionNumber};
+}
+
 }  // namespace qvt::win32

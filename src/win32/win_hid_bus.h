@@ -12,6 +12,7 @@ class WinHidBus final : public HidBus {
   public:
     std::optional<std::string> InterfacePath(std::size_t index) override;
     std::unique_ptr<HidDevice> Open(const std::string& path) override;
+    std::optional<HidAttributes> Inspect(const std::string& path) override;
 };
 
 }  // namespace qvt::win32

@@ -17,6 +17,9 @@ class FlakyBus final : public HidBus {
     std::optional<std::string> InterfacePath(std::size_t index) override {
         return inner_.InterfacePath(index);
     }
+    std::optional<HidAttributes> Inspect(const std::string& path) override {
+        return inner_.Inspect(path);
+    }
     std::unique_ptr<HidDevice> Open(const std::string& path) override {
         const std::size_t index = opens_++;
         if (std::find(failing_.begin(), failing_.end(), index) != failing_.end()) return nullptr;

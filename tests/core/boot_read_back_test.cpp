@@ -171,6 +171,9 @@ class LateWriteBus final : public HidBus {
     std::optional<std::string> InterfacePath(std::size_t index) override {
         return bus_.InterfacePath(index);
     }
+    std::optional<HidAttributes> Inspect(const std::string& path) override {
+        return bus_.Inspect(path);
+    }
     std::unique_ptr<HidDevice> Open(const std::string& path) override {
         auto device = bus_.Open(path);
         return device ? std::make_unique<Device>(std::move(device)) : nullptr;

@@ -157,7 +157,9 @@ TEST(UnreadVersion, AVerifiedUnitBackWithoutItsVersionCompletes) {
         rig.Create();
         ASSERT_TRUE(rig.controls().start_enabled) << "the version reads before the reset";
         rig.Start();
-        EXPECT_TRUE(ReportedComplete(rig)) << kind;
+        EXPECT_TRUE(rig.updater.sequence.completed()) << kind;
+        EXPECT_FALSE(ReportedComplete(rig)) << "a return that was not read back is shown as such";
+        EXPECT_EQ(rig.controls().status.caption, text::kCaptionCompletedUnconfirmed);
         EXPECT_EQ(rig.updater.sequence.last_run()->reason, Verdict::Reason::kBackUnread);
         EXPECT_TRUE(rig.Logged(logtext::kVersionUnread));
         EXPECT_TRUE(rig.UnitHoldsImage(0)) << kind;

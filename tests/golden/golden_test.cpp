@@ -31,7 +31,7 @@ struct Variant {
 };
 const Variant kVariants[] = {
     {"console", {}},      {"force", {"--force"}},     {"runs3", {"--runs", "3"}},
-    {"json", {"--json"}}, {"station", {"--station"}},
+    {"json", {"--json"}}, {"station", {"--station"}}, {"check", {"--check"}},
 };
 
 // Where the scenarios are kept, and the folder of transcripts each group's go to.
@@ -113,7 +113,7 @@ std::string Record(const Golden& golden) {
     const auto options = ParseOptions(arguments);
     if (!options) return "--- usage: " + options.error() + "\n";
     std::string out = "--- stderr\n", err;
-    int status = kExitUsage;
+    int status = Code(ExitStatus::kUsage);
     if (auto backend = Backend::Create(*options)) {
         std::ostringstream transcript, errors;
         status = RunConsole(*options, **backend, transcript, errors);

@@ -26,6 +26,7 @@ class FakeHidapi final : public HidapiCalls {
     explicit FakeHidapi(sim::VirtualClock& clock) : clock(clock) {}
 
     std::vector<std::string> EnumeratePaths() override { return paths; }
+    std::optional<Info> ListedInfo(const std::string&) override { return std::nullopt; }
     Handle Open(const std::string& path) override {
         if (path == "/dev/missing") return nullptr;
         ++open;

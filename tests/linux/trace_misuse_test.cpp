@@ -38,7 +38,7 @@ TEST(TraceMisuse, EveryBadRecordOrReplayIsOneLineAndNothingIsWritten) {
     const std::string cut_text = text.substr(0, text.find('\n', text.size() / 2) + 1);
     const std::string cut = Written("cut.jsonl", cut_text);
     std::string future_text = text;
-    future_text.replace(future_text.find("\"version\":1"), 11, "\"version\":9");
+    future_text.replace(future_text.find("\"version\":2"), 11, "\"version\":9");
     const std::string future = Written("future.jsonl", future_text);
     const std::string notes = Written("notes.txt", "someone's notes\n");
     const std::string fifo = TestPath("fifo");
@@ -76,7 +76,8 @@ TEST(TraceMisuse, EveryBadRecordOrReplayIsOneLineAndNothingIsWritten) {
          cut + ": cut short: no outcome line after line " +
              std::to_string(std::count(cut_text.begin(), cut_text.end(), '\n'))},
         {"--replay " + future, 65,
-         future + ": line 1: a schema version this program does not read (it reads version 1)"},
+         future +
+             ": line 1: a schema version this program does not read (it reads versions 1 to 2)"},
     };
     for (const Case& c : cases) {
         const auto result = RunBinary(c.arguments, "timeout -s KILL 20 " QVT_UPDATE_BINARY);

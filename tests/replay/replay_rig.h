@@ -25,9 +25,9 @@ struct Session {
 inline Session Recorded(const std::vector<std::string_view>& arguments) {
     Session session;
     const auto options = ParseOptions(arguments);
-    if (!options) return {"", options.error(), kExitUsage, ""};
+    if (!options) return {"", options.error(), Code(ExitStatus::kUsage), ""};
     auto backend = Backend::Create(*options);
-    if (!backend) return {"", backend.error(), kExitUsage, ""};
+    if (!backend) return {"", backend.error(), Code(ExitStatus::kUsage), ""};
     (*backend)->Record(FrontEndName(*options, false), *options);
     std::ostringstream out, err;
     session.status = RunConsole(*options, **backend, out, err);
@@ -40,11 +40,11 @@ inline Session Recorded(const std::vector<std::string_view>& arguments) {
 // `trace` replayed as `qvt-update --replay FILE` would, with `extra` options (--json).
 inline Session Replayed(const std::string& trace, const std::vector<std::string_view>& extra = {}) {
     auto parsed = trace::ParseTrace(trace);
-    if (!parsed) return {"", parsed.error(), kExitDataError, ""};
+    if (!parsed) return {"", parsed.error(), Code(ExitStatus::kDataError), ""};
     std::vector<std::string_view> arguments = {"--replay", "trace.jsonl"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     const auto options = ParseOptions(arguments);
-    if (!options) return {"", options.error(), kExitUsage, ""};
+    if (!options) return {"", options.error(), Code(ExitStatus::kUsage), ""};
     auto backend = Backend::Create(*options, std::move(*parsed));
     std::ostringstream out, err;
     Session session;

@@ -128,7 +128,7 @@ TEST(Divergence, EachEditStopsTheReplayAtItsCallWithOneReport) {
         const std::size_t at = edit.apply(lines);
         const std::string edited = Joined(lines);
         const Session replayed = Replayed(edited);
-        EXPECT_EQ(replayed.status, kExitReplayDiverged) << edit.name;
+        EXPECT_EQ(replayed.status, Code(ExitStatus::kReplayDiverged)) << edit.name;
         const std::string where = "replay diverged at call " +
                                   std::to_string(CallOnLine(edited, at + 1)) + " (line " +
                                   std::to_string(at + 1) + "): ";
@@ -152,7 +152,7 @@ TEST(Divergence, ASessionThatEndsOtherwiseThanItsTraceIsOne) {
     std::vector<std::string> lines = Lines(recorded.trace);
     lines.back() = R"({"outcome":"update completed","status":0})";
     const Session replayed = Replayed(Joined(lines));
-    EXPECT_EQ(replayed.status, kExitReplayDiverged);
+    EXPECT_EQ(replayed.status, Code(ExitStatus::kReplayDiverged));
     EXPECT_EQ(replayed.err, "qvt-update: replay diverged at the outcome (line " +
                                 std::to_string(lines.size()) +
                                 "): the trace ends with \"update completed\"; the replayed session "
@@ -188,7 +188,7 @@ TEST(Replay, AWindowsTraceIsClickedAsThePersonClickedWithTheForceBoxAsItStood) {
     // the trace keeps it at the click; nothing on a command line says so.
     const Session recorded = Recorded(
         {"--console", "--virtual-time", "--force", "--scenario", Scenario("current.json")});
-    ASSERT_EQ(recorded.status, kExitCompleted);
+    ASSERT_EQ(recorded.status, Code(ExitStatus::kCompleted));
     std::vector<std::string> lines = Lines(recorded.trace);
     for (const auto& [from, to] : {std::pair<std::string, std::string>{"\"front_end\":\"console\"",
                                                                        "\"front_end\":\"window\""},
@@ -196,7 +196,7 @@ TEST(Replay, AWindowsTraceIsClickedAsThePersonClickedWithTheForceBoxAsItStood) {
         lines[0].replace(lines[0].find(from), from.size(), to);
     }
     const Session replayed = Replayed(Joined(lines));
-    EXPECT_EQ(replayed.status, kExitCompleted) << replayed.err;
+    EXPECT_EQ(replayed.status, Code(ExitStatus::kCompleted)) << replayed.err;
     EXPECT_EQ(replayed.err, "");
     EXPECT_TRUE(Contains(replayed.out, "force: enabled checked\n"));
 }

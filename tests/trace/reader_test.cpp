@@ -15,16 +15,16 @@ const std::string kEnd = R"({"outcome":"no update run"})"
                          "\n";
 
 TEST(TraceReader, EveryMalformedTraceIsOneLineThatSaysWhere) {
-    std::string version_two = Header();
-    version_two.replace(version_two.find("\"version\":1"), 11, "\"version\":2");
+    std::string version_three = Header();
+    version_three.replace(version_three.find("\"version\":2"), 11, "\"version\":3");
     const std::pair<std::string, std::string> cases[] = {
         {"", "empty: no header line"},
         {R"({"units": []})"
          "\n" +
              kEnd,
          "line 1: not a trace: the first line names no schema \"qvt-update-trace\""},
-        {version_two + kEnd,
-         "line 1: a schema version this program does not read (it reads version 1)"},
+        {version_three + kEnd,
+         "line 1: a schema version this program does not read (it reads versions 1 to 2)"},
         {Header() + R"({"call":"sleep","ms":50})"
                     "\n",
          "cut short: no outcome line after line 2"},

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "exit_status.h"
+
 namespace qvt::twin {
 namespace {
 
@@ -40,8 +42,10 @@ Result<std::vector<TwinCase>> LoadMatrix(const std::string& path) {
             return Cases::Failure(where + "the platform is windows or linux, not " + f[0]);
         }
         if (f[4] != "" && f[4] != "long") return Cases::Failure(where + "\"long\" or nothing");
-        if (f[5].size() != 1 || f[5][0] < '0' || f[5][0] > '3') {
-            return Cases::Failure(where + "the expected exit is 0 to 3");
+        // A status a run can end with: the program's own, none of the twin's or the shell's.
+        if (f[5].size() != 1 || f[5][0] < '0' || f[5][0] > '9' ||
+            ExitStatusName(f[5][0] - '0').empty()) {
+            return Cases::Failure(where + "the expected exit is a status of 0 to 9");
         }
         cases.push_back({f[0], f[1], f[2], f[3], f[4] == "long", f[5][0] - '0'});
     }

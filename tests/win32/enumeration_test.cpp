@@ -31,6 +31,9 @@ class CountingBus final : public HidBus {
         }
         return inner_.InterfacePath(index);
     }
+    std::optional<HidAttributes> Inspect(const std::string& path) override {
+        return inner_.Inspect(path);
+    }
     std::unique_ptr<HidDevice> Open(const std::string& path) override {
         auto device = inner_.Open(path);
         if (!device) return nullptr;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exit_status.h"
 #include "form_layout.h"
 #include "form_view.h"
 #include "texts.h"
@@ -227,13 +228,22 @@ int Watch(bool force, int runs, int timeout_s) {
                      timeout_s);
         return 3;
     }
-    // As the console ends: completed (either caption), failed, or nothing to update.
-    if (clicks == 0) return 2;
-    if (last.status.visible && (last.status.caption == text::kCaptionCompleted ||
-                                last.status.caption == text::kCaptionCompletedOnRestart)) {
-        return 0;
+    // As the console ends: the status of what the window shows last.
+    const std::string& caption = last.status.caption;
+    if (clicks == 0) {
+        if (caption == text::kCaptionMissing) return Code(ExitStatus::kNoUnit);
+        if (caption == text::kCaptionSeveral) return Code(ExitStatus::kSeveralUnits);
+        if (caption == text::kCaptionVersionUnread) return Code(ExitStatus::kVersionUnread);
+        return Code(ExitStatus::kCurrent);
     }
-    return last.start ? 1 : 2;
+    if (last.status.visible && (caption == text::kCaptionCompleted ||
+                                caption == text::kCaptionCompletedOnRestart)) {
+        return Code(ExitStatus::kCompleted);
+    }
+    if (last.status.visible && caption == text::kCaptionCompletedUnconfirmed) {
+        return Code(ExitStatus::kReturnUnconfirmed);
+    }
+    return Code(last.start ? ExitStatus::kFailed : ExitStatus::kCurrent);
 }
 
 }  // namespace qvt::twin

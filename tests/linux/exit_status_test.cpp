@@ -1,0 +1,135 @@
+// One meaning per exit status, written once: the manual's table is the reference, and the core's
+// table, --help, the README and the events' schema are held to it. Then each situation gives its
+// status alike as the console's exit status, in --json and in a station's record.
+#include "exit_status.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "backend.h"
+#include "options.h"
+#include "sessions.h"
+
+namespace qvt::linux_app {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(QVT_SOURCE_DIR "/" + path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+std::string Number(const ExitStatusEntry& entry) {
+    return entry.status == ExitStatus::kSignalBase ? "128+N" : std::to_string(Code(entry.status));
+}
+
+// Each "number name" pair a text lists, in its order.
+std::vector<std::string> Pairs(const std::string& text, const std::regex& pattern) {
+    std::vector<std::string> pairs;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+         it != std::sregex_iterator(); ++it) {
+        pairs.push_back((*it)[1].str() + " " + (*it)[2].str());
+    }
+    return pairs;
+}
+
+TEST(ExitStatuses, TheManualsTableIsTheOneTheProgramAndItsDocumentsUse) {
+    std::vector<std::string> table;
+    std::vector<std::string> names;
+    for (const ExitStatusEntry& entry : ExitStatusTable()) {
+        table.push_back(Number(entry) + " " + std::string(entry.name));
+        names.push_back("\"" + std::string(entry.name) + "\"");
+    }
+    const std::string manual = ReadFile("packaging/qvt-update.1");
+    const std::string statuses = manual.substr(
+        manual.find(".SH EXIT STATUS"), manual.find(".SH OUTPUT") - manual.find(".SH EXIT STATUS"));
+    EXPECT_EQ(Pairs(statuses, std::regex(R"(\.B ([0-9+N]+)\n\\fI([^\\]+)\\fR)")), table);
+    EXPECT_EQ(Pairs(ReadFile("README.md"), std::regex(R"(\n\| ([0-9+N]+) \| ([a-z ,]+) \|)")),
+              table);
+    EXPECT_EQ(Pairs(UsageText(), std::regex(R"(\n  ([0-9+N]+) +([a-z ,]+)(?=\n))")), table);
+    // The schema's names, in the table's order.
+    const std::string schema = ReadFile("packaging/qvt-update-events.schema.json");
+    std::string listed;
+    for (const std::string& name : names) listed += (listed.empty() ? "" : ",\n        ") + name;
+    EXPECT_NE(schema.find("\"status_name\": {\n      \"enum\": [\n        " + listed + "\n"),
+              std::string::npos);
+}
+
+struct Ended {
+    int status = -1;
+    std::string out;
+};
+
+Ended Session(const std::string& scenario, std::vector<std::string_view> more) {
+    const std::string path = ::testing::TempDir() + "exit-status-scenario.json";
+    std::ofstream(path, std::ios::binary) << scenario;
+    std::vector<std::string_view> arguments = {"--console", "--virtual-time", "--scenario", path};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    const auto options = ParseOptions(arguments);
+    if (!options) return {};
+    auto backend = Backend::Create(*options);
+    if (!backend) return {};
+    std::ostringstream out, errors;
+    const int status = RunConsole(*options, **backend, out, errors);
+    return {status, out.str()};
+}
+
+// The last "status":N of a --json session's events.
+int LastJsonStatus(const std::string& out) {
+    const auto at = out.rfind("\"status\":");
+    return at == std::string::npos ? -1 : std::stoi(out.substr(at + 9));
+}
+
+TEST(ExitStatuses, EachSituationHasItsStatusOnTheConsoleInJsonAndInAStationsRecord) {
+    struct Row {
+        const char* situation;
+        const char* scenario;
+        ExitStatus status;
+        bool check;  // --check gives it too (a situation the start-up check tells)
+    };
+    const Row rows[] = {
+        {"completed, read back", R"({})", ExitStatus::kCompleted, false},
+        {"failed", R"({"faults":[{"kind":"stuck_byte","address":"0x1100","value":255}]})",
+         ExitStatus::kFailed, false},
+        {"current", R"({"units":[{"mode":"application","version":"3.10"}]})", ExitStatus::kCurrent,
+         true},
+        {"no unit", R"({"units":[]})", ExitStatus::kNoUnit, true},
+        {"several units",
+         R"({"units":[{"mode":"application","version":"3.00"},{"mode":"boot","version":"3.00"}]})",
+         ExitStatus::kSeveralUnits, true},
+        {"return not confirmed",
+         R"({"app_driver":false,"units":[{"mode":"boot","version":"3.00"}]})",
+         ExitStatus::kReturnUnconfirmed, false},
+        {"version unread", R"({"faults":[{"kind":"version_query_fails"}]})",
+         ExitStatus::kVersionUnread, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.situation);
+        const int code = Code(row.status);
+        EXPECT_EQ(Session(row.scenario, {}).status, code);
+        const Ended json = Session(row.scenario, {"--json"});
+        EXPECT_EQ(json.status, code);
+        // A session that made a run ends with its outcome event; one that could not start none.
+        if (json.out.find("\"event\":\"outcome\"") != std::string::npos) {
+            EXPECT_EQ(LastJsonStatus(json.out), code);
+        }
+        const std::string record =
+            "; status " + std::to_string(code) + " " + std::string(ExitStatusName(code)) + "\n";
+        const std::string station = Session(row.scenario, {"--station", "--units", "1"}).out;
+        EXPECT_EQ(station.find(record) != std::string::npos, row.status != ExitStatus::kNoUnit)
+            << station;
+        // A check gives what the start-up check found; where a run would go on, "update needed".
+        const Ended check = Session(row.scenario, {"--check", "--json"});
+        const int expected = Code(row.check ? row.status : ExitStatus::kUpdateNeeded);
+        EXPECT_EQ(check.status, expected);
+        EXPECT_EQ(LastJsonStatus(check.out), expected);
+    }
+}
+
+}  // namespace
+}  // namespace qvt::linux_app
