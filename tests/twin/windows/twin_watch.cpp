@@ -236,8 +236,8 @@ int Watch(bool force, int runs, int timeout_s) {
         if (caption == text::kCaptionVersionUnread) return Code(ExitStatus::kVersionUnread);
         return Code(ExitStatus::kCurrent);
     }
-    if (last.status.visible && (caption == text::kCaptionCompleted ||
-                                caption == text::kCaptionCompletedOnRestart)) {
+    if (last.status.visible &&
+        (caption == text::kCaptionCompleted || caption == text::kCaptionCompletedOnRestart)) {
         return Code(ExitStatus::kCompleted);
     }
     if (last.status.visible && caption == text::kCaptionCompletedUnconfirmed) {
