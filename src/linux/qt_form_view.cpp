@@ -234,6 +234,16 @@ void QtFormView::ShowProgress(int position, int maximum) {
     ProgBar1.setValue(std::min(position, maximum));
 }
 
+// The bar tells how long the wait under way has taken and may take, to a screen reader (its
+// accessible description) and to the pointer (its tooltip), without a control of its own:
+// the window keeps its layout. No phase under way, no text.
+void QtFormView::ShowPhaseTime(const PhaseClock& clock) {
+    const QString text = clock.phase.empty() ? QString() : FromUtf8(PhaseClockText(clock));
+    if (ProgBar1.accessibleDescription() == text) return;
+    ProgBar1.setAccessibleDescription(text);
+    ProgBar1.setToolTip(text);
+}
+
 void QtFormView::ShowBarColor(std::uint32_t value) {
     const QColor bar = ToQColor(value);
     ProgBar1.setStyleSheet(

@@ -88,6 +88,7 @@ class QtFormView final : public QWidget, public FormView {
     // The focus where FirstFocus puts it, from what the controls show now.
     void FocusFirstEnabled();
     void ShowNotice(std::string_view line) override { AppendLog(line); }
+    void ShowPhaseTime(const PhaseClock& clock) override;
     void Pump() override;
 
     // Children are members, so C++ owns them; each leaves its Qt parent as it is destroyed.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -11,7 +12,9 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <csignal>
+#include <set>
 
+#include "phase_times.h"
 #include "qt_form_view.h"
 #include "qt_guard.h"
 #include "rig.h"
@@ -96,6 +99,33 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     EXPECT_EQ(w.ProgBar1.value(), 13);
     EXPECT_EQ(w.ProgBar1.maximum(), 13);
     EXPECT_TRUE(w.log.toPlainText().contains(QStringLiteral("[ResetDevice]OpenHid count:0")));
+}
+
+// A screen reader and the pointer learn how long the wait under way has taken and may take; once
+// the run has ended, no wait is claimed.
+TEST(QtWindow, TheBarTellsHowLongThePhaseUnderWayHasTaken) {
+    WindowRig rig(testing::kOneOutdatedUnit);
+    QtFormView& w = rig.window;
+    const auto said = [&w] {
+        return QAccessible::queryAccessibleInterface(&w.ProgBar1)->text(QAccessible::Description);
+    };
+    std::set<QString> heard;
+    QTimer listen;
+    listen.setInterval(0);
+    QObject::connect(&listen, &QTimer::timeout, [&] {
+        EXPECT_EQ(said(), w.ProgBar1.toolTip());
+        heard.insert(said());
+    });
+    listen.start();
+    w.btnStart.click();
+    listen.stop();
+    const PhaseTimes times = TimesOf(Phase::kReturnWait, 1, true);
+    EXPECT_TRUE(
+        heard.count(Q(PhaseClockText({PhaseName(Phase::kReturnWait), WaitingFor(Phase::kReturnWait),
+                                      1000, times.typical_ms, times.limit_ms}))))
+        << heard.size() << " texts heard";
+    EXPECT_EQ(said(), QString());
+    EXPECT_EQ(w.ProgBar1.toolTip(), QString());
 }
 
 // Kept in the build tree, where scripts/screenshots takes them for the README.
