@@ -89,7 +89,7 @@ FormView& Backend::Traced(FormView& view) {
 
 void Backend::FinishTrace(const std::string& outcome, std::optional<int> status) {
     if (recorder_) recorder_->Finish({outcome, status});
-    if (replayer_) replayer_->Finish(outcome);
+    if (replayer_) replayer_->Finish(outcome, status);
 }
 
 bool Backend::BenchQuiet(const Options& options) const {

@@ -40,12 +40,19 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     };
     if (options.check) {
         // The window's start-up check is the whole session: shown, reported, nothing clicked.
-        if (loaded) view.ShowCheck(ReportCheck(updater));
+        // A close request during it ends the session without the report: no status is told
+        // that the exit status contradicts.
         updater.form.FormClose();
         const int status =
             loaded ? Code(StatusOf(updater.form.finding())) : Code(ExitStatus::kImageError);
-        if (closed_by) return {Code(ExitStatus::kSignalBase) + closed_by, "checked"};
-        return {status, "checked: " + std::string(ExitStatusName(status))};
+        const std::string outcome = "checked: " + std::string(ExitStatusName(status));
+        if (closed_by) return {Code(ExitStatus::kSignalBase) + closed_by, outcome};
+        if (loaded) {
+            const CheckReport report = ReportCheck(updater);
+            view.ShowCheck(report);
+            for (const std::string& line : CheckLines(report)) updater.record.Add(line);
+        }
+        return {status, outcome};
     }
     if (loaded && options.station) {
         const StationHooks hooks{stop, [&] { return backend.BenchQuiet(options); }};

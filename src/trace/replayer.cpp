@@ -136,18 +136,26 @@ const Call* Replayer::Answer(const Call& made) {
     return recorded;
 }
 
-void Replayer::Finish(const std::string& outcome) {
+void Replayer::Finish(const std::string& outcome, std::optional<int> status) {
     if (stopped_) return;
     if (const Call* left = Next()) {
         Diverge("the trace holds " + Describe(*left) + "; the program ended its session");
         return;
     }
     stopped_ = true;
-    if (outcome != trace_.end.outcome) {
+    // The same words with another exit status is another ending too.
+    // A session that a signal ended is replayed up to where it ended, with no signal to end it.
+    const bool status_differs =
+        trace_.end.status && status && *trace_.end.status != *status && *trace_.end.status < 128;
+    if (outcome != trace_.end.outcome || status_differs) {
+        const auto exit = [status_differs](std::optional<int> code) {
+            return status_differs ? " (exit " + std::to_string(*code) + ")" : std::string();
+        };
         report_ = "replay diverged at the outcome (line " +
                   std::to_string(trace_.lines.empty() ? 2 : trace_.lines.back() + 1) +
-                  "): the trace ends with \"" + trace_.end.outcome +
-                  "\"; the replayed session ended with \"" + outcome + "\"";
+                  "): the trace ends with \"" + trace_.end.outcome + "\"" +
+                  exit(trace_.end.status) + "; the replayed session ended with \"" + outcome +
+                  "\"" + exit(status);
         if (on_diverged_) on_diverged_();
     }
 }

@@ -43,7 +43,7 @@ class Replayer {
     bool OnlyClosesLeft() const;
     // The session has ended with `end`: every call must have been made, and the outcome must
     // be the recorded one. Calls after this are not the session's.
-    void Finish(const std::string& outcome);
+    void Finish(const std::string& outcome, std::optional<int> status = std::nullopt);
 
     std::uint64_t now() const { return now_; }
     bool stopped() const { return stopped_; }

@@ -150,7 +150,7 @@ TEST(Divergence, ASessionThatEndsOtherwiseThanItsTraceIsOne) {
     const Session recorded =
         Recorded({"--console", "--virtual-time", "--scenario", Scenario("current.json")});
     std::vector<std::string> lines = Lines(recorded.trace);
-    lines.back() = R"({"outcome":"update completed","status":0})";
+    lines.back() = R"({"outcome":"update completed","status":2})";
     const Session replayed = Replayed(Joined(lines));
     EXPECT_EQ(replayed.status, Code(ExitStatus::kReplayDiverged));
     EXPECT_EQ(replayed.err, "qvt-update: replay diverged at the outcome (line " +
@@ -158,6 +158,15 @@ TEST(Divergence, ASessionThatEndsOtherwiseThanItsTraceIsOne) {
                                 "): the trace ends with \"update completed\"; the replayed session "
                                 "ended with \"no update run\"\n");
     EXPECT_EQ(replayed.out, recorded.out);  // all of it: every call matched
+
+    // The same words with another status: how a run maps to a status changed.
+    lines.back() = R"({"outcome":"no update run","status":9})";
+    const Session renumbered = Replayed(Joined(lines));
+    EXPECT_EQ(renumbered.status, Code(ExitStatus::kReplayDiverged));
+    EXPECT_NE(renumbered.err.find("\"no update run\" (exit 9); the replayed session ended with "
+                                  "\"no update run\" (exit 2)"),
+              std::string::npos)
+        << renumbered.err;
 }
 
 // --- another version, a window
