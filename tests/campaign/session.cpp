@@ -119,10 +119,15 @@ SessionResult RunSession(const Draw& draw) {
         }
         if (updater.sequence.busy()) v.push_back("the busy flag stayed set");
         if (world.open_handles() != 0) v.push_back("a handle stayed open");
-        const bool shown = controls.status.visible &&
-                           (controls.status.caption == text::kCaptionCompleted ||
-                            controls.status.caption == text::kCaptionCompletedOnRestart);
+        const bool unconfirmed = controls.status.caption == text::kCaptionCompletedUnconfirmed;
+        const bool shown =
+            controls.status.visible &&
+            (controls.status.caption == text::kCaptionCompleted ||
+             controls.status.caption == text::kCaptionCompletedOnRestart || unconfirmed);
         if (shown != updater.sequence.completed()) v.push_back("the status and the run disagree");
+        if (shown && outcome.completed() && unconfirmed == ReturnConfirmed(outcome.reason)) {
+            v.push_back("the window says the unit's return was read back otherwise than it was");
+        }
         bool stand_in = false;
         for (std::string& broken :
              testing::CustodyViolations(world, updater.firmware, outcome, &stand_in)) {
