@@ -101,8 +101,7 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     EXPECT_TRUE(w.log.toPlainText().contains(QStringLiteral("[ResetDevice]OpenHid count:0")));
 }
 
-// A screen reader and the pointer learn how long the wait under way has taken and may take; once
-// the run has ended, no wait is claimed.
+// A screen reader and the pointer learn how long the wait under way takes; after the run, nothing.
 TEST(QtWindow, TheBarTellsHowLongThePhaseUnderWayHasTaken) {
     WindowRig rig(testing::kOneOutdatedUnit);
     QtFormView& w = rig.window;
@@ -110,20 +109,17 @@ TEST(QtWindow, TheBarTellsHowLongThePhaseUnderWayHasTaken) {
         return QAccessible::queryAccessibleInterface(&w.ProgBar1)->text(QAccessible::Description);
     };
     std::set<QString> heard;
-    QTimer listen;
-    listen.setInterval(0);
-    QObject::connect(&listen, &QTimer::timeout, [&] {
-        EXPECT_EQ(said(), w.ProgBar1.toolTip());
-        heard.insert(said());
-    });
-    listen.start();
+    QTimer listen;  // at every pump of the run: what a screen reader and the pointer get
+    QObject::connect(&listen, &QTimer::timeout,
+                     [&] { heard.insert(said() + w.ProgBar1.toolTip()); });
+    listen.start(0);
     w.btnStart.click();
     listen.stop();
     const PhaseTimes times = TimesOf(Phase::kReturnWait, 1, true);
-    EXPECT_TRUE(
-        heard.count(Q(PhaseClockText({PhaseName(Phase::kReturnWait), WaitingFor(Phase::kReturnWait),
-                                      1000, times.typical_ms, times.limit_ms}))))
-        << heard.size() << " texts heard";
+    const QString line =
+        Q(PhaseClockText({PhaseName(Phase::kReturnWait), WaitingFor(Phase::kReturnWait), 1000,
+                          times.typical_ms, times.limit_ms}));
+    EXPECT_TRUE(heard.count(line + line)) << heard.size() << " texts heard";
     EXPECT_EQ(said(), QString());
     EXPECT_EQ(w.ProgBar1.toolTip(), QString());
 }
