@@ -174,7 +174,9 @@ Transfer SimUnit::Read(InputBuffer& buffer, std::span<std::uint8_t> report,
         const std::uint64_t now = clock_.NowMs();
         const std::uint64_t arrives = in_flight_.front().arrives_at_ms;
         if (arrives <= now + timeout_ms) {
-            clock_.Sleep(static_cast<std::uint32_t>(arrives - now));
+            // A reader that comes late (a loaded machine, a process stopped for a while) finds
+            // the reply already due: it waits for nothing, not for the difference's wrap-around.
+            if (arrives > now) clock_.Sleep(static_cast<std::uint32_t>(arrives - now));
             ArriveDue();
         }
     }

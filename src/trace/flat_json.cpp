@@ -169,13 +169,29 @@ class Reader {
 
 std::string Quoted(std::string_view text) {
     constexpr std::size_t kShown = 40;
-    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "literal" + string.
+    std::string_view shown = text;
+    if (text.size() > kShown) {
+        // Cut at a character's start, never inside one.
+        std::size_t cut = kShown;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        shown = text.substr(0, cut);
+    }
+    // In JSON's escapes, as the trace held it: a name that held "\n" must not break the error's
+    // one line, nor a control character reach the terminal. Appended piece by piece: GCC 12 at
+    // -O3 warns falsely (-Wrestrict) on "literal" + string.
     std::string quoted = "\"";
-    if (text.size() <= kShown) return quoted.append(text).append("\"");
-    // Cut at a character's start, never inside one.
-    std::size_t cut = kShown;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return quoted.append(text.substr(0, cut)).append("...\"");
+    for (const char c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            quoted.append(1, '\\').append(1, c);
+        } else if (byte < 0x20 || byte == 0x7F) {
+            constexpr char kDigits[] = "0123456789abcdef";
+            quoted.append("\\u00").append(1, kDigits[byte >> 4]).append(1, kDigits[byte & 0xF]);
+        } else {
+            quoted.append(1, c);
+        }
+    }
+    return quoted.append(shown.size() < text.size() ? "...\"" : "\"");
 }
 
 const FlatValue* FlatObject::Find(std::string_view key) const {

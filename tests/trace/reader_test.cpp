@@ -48,6 +48,11 @@ TEST(TraceReader, EveryMalformedTraceIsOneLineThatSaysWhere) {
              kEnd,
          "line 2: unknown call \"erase\""},
         {Header() +
+             R"({"call":"erase\n\u001b[2J\""})"
+             "\n" +
+             kEnd,
+         R"(line 2: unknown call "erase\u000a\u001b[2J\"")"},
+        {Header() +
              R"({"call":"hid_write","h":1,"ms":1000,"result":"completed","bytes":"0g"})"
              "\n" +
              kEnd,
