@@ -12,13 +12,7 @@
 namespace qvt::linux_app {
 namespace {
 
-// The session from the window's creation to its close: its exit status, and what the record's
-// last line tells of it (how the last run ended, or how the station ended).
-struct SessionEnd {
-    int status = 0;
-    std::string outcome;
-};
-
+// The session from the window's creation to its close.
 SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
                ConsoleFormView& view, Backend& backend) {
     // A signal is a close request: refused with the box while a run is on, as the window's
@@ -56,9 +50,9 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     }
     if (loaded && options.station) {
         const StationHooks hooks{stop, [&] { return backend.BenchQuiet(options); }};
-        const StationEnd end = RunStation(updater, view, backend.clock(), options, hooks);
+        const SessionEnd end = RunStation(updater, view, backend.clock(), options, hooks);
         updater.form.FormClose();
-        return {end.status, end.outcome};
+        return end;
     }
     if (loaded && !closed_by) {
         ApplyForce(updater, options);
@@ -84,8 +78,8 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
     if (options.check) updater.link.InspectOnly();
     const TraceNotices notices(backend, updater);
     const SessionEnd end = Run(options, updater, signals, view, backend);
-    updater.record.Finish(end.outcome);
-    backend.FinishTrace(end.outcome, end.status);
+    updater.record.Finish(end.standing);
+    backend.FinishTrace(end.standing, end.status);
     return end.status;
 }
 

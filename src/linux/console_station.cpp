@@ -29,14 +29,14 @@ class ConsoleStation final : public StationFrontEnd {
 
 }  // namespace
 
-StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
+SessionEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
                       const StationHooks& hooks) {
     ConsoleStation front_end(view, hooks);
     const StationSummary summary =
         Station(updater, clock, front_end, options.force, options.units).Run();
     const std::string line = SummaryLine(summary);
-    StationEnd end;
-    end.outcome = "station ended, " + line.substr(line.find(' ') + 1);
+    SessionEnd end;
+    end.standing = "station ended, " + line.substr(line.find(' ') + 1);
     if (summary.failed != 0) {
         end.status = Code(ExitStatus::kFailed);
     } else {

@@ -19,17 +19,18 @@ struct StationHooks {
     std::function<bool()> quiet;
 };
 
-// How a station ended: its exit status (0 when no unit failed, 1 when one did, 2 when no unit
-// came) and, for the record's last line, its summary in words.
-struct StationEnd {
+// How a console session ended: its exit status, and its standing in words for the record's last
+// line and the trace's end (how the last run ended; for a station, its summary: status 0 when no
+// unit failed, 1 when one did, 2 when no unit came).
+struct SessionEnd {
     int status = 0;
-    std::string outcome;
+    std::string standing;
 };
 
 // A station (see Station in the core) on the console: its records and summary in the
 // transcript's lines or as events, ended by a close request while idle or, in a simulated
 // session in virtual time, when nothing on the bench can change any more.
-StationEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
+SessionEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
                       const StationHooks& hooks);
 
 }  // namespace qvt::linux_app

@@ -14,15 +14,12 @@
 
 #include "form_layout.h"
 #include "qt_guard.h"
+#include "qt_text.h"
 #include "texts.h"
 #include "trace_files.h"
 
 namespace qvt::linux_app {
 namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // "ＭＳ Ｐゴシック" where it exists; otherwise the proportional IPA Gothic that Debian ships.
 QFont DialogFont(int pixel_size, bool bold) {

@@ -7,16 +7,13 @@
 #include "product_table.h"
 #include "qt_form_view.h"
 #include "qt_guard.h"
+#include "qt_text.h"
 #include "sessions.h"
 #include "texts.h"
 #include "updater.h"
 
 namespace qvt::linux_app {
 namespace {
-
-QString FromUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // As the process entry shows what reaches it: a standard exception's text, or an empty one.
 int ShowException(std::exception_ptr error) {

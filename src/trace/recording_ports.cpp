@@ -3,13 +3,6 @@
 namespace qvt::trace {
 namespace {
 
-Call Made(CallKind kind, int handle) {
-    Call call;
-    call.kind = kind;
-    call.handle = handle;
-    return call;
-}
-
 class RecordingDriverDevice final : public DriverDevice {
   public:
     RecordingDriverDevice(std::unique_ptr<DriverDevice> device, int handle, TraceRecorder& recorder)

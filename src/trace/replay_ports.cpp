@@ -8,13 +8,6 @@ namespace {
 
 constexpr std::string_view kPathPrefix = "trace-hid/";
 
-Call Made(CallKind kind, int handle) {
-    Call call;
-    call.kind = kind;
-    call.handle = handle;
-    return call;
-}
-
 class ReplayDriverDevice final : public DriverDevice {
   public:
     ReplayDriverDevice(Replayer& replayer, int handle) : replayer_(replayer), handle_(handle) {}

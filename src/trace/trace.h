@@ -67,6 +67,14 @@ struct Call {
     bool SameArguments(const Call& other) const;
 };
 
+// A call of that kind on that handle, its other fields still to fill in.
+inline Call Made(CallKind kind, int handle) {
+    Call call;
+    call.kind = kind;
+    call.handle = handle;
+    return call;
+}
+
 // What the first line tells. Nothing about the person or the machine beyond the system's name.
 struct Header {
     std::string program;          // "qvt-update", "QvtUpdate.exe"

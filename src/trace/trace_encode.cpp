@@ -19,7 +19,7 @@ std::span<const std::uint8_t> Trimmed(std::span<const std::uint8_t> bytes) {
     return bytes.first(size);
 }
 
-void Quoted(std::string& line, std::string_view text) {
+void AppendQuoted(std::string& line, std::string_view text) {
     line += '"';
     for (const char c : text) {
         if (c == '"' || c == '\\') {
@@ -45,7 +45,7 @@ void Field(std::string& line, std::string_view key, bool value) {
 }
 void Field(std::string& line, std::string_view key, std::string_view text) {
     line.append(",\"").append(key).append("\":");
-    Quoted(line, text);
+    AppendQuoted(line, text);
 }
 void HexField(std::string& line, std::string_view key, std::span<const std::uint8_t> bytes) {
     line.append(",\"").append(key).append("\":\"").append(Hex(bytes)).append("\"");
@@ -104,7 +104,7 @@ std::string UtcNow() {
 
 std::string HeaderLine(const Header& header) {
     std::string line = "{\"schema\":";
-    Quoted(line, kSchema);
+    AppendQuoted(line, kSchema);
     Field(line, "version", std::uint64_t{kSchemaVersion});
     Field(line, "program", header.program);
     Field(line, "program_version", header.program_version);
@@ -121,7 +121,7 @@ std::string HeaderLine(const Header& header) {
 
 std::string EndLine(const End& end) {
     std::string line = "{\"outcome\":";
-    Quoted(line, end.outcome);
+    AppendQuoted(line, end.outcome);
     if (end.status) Field(line, "status", static_cast<std::uint64_t>(*end.status));
     if (end.cut) Field(line, "cut", true);
     return line + "}";

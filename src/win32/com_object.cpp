@@ -13,7 +13,7 @@ struct Ole32 {
     decltype(&CoUninitialize) uninitialize = nullptr;
 };
 
-const Ole32& Functions() {
+const Ole32& Ole32Functions() {
     static const Ole32 functions = [] {
         HMODULE ole32 = LoadSystemLibrary(L"ole32.dll");
         return Ole32{ProcOf<decltype(&CoInitializeEx)>(ole32, "CoInitializeEx"),
@@ -25,7 +25,7 @@ const Ole32& Functions() {
 }  // namespace
 
 ComApartment::ComApartment() {
-    const Ole32& ole32 = Functions();
+    const Ole32& ole32 = Ole32Functions();
     if (!ole32.initialize || !ole32.uninitialize) return;
     const HRESULT joined = ole32.initialize(nullptr, COINIT_APARTMENTTHREADED);
     // S_FALSE: the thread was in this kind of apartment already, and the join is counted all
@@ -35,7 +35,7 @@ ComApartment::ComApartment() {
 }
 
 ComApartment::~ComApartment() {
-    if (joined_) Functions().uninitialize();
+    if (joined_) Ole32Functions().uninitialize();
 }
 
 }  // namespace qvt::win32

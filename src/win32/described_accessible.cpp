@@ -20,7 +20,7 @@ struct OleAcc {
     bool loaded() const { return create_standard && lresult_from_object && alloc_string; }
 };
 
-const OleAcc& Functions() {
+const OleAcc& OleAccFunctions() {
     static const OleAcc functions = [] {
         HMODULE oleacc = LoadSystemLibrary(L"oleacc.dll");
         HMODULE oleaut32 = LoadSystemLibrary(L"oleaut32.dll");
@@ -72,7 +72,7 @@ class DescribedAccessible final : public IAccessible, public IOleWindow {
         if (!IsSelf(child) || description_->empty()) {
             return standard_->get_accDescription(child, description);
         }
-        *description = Functions().alloc_string(description_->c_str());
+        *description = OleAccFunctions().alloc_string(description_->c_str());
         return *description ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -177,7 +177,7 @@ class DescribedAccessible final : public IAccessible, public IOleWindow {
 
 LRESULT AnswerWithDescription(HWND control, WPARAM wparam,
                               std::shared_ptr<const std::wstring> description) {
-    const OleAcc& oleacc = Functions();
+    const OleAcc& oleacc = OleAccFunctions();
     if (!oleacc.loaded()) return 0;
     IAccessible* standard = nullptr;
     if (FAILED(oleacc.create_standard(control, OBJID_CLIENT, __uuidof(IAccessible),

@@ -1,5 +1,6 @@
 // Whole runs that end somewhere a later click must judge: completion only for the unit that
-// came back current, and a restart that checks before it updates again.
+// came back current, and a restart that checks before it updates again. What each run shows is
+// held by the golden transcripts of tests/golden/scenarios/completion.*.json.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,7 +16,6 @@ using testing::kOneBootLoader;
 using testing::kOneCurrentUnit;
 using testing::kOneOutdatedUnit;
 using testing::Rig;
-using testing::Shown;
 
 TEST(UpdateRun, ARestartFindsTheUnitCurrentAndReportsCompletionAtOnce) {
     // The unit takes longer to come back than the tool waits.
@@ -51,7 +51,6 @@ TEST(UpdateRun, UnitsPluggedInDuringTheReturnWaitDoNotStandInForTheUpdatedOne) {
     ASSERT_EQ(rig.world.unit_count(), 3u);
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kGone);
     ExpectFailedRun(rig, 1, Phase::kReturnWait);
-    EXPECT_TRUE(rig.Logged("[ResetDevice]OpenHid count:0"));
 }
 
 // More boot loaders than the run expects make the search offer none to work with; they are
@@ -128,7 +127,6 @@ TEST(UpdateRun, AUnitBackWithoutItsResetIsConfirmedAndNoClickWaitsForNothing) {
         ASSERT_TRUE(last.has_value());
         EXPECT_EQ(last->kind, c.kind);
         EXPECT_EQ(last->phase, c.reached);
-        EXPECT_EQ(rig.controls().status.caption, c.caption);
         EXPECT_EQ(rig.world.open_handles(), 0);
         if (c.kind == RunOutcome::Kind::kCompleted) {
             ExpectCompleted(rig, c.caption);
@@ -139,9 +137,6 @@ TEST(UpdateRun, AUnitBackWithoutItsResetIsConfirmedAndNoClickWaitsForNothing) {
         EXPECT_EQ(last->refusal, Refusal::kNothingToUpdate);
         EXPECT_EQ(rig.updater.Standing(), "update refused (nothing to update)");
         EXPECT_LT(rig.clock.NowMs() - began, 5000u);
-        EXPECT_EQ(rig.controls().message, text::kMessageCurrent);
-        EXPECT_FALSE(rig.controls().start_enabled);
-        EXPECT_TRUE(rig.controls().force_enabled);
         EXPECT_FALSE(rig.updater.sequence.busy());
         EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
         // The force box is the way to flash it anyway.
@@ -176,15 +171,8 @@ TEST(UpdateRun, ARestartWithTheUnitStillInBootModeUpdatesWithoutARequest) {
     Rig rig(R"({"faults": [{"kind": "silent_reads", "from": 1}]})");
     rig.Create().Start();
     ExpectFailedRun(rig, 1, Phase::kBlankCheck);
-    EXPECT_EQ(rig.CountLogged("BlankCheck error"), 3);
-    EXPECT_EQ(rig.CountLogged("[BlankCheck]error! adr=4352"), 3);
     ASSERT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
-
-    const auto lines_before = rig.log().size();
-    const auto messages_before = rig.view.messages.size();
     rig.Start();  // still silent: fails again, but only after finding the boot loader at once
-    EXPECT_FALSE(Shown(rig, text::kBootSwitchStart, messages_before));
-    EXPECT_EQ(rig.log()[lines_before], "ChangeBootMode true: 0");
     ExpectFailedRun(rig, 2, Phase::kBlankCheck);
 }
 

@@ -1,5 +1,6 @@
 // The cases a person at the bench found against the completion rule, each a row: how the
-// session is played, and what the simulated world's own truth must then be.
+// session is played, and what the simulated world's own truth must then be. What each case
+// shows is held by the golden transcripts of tests/golden/scenarios/custody.*.json.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -77,10 +78,7 @@ const WindowCase kWindowCases[] = {
      4, [](Rig&, const RunOutcome& last) { EXPECT_TRUE(last.completed()); }},
     {"6: back after its reset, its version unread: completed, and said so",
      R"({"faults": [{"kind": "version_query_fails", "after_reset": true}]})", 1,
-     [](Rig& rig, const RunOutcome& last) {
-         EXPECT_EQ(last.reason, Verdict::Reason::kBackUnread);
-         EXPECT_TRUE(rig.Logged(logtext::kVersionUnread));
-     }},
+     [](Rig&, const RunOutcome& last) { EXPECT_EQ(last.reason, Verdict::Reason::kBackUnread); }},
     {"7: restarted during its verification, back current: run 1 ends, no 200 s searches",
      R"({"events": [{"action": "power_cycle", "unit": 0, "after_reports": 1800}]})", 1,
      [](Rig& rig, const RunOutcome& last) {
@@ -95,26 +93,18 @@ const WindowCase kWindowCases[] = {
      }},
     {"7: an end report refused once: logged, and the next attempt completes",
      R"({"faults": [{"kind": "refuse_writes", "command": "program_end", "count": 1}]})", 1,
-     [](Rig& rig, const RunOutcome& last) {
-         EXPECT_TRUE(last.completed());
-         EXPECT_TRUE(rig.Logged("[ProgramVerify]end error! (DevNum:1 / cnt:0)"));
-     }},
+     [](Rig&, const RunOutcome& last) { EXPECT_TRUE(last.completed()); }},
     {"7: a second boot loader at 1 s: said at once, no 200 s searches",
      R"({"events": [{"action": "attach", "unit": {"mode": "boot"}, "at_ms": 1000}]})", 1,
      [](Rig& rig, const RunOutcome& last) {
          EXPECT_EQ(last.cause, FailureCause::kSeveralUnits);
-         EXPECT_EQ(rig.controls().message, text::kMessageSeveral);
          EXPECT_LT(rig.clock.NowMs(), 20'000u);
      }},
     {"8: after a failed run, a unit whose version does not read is not called current",
      R"({"units": [{"mode": "boot", "version": "3.00"}],
          "faults": [{"kind": "version_query_fails"}, {"kind": "refuse_writes", "command": "erase"}],
          "events": [{"action": "power_cycle", "unit": 0, "at_ms": 15000}]})",
-     2,
-     [](Rig& rig, const RunOutcome& last) {
-         EXPECT_EQ(last.refusal, Refusal::kVersionUnread);
-         EXPECT_EQ(rig.controls().status.caption, text::kCaptionVersionUnread);
-     }},
+     2, [](Rig&, const RunOutcome& last) { EXPECT_EQ(last.refusal, Refusal::kVersionUnread); }},
     {"14: of two unplug faults on one unit, the earlier acts",
      R"({"faults": [{"kind": "unplug", "after_reports": 2495},
                     {"kind": "unplug", "after_reports": 893}]})",
@@ -134,17 +124,11 @@ TEST(Custody, EachCaseAPersonFoundEndsAsTheTruthHasIt) {
     }
 }
 
-// Case 8 at start-up: a unit whose version does not read keeps the current unit's controls,
-// and says what was found; unticking the force box after a refusal leaves Start disabled.
-TEST(Custody, AnUnreadVersionIsNeverCalledCurrent) {
-    for (const char* kind : {"version_query_fails", "short_version_reply"}) {
-        Rig rig(std::string(R"({"faults": [{"kind": ")") + kind + R"("}]})");
-        rig.Create();
-        EXPECT_EQ(rig.controls().status.caption, text::kCaptionVersionUnread);
-        EXPECT_EQ(rig.controls().message, text::kMessageVersionUnread);
-        EXPECT_FALSE(rig.controls().start_enabled);
-        EXPECT_TRUE(rig.controls().force_enabled);
-    }
+// Case 8 at start-up (a unit whose version does not read keeps the current unit's controls, and
+// says what was found) is held by the golden transcripts of fault_matrix.EndsInTheDefinedOutcome.23
+// and custody.case-08-short-version-reply-at-start-up. Unticking the force box after a refusal
+// leaves Start disabled.
+TEST(Custody, UntickingTheForceBoxAfterARefusalLeavesStartDisabled) {
     Rig rig(R"({"faults": [{"kind": "ignore_boot_request"}],
                "events": [{"action": "unplug", "unit": 0, "at_ms": 50000},
                           {"action": "attach", "unit": {"mode": "application", "version": "3.10"},

@@ -17,57 +17,53 @@ struct StationCase {
     const char* scenario;
     bool force;
     std::optional<int> units;
-    std::vector<std::string> records;
-    std::string summary;
+    // Only where no golden holds them: the station transcripts of
+    // tests/golden/scenarios/custody.case-NN-station-*.json show the records of the rest.
+    std::vector<std::string> records = {};
+    std::string summary = {};
 };
 
 const StationCase kStationCases[] = {
-    {"3: the updated unit swapped within one look for an outdated one, which is updated too",
-     R"({"units": [{"mode": "application", "version": "3.00"}],
+    {
+        "3: the updated unit swapped within one look for an outdated one, which is updated too",
+        R"({"units": [{"mode": "application", "version": "3.00"}],
          "events": [{"action": "unplug", "unit": 0, "at_ms": 32000},
                     {"action": "attach", "unit": {"mode": "application", "version": "3.00"},
                      "at_ms": 32300}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
-      "record: unit 2 at 32.344 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     "summary: 2 completed, 0 failed, 0 refused"},
-    {"3: ... or for a blank boot loader",
-     R"({"units": [{"mode": "application", "version": "3.00"}],
+        false,
+        {},
+    },
+    {
+        "3: ... or for a blank boot loader",
+        R"({"units": [{"mode": "application", "version": "3.00"}],
          "events": [{"action": "unplug", "unit": 0, "at_ms": 32000},
                     {"action": "attach", "unit": {"mode": "boot"}, "at_ms": 32300}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
-      "record: unit 2 at 35.344 s: completed; version boot loader -> 3.10; 24.844 s"},
-     "summary: 2 completed, 0 failed, 0 refused"},
-    {"9: a unit that failed and stays is recorded once",
-     R"({"faults": [{"kind": "stuck_byte", "address": "0x5FE0", "value": 0}],
+        false,
+        {},
+    },
+    {
+        "9: a unit that failed and stays is recorded once",
+        R"({"faults": [{"kind": "stuck_byte", "address": "0x5FE0", "value": 0}],
          "events": [{"action": "unplug", "unit": 0, "at_ms": 3000000}]})",
-     false,
-     3,
-     {"record: unit 1 at 0.000 s: failed in the blank check (three attempts failed); version "
-      "3.00 -> unknown; 22.103 s"},
-     "summary: 0 completed, 1 failed, 0 refused"},
-    {"10: without the driver, the next unit after a completion is updated",
-     R"({"app_driver": false, "units": [{"mode": "boot", "version": "3.00"}],
+        false,
+        3,
+    },
+    {
+        "10: without the driver, the next unit after a completion is updated",
+        R"({"app_driver": false, "units": [{"mode": "boot", "version": "3.00"}],
          "events": [{"action": "attach", "unit": {"mode": "boot", "version": "3.00"},
                      "at_ms": 300000}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: completed; version boot loader -> unknown; 221.844 s",
-      "record: unit 2 at 300.344 s: completed; version boot loader -> unknown; 221.844 s"},
-     "summary: 2 completed, 0 failed, 0 refused"},
-    {"10: after a unit left during its run, the next unit is updated",
-     R"({"events": [{"action": "unplug", "unit": 0, "after_reports": 1000},
+        false,
+        {},
+    },
+    {
+        "10: after a unit left during its run, the next unit is updated",
+        R"({"events": [{"action": "unplug", "unit": 0, "after_reports": 1000},
                     {"action": "attach", "unit": {"mode": "application", "version": "3.00"},
                      "at_ms": 900000}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: failed in the erase (three attempts failed); version 3.00 -> "
-      "unknown; 416.698 s",
-      "record: unit 2 at 900.698 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     "summary: 1 completed, 1 failed, 0 refused"},
+        false,
+        {},
+    },
     {"11: a bystander that comes and goes leaves the updated unit its one record, forced or not",
      R"({"units": [{"mode": "application", "version": "3.00"}],
          "events": [{"action": "attach", "unit": {"mode": "application", "version": "3.00"},
@@ -77,26 +73,23 @@ const StationCase kStationCases[] = {
      {},
      {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"},
      "summary: 1 completed, 0 failed, 0 refused"},
-    {"12: the next unit plugged in during a run leaves the updated one completed",
-     R"({"events": [{"action": "attach", "unit": {"mode": "application", "version": "3.00"},
+    {
+        "12: the next unit plugged in during a run leaves the updated one completed",
+        R"({"events": [{"action": "attach", "unit": {"mode": "application", "version": "3.00"},
                      "at_ms": 10000},
                     {"action": "unplug", "unit": 0, "at_ms": 60000}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
-      "record: unit 2 at 60.344 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     "summary: 2 completed, 0 failed, 0 refused"},
-    {"12: without the driver, a unit swapped during its run is a record of its own",
-     R"({"app_driver": false, "units": [{"mode": "boot", "version": "3.00"}],
+        false,
+        {},
+    },
+    {
+        "12: without the driver, a unit swapped during its run is a record of its own",
+        R"({"app_driver": false, "units": [{"mode": "boot", "version": "3.00"}],
          "events": [{"action": "unplug", "unit": 0, "after_reports": 3, "delay_ms": 600},
                     {"action": "attach", "unit": {"mode": "boot"}, "after_reports": 3,
                      "delay_ms": 3000}]})",
-     false,
-     {},
-     {"record: unit 1 at 0.000 s: failed in the blank check (left the bench); version boot "
-      "loader -> unknown; 222.844 s",
-      "record: unit 2 at 0.000 s: completed; version unknown -> unknown; 222.844 s"},
-     "summary: 1 completed, 1 failed, 0 refused"},
+        false,
+        {},
+    },
     {"13: --units 1 ends after the first record, the unit still there",
      R"({"units": [{"mode": "application", "version": "3.00"}]})",
      false,
@@ -110,8 +103,10 @@ TEST(StationCustody, EachPlacementHasOneRecordThatSaysWhatHappenedToIt) {
         SCOPED_TRACE(c.what);
         StationRig rig(c.scenario);
         rig.Run(c.force, c.units);
-        EXPECT_EQ(rig.records, c.records);
-        EXPECT_EQ(rig.summary, c.summary);
+        if (!c.summary.empty()) {
+            EXPECT_EQ(rig.records, c.records);
+            EXPECT_EQ(rig.summary, c.summary);
+        }
         for (const RunOutcome& outcome : rig.outcomes) {
             EXPECT_EQ(testing::CustodyViolations(rig.world, rig.updater.firmware, outcome),
                       std::vector<std::string>{});

@@ -18,13 +18,13 @@ bool ReportedComplete(const Rig& rig) {
             rig.controls().status.caption == text::kCaptionCompletedOnRestart);
 }
 
+// The reset was sent and accepted, and the run failed in its return wait: the log lines and
+// messages that say so are held by the golden transcripts of tests/golden/scenarios/hardened_run.*.
 void ExpectFailedAfterTheReturnWait(const Rig& rig) {
     EXPECT_FALSE(ReportedComplete(rig));
-    EXPECT_EQ(rig.controls().message, text::kMessageRunFailed);
-    EXPECT_TRUE(rig.controls().start_enabled);
+    ASSERT_TRUE(rig.updater.sequence.last_run());
+    EXPECT_EQ(rig.updater.sequence.last_run()->phase, Phase::kReturnWait);
     EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
-    EXPECT_TRUE(rig.Logged("[ResetDevice]OpenHid count:0"));
-    EXPECT_FALSE(rig.Logged("ResetDevice error"));
     EXPECT_EQ(rig.world.open_handles(), 0);
 }
 
@@ -150,7 +150,8 @@ TEST(StandIn, ARunThatErasedAfterAResetAwaitsNothingFromThatReset) {
 }
 
 // A verified unit back in its application whose version query fails runs the image: its
-// return completes the run, which says it could not read the version.
+// return completes the run, which says it could not read the version (the golden transcripts
+// of custody.case-06-back-version-unread and hardened_run.AVerifiedUnitBackWithoutItsVersion...).
 TEST(UnreadVersion, AVerifiedUnitBackWithoutItsVersionCompletes) {
     for (const char* kind : {"version_query_fails", "short_version_reply"}) {
         Rig rig(std::string(R"({"faults": [{"kind": ")") + kind + R"(", "after_reset": true}]})");
@@ -158,10 +159,7 @@ TEST(UnreadVersion, AVerifiedUnitBackWithoutItsVersionCompletes) {
         ASSERT_TRUE(rig.controls().start_enabled) << "the version reads before the reset";
         rig.Start();
         EXPECT_TRUE(rig.updater.sequence.completed()) << kind;
-        EXPECT_FALSE(ReportedComplete(rig)) << "a return that was not read back is shown as such";
-        EXPECT_EQ(rig.controls().status.caption, text::kCaptionCompletedUnconfirmed);
         EXPECT_EQ(rig.updater.sequence.last_run()->reason, Verdict::Reason::kBackUnread);
-        EXPECT_TRUE(rig.Logged(logtext::kVersionUnread));
         EXPECT_TRUE(rig.UnitHoldsImage(0)) << kind;
         EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
     }

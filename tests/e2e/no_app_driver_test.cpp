@@ -1,7 +1,9 @@
 // A machine without the maker's application-mode driver (Linux): units are never seen in
 // application mode, so a completed update is told by the boot loader going away after a
 // verified programming and an accepted reset, and staying away for as long as the program
-// lets any unit take to re-enumerate, and by nothing else.
+// lets any unit take to re-enumerate, and by nothing else. What the window and the log say of
+// it (the unconfirmed return, the reason a unit is not seen) is held by the golden transcripts
+// of tests/golden/scenarios/no_app_driver.*.json.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -24,11 +26,6 @@ TEST(NoAppDriver, ABootModeUnitIsUpdatedToCompletion) {
     };
     rig.Start();
     EXPECT_TRUE(rig.updater.sequence.completed());
-    // Nothing here reads the version back: the window says the return is not confirmed.
-    EXPECT_EQ(rig.controls().status.caption, text::kCaptionCompletedUnconfirmed);
-    EXPECT_EQ(rig.controls().status.background, color::kGreen);
-    EXPECT_EQ(rig.controls().message, text::kMessageCompletedUnconfirmed);
-    EXPECT_EQ(rig.CountLogged(logtext::kVersionNotReadHere), 1);
     // It really runs the image: the unit came back in application mode.
     EXPECT_TRUE(rig.UnitHoldsImage(0));
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kApplication);
@@ -44,8 +41,6 @@ TEST(NoAppDriver, AUnitThatStaysInItsBootLoaderFailsAfterTheWholeWait) {
                     "faults": [{"kind": "stays_in_boot"}]})");
     rig.Create().Start();
     EXPECT_FALSE(rig.updater.sequence.completed());
-    EXPECT_EQ(rig.controls().message, text::kMessageRunFailed);
-    EXPECT_FALSE(rig.Logged(logtext::kVersionNotReadHere));
     EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 1);
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
 }
@@ -68,17 +63,7 @@ TEST(NoAppDriver, AResetThatWasNotAcceptedNeverCompletes) {
 TEST(NoAppDriver, AUnitInApplicationModeIsNotSeenAndTheReasonIsGiven) {
     Rig rig(R"({"app_driver": false, "units": [{"mode": "application", "version": "3.00"}]})");
     rig.Create();
-    EXPECT_EQ(rig.controls().status.caption, text::kCaptionMissing);
-    EXPECT_FALSE(rig.controls().start_enabled);
-    EXPECT_EQ(rig.view.notices, std::vector<std::string>{std::string(logtext::kNoAppDriverHere)});
     EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
-}
-
-TEST(NoAppDriver, WithTheDriverPresentNothingIsSaidAndNothingChanges) {
-    Rig rig(R"({"units": []})");
-    rig.Create();
-    EXPECT_EQ(rig.controls().status.caption, text::kCaptionMissing);
-    EXPECT_TRUE(rig.view.notices.empty());
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// Whole runs of the Start button against the simulated unit, in virtual time.
+// Whole runs of the Start button against the simulated unit, in virtual time. What a run shows
+// (its messages in order, log lines, bar) is held by the golden transcripts of the same
+// scenarios; here is what they cannot show: the unit's own state, the transfers, the clock.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -27,12 +29,6 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     EXPECT_EQ(rig.clock.NowMs() - before, 23500u + 2448u + 1396u);
 
     ExpectCompleted(rig, text::kCaptionCompleted);
-    EXPECT_EQ(rig.controls().progress_position, 13);
-    EXPECT_EQ(rig.controls().progress_maximum, 13);
-    EXPECT_EQ(rig.CountLogged("ChangeBootMode true: 0") +
-                  rig.CountLogged("ChangeBootMode true: 1") +
-                  rig.CountLogged("ChangeBootMode true: 2"),
-              1);
     EXPECT_EQ(rig.world.unit(0).boot_requests, 1);
     EXPECT_EQ(rig.updater.sequence.FailedRunCount(), 0);
     EXPECT_TRUE(rig.UnitHoldsImage());
@@ -43,22 +39,6 @@ TEST(UpdateRun, FromApplicationModeCompletesAtThirteenOfThirteen) {
     EXPECT_EQ(rig.Received(BOOT_CMD_READ), 1396);
     EXPECT_EQ(rig.Received(BOOT_CMD_PROGRAM), 1047);
     EXPECT_EQ(rig.Received(BOOT_CMD_PROGRAM_END), 1);
-}
-
-TEST(UpdateRun, TheMessagesFollowTheStepsInOrder) {
-    Rig rig(kOneOutdatedUnit);
-    rig.Create().Start();
-    const std::vector<std::string_view> order = {
-        text::kUpdateStart, text::kBootSwitchStart,   text::kBootSwitchDone,  text::kEraseStart,
-        text::kEraseDone,   text::kBlankStart,        text::kBlankDone,       text::kProgramStart,
-        text::kProgramDone, text::kVerifyStart,       text::kVerifyDone,      text::kResetStart,
-        text::kResetDone,   text::kVersionCheckStart, text::kMessageCompleted};
-    std::vector<std::string_view> shown(rig.view.messages.begin(), rig.view.messages.end());
-    auto at = shown.begin();
-    for (auto expected : order) {
-        at = std::find(at, shown.end(), expected);
-        ASSERT_NE(at, shown.end()) << "missing or out of order: " << expected;
-    }
 }
 
 // A person sees every message of a run: each is followed by a pump (the window paints)
@@ -92,13 +72,11 @@ TEST(UpdateRun, EveryMessageIsPumpedBeforeTheNextReplacesIt) {
     }
 }
 
-TEST(UpdateRun, FromBootModeSendsNoRequestAndEndsAtTwelveOfThirteen) {
+TEST(UpdateRun, FromBootModeSendsNoRequest) {
     Rig rig(kOneBootLoader);
     rig.Create().Start();
     ExpectCompleted(rig, text::kCaptionCompleted);
-    EXPECT_TRUE(rig.Logged("ChangeBootMode true: 0"));
-    EXPECT_EQ(rig.controls().progress_position, 12);
-    EXPECT_EQ(rig.controls().progress_maximum, 13);
+    EXPECT_EQ(rig.world.unit(0).boot_requests, 0);
     EXPECT_TRUE(rig.UnitHoldsImage());
     EXPECT_EQ(rig.world.unit(0).running_version, 0x0310);
 }
@@ -126,25 +104,19 @@ TEST(UpdateRun, ForceTickedWhileABootLoaderIsCountedSendsNoRequest) {
     EXPECT_EQ(rig.controls().progress_position, 12);  // a request would have made it 13
 }
 
-TEST(UpdateRun, AnEraseThatFailsOnceEndsAtFourteenOfFourteen) {
+TEST(UpdateRun, AnEraseThatFailsOnceStillCompletes) {
     Rig rig(
         R"({"faults": [{"kind": "failing_writes", "command": "erase", "from": 3, "count": 1}]})");
     rig.Create().Start();
     ExpectCompleted(rig, text::kCaptionCompleted);
-    EXPECT_EQ(rig.CountLogged("EraseDevice error"), 1);
-    EXPECT_TRUE(rig.Logged("[EraseDevice]erase error! (DevNum:1 / cnt:0)"));
-    EXPECT_EQ(rig.controls().progress_position, 14);
-    EXPECT_EQ(rig.controls().progress_maximum, 14);
+    EXPECT_TRUE(rig.UnitHoldsImage());
 }
 
 TEST(UpdateRun, ThreeFailedVerificationsEndTheRunWithoutAReset) {
     Rig rig(R"({"faults": [{"kind": "stuck_byte", "address": "0x2000", "value": 255}]})");
     rig.Create().Start();
     ExpectFailedRun(rig, 1, Phase::kVerify);
-    EXPECT_EQ(rig.CountLogged("ProgramVerify error"), 3);
-    EXPECT_EQ(rig.CountLogged("[ProgramVerify]error! adr=8180"), 3);  // chunk holding 0x2000
     EXPECT_EQ(rig.Received(BOOT_CMD_RESET), 0);
-    EXPECT_EQ(rig.controls().progress_maximum, 13 + 18);
     EXPECT_EQ(rig.world.unit(0).state, sim::UnitState::kBoot);
 }
 
@@ -158,8 +130,6 @@ TEST(UpdateRun, AResetReportedAsFailedStillGoesOnToCompletion) {
         }
     };
     rig.Start();
-    EXPECT_TRUE(rig.Logged("[ResetDevice]erase error! (DevNum:1 / retcnt:0)"));
-    EXPECT_TRUE(rig.Logged("ResetDevice error"));
     ExpectCompleted(rig, text::kCaptionCompleted);
 }
 
@@ -170,7 +140,6 @@ TEST(UpdateRun, NoBootLoaderAfterTwoHundredTriesFailsTheRun) {
     const long searches_before = rig.world.searches();
     rig.Start();
     ExpectFailedRun(rig, 1, Phase::kBootSwitch);
-    EXPECT_TRUE(rig.Logged("CheckBootMode false!!"));
     EXPECT_EQ(rig.world.searches() - searches_before, 200);
     EXPECT_EQ(rig.clock.NowMs() - before, 500 + 200 * 1000);
     EXPECT_EQ(rig.TotalReceived(), 0);

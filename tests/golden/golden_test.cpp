@@ -3,6 +3,7 @@
 // A change that alters any of them fails here until scripts/golden records it again, and the
 // diff of tests/golden/transcripts is what a reviewer reads.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -76,7 +77,10 @@ std::vector<fs::path> LinuxBenchScenarios() {
         const auto bench = twin::AsLinuxBench(
             ReadFile(fs::path(QVT_SOURCE_DIR) / "tests/twin/scenarios" / c.scenario));
         const fs::path path = folder / twin::LinuxBenchName(c.scenario);
-        std::ofstream(path, std::ios::binary) << (bench ? *bench : "not a scenario");
+        // Written aside and renamed into place: the other shards read these files meanwhile.
+        const fs::path aside = path.string() + "." + std::to_string(getpid());
+        std::ofstream(aside, std::ios::binary) << (bench ? *bench : "not a scenario");
+        fs::rename(aside, path);
         written.insert(path);
     }
     return {written.begin(), written.end()};

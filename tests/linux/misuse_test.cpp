@@ -18,12 +18,6 @@
 namespace qvt::linux_app {
 namespace {
 
-std::string Written(const std::string& stem, const std::string& text) {
-    const std::string path = TestPath(stem);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -54,8 +48,6 @@ class LoopDevice {
 
 TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
     const std::string bad = Written("bad.json", R"({"faults": [{"kind": "explode"}]})");
-    const std::string twice =
-        Written("twice.json", R"({"units": [], "units": [{"mode": "boot"}]})");
     const std::string deep = Written(
         "deep.json", "{\"units\": " + std::string(100000, '[') + std::string(100000, ']') + "}");
     const std::string large = Written("large.json", std::string(1024 * 1024, ' ') + "{}");
@@ -82,7 +74,8 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         {"--virtual-time", "--virtual-time works only with --simulate or --scenario"},
         {"--scenario /nonexistent.json",
          "cannot read scenario file /nonexistent.json: No such file or directory"},
-        {"--scenario " + bad, bad + ": faults[0].kind: unknown fault kind \"explode\""},
+        // What the reader says of a scenario's words is the golden transcripts' (a key given
+        // twice, an unknown fault kind); these are files no golden scenario should be.
         {"--scenario " + nul, nul + ": malformed JSON at byte 18: a NUL byte"},
         // Each option at most once: the second would win unseen.
         {"--simulate --runs 2 --runs 3", "--runs is given twice (each option at most once)"},
@@ -93,7 +86,6 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
         {"--simulate --runs '\x1b[2J'",
          "--runs needs a whole number of at least 1, not \"\\u001b[2J\""},
         {"'--\x1b[31mred'", "unknown option \"--\\u001b[31mred\" (see --help)"},
-        {"--scenario " + twice, twice + ": scenario: key \"units\" given twice in one object"},
         {"--scenario " + deep, deep + ": scenario: nested deeper than 16 levels"},
         {"--scenario " + large, large + ": larger than 1 MiB"},
         // None of these is opened: a FIFO without a writer would wait for ever, /dev/zero

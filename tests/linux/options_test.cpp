@@ -109,15 +109,5 @@ TEST(ProgramUsage, AWholeSimulatedUpdateInVirtualTimeExitsZeroQuickly) {
     EXPECT_EQ(result.err, "");
 }
 
-// The example the README gives for scripts/demo: a unit that drops two erase reports and a
-// reply of its blank check, and still ends updated.
-TEST(ProgramUsage, TheReadmesExampleScenarioRecoversAndCompletes) {
-    const auto result = RunBinary("--console --virtual-time --scenario " QVT_SOURCE_DIR
-                                  "/docs/scenarios/field-failure.json");
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("message: ブランクチェックエラー\n"), std::string::npos);
-    EXPECT_NE(result.out.find("caption=アップデート完了\n"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace qvt::linux_app

@@ -24,6 +24,13 @@ inline std::string TestPath(const std::string& stem) {
            std::to_string(getpid());
 }
 
+// A file of the test's own holding that text, for the program to be given.
+inline std::string Written(const std::string& stem, const std::string& text) {
+    const std::string path = TestPath(stem);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

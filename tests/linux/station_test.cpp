@@ -32,12 +32,10 @@ TEST(Station, FiveUnitsEachWithItsRecordThenTheSummaryAlsoInTheLog) {
     const LogTarget target{log, "the log file"};
     const auto t = Session({"--station", "--virtual-time"}, kFiveUnits.c_str(), nullptr, &target);
     log.close();
-    // The records' words are the golden transcripts'; here, that the log holds each of them.
+    // The records, the summary and the status are the golden transcripts'; here, that the log
+    // holds each record.
     const std::vector<std::string> records = LinesStarting(t.out, "record: ");
-    EXPECT_EQ(records.size(), 5u);
-    EXPECT_EQ(LinesStarting(t.out, "summary: "),
-              std::vector<std::string>{"summary: 2 completed, 1 failed, 2 refused"});
-    EXPECT_EQ(t.status, 1);  // a unit failed
+    ASSERT_EQ(records.size(), 5u);
     std::ifstream written(log_path);
     const std::string text((std::istreambuf_iterator<char>(written)), {});
     for (const std::string& record : records) {
@@ -50,55 +48,32 @@ TEST(Station, FiveUnitsEachWithItsRecordThenTheSummaryAlsoInTheLog) {
     std::remove(log_path.c_str());
 }
 
+// Options that the golden transcripts' station does not run with; each situation ends when
+// nothing on the simulated bench can change any more.
 struct Situation {
     const char* name;
     std::vector<std::string_view> options;
     const char* scenario;
     std::vector<std::string> records;
-    int status;
-    const char* shown_after_first_record = nullptr;  // a line the window shows after it
 };
 
-// Each ends when nothing on the simulated bench can change any more.
 const Situation kSituations[] = {
-    // The unit stays attached after its update: it is never updated twice.
-    {"LeftAttached",
-     {},
-     R"({"units": [{"mode": "application", "version": "3.00"}]})",
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     0},
     {"CurrentForced",
      {"--force"},
      R"({"units": [{"mode": "application", "version": "3.10"}]})",
-     {"record: unit 1 at 0.000 s: completed; version 3.10 -> 3.10; 27.344 s"},
-     0},
-    {"NoUnitEver", {}, R"({"units": []})", {}, 2},
-    // The next unit is plugged in before the updated one is taken away: the window stops
-    // showing the completion, and once the first unit goes the next one is updated.
-    {"NextPluggedInBeforeTheUpdatedOneGoes",
-     {},
-     R"({"units": [{"mode": "application", "version": "3.00"}],
-         "events": [{"action": "attach", "unit": {"mode": "application", "version": "3.00"},
-                     "at_ms": 60000},
-                    {"action": "unplug", "unit": 0, "at_ms": 70000}]})",
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s",
-      "record: unit 2 at 70.344 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     0,
-     "status: shown fg=0x00FF00FF bg=0x8000000F caption=複数デバイス接続中"},
+     {"record: unit 1 at 0.000 s: completed; version 3.10 -> 3.10; 27.344 s"}},
     {"OnlyTheFirstOfFive",
      {"--units", "1"},
      kFiveUnits.c_str(),
-     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"},
-     0},
+     {"record: unit 1 at 0.000 s: completed; version 3.00 -> 3.10; 27.344 s"}},
 };
 
-TEST(Station, EverySituationEndsWithItsRecordsAndStatus) {
+TEST(Station, WithForceOrAFewUnitsEverySituationEndsWithItsRecordsAndStatus) {
     for (const Situation& s : kSituations) {
         SCOPED_TRACE(s.name);
         std::vector<std::string_view> options = {"--station", "--virtual-time"};
         options.insert(options.end(), s.options.begin(), s.options.end());
         const auto t = Session(options, s.scenario);
-        // Up to each unit's time: its typical time and status are the golden transcripts'.
         std::vector<std::string> records;
         for (const std::string& line : LinesStarting(t.out, "record: ")) {
             records.push_back(line.substr(0, line.find(", typically")));
@@ -106,11 +81,7 @@ TEST(Station, EverySituationEndsWithItsRecordsAndStatus) {
         EXPECT_EQ(records, s.records);
         EXPECT_EQ(LinesStarting(t.out, "message: アップデート開始").size(), s.records.size());
         EXPECT_EQ(LinesStarting(t.out, "summary: ").size(), 1u);
-        EXPECT_EQ(t.status, s.status);
-        if (s.shown_after_first_record) {
-            EXPECT_NE(t.out.find(s.shown_after_first_record, t.out.find("record: ")),
-                      std::string::npos);
-        }
+        EXPECT_EQ(t.status, 0);
     }
 }
 

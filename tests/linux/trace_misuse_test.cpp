@@ -14,12 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Written(const std::string& stem, const std::string& text) {
-    const std::string path = TestPath(stem);
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-}
-
 const std::string kScenario = QVT_SOURCE_DIR "/tests/twin/scenarios/current.json";
 const std::string kSession = "--console --virtual-time --scenario " + kScenario;
 

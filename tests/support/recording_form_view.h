@@ -10,7 +10,8 @@
 
 namespace qvt::sim {
 
-// A form view that remembers everything shown on it, for tests and for replaying a run.
+// A form view that remembers everything shown on it, for the suites, the campaign, the explorer
+// and the fuzzers.
 // Can: keep every call's state and every message, log line and box in order, and run a test's
 // hook inside each pump, as a window message would.
 // Cannot: draw, answer a box (it returns at once), or refuse anything while busy (it records
