@@ -56,11 +56,11 @@ bool AppModeUnits::ProbeAppMode() {
     return true;
 }
 
-bool AppModeUnits::RequestBootMode(ProgressPort& form, bool force) {
-    form.ShowMessage(text::kBootSwitchStart);
-    form.AdvanceProgress();
+bool AppModeUnits::RequestBootMode(ProgressPort& progress, bool force) {
+    progress.ShowMessage(text::kBootSwitchStart);
+    progress.AdvanceProgress();
     if (!CountAppDevices()) {
-        form.ShowMessage(text::kMessageMissing);
+        progress.ShowMessage(text::kMessageMissing);
         return false;
     }
     if (kept_ && (force || image_.ImageVersion() > census_.device_version)) {
@@ -71,7 +71,7 @@ bool AppModeUnits::RequestBootMode(ProgressPort& form, bool force) {
         kept_->IoControl(IOCTL_QVT_COMMAND, command.data(), command.size(), nullptr, 0, returned);
     }
     CloseAppDevice();
-    form.Pump();
+    progress.Pump();
     return true;
 }
 

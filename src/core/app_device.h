@@ -47,7 +47,7 @@ class AppModeUnits {
     // Then the asking: a fresh census, and the command to the unit it finds first when that one
     // is not known to be current (older, or its version unread), or always when forced. False
     // only when no unit was found.
-    bool RequestBootMode(ProgressPort& form, bool force);
+    bool RequestBootMode(ProgressPort& progress, bool force);
 
     const DeviceCensus& census() const { return census_; }
     bool DriverPresent() const { return driver_.Present(); }

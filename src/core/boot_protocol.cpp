@@ -44,22 +44,22 @@ bool BootProtocol::OpenHid(std::int32_t expected, const SearchLog& log) {
             break;
         }
         clock_.Sleep(kSearchIntervalMs);
-        form_.Pump();  // the window answers between two searches
+        progress_.Pump();  // the window answers between two searches
         if (++searches == kBootLoaderSearches) {
             discovery_ = Discovery::kGaveUp;
             break;
         }
     }
     searches_ = searches;
-    form_.AppendLog(WithNumber(log.count, searches));
+    progress_.AppendLog(WithNumber(log.count, searches));
     if (discovery_ == Discovery::kSeveral) {
-        form_.AppendLog(FormatCounts(log.several, link_.boot_loaders_seen(), expected));
+        progress_.AppendLog(FormatCounts(log.several, link_.boot_loaders_seen(), expected));
         return false;
     }
     if (discovery_ == Discovery::kAbandoned) return false;
     if (discovery_ == Discovery::kGaveUp) {
-        form_.ShowMessage(text::kBootLoaderNotFound);
-        form_.AppendLog(log.gave_up);
+        progress_.ShowMessage(text::kBootLoaderNotFound);
+        progress_.AppendLog(log.gave_up);
         return false;
     }
     clock_.Sleep(kBeforeFirstReportMs);
@@ -103,9 +103,9 @@ BootProtocol::Verification BootProtocol::ReadBack(BootCommandReport& request,
     BootReplyReport reply;
     for (int pass = 0; pass < kReadPasses; ++pass) {
         if (const auto failed = ReadPass(request, reply, expected)) {
-            form_.ShowMessage(failure_message);
+            progress_.ShowMessage(failure_message);
             link_.CloseBootLoaders();
-            form_.AppendLog(WithNumber(failed_at_log, failed->address));
+            progress_.AppendLog(WithNumber(failed_at_log, failed->address));
             return failed->how;
         }
     }
@@ -113,8 +113,8 @@ BootProtocol::Verification BootProtocol::ReadBack(BootCommandReport& request,
 }
 
 bool BootProtocol::EraseDevice(std::int32_t expected) {
-    form_.ShowMessage(text::kEraseStart);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kEraseStart);
+    progress_.AdvanceProgress();
     if (!OpenHid(expected,
                  {logtext::kEraseCount, logtext::kEraseGaveUp, logtext::kEraseSeveralFormat})) {
         return false;
@@ -130,19 +130,20 @@ bool BootProtocol::EraseDevice(std::int32_t expected) {
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        form_.ShowMessage(text::kEraseDone);
+        progress_.ShowMessage(text::kEraseDone);
         link_.SettleWait();
-        form_.AdvanceProgress();
+        progress_.AdvanceProgress();
         return true;
     }
-    form_.AppendLog(FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
-    form_.ShowMessage(text::kEraseError);
+    progress_.AppendLog(
+        FormatCounts(logtext::kEraseFailedFormat, link_.boot_loader_count(), accepted));
+    progress_.ShowMessage(text::kEraseError);
     return false;
 }
 
 bool BootProtocol::BlankCheck(std::int32_t expected) {
-    form_.ShowMessage(text::kBlankStart);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kBlankStart);
+    progress_.AdvanceProgress();
     if (!OpenHid(expected,
                  {logtext::kBlankCount, logtext::kBlankGaveUp, logtext::kBlankSeveralFormat})) {
         return false;
@@ -156,21 +157,21 @@ bool BootProtocol::BlankCheck(std::int32_t expected) {
         return false;
     }
     link_.CloseBootLoaders();
-    form_.ShowMessage(text::kBlankDone);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kBlankDone);
+    progress_.AdvanceProgress();
     link_.SettleWait();
     return true;
 }
 
 bool BootProtocol::SendImage(std::int32_t expected) {
-    form_.ShowMessage(text::kProgramStart);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kProgramStart);
+    progress_.AdvanceProgress();
     // Always program freshly decoded bytes. An image that no longer loads is never replaced by
     // the 0xFF fill on the unit: the step fails, and the unit keeps its erased flash.
     loader_.FillFirmwareImage();
     if (!loader_.LoadFirmwareImage()) {
-        form_.ShowMessage(text::kImageError);
-        form_.AppendLog(logtext::kProgramImageError);
+        progress_.ShowMessage(text::kImageError);
+        progress_.AppendLog(logtext::kProgramImageError);
         return false;
     }
     if (!OpenHid(expected, {logtext::kProgramCount, logtext::kProgramGaveUp,
@@ -182,7 +183,7 @@ bool BootProtocol::SendImage(std::int32_t expected) {
     report = BootCommandReport{};
     report.set_command(BOOT_CMD_PROGRAM);
     report.set_length(kChunkSize);
-    form_.Pump();
+    progress_.Pump();
     const auto& program = image_.program;
     for (int pass = 0; pass < kProgramPasses; ++pass) {
         report.set_length(kChunkSize);
@@ -194,7 +195,7 @@ bool BootProtocol::SendImage(std::int32_t expected) {
                 link_.SendToEvery(report.bytes);
                 fill = 0;
             }
-            form_.Pump();
+            progress_.Pump();
         }
         // The short last chunk: its tail still holds bytes of the report before it.
         report.set_length(static_cast<std::uint8_t>(fill));
@@ -203,11 +204,11 @@ bool BootProtocol::SendImage(std::int32_t expected) {
     }
     report.set_command(BOOT_CMD_PROGRAM_END);
     const int ended = link_.SendToEvery(report.bytes);
-    form_.Pump();
+    progress_.Pump();
     if (ended != link_.boot_loader_count()) {
         // A unit that never took the end report keeps its boot loader: the image it holds is
         // never started, however well it reads back.
-        form_.AppendLog(
+        progress_.AppendLog(
             FormatCounts(logtext::kProgramEndFailedFormat, link_.boot_loader_count(), ended));
         link_.CloseBootLoaders();
         return false;
@@ -216,30 +217,30 @@ bool BootProtocol::SendImage(std::int32_t expected) {
 }
 
 void BootProtocol::FinishProgramming() {
-    form_.ShowMessage(text::kProgramDone);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kProgramDone);
+    progress_.AdvanceProgress();
     link_.SettleWait();
 }
 
 bool BootProtocol::Verify() {
-    form_.ShowMessage(text::kVerifyStart);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kVerifyStart);
+    progress_.AdvanceProgress();
     BootCommandReport& report = program_report_;
     report.set_command(BOOT_CMD_READ);
     report.set_length(kChunkSize);
     verification_ = ReadBack(report, image_.program, text::kVerifyError, logtext::kProgramFailedAt);
     if (verification_ != Verification::kPassed) return false;
     link_.CloseBootLoaders();
-    form_.ShowMessage(text::kVerifyDone);
-    form_.AdvanceProgress();
+    progress_.ShowMessage(text::kVerifyDone);
+    progress_.AdvanceProgress();
     link_.SettleWait();
     return true;
 }
 
 BootProtocol::ResetSent BootProtocol::SendReset(std::int32_t expected) {
-    form_.ShowMessage(text::kResetStart);
-    form_.AdvanceProgress();
-    form_.Pump();
+    progress_.ShowMessage(text::kResetStart);
+    progress_.AdvanceProgress();
+    progress_.Pump();
     if (!OpenHid(expected,
                  {logtext::kResetCount, logtext::kResetGaveUp, logtext::kResetSeveralFormat})) {
         return {};
@@ -253,17 +254,18 @@ BootProtocol::ResetSent BootProtocol::SendReset(std::int32_t expected) {
 bool BootProtocol::FinishReset(const ResetSent& sent) {
     if (!sent.found) return false;
     const int accepted = sent.accepted;
-    form_.Pump();
+    progress_.Pump();
     link_.CloseBootLoaders();
 
     if (accepted == link_.boot_loader_count()) {
-        form_.ShowMessage(text::kResetDone);
-        form_.AdvanceProgress();
+        progress_.ShowMessage(text::kResetDone);
+        progress_.AdvanceProgress();
         link_.SettleWait();
         return true;
     }
-    form_.ShowMessage(text::kResetError);
-    form_.AppendLog(FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
+    progress_.ShowMessage(text::kResetError);
+    progress_.AppendLog(
+        FormatCounts(logtext::kResetFailedFormat, link_.boot_loader_count(), accepted));
     return false;
 }
 

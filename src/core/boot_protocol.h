@@ -28,12 +28,12 @@ using FlashBytes = std::array<std::uint8_t, kProgramAreaSize>;
 
 // The four boot-loader procedures. Each waits for the boot loader (as many as `expected`, 0
 // for any number), runs its commands, closes the handle and reports its outcome as its result,
-// a message, log lines and the bar's steps on the form; the run decides what follows.
+// a message, log lines and the bar's steps through its progress port; the run decides what follows.
 class BootProtocol {
   public:
     BootProtocol(BootLoaderLink& link, FirmwareImageLoader& loader, const FirmwareImage& image,
-                 Clock& clock, ProgressPort& form)
-        : link_(link), loader_(loader), image_(image), clock_(clock), form_(form) {}
+                 Clock& clock, ProgressPort& progress)
+        : link_(link), loader_(loader), image_(image), clock_(clock), progress_(progress) {}
 
     // How the last procedure's wait for its boot loader ended: found; given up after its
     // searches; ended at once on more boot loaders than expected, or because the run saw
@@ -115,7 +115,7 @@ class BootProtocol {
     FirmwareImageLoader& loader_;
     const FirmwareImage& image_;
     Clock& clock_;
-    ProgressPort& form_;
+    ProgressPort& progress_;
 };
 
 }  // namespace qvt

@@ -8,18 +8,18 @@ bool MainForm::FormCreate() {
     created_ = true;
     image_loaded_ = loader_.LoadFirmwareImage();
     if (!image_loaded_) {
-        form_.ShowMessage(text::kImageError);
-        form_.EnableStart(false);
+        model_.ShowMessage(text::kImageError);
+        model_.EnableStart(false);
         return false;
     }
-    form_.ShowBarColor(color::kGreen);
+    model_.ShowBarColor(color::kGreen);
     StartupCheck();
     return true;
 }
 
 bool MainForm::FormClose() {
     if (sequence_.busy()) {
-        form_.ShowModalBox(text::kCloseWhileBusy);
+        model_.ShowModalBox(text::kCloseWhileBusy);
         return false;
     }
     ReleaseHandles();
@@ -39,24 +39,24 @@ StartupFinding MainForm::StartupCheck() {
                          app_.census().outdated_count, link_.boot_loader_count()};
     if (found.boot == 0 && found.outdated == 0 && found.app == 1) {
         const bool read = app_.census().versions.front().has_value();
-        if (!read) form_.AppendLog(logtext::kVersionUnread);
+        if (!read) model_.AppendLog(logtext::kVersionUnread);
         found.situation = read ? Situation::kCurrent : Situation::kVersionUnread;
-        form_.ShowRow(read ? kRowCurrent : kRowVersionUnread);
+        model_.ShowRow(read ? kRowCurrent : kRowVersionUnread);
     } else if (found.boot == 0 && found.outdated == 0 && found.app == 0) {
         found.situation = Situation::kMissing;
-        form_.ShowRow(kRowMissing);
+        model_.ShowRow(kRowMissing);
         // Nothing found may mean a unit in application mode that this system cannot see.
         if (!app_.DriverPresent() && !told_no_driver_) {
             told_no_driver_ = true;
-            form_.ShowNotice(logtext::kNoAppDriverHere);
+            model_.ShowNotice(logtext::kNoAppDriverHere);
         }
     } else if (found.boot + found.app >= 2) {
         found.situation = Situation::kSeveral;
-        form_.ShowRow(kRowSeveral);
+        model_.ShowRow(kRowSeveral);
     } else {
-        form_.ShowRow(kRowNeeded);
+        model_.ShowRow(kRowNeeded);
         expected_boot_loaders_ = found.boot + found.outdated;
-        form_.ResetBar();
+        model_.ResetBar();
     }
     finding_ = found;
     return found;
@@ -79,11 +79,11 @@ void MainForm::CheckNextUnit() {
 }
 
 void MainForm::ckUpdateClick(bool checked) {
-    form_.CheckForce(checked);
+    model_.CheckForce(checked);
     if (checked) {
-        form_.EnableStart(app_.census().app_device_count != 0);
+        model_.EnableStart(app_.census().app_device_count != 0);
     } else {
-        form_.EnableStart(expected_boot_loaders_ != 0);
+        model_.EnableStart(expected_boot_loaders_ != 0);
     }
 }
 

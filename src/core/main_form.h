@@ -3,19 +3,19 @@
 #include "app_device.h"
 #include "boot_loader_link.h"
 #include "firmware_image.h"
-#include "form_model.h"
 #include "update_sequence.h"
+#include "window_model.h"
 
 namespace qvt {
 
-// MainForm's logic, whatever platform draws it: creation with its start-up device check, the
+// The window's logic, whatever platform draws the window: creation with its start-up device check, the
 // force box, Start and the close request. It decides how many boot loaders an update expects,
 // and hands that to every search.
 class MainForm {
   public:
-    MainForm(FormModel& form, FirmwareImageLoader& loader, AppModeUnits& app, BootLoaderLink& link,
-             UpdateSequence& sequence)
-        : form_(form), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
+    MainForm(WindowModel& model, FirmwareImageLoader& loader, AppModeUnits& app,
+             BootLoaderLink& link, UpdateSequence& sequence)
+        : model_(model), loader_(loader), app_(app), link_(link), sequence_(sequence) {}
 
     // False when the image failed to load: the error is shown and Start stays disabled.
     bool FormCreate();
@@ -41,7 +41,7 @@ class MainForm {
     std::int32_t expected_boot_loaders() const { return expected_boot_loaders_; }
 
   private:
-    FormModel& form_;
+    WindowModel& model_;
     FirmwareImageLoader& loader_;
     AppModeUnits& app_;
     BootLoaderLink& link_;

@@ -7,9 +7,9 @@
 
 namespace qvt {
 
-// What the device half (the census, the link, the procedures) may do to the window while it
-// works: show a message, append a log line, advance the bar one step, pump. Nothing else, so
-// that no line of the protocol can enable Start or paint a result.
+// What the device half (the boot-mode request and the procedures; the link only pumps) may do
+// to the window while it works: show a message, append a log line, advance the bar one step, pump.
+// Nothing else, so that no line of the protocol can enable Start or paint a result.
 class ProgressPort : public MessagePump {
   public:
     // The display conventions: a message replaces the whole text; a log line is appended.

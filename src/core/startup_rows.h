@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "form_view.h"
 #include "texts.h"
+#include "window_view.h"
 
 namespace qvt {
 

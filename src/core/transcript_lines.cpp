@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "form_layout.h"
+#include "window_layout.h"
 
 namespace qvt {
 namespace {

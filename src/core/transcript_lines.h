@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "form_view.h"
+#include "window_view.h"
 
 namespace qvt {
 

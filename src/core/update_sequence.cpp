@@ -19,9 +19,9 @@ bool Ended(Phase phase) {
 
 }  // namespace
 
-UpdateSequence::UpdateSequence(FormModel& form, AppModeUnits& app, BootLoaderLink& link,
+UpdateSequence::UpdateSequence(WindowModel& model, AppModeUnits& app, BootLoaderLink& link,
                                BootProtocol& protocol, Clock& clock, AwakeHold* awake)
-    : form_(form), app_(app), link_(link), protocol_(protocol), clock_(clock), awake_(awake) {
+    : model_(model), app_(app), link_(link), protocol_(protocol), clock_(clock), awake_(awake) {
     protocol_.WhileWaiting([this] { return UnitBack(); });
 }
 
@@ -30,7 +30,7 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     // while the start-up check or a completion left Start disabled (a key the dialog manager
     // turned into a click, a message posted by another program), starts nothing.
     if (busy_) return {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, Refusal::kBusy};
-    if (!form_.controls().start_enabled) {
+    if (!model_.controls().start_enabled) {
         return {RunOutcome::Kind::kRefused, phase_, FailureCause::kNone, Refusal::kStartDisabled};
     }
     SetBusy(true);
@@ -43,8 +43,8 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
     if (failed_run_count_ == 0) {
         custody_.start = {link_.boot_loader_count(), app_.census().app_device_count};
     }
-    form_.EnableStart(false);
-    form_.EnableForce(false);
+    model_.EnableStart(false);
+    model_.EnableForce(false);
     // After a failed run, the unit may have come back current meanwhile.
     phase_ = EntryPhase(failed_run_count_ != 0);
     {
@@ -57,7 +57,7 @@ RunOutcome UpdateSequence::btnStartClick(std::int32_t expected_boot_loaders) {
         } awake{awake_};
         if (awake_ && !awake_->Hold(text::kCloseWhileBusy) && !told_no_awake_hold_) {
             told_no_awake_hold_ = true;
-            form_.AppendLog(logtext::kNoAwakeHold);
+            model_.AppendLog(logtext::kNoAwakeHold);
         }
         RunPhases();
     }
@@ -70,7 +70,7 @@ void UpdateSequence::RunPhases() {
     try {
         while (!Ended(phase_)) {
             if (TimedPhase(phase_)) {
-                form_.BeginPhase(phase_, TimesOf(phase_, expected_, app_.DriverPresent()));
+                model_.BeginPhase(phase_, TimesOf(phase_, expected_, app_.DriverPresent()));
             }
             Transition(RunPhase(phase_));
         }
@@ -78,7 +78,7 @@ void UpdateSequence::RunPhases() {
         outcome_ = Failed(phase_, FailureCause::kException);
         phase_ = RowOf(phase_).on_exception;
     }
-    form_.EndPhase();
+    model_.EndPhase();
 }
 
 void UpdateSequence::ForgetUnit() {
@@ -160,8 +160,8 @@ void UpdateSequence::Transition(Step step) {
         next = Phase::kFailed;
     } else if (step == Step::kFailed) {
         next = row.on_failure;
-        if (!row.failure_log.empty()) form_.AppendLog(row.failure_log);
-        if (row.bar_raise_on_failure != 0) form_.RaiseBarMaximum(row.bar_raise_on_failure);
+        if (!row.failure_log.empty()) model_.AppendLog(row.failure_log);
+        if (row.bar_raise_on_failure != 0) model_.RaiseBarMaximum(row.bar_raise_on_failure);
         if (row.attempt && ++failed_attempts_ == kAttempts) next = Phase::kFailed;
         if (next == Phase::kFailed) {
             const FailureCause cause = found_cause_ != FailureCause::kNone     ? found_cause_
@@ -178,7 +178,7 @@ void UpdateSequence::Transition(Step step) {
                         verdict_.reason};
         }
     }
-    if (row.pump_after) form_.Pump();
+    if (row.pump_after) model_.Pump();
     phase_ = next;
 }
 
@@ -188,8 +188,8 @@ void UpdateSequence::ShowEnding() {
             Complete();
             break;
         case Phase::kRefused:
-            form_.ShowRow(outcome_.refusal == Refusal::kVersionUnread ? kRowVersionUnread
-                                                                      : kRowCurrent);
+            model_.ShowRow(outcome_.refusal == Refusal::kVersionUnread ? kRowVersionUnread
+                                                                       : kRowCurrent);
             SetBusy(false);
             break;
         default:
@@ -209,7 +209,7 @@ BenchLook UpdateSequence::Look(bool count_app) {
                                         [](const VersionReading& reading) { return !reading; });
         if (unread && !told_unread_) {
             told_unread_ = true;
-            form_.AppendLog(logtext::kVersionUnread);
+            model_.AppendLog(logtext::kVersionUnread);
         }
     }
     custody_.Saw(look);
@@ -218,7 +218,7 @@ BenchLook UpdateSequence::Look(bool count_app) {
 
 Verdict UpdateSequence::JudgeNow(const BenchLook& look, Occasion occasion) const {
     const bool request_due =
-        app_.BootModeRequestDue(form_.controls().force_checked, link_.boot_loader_count());
+        app_.BootModeRequestDue(model_.controls().force_checked, link_.boot_loader_count());
     return Judge(custody_, look, occasion, app_.image_version(), clock_.NowMs(), request_due);
 }
 
@@ -244,9 +244,9 @@ UpdateSequence::Step UpdateSequence::RestartCheck() {
 }
 
 void UpdateSequence::Prepare() {
-    form_.ShowMessage(text::kUpdateStart);
-    form_.ResetBar();
-    form_.HideStatus();
+    model_.ShowMessage(text::kUpdateStart);
+    model_.ResetBar();
+    model_.HideStatus();
 }
 
 bool UpdateSequence::UnitBack() {
@@ -258,15 +258,15 @@ bool UpdateSequence::UnitBack() {
 
 void UpdateSequence::SetBusy(bool busy) {
     busy_ = busy;
-    form_.SetBusy(busy);
+    model_.SetBusy(busy);
 }
 
 void UpdateSequence::FailRun() {
     ++failed_run_count_;
     // A run that failed on several units says so: taking the others away is what helps.
-    form_.ShowMessage(outcome_.cause == FailureCause::kSeveralUnits ? text::kMessageSeveral
-                                                                    : text::kMessageRunFailed);
-    form_.EnableStart(true);
+    model_.ShowMessage(outcome_.cause == FailureCause::kSeveralUnits ? text::kMessageSeveral
+                                                                     : text::kMessageRunFailed);
+    model_.EnableStart(true);
     SetBusy(false);
 }
 
@@ -278,10 +278,10 @@ void UpdateSequence::Complete() {
         caption = outcome_.phase == Phase::kRestartCheck ? text::kCaptionCompletedOnRestart
                                                          : text::kCaptionCompleted;
     }
-    form_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
-    form_.EnableStart(false);
-    form_.EnableForce(false);
-    form_.ShowMessage(confirmed ? text::kMessageCompleted : text::kMessageCompletedUnconfirmed);
+    model_.ShowStatus({std::string(caption), color::kGreen, color::kWhite, true});
+    model_.EnableStart(false);
+    model_.EnableForce(false);
+    model_.ShowMessage(confirmed ? text::kMessageCompleted : text::kMessageCompletedUnconfirmed);
     SetBusy(false);
 }
 

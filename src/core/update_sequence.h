@@ -10,9 +10,9 @@
 #include "boot_protocol.h"
 #include "clock.h"
 #include "custody.h"
-#include "form_model.h"
 #include "run_phase.h"
 #include "update_state.h"
+#include "window_model.h"
 
 namespace qvt {
 
@@ -28,8 +28,8 @@ static_assert(kReturnCycles * std::uint64_t{kWaitCycleMs} == kReturnBoundMs);
 // units it flashed is one value, `Custody`; whether they are back is one function, `Judge`.
 class UpdateSequence {
   public:
-    UpdateSequence(FormModel& form, AppModeUnits& app, BootLoaderLink& link, BootProtocol& protocol,
-                   Clock& clock, AwakeHold* awake = nullptr);
+    UpdateSequence(WindowModel& model, AppModeUnits& app, BootLoaderLink& link,
+                   BootProtocol& protocol, Clock& clock, AwakeHold* awake = nullptr);
 
     // A click of Start; `expected_boot_loaders` is what the window's logic expects every search
     // of this run to find (0: any number).
@@ -95,7 +95,7 @@ class UpdateSequence {
     void FailRun();
     void Complete();
 
-    FormModel& form_;
+    WindowModel& model_;
     AppModeUnits& app_;
     BootLoaderLink& link_;
     BootProtocol& protocol_;

@@ -20,29 +20,29 @@ std::string SeveralLine(std::int32_t seen, std::int32_t expected) {
 }  // namespace
 
 UpdateSequence::Step UpdateSequence::BootSwitch() {
-    form_.AdvanceProgress();
-    const bool force = form_.controls().force_checked;
+    model_.AdvanceProgress();
+    const bool force = model_.controls().force_checked;
     if (app_.BootModeRequestDue(force, link_.boot_loader_count())) {
-        app_.RequestBootMode(form_, force);
+        app_.RequestBootMode(model_, force);
         clock_.Sleep(kAfterBootRequestMs);
     }
     for (int search = 0; search < kBootLoaderSearches; ++search) {
         if (link_.ProbeBootMode(expected_)) {
-            form_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
-            form_.ShowMessage(text::kBootSwitchDone);
-            form_.AdvanceProgress();
+            model_.AppendLog(std::string(logtext::kBootFoundAtTry) + std::to_string(search));
+            model_.ShowMessage(text::kBootSwitchDone);
+            model_.AdvanceProgress();
             clock_.Sleep(kWaitCycleMs);
             return Step::kSucceeded;
         }
         if (expected_ > 0 && link_.boot_loaders_seen() > expected_) {
-            form_.AppendLog(SeveralLine(link_.boot_loaders_seen(), expected_));
+            model_.AppendLog(SeveralLine(link_.boot_loaders_seen(), expected_));
             return Step::kSeveral;
         }
         if (UnitBack()) return Step::kUnitBack;
         clock_.Sleep(kWaitCycleMs);
-        form_.Pump();
+        model_.Pump();
     }
-    form_.AppendLog(logtext::kBootNeverFound);
+    model_.AppendLog(logtext::kBootNeverFound);
     return Step::kFailed;
 }
 
@@ -94,15 +94,15 @@ UpdateSequence::Step UpdateSequence::Reset() {
 }
 
 UpdateSequence::Step UpdateSequence::ReturnWait() {
-    form_.ShowMessage(text::kVersionCheckStart);
-    form_.Pump();
+    model_.ShowMessage(text::kVersionCheckStart);
+    model_.Pump();
     for (int cycle = 0; cycle < kReturnCycles; ++cycle) {
         const bool boot_loader = link_.ProbeBootMode(expected_);
         if (!boot_loader) app_.ProbeAppMode();
         verdict_ = JudgeNow(Look(!boot_loader), Occasion::kReturnWait);
         if (verdict_.kind == Verdict::Kind::kCompleted) {
             if (verdict_.reason == Verdict::Reason::kBootLoaderGone) {
-                form_.AppendLog(logtext::kVersionNotReadHere);
+                model_.AppendLog(logtext::kVersionNotReadHere);
             }
             return Step::kSucceeded;
         }
@@ -115,7 +115,7 @@ UpdateSequence::Step UpdateSequence::ReturnWait() {
             return Step::kFailed;
         }
         clock_.Sleep(kWaitCycleMs);
-        form_.Pump();
+        model_.Pump();
     }
     return Step::kFailed;
 }

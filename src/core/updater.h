@@ -7,13 +7,13 @@
 #include "boot_protocol.h"
 #include "clock.h"
 #include "firmware_image.h"
-#include "form_model.h"
-#include "form_view.h"
 #include "hid_bus.h"
 #include "image_resource.h"
 #include "log_record.h"
 #include "main_form.h"
 #include "update_sequence.h"
+#include "window_model.h"
+#include "window_view.h"
 
 namespace qvt {
 
@@ -21,7 +21,7 @@ namespace qvt {
 std::string ImageVersionText(ImageResource& resource);
 
 struct Ports {
-    FormView& view;
+    WindowView& view;
     Clock& clock;
     AppDriver& driver;
     HidBus& bus;
@@ -53,7 +53,7 @@ class Updater {
     std::string Standing() const;
 
     LogRecord record;
-    FormModel model;
+    WindowModel model;
     FirmwareImage firmware;
     FirmwareImageLoader loader;
     AppModeUnits app;

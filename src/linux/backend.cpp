@@ -75,15 +75,16 @@ void Backend::Record(const std::string& front_end, const Options& options) {
         std::make_unique<trace::RecordingPorts>(inner_clock, inner_driver, inner_bus, *recorder_);
 }
 
-FormView& Backend::Traced(FormView& view) {
+WindowView& Backend::Traced(WindowView& view) {
     if (!recorder_ && !replayer_) return view;
-    trace::TracedFormView::RunBegins replayed, recorded;
+    trace::TracedWindowView::RunBegins replayed, recorded;
     if (replayer_) replayed = trace::ReplayRuns(*replayer_);
     if (recorder_) recorded = trace::RecordRuns(*recorder_);
-    traced_view_ = std::make_unique<trace::TracedFormView>(view, [replayed, recorded](bool force) {
-        if (replayed) replayed(force);
-        if (recorded) recorded(force);
-    });
+    traced_view_ =
+        std::make_unique<trace::TracedWindowView>(view, [replayed, recorded](bool force) {
+            if (replayed) replayed(force);
+            if (recorded) recorded(force);
+        });
     return *traced_view_;
 }
 

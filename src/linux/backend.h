@@ -46,7 +46,7 @@ class Backend {
     trace::Replayer* replayer() { return replayer_.get(); }
     // The session's view, as the core is to see it: recorded or replayed with the runs it
     // begins, or `view` itself when there is no trace.
-    FormView& Traced(FormView& view);
+    WindowView& Traced(WindowView& view);
     // The session has ended: the trace is closed with its outcome, or the replay checked
     // against it.
     void FinishTrace(const std::string& outcome, std::optional<int> status);
@@ -66,7 +66,7 @@ class Backend {
     std::unique_ptr<trace::ReplayPorts> replay_ports_;
     std::unique_ptr<trace::TraceRecorder> recorder_;
     std::unique_ptr<trace::RecordingPorts> recording_;
-    std::unique_ptr<trace::TracedFormView> traced_view_;
+    std::unique_ptr<trace::TracedWindowView> traced_view_;
 };
 
 }  // namespace qvt::linux_app

@@ -20,7 +20,7 @@ void ClickStartWhileEnabled(Updater& updater, const Options& options,
 void ClickAsTraced(Updater& updater, const trace::Replayer& replay,
                    const std::function<bool()>& stop,
                    const std::function<void(const RunOutcome&)>& told) {
-    const FormModel::Controls& controls = updater.model.controls();
+    const WindowModel::Controls& controls = updater.model.controls();
     while (replay.NextIs(trace::CallKind::kStart) && !stop()) {
         const bool force = replay.Next()->ok;
         if (controls.force_checked != force && controls.force_enabled) {

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "clicks.h"
-#include "console_form_view.h"
 #include "console_station.h"
+#include "console_window_view.h"
 #include "product_table.h"
 #include "sessions.h"
 #include "signal_watch.h"
@@ -14,7 +14,7 @@ namespace {
 
 // The session from the window's creation to its close.
 SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
-               ConsoleFormView& view, Backend& backend) {
+               ConsoleWindowView& view, Backend& backend) {
     // A signal is a close request: refused with the box while a run is on, as the window's
     // close is; otherwise the program ends as a close would.
     int closed_by = 0;
@@ -68,7 +68,7 @@ SessionEnd Run(const Options& options, Updater& updater, SignalWatch& signals,
     return {ExitStatusOf(updater, loaded), updater.Standing()};
 }
 
-int Session(const Options& options, Backend& backend, ConsoleFormView& view, SignalWatch& signals,
+int Session(const Options& options, Backend& backend, ConsoleWindowView& view, SignalWatch& signals,
             const LogTarget* log, WriteWatch& log_watch) {
     Updater updater(Ports{backend.Traced(view), backend.clock(), backend.driver(), backend.bus(),
                           backend.resource(), ProductDescrambleTable(),
@@ -88,7 +88,7 @@ int Session(const Options& options, Backend& backend, ConsoleFormView& view, Sig
 int RunConsole(const Options& options, Backend& backend, std::ostream& out, std::ostream& errors,
                const LogTarget* log, const OutputDrain& drain) {
     SignalWatch signals;
-    ConsoleFormView view(out, errors, backend.clock(), options.json, options.progress);
+    ConsoleWindowView view(out, errors, backend.clock(), options.json, options.progress);
     WriteWatch log_watch(errors, log ? log->name : std::string());
     int status = Code(ExitStatus::kInternal);
     // Whatever escapes is shown the way the window's process entry shows it: in its box.

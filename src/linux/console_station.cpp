@@ -15,7 +15,8 @@ namespace {
 // events), and the session's hooks say when to stop.
 class ConsoleStation final : public StationFrontEnd {
   public:
-    ConsoleStation(ConsoleFormView& view, const StationHooks& hooks) : view_(view), hooks_(hooks) {}
+    ConsoleStation(ConsoleWindowView& view, const StationHooks& hooks)
+        : view_(view), hooks_(hooks) {}
     void ShowOutcome(const RunOutcome& outcome) override { view_.ShowOutcome(outcome); }
     void ShowRecord(const UnitRecord& record) override { view_.ShowRecord(record); }
     void ShowSummary(const StationSummary& summary) override { view_.ShowSummary(summary); }
@@ -23,14 +24,14 @@ class ConsoleStation final : public StationFrontEnd {
     bool BenchQuiet() override { return hooks_.quiet && hooks_.quiet(); }
 
   private:
-    ConsoleFormView& view_;
+    ConsoleWindowView& view_;
     const StationHooks& hooks_;
 };
 
 }  // namespace
 
-SessionEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
-                      const StationHooks& hooks) {
+SessionEnd RunStation(Updater& updater, ConsoleWindowView& view, Clock& clock,
+                      const Options& options, const StationHooks& hooks) {
     ConsoleStation front_end(view, hooks);
     const StationSummary summary =
         Station(updater, clock, front_end, options.force, options.units).Run();

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "console_form_view.h"
+#include "console_window_view.h"
 #include "options.h"
 #include "station.h"
 #include "updater.h"
@@ -30,7 +30,7 @@ struct SessionEnd {
 // A station (see Station in the core) on the console: its records and summary in the
 // transcript's lines or as events, ended by a close request while idle or, in a simulated
 // session in virtual time, when nothing on the bench can change any more.
-SessionEnd RunStation(Updater& updater, ConsoleFormView& view, Clock& clock, const Options& options,
-                      const StationHooks& hooks);
+SessionEnd RunStation(Updater& updater, ConsoleWindowView& view, Clock& clock,
+                      const Options& options, const StationHooks& hooks);
 
 }  // namespace qvt::linux_app

@@ -17,7 +17,7 @@ void RaisePendingException() {
     }
 }
 
-WindowWatch::WindowWatch(QtFormView& window, std::function<bool()> busy, int interval_ms)
+WindowWatch::WindowWatch(QtWindowView& window, std::function<bool()> busy, int interval_ms)
     : window_(window), busy_(std::move(busy)) {
     timer_.setInterval(interval_ms);
     connect(&timer_, &QTimer::timeout, this, [this] { Attend(); });

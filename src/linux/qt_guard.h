@@ -5,7 +5,7 @@
 #include <exception>
 #include <functional>
 
-#include "qt_form_view.h"
+#include "qt_window_view.h"
 #include "signal_watch.h"
 
 namespace qvt::linux_app {
@@ -34,12 +34,12 @@ void RaisePendingException();
 class WindowWatch final : public QObject {
   public:
     // Every `interval_ms`: from the event loop and from every pump of a run.
-    WindowWatch(QtFormView& window, std::function<bool()> busy, int interval_ms = 100);
+    WindowWatch(QtWindowView& window, std::function<bool()> busy, int interval_ms = 100);
 
   private:
     void Attend();
 
-    QtFormView& window_;
+    QtWindowView& window_;
     std::function<bool()> busy_;
     SignalWatch signals_;
     QTimer timer_;

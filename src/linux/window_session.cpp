@@ -5,9 +5,9 @@
 #include "clicks.h"
 #include "options.h"
 #include "product_table.h"
-#include "qt_form_view.h"
 #include "qt_guard.h"
 #include "qt_text.h"
+#include "qt_window_view.h"
 #include "sessions.h"
 #include "texts.h"
 #include "updater.h"
@@ -41,7 +41,7 @@ std::string DisplayOf(const QScreen* screen) {
 int ShowWindow(GuardedApplication& application, const Options& options, Backend& backend,
                const LogTarget* log, WriteWatch& log_watch, const std::function<void()>& shown) {
     try {
-        QtFormView window;
+        QtWindowView window;
         Updater updater(Ports{backend.Traced(window), backend.clock(), backend.driver(),
                               backend.bus(), backend.resource(), ProductDescrambleTable(),
                               HeaderFor(options, DisplayOf(QApplication::primaryScreen())),

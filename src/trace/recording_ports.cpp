@@ -121,7 +121,7 @@ std::optional<HidAttributes> RecordingHidBus::Inspect(const std::string& path) {
     return attributes;
 }
 
-TracedFormView::RunBegins RecordRuns(TraceRecorder& recorder) {
+TracedWindowView::RunBegins RecordRuns(TraceRecorder& recorder) {
     return [&recorder](bool force_checked) {
         Call call;
         call.kind = CallKind::kStart;

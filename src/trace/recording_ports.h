@@ -6,7 +6,7 @@
 #include "clock.h"
 #include "hid_bus.h"
 #include "trace_recorder.h"
-#include "traced_form_view.h"
+#include "traced_window_view.h"
 
 namespace qvt::trace {
 
@@ -65,6 +65,6 @@ struct RecordingPorts {
 };
 
 // Tells the recorder each run that begins.
-TracedFormView::RunBegins RecordRuns(TraceRecorder& recorder);
+TracedWindowView::RunBegins RecordRuns(TraceRecorder& recorder);
 
 }  // namespace qvt::trace

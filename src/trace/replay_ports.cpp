@@ -137,7 +137,7 @@ std::optional<HidAttributes> ReplayHidBus::Inspect(const std::string& path) {
     return recorded->attributes;
 }
 
-TracedFormView::RunBegins ReplayRuns(Replayer& replayer) {
+TracedWindowView::RunBegins ReplayRuns(Replayer& replayer) {
     return [&replayer](bool force_checked) {
         Call made = Made(CallKind::kStart, 0);
         made.ok = force_checked;

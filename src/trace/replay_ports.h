@@ -6,7 +6,7 @@
 #include "clock.h"
 #include "hid_bus.h"
 #include "replayer.h"
-#include "traced_form_view.h"
+#include "traced_window_view.h"
 
 namespace qvt::trace {
 
@@ -57,6 +57,6 @@ struct ReplayPorts {
 };
 
 // Holds each run that begins to the click the trace holds.
-TracedFormView::RunBegins ReplayRuns(Replayer& replayer);
+TracedWindowView::RunBegins ReplayRuns(Replayer& replayer);
 
 }  // namespace qvt::trace

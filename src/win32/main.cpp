@@ -17,7 +17,7 @@
 #include "trace_header.h"
 #include "updater.h"
 #include "wide_text.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 #include "win_app_driver.h"
 #include "win_awake_hold.h"
 #include "win_clock.h"
@@ -52,7 +52,7 @@ std::string SystemVersion() {
 // tells it each run; none of it exists without the option.
 struct Recording {
     Recording(std::unique_ptr<trace::TraceOutput> output, WinClock& clock, WinAppDriver& driver,
-              WinHidBus& bus, WinImageResource& resource, Win32FormView& window)
+              WinHidBus& bus, WinImageResource& resource, Win32WindowView& window)
         : recorder(trace::NewHeader("QvtUpdate.exe", "Windows", driver, resource), clock),
           ports(clock, driver, bus, recorder),
           view(window, trace::RecordRuns(recorder)) {
@@ -62,20 +62,20 @@ struct Recording {
     }
     trace::TraceRecorder recorder;
     trace::RecordingPorts ports;
-    trace::TracedFormView view;
+    trace::TracedWindowView view;
 };
 
 void Run(HINSTANCE instance, std::unique_ptr<trace::TraceOutput> trace_output) {
     InitCommonControls();
     RequireSystemLibraries(Libraries());
-    if (!Win32FormView::RegisterClasses(instance))
+    if (!Win32WindowView::RegisterClasses(instance))
         throw std::runtime_error("cannot register the window class");
     WinClock clock;
     WinAppDriver driver;
     WinHidBus bus;
     WinImageResource resource;
     WinAwakeHold awake;
-    Win32FormView window(instance, true);
+    Win32WindowView window(instance, true);
     if (!window.hwnd()) throw std::runtime_error("cannot create the main window");
     const RecordHeader header{"QvtUpdate.exe", SystemVersion(),
                               std::to_string(window.dpi()) + " DPI", false};

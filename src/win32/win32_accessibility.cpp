@@ -8,27 +8,27 @@
 // but the description, which works on both.
 #include "control_subclass.h"
 #include "described_accessible.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 
-void Win32FormView::AnnounceMessage() {
+void Win32WindowView::AnnounceMessage() {
     HWND message = control(Control::kEdtMsg);
     NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, message, OBJID_CLIENT, CHILDID_SELF);
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, message, OBJID_CLIENT, CHILDID_SELF);
 }
 
-void Win32FormView::AnnounceStatus() {
+void Win32WindowView::AnnounceStatus() {
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control(Control::kPnlMsg1), OBJID_CLIENT, CHILDID_SELF);
 }
 
-void Win32FormView::AnswerForTheBar() {
+void Win32WindowView::AnswerForTheBar() {
     HWND bar = control(Control::kProgBar1);
     SetWindowLongPtrW(bar, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     Subclass(bar, BarProc);
 }
 
-void Win32FormView::DescribeBar(const std::wstring& text) {
+void Win32WindowView::DescribeBar(const std::wstring& text) {
     if (*bar_description_ == text) return;
     // Every object a screen reader holds for the bar reads the new text from here.
     *bar_description_ = text;
@@ -36,11 +36,11 @@ void Win32FormView::DescribeBar(const std::wstring& text) {
                    CHILDID_SELF);
 }
 
-LRESULT CALLBACK Win32FormView::BarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32WindowView::BarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     // The bar's client object; the other objects a reader may ask for (its frame, UI
     // Automation's) stay the system's.
     if (message == WM_GETOBJECT && static_cast<DWORD>(lparam) == static_cast<DWORD>(OBJID_CLIENT)) {
-        auto* self = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = reinterpret_cast<Win32WindowView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self) {
             try {
                 if (!self->apartment_) self->apartment_.emplace();

@@ -2,7 +2,7 @@
 // painted by the window; the message's on the button face. Under High Contrast each gives way to
 // the colours the person chose, and comes back when the setting is off again.
 // clang-format off
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -20,24 +20,24 @@ COLORREF ToColorRef(std::uint32_t value) {
     return static_cast<COLORREF>(value & 0x00FFFFFF);
 }
 
-void Win32FormView::ShowBarColor(std::uint32_t color) {
+void Win32WindowView::ShowBarColor(std::uint32_t color) {
     bar_color_ = color;
     // Under High Contrast the bar takes the colour the person chose (CLR_DEFAULT).
     SendMessageW(control(Control::kProgBar1), kPbmSetBarColor, 0,
                  static_cast<LPARAM>(high_contrast_ ? CLR_DEFAULT : ToColorRef(color)));
 }
 
-std::pair<COLORREF, COLORREF> Win32FormView::StatusColours() const {
+std::pair<COLORREF, COLORREF> Win32WindowView::StatusColours() const {
     if (high_contrast_) return {GetSysColor(COLOR_BTNTEXT), GetSysColor(COLOR_BTNFACE)};
     return {ToColorRef(status_.text_color), ToColorRef(status_.background)};
 }
 
-void Win32FormView::RenewStatusBrush() {
+void Win32WindowView::RenewStatusBrush() {
     // The panel asks for its brush when it next paints; the old one is not in use by then.
     status_brush_.reset(CreateSolidBrush(StatusColours().second));
 }
 
-void Win32FormView::FollowContrast() {
+void Win32WindowView::FollowContrast() {
     // Everything painted again from the colours as they now are: the scheme's may have changed
     // with the setting, and the button face that some states use may have changed on its own.
     high_contrast_ = high_contrast_query_();
@@ -46,7 +46,7 @@ void Win32FormView::FollowContrast() {
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-LRESULT Win32FormView::ColorControl(HDC dc, HWND child) {
+LRESULT Win32WindowView::ColorControl(HDC dc, HWND child) {
     if (child == control(Control::kPnlMsg1)) {
         const auto [text_color, background] = StatusColours();
         SetTextColor(dc, text_color);
@@ -62,7 +62,7 @@ LRESULT Win32FormView::ColorControl(HDC dc, HWND child) {
 
 // The panel around the bar, Start and the force box: a raised edge on the button face. Its
 // children's colour questions go to the window, which answers them all.
-LRESULT CALLBACK Win32FormView::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32WindowView::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_COMMAND:
         case WM_CTLCOLORSTATIC:

@@ -3,7 +3,7 @@
 // only space on the focused Start (or a click) starts a flash. The focus rests where FirstFocus
 // puts it, never on the disabled Start.
 #include "control_subclass.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 namespace {
@@ -34,17 +34,17 @@ LRESULT CALLBACK StartProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
 
 }  // namespace
 
-void Win32FormView::KeepKeysToTheDialog() {
+void Win32WindowView::KeepKeysToTheDialog() {
     Subclass(control(Control::kEdtMsg), MessageProc);
     Subclass(control(Control::kBtnStart), StartProc);
 }
 
 // Whether the dialog manager took the message as one of its keys; both message loops ask.
-bool Win32FormView::DialogKey(MSG& message) {
+bool Win32WindowView::DialogKey(MSG& message) {
     return hwnd_ && IsDialogMessageW(hwnd_, &message);
 }
 
-void Win32FormView::FocusFirstEnabled() {
+void Win32WindowView::FocusFirstEnabled() {
     SetFocus(control(FirstFocus(IsWindowEnabled(control(Control::kBtnStart)) != FALSE,
                                 IsWindowEnabled(control(Control::kCkUpdate)) != FALSE)));
 }

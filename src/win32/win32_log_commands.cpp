@@ -13,7 +13,7 @@
 #include "texts.h"
 #include "unique_handle.h"
 #include "wide_text.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 namespace {
@@ -52,7 +52,7 @@ std::wstring DocumentsFolder() {
 
 }  // namespace
 
-void Win32FormView::AddLogCommands() {
+void Win32WindowView::AddLogCommands() {
     HMENU menu = GetSystemMenu(hwnd_, FALSE);
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -62,7 +62,7 @@ void Win32FormView::AddLogCommands() {
 }
 
 // A command of the system menu: the record's, run here; false for the system's own.
-bool Win32FormView::RunLogCommand(WPARAM command) {
+bool Win32WindowView::RunLogCommand(WPARAM command) {
     if ((command & 0xFFF0) == kCopyLogCommand) {
         CopyLog();
         return true;
@@ -74,11 +74,11 @@ bool Win32FormView::RunLogCommand(WPARAM command) {
     return false;
 }
 
-std::wstring Win32FormView::LogText() const {
+std::wstring Win32WindowView::LogText() const {
     return Widen(record_offer_.Text("\r\n"));
 }
 
-bool Win32FormView::CopyLog() {
+bool Win32WindowView::CopyLog() {
     const std::wstring text = LogText();
     const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
     UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
@@ -95,7 +95,7 @@ bool Win32FormView::CopyLog() {
     return placed;
 }
 
-Result<void> Win32FormView::SaveLogTo(const std::wstring& path) const {
+Result<void> Win32WindowView::SaveLogTo(const std::wstring& path) const {
     const std::string bytes = Narrow(LogText());  // UTF-8
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -108,7 +108,7 @@ Result<void> Win32FormView::SaveLogTo(const std::wstring& path) const {
     return {};
 }
 
-void Win32FormView::SaveLogAs(const std::wstring& path) {
+void Win32WindowView::SaveLogAs(const std::wstring& path) {
     const std::optional<std::string> said = RecordOffer::AfterSave(Narrow(path), SaveLogTo(path));
     if (!said) return;
     if (modal_handler_) {
@@ -118,7 +118,7 @@ void Win32FormView::SaveLogAs(const std::wstring& path) {
     MessageBoxW(hwnd_, Widen(*said).c_str(), Widen(text::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
-void Win32FormView::SaveLog() {
+void Win32WindowView::SaveLog() {
     const auto save_dialog =
         SystemFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
     if (!save_dialog) return;

@@ -2,18 +2,19 @@
 // exception raised while a message is handled is kept, never let through Windows' own frames,
 // and raised again where the program can take it: by the run's next pump (the run then fails),
 // or by the message loop (the program shows it in its box).
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 
-LRESULT CALLBACK Win32FormView::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32WindowView::WindowProc(HWND hwnd, UINT message, WPARAM wparam,
+                                             LPARAM lparam) {
     if (message == WM_NCCREATE) {
         auto* self =
-            static_cast<Win32FormView*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+            static_cast<Win32WindowView*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32WindowView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -29,7 +30,7 @@ LRESULT CALLBACK Win32FormView::WindowProc(HWND hwnd, UINT message, WPARAM wpara
     }
 }
 
-LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32WindowView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE:
             CreateControls();
@@ -66,7 +67,7 @@ LRESULT Win32FormView::Handle(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-void Win32FormView::Pump() {
+void Win32WindowView::Pump() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -81,7 +82,7 @@ void Win32FormView::Pump() {
     if (pending_) std::rethrow_exception(TakePendingException());
 }
 
-void Win32FormView::RunUntilClosed() {
+void Win32WindowView::RunUntilClosed() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (!DialogKey(message)) {

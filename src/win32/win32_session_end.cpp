@@ -6,7 +6,7 @@
 #include "system_libraries.h"
 #include "texts.h"
 #include "wide_text.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 namespace {
@@ -61,7 +61,7 @@ DWORD WINAPI RefusalBox::Run(void* self) {
     return 0;
 }
 
-void Win32FormView::ShowModalBox(std::string_view text) {
+void Win32WindowView::ShowModalBox(std::string_view text) {
     if (modal_handler_) {
         modal_handler_(text);
         return;
@@ -69,16 +69,16 @@ void Win32FormView::ShowModalBox(std::string_view text) {
     refusal_box_.Show(text);
 }
 
-bool Win32FormView::MayClose() {
+bool Win32WindowView::MayClose() {
     return !form_ || form_->FormClose();  // refused, with its box, while an update runs
 }
 
-bool Win32FormView::MaySessionEnd() const {
+bool Win32WindowView::MaySessionEnd() const {
     // Refused like a close; the block reason tells the person why.
     return !busy_;
 }
 
-void Win32FormView::SetBusy(bool busy) {
+void Win32WindowView::SetBusy(bool busy) {
     busy_ = busy;
     // Looked up at run time, like every function the oldest supported Windows may lack.
     const auto create = Optional().ShutdownBlockReasonCreate;

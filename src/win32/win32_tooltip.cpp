@@ -1,7 +1,7 @@
 // The bar's tooltip: the phase under way and how long it has taken, the line its description
 // gives a screen reader, shown to a person who rests the mouse on the bar. No line, no tip. The
 // tip is a popup of its own: the window's layout is the same with it as without.
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 
 namespace qvt::win32 {
 namespace {
@@ -18,7 +18,7 @@ TTTOOLINFOW BarTool(HWND bar) {
 
 }  // namespace
 
-void Win32FormView::CreateBarTip() {
+void Win32WindowView::CreateBarTip() {
     // Owned by the window, which destroys it as it goes itself.
     bar_tip_ =
         CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -30,7 +30,7 @@ void Win32FormView::CreateBarTip() {
     SendMessageW(bar_tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void Win32FormView::ShowBarTip(const std::wstring& text) {
+void Win32WindowView::ShowBarTip(const std::wstring& text) {
     if (!bar_tip_) return;
     TTTOOLINFOW tool = BarTool(control(Control::kProgBar1));
     tool.lpszText = const_cast<wchar_t*>(text.c_str());

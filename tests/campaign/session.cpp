@@ -7,7 +7,7 @@
 #include "boot_reports.h"
 #include "embedded_image.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "run_bounds.h"
 #include "run_phase.h"
 #include "scenario.h"
@@ -96,13 +96,13 @@ SessionResult RunSession(const Draw& draw) {
         return result;
     }
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world(clock, std::move(*parsed));
     Updater updater(
         Ports{view, clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
     updater.form.FormCreate();
-    const FormModel::Controls& controls = updater.model.controls();
+    const WindowModel::Controls& controls = updater.model.controls();
     if (draw.force && controls.force_enabled) updater.form.ckUpdateClick(true);
     if (!controls.start_enabled) {
         result.ending = Ending::kStartupRefused;

@@ -73,9 +73,9 @@ struct CensusRig {
     }
     EmbeddedImageResource resource;
     ScriptedDriver driver;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     LogRecord record{{}};
-    FormModel form{view, record};
+    WindowModel model{view, record};
     FirmwareImage image;
     FirmwareImageLoader loader;
     AppModeUnits app;
@@ -165,28 +165,28 @@ TEST(BootModeRequest, SendsTheCommandWordToTheFirstDeviceFound) {
     CensusRig rig;
     rig.driver.objects[2] = {0x0300};
     rig.driver.objects[5] = {0x0300};
-    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, false));
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.model, false));
     // Code 0x0022205C with the word 0x0255, low byte first, to the device the census describes.
     EXPECT_EQ(rig.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
     EXPECT_EQ(rig.driver.calls.back(), std::make_pair(2, std::uint32_t{0x0022205C}));
-    EXPECT_EQ(rig.form.controls().message, text::kBootSwitchStart);
+    EXPECT_EQ(rig.model.controls().message, text::kBootSwitchStart);
     EXPECT_EQ(rig.driver.open, 0);
 }
 
 TEST(BootModeRequest, ACurrentDeviceGetsItOnlyWhenForced) {
     CensusRig rig;
     rig.driver.objects[0] = {0x0310};
-    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, false));
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.model, false));
     EXPECT_TRUE(rig.driver.command_bytes.empty());
-    EXPECT_TRUE(rig.app.RequestBootMode(rig.form, true));
+    EXPECT_TRUE(rig.app.RequestBootMode(rig.model, true));
     EXPECT_EQ(rig.driver.command_bytes, std::vector<Bytes>{Bytes({0x55, 0x02})});
 }
 
 TEST(BootModeRequest, NoDeviceShowsTheMissingMessageAndAdvancesOnce) {
     CensusRig rig;
-    EXPECT_FALSE(rig.app.RequestBootMode(rig.form, false));
-    EXPECT_EQ(rig.form.controls().message, text::kMessageMissing);
-    EXPECT_EQ(rig.form.controls().progress_position, 1);
+    EXPECT_FALSE(rig.app.RequestBootMode(rig.model, false));
+    EXPECT_EQ(rig.model.controls().message, text::kMessageMissing);
+    EXPECT_EQ(rig.model.controls().progress_position, 1);
 }
 
 }  // namespace

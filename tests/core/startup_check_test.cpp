@@ -29,7 +29,7 @@ TEST_P(StartupCheck, ShowsTheSituationAndSetsTheControls) {
     const Situation& s = GetParam();
     Rig rig(s.scenario);
     ASSERT_TRUE(rig.updater.form.FormCreate());
-    const FormModel::Controls& c = rig.controls();
+    const WindowModel::Controls& c = rig.controls();
     EXPECT_EQ(c.status.caption, s.caption);
     EXPECT_EQ(c.status.background, color::kButtonFace);
     EXPECT_EQ(c.status.text_color, s.text_color);

@@ -53,7 +53,7 @@ TEST_P(FaultMatrix, EndsInTheDefinedOutcome) {
     EXPECT_EQ(rig.updater.sequence.FailedRunCount(), row.outcome->completed() ? 0 : 1);
 
     // The invariant: completion, returned or shown, means the unit holds the image and runs it.
-    const FormModel::Controls& c = rig.controls();
+    const WindowModel::Controls& c = rig.controls();
     const bool reported_complete = c.status.visible && c.status.caption == text::kCaptionCompleted;
     if (reported_complete || row.outcome->completed()) {
         EXPECT_TRUE(rig.UnitHoldsImage(0));

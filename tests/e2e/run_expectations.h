@@ -11,7 +11,7 @@
 namespace qvt::testing {
 
 inline void ExpectCompleted(const Rig& rig, std::string_view caption) {
-    const FormModel::Controls& c = rig.controls();
+    const WindowModel::Controls& c = rig.controls();
     EXPECT_EQ(c.status.caption, caption);
     EXPECT_EQ(c.status.background, color::kGreen);
     EXPECT_EQ(c.status.text_color, color::kWhite);
@@ -29,7 +29,7 @@ inline void ExpectCompleted(const Rig& rig, std::string_view caption) {
 
 // `failed_in`: the phase whose failure ended the last run, as the click returned it.
 inline void ExpectFailedRun(const Rig& rig, int failed_runs, Phase failed_in) {
-    const FormModel::Controls& c = rig.controls();
+    const WindowModel::Controls& c = rig.controls();
     EXPECT_EQ(c.message, text::kMessageRunFailed);
     EXPECT_TRUE(c.start_enabled);
     EXPECT_FALSE(c.force_enabled);

@@ -7,7 +7,7 @@
 #include "embedded_image.h"
 #include "explore_station.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "run_bounds.h"
 #include "scenario.h"
 #include "station.h"
@@ -34,7 +34,7 @@ struct Session {
                         ProductDescrambleTable()}) {}
 
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
     Updater updater;
@@ -114,7 +114,7 @@ void CheckNoTrap(Session& s, const Case& c, CaseResult& result) {
 }
 
 void RunWindow(Session& s, const Case& c, CaseResult& result) {
-    FormModel::Controls const& controls = s.updater.model.controls();
+    WindowModel::Controls const& controls = s.updater.model.controls();
     s.updater.form.FormCreate();
     if (controls.status.caption == text::kCaptionCurrent) {
         CheckClick(s,

@@ -141,7 +141,7 @@ class Judge final : public StationFrontEnd {
 
 }  // namespace
 
-void RunStationCase(Updater& updater, sim::SimulatedWorld& world, sim::RecordingFormView& view,
+void RunStationCase(Updater& updater, sim::SimulatedWorld& world, sim::RecordingWindowView& view,
                     const Case& c, CaseResult& result) {
     updater.form.FormCreate();
     Judge judge(updater, world, c, result);
@@ -150,7 +150,7 @@ void RunStationCase(Updater& updater, sim::SimulatedWorld& world, sim::Recording
     view.on_pump = nullptr;
     judge.CheckLastUnitRecorded();
     // Green only over a unit this program flashed, still on the bench.
-    const FormModel::Controls& controls = updater.model.controls();
+    const WindowModel::Controls& controls = updater.model.controls();
     const bool green = controls.status.visible && controls.status.background == color::kGreen;
     if (green && !testing::CompletionStands(world, updater.firmware)) {
         result.violations.push_back("the station shows green over no unit it flashed");

@@ -11,7 +11,7 @@
 
 #include "embedded_image.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "scenario.h"
 #include "simulated_world.h"
 #include "texts.h"
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider fuzz(data, size);
     auto parsed = sim::ParseScenario(R"({"units": [{"mode": "boot"}], "transfer_ms": 0})");
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world(clock, std::move(*parsed));
     std::vector<Reply> replies;

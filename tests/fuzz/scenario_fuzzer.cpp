@@ -6,7 +6,7 @@
 #include <string_view>
 #include <variant>
 
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "scenario.h"
 #include "simulated_world.h"
 #include "virtual_clock.h"

@@ -6,7 +6,7 @@
 
 #include "embedded_image.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "replay_ports.h"
 #include "trace_lines.h"
 #include "updater.h"
@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     trace::Replayer replayer(std::move(*read), text::kProgramVersion);
     trace::ReplayPorts ports(replayer);
-    sim::RecordingFormView view;
-    trace::TracedFormView traced(view, trace::ReplayRuns(replayer));
+    sim::RecordingWindowView view;
+    trace::TracedWindowView traced(view, trace::ReplayRuns(replayer));
     EmbeddedImageResource resource;
     Updater updater(
         Ports{traced, ports.clock, ports.driver, ports.bus, resource, ProductDescrambleTable()});

@@ -15,8 +15,8 @@
 #include <set>
 
 #include "phase_times.h"
-#include "qt_form_view.h"
 #include "qt_guard.h"
+#include "qt_window_view.h"
 #include "rig.h"
 #include "texts.h"
 #include "trace_lines.h"
@@ -41,14 +41,14 @@ struct WindowRig {
     sim::VirtualClock clock;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
-    QtFormView window;
+    QtWindowView window;
     Updater updater;
     std::vector<std::string> boxes;
 };
 
 TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     EXPECT_EQ(w.windowTitle(), Q(text::kTitle));
     EXPECT_EQ(w.size(), QSize(307, 110));
     EXPECT_EQ(w.Panel3.geometry(), QRect(4, 4, 300, 53));
@@ -70,7 +70,7 @@ TEST(QtWindow, HasTheControlsOfTheDialogAtTheirPlaces) {
 
 TEST(QtWindow, ShowsTheStartUpCheck) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     EXPECT_TRUE(w.pnlMsg1.isVisible());
     EXPECT_EQ(w.pnlMsg1.text(), Q(text::kCaptionNeeded));
     EXPECT_EQ(w.pnlMsg1.palette().color(QPalette::WindowText), QColor(255, 0, 0));
@@ -85,7 +85,7 @@ TEST(QtWindow, ShowsTheStartUpCheck) {
 
 TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     w.btnStart.click();
     EXPECT_TRUE(rig.updater.sequence.completed());
     EXPECT_TRUE(w.pnlMsg1.isVisible());
@@ -104,7 +104,7 @@ TEST(QtWindow, AClickedStartRunsTheUpdateToCompletion) {
 // A screen reader and the pointer learn how long the wait under way takes; after the run, nothing.
 TEST(QtWindow, TheBarTellsHowLongThePhaseUnderWayHasTaken) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     const auto said = [&w] {
         return QAccessible::queryAccessibleInterface(&w.ProgBar1)->text(QAccessible::Description);
     };
@@ -125,13 +125,13 @@ TEST(QtWindow, TheBarTellsHowLongThePhaseUnderWayHasTaken) {
 }
 
 // Kept in the build tree, where scripts/screenshots takes them for the README.
-void Save(QtFormView& window, const char* name) {
+void Save(QtWindowView& window, const char* name) {
     QDir().mkpath(QStringLiteral(QVT_SCREENSHOT_DIR));
     EXPECT_TRUE(window.grab().save(QStringLiteral(QVT_SCREENSHOT_DIR "/") + name + ".png"));
 }
 
 // Share of the status panel's pixels in the colour, as it is drawn.
-double PanelShare(QtFormView& window, const QColor& colour) {
+double PanelShare(QtWindowView& window, const QColor& colour) {
     const QImage image = window.pnlMsg1.grab().toImage();
     int count = 0;
     for (int y = 3; y < image.height() - 3; ++y) {
@@ -148,7 +148,7 @@ TEST(QtWindow, EveryStateIsDrawnAsDesigned) {
         Save(rig.window, "qt-startup-update-needed");
     }
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     bool taken = false;
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {
@@ -172,7 +172,7 @@ TEST(QtWindow, EveryStateIsDrawnAsDesigned) {
 
 TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
     WindowRig rig(testing::kOneCurrentUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     EXPECT_FALSE(w.btnStart.isEnabled());
     ASSERT_TRUE(w.ckUpdate.isEnabled());
     w.ckUpdate.click();
@@ -182,7 +182,7 @@ TEST(QtWindow, TheForceBoxEnablesStartOnACurrentUnit) {
 
 TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     bool close_result = true;
     // The run pumps Qt's queue; the close arrives there as a posted event.
     QTimer::singleShot(0, &w, [&] { close_result = w.close(); });
@@ -196,7 +196,7 @@ TEST(QtWindow, ACloseWhileBusyIsRefusedWithTheBox) {
 
 TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     w.AttachRecord(rig.updater.record, [&] { return rig.updater.Standing(); });
     EXPECT_EQ(w.edtMsg.contextMenuPolicy(), Qt::CustomContextMenu);
     const auto actions = w.LogMenu()->actions();
@@ -247,7 +247,7 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
 // seen needs no second run; but never over a file that is not a trace.
 TEST(QtWindow, TheTraceIsSavedBesideTheLogButNeverOverAnythingElse) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     w.AttachRecord(rig.updater.record, [&] { return rig.updater.Standing(); });
     const std::string trace = trace::HeaderLine({}) + "\n{\"outcome\":\"no update run\"}\n";
     w.AttachTrace([&] { return trace; });
@@ -287,7 +287,7 @@ TEST(QtWindow, TheTraceIsSavedBesideTheLogButNeverOverAnythingElse) {
 // closes the window.
 TEST(QtWindow, CloseSignalsAreRefusedDuringARunWithoutStoppingItAndCloseTheWindowAfter) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     // At every pump: the run in virtual time is over in a few real milliseconds.
     WindowWatch watch(
         w, [&] { return rig.updater.sequence.busy(); }, 0);
@@ -320,7 +320,7 @@ TEST(QtWindow, CloseSignalsAreRefusedDuringARunWithoutStoppingItAndCloseTheWindo
 
 TEST(QtWindow, AnExceptionInAnEventHandlerDuringARunFailsTheRun) {
     WindowRig rig(testing::kOneOutdatedUnit);
-    QtFormView& w = rig.window;
+    QtWindowView& w = rig.window;
     bool thrown = false;
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {

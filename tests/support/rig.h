@@ -11,7 +11,7 @@
 #include "embedded_image.h"
 #include "fakes.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "scenario.h"
 #include "scenarios.h"
 #include "simulated_world.h"
@@ -75,7 +75,7 @@ struct Rig {
         return *this;
     }
 
-    const FormModel::Controls& controls() const { return updater.model.controls(); }
+    const WindowModel::Controls& controls() const { return updater.model.controls(); }
     const std::vector<std::string>& log() const { return updater.model.controls().log; }
     bool Logged(std::string_view line) const {
         return std::find(log().begin(), log().end(), line) != log().end();
@@ -99,7 +99,7 @@ struct Rig {
     }
 
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     // The shipped image and digest, in a resource a test can change underneath the program.
     BytesResource resource = ShippedResource();
     sim::SimulatedWorld world;

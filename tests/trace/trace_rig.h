@@ -30,8 +30,8 @@ struct RecordedRig {
     BytesResource resource;
     trace::TraceRecorder recorder;
     trace::RecordingPorts ports;
-    sim::RecordingFormView view;
-    trace::TracedFormView traced;
+    sim::RecordingWindowView view;
+    trace::TracedWindowView traced;
     Updater updater;
 };
 

@@ -7,7 +7,7 @@
 #include "embedded_image.h"
 #include "firmware_image.h"
 #include "product_table.h"
-#include "recording_form_view.h"
+#include "recording_window_view.h"
 #include "unique_handle.h"
 #include "virtual_clock.h"
 #include "wide_text.h"
@@ -83,7 +83,7 @@ TEST(WinHidEnumeration, TheSystemsEnumerationEndsAtItsFirstGapAndLeavesNothingOp
     }
     CountingBus bus(real);
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     BootLoaderLink link(bus, clock, view);
     EXPECT_FALSE(link.FindBootLoaders(0));
     EXPECT_EQ(link.boot_loader_count(), 0);
@@ -108,7 +108,7 @@ TEST(WinHidEnumeration, ADeviceThatOpensButIsNoHidDeviceIsRejectedAndClosed) {
     WinHidBus real;
     CountingBus bus(real, std::vector<std::string>{Narrow(file), "C:\\qvt-no-such-device"});
     sim::VirtualClock clock;
-    sim::RecordingFormView view;
+    sim::RecordingWindowView view;
     BootLoaderLink link(bus, clock, view);
     EXPECT_FALSE(link.FindBootLoaders(0));
     EXPECT_EQ(bus.indices_asked, 3);      // two paths, then the end

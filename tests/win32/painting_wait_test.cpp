@@ -9,13 +9,13 @@
 #include <chrono>
 #include <thread>
 
-#include "form_model.h"
 #include "overlapped_transfer.h"
 #include "rig.h"
 #include "system_libraries.h"
 #include "unique_handle.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 #include "win_clock.h"
+#include "window_model.h"
 
 namespace qvt::win32 {
 namespace {
@@ -133,18 +133,18 @@ TEST(PaintingWait, AWriteThatTimesOutAnswersSentMessagesMeanwhile) {
 // second, then the pass pause, three times over, after the second before the first report.
 TEST(PaintingWait, AnEraseWhoseWritesAllHangNeverLeavesTheWindowSilent) {
     RestrictDllSearchToSystem32();
-    ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(Win32WindowView::RegisterClasses(GetModuleHandleW(nullptr)));
     WinClock clock;
     sim::SimulatedWorld world(clock, testing::ScenarioFrom(R"({"units": [{"mode": "boot"}],
         "faults": [{"kind": "refuse_writes", "command": "erase"}]})"));
-    Win32FormView view(GetModuleHandleW(nullptr), false);
+    Win32WindowView view(GetModuleHandleW(nullptr), false);
     LogRecord record({});
-    FormModel form(view, record);
+    WindowModel model(view, record);
     FirmwareImage image;
     testing::BytesResource resource = testing::ShippedResource();
     FirmwareImageLoader loader(resource, ProductDescrambleTable(), image);
-    BootLoaderLink link(world.bus(), clock, form);
-    BootProtocol protocol(link, loader, image, clock, form);
+    BootLoaderLink link(world.bus(), clock, model);
+    BootProtocol protocol(link, loader, image, clock, model);
 
     HungProbe probe(view.hwnd());
     const auto start = Clock::now();

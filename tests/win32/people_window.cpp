@@ -23,7 +23,7 @@
 #include "system_libraries.h"
 #include "updater.h"
 #include "virtual_clock.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 #include "win_clock.h"
 
 using namespace qvt;
@@ -50,7 +50,7 @@ int wmain(int argc, wchar_t** argv) {
     SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
                                                     "InitCommonControlsEx")(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!Win32FormView::RegisterClasses(instance)) return 70;
+    if (!Win32WindowView::RegisterClasses(instance)) return 70;
     std::unique_ptr<Clock> clock;
     if (real_time) {
         clock = std::make_unique<WinClock>();
@@ -59,7 +59,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     sim::SimulatedWorld world(*clock, std::move(*scenario));
     EmbeddedImageResource resource;
-    Win32FormView window(instance, true);
+    Win32WindowView window(instance, true);
     Updater updater(
         Ports{window, *clock, world.driver(), world.bus(), resource, ProductDescrambleTable()});
     window.Attach(updater.form);

@@ -125,7 +125,7 @@ TEST_F(Win32Window, EveryStateIsDrawnAsDesigned) {
 // so there the window is told the answer the system would give, with the same notice.
 class HighContrastOn {
   public:
-    explicit HighContrastOn(Win32FormView& window) : window_(window) {
+    explicit HighContrastOn(Win32WindowView& window) : window_(window) {
         const int faces[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
         const COLORREF scheme[] = {RGB(0, 0, 0), RGB(255, 255, 255)};
         for (int i = 0; i < 2; ++i) saved_[i] = GetSysColor(faces[i]);
@@ -151,7 +151,7 @@ class HighContrastOn {
         window_.AskHighContrastOf(std::move(answer));
         SendMessageW(window_.hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     }
-    Win32FormView& window_;
+    Win32WindowView& window_;
     COLORREF saved_[2] = {};
     bool by_system_ = false;
 };

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 // clang-format off
-#include "win32_form_view.h"
+#include "win32_window_view.h"
 #include <commctrl.h>
 // clang-format on
 
@@ -51,7 +51,7 @@ struct WindowRig {
     sim::VirtualClock clock;
     EmbeddedImageResource resource;
     sim::SimulatedWorld world;
-    Win32FormView window;
+    Win32WindowView window;
     Updater updater;
     std::vector<std::string> boxes;
 };
@@ -63,7 +63,7 @@ class Win32Window : public ::testing::Test {
         INITCOMMONCONTROLSEX controls{sizeof controls, kCommonControlClasses};
         SystemFunction<decltype(&InitCommonControlsEx)>(L"comctl32.dll",
                                                         "InitCommonControlsEx")(&controls);
-        ASSERT_TRUE(Win32FormView::RegisterClasses(GetModuleHandleW(nullptr)));
+        ASSERT_TRUE(Win32WindowView::RegisterClasses(GetModuleHandleW(nullptr)));
     }
 };
 

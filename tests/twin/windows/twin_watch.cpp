@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "exit_status.h"
-#include "form_layout.h"
-#include "form_view.h"
 #include "texts.h"
 #include "transcript_lines.h"
 #include "twin_windows.h"
 #include "wide_text.h"
-#include "win32_form_view.h"
+#include "win32_window_view.h"
+#include "window_layout.h"
+#include "window_view.h"
 
 namespace qvt::twin {
 namespace {

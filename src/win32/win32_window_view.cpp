@@ -1,8 +1,8 @@
 // The view: the window's classes, its controls at their design places scaled for the monitor's
 // DPI, and what each control shows as the core tells it. How it is painted, what its keys do,
 // what a screen reader hears and the bar's tooltip are each in a file of their own
-// (win32_form_view.h lists them).
-#include "win32_form_view.h"
+// (win32_window_view.h lists them).
+#include "win32_window_view.h"
 
 #include <commctrl.h>
 
@@ -21,7 +21,7 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 
 }  // namespace
 
-bool Win32FormView::RegisterClasses(HINSTANCE instance) {
+bool Win32WindowView::RegisterClasses(HINSTANCE instance) {
     WNDCLASSEXW window{};
     window.cbSize = sizeof window;
     window.lpfnWndProc = WindowProc;
@@ -40,7 +40,7 @@ bool Win32FormView::RegisterClasses(HINSTANCE instance) {
     return window_ok && panel_ok;
 }
 
-Win32FormView::Win32FormView(HINSTANCE instance, bool quit_on_destroy)
+Win32WindowView::Win32WindowView(HINSTANCE instance, bool quit_on_destroy)
     : instance_(instance), quit_on_destroy_(quit_on_destroy) {
     const std::wstring title = Widen(text::kTitle);
     CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, CW_USEDEFAULT,
@@ -49,18 +49,18 @@ Win32FormView::Win32FormView(HINSTANCE instance, bool quit_on_destroy)
     Layout(DpiOf(hwnd_), nullptr);
 }
 
-Win32FormView::~Win32FormView() {
+Win32WindowView::~Win32WindowView() {
     if (hwnd_) {
         quit_on_destroy_ = false;
         DestroyWindow(hwnd_);
     }
 }
 
-HWND Win32FormView::control(Control control) const {
+HWND Win32WindowView::control(Control control) const {
     return controls_[static_cast<std::size_t>(control)];
 }
 
-void Win32FormView::CreateControls() {
+void Win32WindowView::CreateControls() {
     struct Kind {
         DWORD ex_style;
         const wchar_t* window_class;
@@ -106,7 +106,7 @@ void Win32FormView::CreateControls() {
     status_.visible = false;
 }
 
-void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
+void Win32WindowView::Layout(UINT dpi, const RECT* suggested) {
     dpi_ = dpi;
     // The controls take the new fonts before the old ones are deleted: a control must never
     // hold a deleted font, even for one repaint.
@@ -154,12 +154,12 @@ void Win32FormView::Layout(UINT dpi, const RECT* suggested) {
     }
 }
 
-void Win32FormView::ShowMessage(std::string_view text) {
+void Win32WindowView::ShowMessage(std::string_view text) {
     SetWindowTextW(control(Control::kEdtMsg), Widen(text).c_str());
     AnnounceMessage();
 }
 
-void Win32FormView::ShowStatus(const StatusPanel& status) {
+void Win32WindowView::ShowStatus(const StatusPanel& status) {
     status_ = status;
     RenewStatusBrush();
     SetWindowTextW(control(Control::kPnlMsg1), Widen(status.caption).c_str());
@@ -174,7 +174,7 @@ void Win32FormView::ShowStatus(const StatusPanel& status) {
     InvalidateRect(control(Control::kPnlMsg1), nullptr, TRUE);
 }
 
-void Win32FormView::AppendLog(std::string_view line) {
+void Win32WindowView::AppendLog(std::string_view line) {
     const int length = GetWindowTextLengthW(control(Control::kLog));
     const std::wstring text = (length > 0 ? L"\r\n" : L"") + Widen(line);
     SendMessageW(control(Control::kLog), EM_SETSEL, length, length);
@@ -182,31 +182,31 @@ void Win32FormView::AppendLog(std::string_view line) {
                  reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void Win32FormView::ShowProgress(int position, int maximum) {
+void Win32WindowView::ShowProgress(int position, int maximum) {
     SendMessageW(control(Control::kProgBar1), PBM_SETRANGE32, 0, maximum);
     SendMessageW(control(Control::kProgBar1), PBM_SETPOS, std::min(position, maximum),
                  0);  // past the end: a full bar
 }
 
-void Win32FormView::ShowPhaseTime(const PhaseClock& clock) {
+void Win32WindowView::ShowPhaseTime(const PhaseClock& clock) {
     // An empty phase: the run's last has ended, and the bar claims no wait any more.
     const std::wstring line = clock.phase.empty() ? std::wstring() : Widen(PhaseClockText(clock));
     ShowBarTip(line);
     DescribeBar(line);
 }
 
-void Win32FormView::EnableStart(bool enabled) {
+void Win32WindowView::EnableStart(bool enabled) {
     EnableWindow(control(Control::kBtnStart), enabled);
 }
 
-void Win32FormView::ShowForceBox(bool enabled, bool checked) {
+void Win32WindowView::ShowForceBox(bool enabled, bool checked) {
     EnableWindow(control(Control::kCkUpdate), enabled);
     SendMessageW(control(Control::kCkUpdate), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
                  0);
 }
 
 // A click of Start or of the force box, handed to MainForm; false for any other command.
-bool Win32FormView::Clicked(WPARAM wparam) {
+bool Win32WindowView::Clicked(WPARAM wparam) {
     const int id = LOWORD(wparam);
     if (HIWORD(wparam) != BN_CLICKED || !form_) return false;
     if (id == ControlId(Control::kBtnStart)) {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "clock.h"
-#include "form_layout.h"
-#include "form_view.h"
 #include "log_record.h"
 #include "phase_times.h"
 #include "progress_port.h"
 #include "startup_rows.h"
 #include "transcript_lines.h"
+#include "window_layout.h"
+#include "window_view.h"
 
 namespace qvt {
 
@@ -25,7 +25,7 @@ namespace qvt {
 // A pump, here as on the view, may deliver a click of Start or a close request in the middle of
 // whatever called it: the run guards itself with its busy flag, the window with the disabled
 // controls.
-class FormModel final : public ProgressPort {
+class WindowModel final : public ProgressPort {
   public:
     struct Controls {
         std::string message;
@@ -40,12 +40,12 @@ class FormModel final : public ProgressPort {
     };
 
     // `clock`, when given, times the run's phases (BeginPhase).
-    FormModel(FormView& view, LogRecord& record, const Clock* clock = nullptr)
+    WindowModel(WindowView& view, LogRecord& record, const Clock* clock = nullptr)
         : view_(view),
           clock_(clock),
           lines_([&record](const std::string& line) { record.Add(line); }) {}
-    FormModel(const FormModel&) = delete;
-    FormModel& operator=(const FormModel&) = delete;
+    WindowModel(const WindowModel&) = delete;
+    WindowModel& operator=(const WindowModel&) = delete;
 
     const Controls& controls() const { return controls_; }
 
@@ -91,7 +91,7 @@ class FormModel final : public ProgressPort {
         std::uint64_t shown_seconds = 0;
     };
 
-    FormView& view_;
+    WindowView& view_;
     const Clock* clock_;
     std::optional<Timed> timed_;
     TranscriptLines lines_;

@@ -7,10 +7,10 @@
 
 #include "check_report.h"
 #include "clock.h"
-#include "form_view.h"
 #include "json_events.h"
 #include "signal_watch.h"
 #include "transcript_lines.h"
+#include "window_view.h"
 #include "write_watch.h"
 
 namespace qvt::linux_app {
@@ -22,13 +22,13 @@ namespace qvt::linux_app {
 // at once, take close requests from signals at each pump, hold off job control while busy.
 // Cannot: show the bar's colour (it has none to show: the line format leaves it out), or wait
 // for a person to answer a box.
-class ConsoleFormView final : public FormView {
+class ConsoleWindowView final : public WindowView {
   public:
     // With `json`, every change is a JSON Lines event stamped by `clock` instead of a line of
-    // the transcript; `json` gives each timed phase as it begins, `progress` a line a second
+    // the transcript; `json` gives each timed phase as it begins, `progress_lines` a line a second
     // during it.
-    ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock, bool json = false,
-                    bool progress = false);
+    ConsoleWindowView(std::ostream& out, std::ostream& errors, const Clock& clock,
+                      bool json = false, bool progress_lines = false);
 
     void ShowMessage(std::string_view text) override { lines_.Message(text); }
     void ShowStatus(const StatusPanel& status) override { lines_.Status(status); }
@@ -67,7 +67,7 @@ class ConsoleFormView final : public FormView {
     const Clock& clock_;
     const std::uint64_t origin_;
     const bool json_;
-    const bool progress_;
+    const bool progress_lines_;
     std::ostream& out_;
     std::ostream& errors_;
     TranscriptLines lines_;

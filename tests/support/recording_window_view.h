@@ -6,17 +6,17 @@
 #include <string_view>
 #include <vector>
 
-#include "form_view.h"
+#include "window_view.h"
 
 namespace qvt::sim {
 
-// A form view that remembers everything shown on it, for the suites, the campaign, the explorer
+// A window view that remembers everything shown on it, for the suites, the campaign, the explorer
 // and the fuzzers.
 // Can: keep every call's state and every message, log line and box in order, and run a test's
 // hook inside each pump, as a window message would.
 // Cannot: draw, answer a box (it returns at once), or refuse anything while busy (it records
 // the busy flag only).
-class RecordingFormView final : public FormView {
+class RecordingWindowView final : public WindowView {
   public:
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void ShowStatus(const StatusPanel& status) override { statuses.push_back(status); }

@@ -1,4 +1,4 @@
-#include "form_rules.h"
+#include "window_rules.h"
 
 namespace qvt {
 

@@ -2,17 +2,17 @@
 
 #include <functional>
 
-#include "form_view.h"
+#include "window_view.h"
 
 namespace qvt::trace {
 
 // The front end's view, passed on call for call, that also tells when a run begins (Start was
 // clicked and taken) and how the force box stood then: the one act of a person that a trace
 // keeps, so that a window's session can be replayed click for click.
-class TracedFormView final : public FormView {
+class TracedWindowView final : public WindowView {
   public:
     using RunBegins = std::function<void(bool force_checked)>;
-    TracedFormView(FormView& view, RunBegins run_begins)
+    TracedWindowView(WindowView& view, RunBegins run_begins)
         : view_(view), run_begins_(std::move(run_begins)) {}
 
     void ShowMessage(std::string_view text) override { view_.ShowMessage(text); }
@@ -35,7 +35,7 @@ class TracedFormView final : public FormView {
     void Pump() override { view_.Pump(); }
 
   private:
-    FormView& view_;
+    WindowView& view_;
     RunBegins run_begins_;
     bool force_checked_ = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 // The product's window in plain Win32. The class is one; its concerns each have a file:
-//   win32_form_view.cpp      the view: the controls, their DPI layout, what they show
+//   win32_window_view.cpp    the view: the controls, their DPI layout, what they show
 //   win32_keyboard.cpp       the keys: the dialog manager's; what Start and the message keep
 //   win32_colours.cpp        the colours; the system's in their place under High Contrast
 //   win32_accessibility.cpp  what a screen reader hears (MSAA notifications), and the bar's
@@ -24,12 +24,12 @@
 #include <utility>
 
 #include "com_object.h"
-#include "form_rules.h"
-#include "form_view.h"
 #include "main_form.h"
 #include "result.h"
 #include "unique_handle.h"
 #include "win32_session_end.h"
+#include "window_rules.h"
+#include "window_view.h"
 
 namespace qvt::win32 {
 
@@ -52,10 +52,10 @@ inline constexpr UINT kSaveLogCommand = 0x0020;
 // Whether the system's High Contrast setting is on.
 bool SystemHighContrast();
 
-// MainForm of class TMainForm, in plain Win32: a fixed dialog frame, client 307 x 110 at
+// The product's window (window class TMainForm) in plain Win32: a fixed dialog frame, client 307 x 110 at
 // 96 DPI scaled for the monitor, the controls at their design places.
 //
-// What a person gets, item by item as in the Qt window (src/linux/qt_form_view.h):
+// What a person gets, item by item as in the Qt window (src/linux/qt_window_view.h):
 //   [x] every control at its design place, scaled for the screen
 //   [x] the bar's colour and the status panel's colours
 //   [x] the focus on Start, else the force box, else the message (FirstFocus), at opening and
@@ -71,14 +71,14 @@ bool SystemHighContrast();
 //   [ ] "ＭＳ Ｐゴシック" where it is not installed (the system substitutes a font)
 //   [x] an exception inside a window message fails the run, not the program
 // Cannot keep the person from killing the process.
-class Win32FormView final : public FormView {
+class Win32WindowView final : public WindowView {
   public:
     static bool RegisterClasses(HINSTANCE instance);
 
-    Win32FormView(HINSTANCE instance, bool quit_on_destroy);
-    ~Win32FormView() override;
-    Win32FormView(const Win32FormView&) = delete;
-    Win32FormView& operator=(const Win32FormView&) = delete;
+    Win32WindowView(HINSTANCE instance, bool quit_on_destroy);
+    ~Win32WindowView() override;
+    Win32WindowView(const Win32WindowView&) = delete;
+    Win32WindowView& operator=(const Win32WindowView&) = delete;
 
     void Attach(MainForm& form) { form_ = &form; }
     // The log record, offered in the window's system menu; `outcome` tells how the session

@@ -1,13 +1,13 @@
-#include "console_form_view.h"
+#include "console_window_view.h"
 
 namespace qvt::linux_app {
 
-ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors, const Clock& clock,
-                                 bool json, bool progress)
+ConsoleWindowView::ConsoleWindowView(std::ostream& out, std::ostream& errors, const Clock& clock,
+                                     bool json, bool progress_lines)
     : clock_(clock),
       origin_(clock.NowMs()),
       json_(json),
-      progress_(progress),
+      progress_lines_(progress_lines),
       out_(out),
       errors_(errors),
       lines_(TranscriptLines::EntrySink([this](const TranscriptEntry& entry) {
@@ -17,20 +17,20 @@ ConsoleFormView::ConsoleFormView(std::ostream& out, std::ostream& errors, const 
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::Write(const std::string& line) {
+void ConsoleWindowView::Write(const std::string& line) {
     out_ << line << '\n';
 }
 
-void ConsoleFormView::ShowOutcome(const RunOutcome& outcome) {
+void ConsoleWindowView::ShowOutcome(const RunOutcome& outcome) {
     if (json_) Write(JsonOutcome(outcome, Now()));
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::ShowPhaseTime(const PhaseClock& clock) {
+void ConsoleWindowView::ShowPhaseTime(const PhaseClock& clock) {
     if (clock.phase.empty()) return;  // the run's last timed phase has ended
     if (json_ && clock.begins) {
         Write(JsonPhase(clock, Now()));
-    } else if (progress_ && !json_ && !clock.begins) {
+    } else if (progress_lines_ && !json_ && !clock.begins) {
         Write(PhaseClockText(clock));
     } else {
         return;
@@ -38,7 +38,7 @@ void ConsoleFormView::ShowPhaseTime(const PhaseClock& clock) {
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::ShowCheck(const CheckReport& report) {
+void ConsoleWindowView::ShowCheck(const CheckReport& report) {
     if (json_) {
         Write(JsonCheck(report, Now()));
     } else {
@@ -47,32 +47,32 @@ void ConsoleFormView::ShowCheck(const CheckReport& report) {
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::ShowRecord(const UnitRecord& record) {
+void ConsoleWindowView::ShowRecord(const UnitRecord& record) {
     Write(json_ ? JsonRecord(record, Now()) : RecordLine(record));
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::ShowSummary(const StationSummary& summary) {
+void ConsoleWindowView::ShowSummary(const StationSummary& summary) {
     Write(json_ ? JsonSummary(summary, Now()) : SummaryLine(summary));
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::ShowModalBox(std::string_view text) {
+void ConsoleWindowView::ShowModalBox(std::string_view text) {
     lines_.Box(text);
     watch_.Flush(out_);
 }
 
-void ConsoleFormView::Finish() {
+void ConsoleWindowView::Finish() {
     watch_.Flush(out_);
     watch_.Summarize();
 }
 
-void ConsoleFormView::ShowNotice(std::string_view line) {
+void ConsoleWindowView::ShowNotice(std::string_view line) {
     errors_ << "qvt-update: " << line << '\n';
     errors_.flush();
 }
 
-void ConsoleFormView::Pump() {
+void ConsoleWindowView::Pump() {
     watch_.Flush(out_);
     if (pump_hook_) pump_hook_();
 }

@@ -1,32 +1,32 @@
-#include "form_model.h"
+#include "window_model.h"
 
 namespace qvt {
 
-void FormModel::ShowMessage(std::string_view text) {
+void WindowModel::ShowMessage(std::string_view text) {
     controls_.message = text;
     lines_.Message(text);
     view_.ShowMessage(text);
 }
 
-void FormModel::ShowStatus(const StatusPanel& status) {
+void WindowModel::ShowStatus(const StatusPanel& status) {
     controls_.status = status;
     lines_.Status(status);
     view_.ShowStatus(status);
 }
 
-void FormModel::HideStatus() {
+void WindowModel::HideStatus() {
     StatusPanel hidden = controls_.status;
     hidden.visible = false;
     ShowStatus(hidden);
 }
 
-void FormModel::AppendLog(std::string_view line) {
+void WindowModel::AppendLog(std::string_view line) {
     controls_.log.emplace_back(line);
     lines_.Log(line);
     view_.AppendLog(line);
 }
 
-void FormModel::ShowRow(const StartupRow& row) {
+void WindowModel::ShowRow(const StartupRow& row) {
     ShowStatus({std::string(row.caption), row.background.value_or(controls_.status.background),
                 row.text_color, true});
     ShowMessage(row.message);
@@ -34,74 +34,74 @@ void FormModel::ShowRow(const StartupRow& row) {
     EnableForce(row.force_enabled);
 }
 
-void FormModel::EnableStart(bool enabled) {
+void WindowModel::EnableStart(bool enabled) {
     controls_.start_enabled = enabled;
     lines_.Start(enabled);
     view_.EnableStart(enabled);
 }
 
-void FormModel::EnableForce(bool enabled) {
+void WindowModel::EnableForce(bool enabled) {
     controls_.force_enabled = enabled;
     ShowForceBox();
 }
 
-void FormModel::CheckForce(bool checked) {
+void WindowModel::CheckForce(bool checked) {
     controls_.force_checked = checked;
     ShowForceBox();
 }
 
-void FormModel::ShowBarColor(std::uint32_t color) {
+void WindowModel::ShowBarColor(std::uint32_t color) {
     controls_.bar_color = color;
     view_.ShowBarColor(color);
 }
 
-void FormModel::ResetBar() {
+void WindowModel::ResetBar() {
     controls_.progress_position = 0;
     controls_.progress_maximum = kProgressInitialMax;
     ShowProgress();
     Pump();
 }
 
-void FormModel::AdvanceProgress() {
+void WindowModel::AdvanceProgress() {
     ++controls_.progress_position;
     ShowProgress();
     Pump();
 }
 
-void FormModel::RaiseBarMaximum(int by) {
+void WindowModel::RaiseBarMaximum(int by) {
     controls_.progress_maximum += by;
     ShowProgress();
 }
 
-void FormModel::ShowModalBox(std::string_view text) {
+void WindowModel::ShowModalBox(std::string_view text) {
     lines_.Box(text);
     view_.ShowModalBox(text);
 }
 
-void FormModel::ShowProgress() {
+void WindowModel::ShowProgress() {
     lines_.Progress(controls_.progress_position, controls_.progress_maximum);
     view_.ShowProgress(controls_.progress_position, controls_.progress_maximum);
 }
 
-void FormModel::ShowForceBox() {
+void WindowModel::ShowForceBox() {
     lines_.Force(controls_.force_enabled, controls_.force_checked);
     view_.ShowForceBox(controls_.force_enabled, controls_.force_checked);
 }
 
-void FormModel::BeginPhase(Phase phase, const PhaseTimes& times) {
+void WindowModel::BeginPhase(Phase phase, const PhaseTimes& times) {
     if (!clock_) return;
     timed_ = Timed{phase, times, clock_->NowMs()};
     view_.ShowPhaseTime(
         {PhaseName(phase), WaitingFor(phase), 0, times.typical_ms, times.limit_ms, true});
 }
 
-void FormModel::EndPhase() {
+void WindowModel::EndPhase() {
     if (!timed_) return;
     timed_.reset();
     view_.ShowPhaseTime({});
 }
 
-void FormModel::Pump() {
+void WindowModel::Pump() {
     if (timed_ && clock_) {
         const std::uint64_t so_far = clock_->NowMs() - timed_->began_ms;
         if (so_far / 1000 > timed_->shown_seconds) {

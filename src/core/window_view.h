@@ -29,10 +29,10 @@ struct StatusPanel {
 };
 
 // The port through which the core shows the main window; each platform draws it its own way.
-// Texts arrive in UTF-8 with "\r\n" line breaks. The core (FormModel) keeps what it showed, so
+// Texts arrive in UTF-8 with "\r\n" line breaks. The core (WindowModel) keeps what it showed, so
 // a view needs to remember nothing to answer it; it shows each call's state as it comes, even
 // one equal to the last.
-class FormView : public MessagePump {
+class WindowView : public MessagePump {
   public:
     // The message box's whole text.
     virtual void ShowMessage(std::string_view text) = 0;

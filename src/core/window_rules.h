@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "form_layout.h"
 #include "log_record.h"
 #include "result.h"
 #include "texts.h"
+#include "window_layout.h"
 
 namespace qvt {
 

@@ -1,4 +1,4 @@
-#include "qt_form_view.h"
+#include "qt_window_view.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,11 +12,11 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 
-#include "form_layout.h"
 #include "qt_guard.h"
 #include "qt_text.h"
 #include "texts.h"
 #include "trace_files.h"
+#include "window_layout.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -38,7 +38,7 @@ QColor ToQColor(std::uint32_t value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
-QWidget& QtFormView::Widget(Control control) {
+QWidget& QtWindowView::Widget(Control control) {
     switch (control) {
         case Control::kPanel3:
             return Panel3;
@@ -58,8 +58,8 @@ QWidget& QtFormView::Widget(Control control) {
     return Panel3;
 }
 
-QtFormView::QtFormView() {
-    setObjectName("MainForm");
+QtWindowView::QtWindowView() {
+    setObjectName("MainForm");  // the product's own name for its dialog, as tools see it
     setWindowTitle(FromUtf8(text::kTitle));
     // A fixed dialog frame with its system menu and close box, as on Windows: nothing to
     // maximize, minimize or resize.
@@ -134,11 +134,11 @@ QtFormView::QtFormView() {
     });
 }
 
-QString QtFormView::LogText() const {
+QString QtWindowView::LogText() const {
     return FromUtf8(record_offer_.Text("\n"));
 }
 
-void QtFormView::CopyLog() {
+void QtWindowView::CopyLog() {
     QGuiApplication::clipboard()->setText(LogText());
 }
 
@@ -157,11 +157,11 @@ Result<void> SaveBytesTo(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-Result<void> QtFormView::SaveLogTo(const QString& path) const {
+Result<void> QtWindowView::SaveLogTo(const QString& path) const {
     return SaveBytesTo(path, LogText().toUtf8());
 }
 
-void QtFormView::SaveLogAs(const QString& path) {
+void QtWindowView::SaveLogAs(const QString& path) {
     Result<void> saved = SaveLogTo(path);
     std::string saved_path = path.toStdString();
     if (saved && trace_) {
@@ -184,7 +184,7 @@ void QtFormView::SaveLogAs(const QString& path) {
     QMessageBox::warning(this, windowTitle(), shown);
 }
 
-void QtFormView::SaveLog() {
+void QtWindowView::SaveLog() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString name = QString::fromStdString(RecordOffer::ProposedName());
     const QString path =
@@ -192,7 +192,7 @@ void QtFormView::SaveLog() {
     if (!path.isEmpty()) SaveLogAs(path);
 }
 
-void QtFormView::ShowMessage(std::string_view text) {
+void QtWindowView::ShowMessage(std::string_view text) {
     // The texts carry CR LF; a plain-text edit wants LF alone.
     QString value = FromUtf8(text);
     value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -201,17 +201,17 @@ void QtFormView::ShowMessage(std::string_view text) {
     edtMsg.setAccessibleName(value);
 }
 
-void QtFormView::FocusFirstEnabled() {
+void QtWindowView::FocusFirstEnabled() {
     Widget(FirstFocus(btnStart.isEnabled(), ckUpdate.isEnabled())).setFocus(Qt::OtherFocusReason);
 }
 
-void QtFormView::SetBusy(bool busy) {
+void QtWindowView::SetBusy(bool busy) {
     job_control_.Hold(busy);
     // A run has ended: the focus goes where it goes when the window opens.
     if (!busy) FocusFirstEnabled();
 }
 
-void QtFormView::ShowStatus(const StatusPanel& status) {
+void QtWindowView::ShowStatus(const StatusPanel& status) {
     pnlMsg1.setText(FromUtf8(status.caption));
     QPalette palette = pnlMsg1.palette();
     palette.setColor(QPalette::Window, ToQColor(status.background));
@@ -221,11 +221,11 @@ void QtFormView::ShowStatus(const StatusPanel& status) {
     if (status.visible) pnlMsg1.raise();
 }
 
-void QtFormView::AppendLog(std::string_view line) {
+void QtWindowView::AppendLog(std::string_view line) {
     log.appendPlainText(FromUtf8(line));
 }
 
-void QtFormView::ShowProgress(int position, int maximum) {
+void QtWindowView::ShowProgress(int position, int maximum) {
     // A position past the maximum shows as a full bar.
     ProgBar1.setMaximum(maximum);
     ProgBar1.setValue(std::min(position, maximum));
@@ -234,33 +234,33 @@ void QtFormView::ShowProgress(int position, int maximum) {
 // The bar tells how long the wait under way has taken and may take, to a screen reader (its
 // accessible description) and to the pointer (its tooltip), without a control of its own:
 // the window keeps its layout. No phase under way, no text.
-void QtFormView::ShowPhaseTime(const PhaseClock& clock) {
+void QtWindowView::ShowPhaseTime(const PhaseClock& clock) {
     const QString text = clock.phase.empty() ? QString() : FromUtf8(PhaseClockText(clock));
     if (ProgBar1.accessibleDescription() == text) return;
     ProgBar1.setAccessibleDescription(text);
     ProgBar1.setToolTip(text);
 }
 
-void QtFormView::ShowBarColor(std::uint32_t value) {
+void QtWindowView::ShowBarColor(std::uint32_t value) {
     const QColor bar = ToQColor(value);
     ProgBar1.setStyleSheet(
         QStringLiteral("QProgressBar::chunk { background-color: %1; }").arg(bar.name()));
 }
 
-void QtFormView::EnableStart(bool enabled) {
+void QtWindowView::EnableStart(bool enabled) {
     btnStart.setEnabled(enabled);
 }
 
-void QtFormView::ShowForceBox(bool enabled, bool checked) {
+void QtWindowView::ShowForceBox(bool enabled, bool checked) {
     ckUpdate.setEnabled(enabled);
     ckUpdate.setChecked(checked);
 }
 
-void QtFormView::CloseOnRequest() {
+void QtWindowView::CloseOnRequest() {
     close();  // the close event asks MainForm
 }
 
-void QtFormView::ShowModalBox(std::string_view text) {
+void QtWindowView::ShowModalBox(std::string_view text) {
     if (modal_handler_) modal_handler_(text);
     // The box does not wait for its answer: the one the core shows refuses a close during a
     // run, and a modal loop there (inside the window system's close event, inside the run's
@@ -276,12 +276,12 @@ void QtFormView::ShowModalBox(std::string_view text) {
     refusal_box_->activateWindow();
 }
 
-void QtFormView::Pump() {
+void QtWindowView::Pump() {
     QCoreApplication::processEvents();
     RaisePendingException();
 }
 
-void QtFormView::closeEvent(QCloseEvent* event) {
+void QtWindowView::closeEvent(QCloseEvent* event) {
     if (form_ && !form_->FormClose()) {
         event->ignore();
         return;

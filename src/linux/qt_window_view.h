@@ -12,18 +12,18 @@
 #include <functional>
 #include <memory>
 
-#include "form_rules.h"
-#include "form_view.h"
 #include "main_form.h"
 #include "result.h"
 #include "signal_watch.h"
+#include "window_rules.h"
+#include "window_view.h"
 
 namespace qvt::linux_app {
 
-// MainForm drawn by Qt6: the controls of the product's dialog at their design positions
+// The window drawn by Qt6: the controls of the product's dialog at their design positions
 // (logical pixels at 96 DPI; Qt scales them for the screen).
 //
-// What a person gets, item by item as in the Win32 window (src/win32/win32_form_view.h):
+// What a person gets, item by item as in the Win32 window (src/win32/win32_window_view.h):
 //   [x] every control at its design place, scaled for the screen
 //   [x] the bar's colour and the status panel's colours
 //   [x] the focus on Start, else the force box, else the message (FirstFocus), at opening and
@@ -41,9 +41,9 @@ namespace qvt::linux_app {
 // Cannot draw the native progress bar's look. The close refusal cannot be a modal box: a modal
 // loop inside a run's pump would never draw it, so it is a box that does not wait for its
 // answer, and the run goes on behind it.
-class QtFormView final : public QWidget, public FormView {
+class QtWindowView final : public QWidget, public WindowView {
   public:
-    QtFormView();
+    QtWindowView();
 
     // The handlers the controls call; set once the core exists.
     void Attach(MainForm& form) { form_ = &form; }
