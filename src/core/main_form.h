@@ -8,8 +8,8 @@
 
 namespace qvt {
 
-// The window's logic, whatever platform draws the window: creation with its start-up device check, the
-// force box, Start and the close request. It decides how many boot loaders an update expects,
+// The window's logic, whatever platform draws the window: creation with its start-up device check,
+// the force box, Start and the close request. It decides how many boot loaders an update expects,
 // and hands that to every search.
 class MainForm {
   public:

@@ -52,8 +52,8 @@ inline constexpr UINT kSaveLogCommand = 0x0020;
 // Whether the system's High Contrast setting is on.
 bool SystemHighContrast();
 
-// The product's window (window class TMainForm) in plain Win32: a fixed dialog frame, client 307 x 110 at
-// 96 DPI scaled for the monitor, the controls at their design places.
+// The product's window (window class TMainForm) in plain Win32: a fixed dialog frame, client
+// 307 x 110 at 96 DPI scaled for the monitor, the controls at their design places.
 //
 // What a person gets, item by item as in the Qt window (src/linux/qt_window_view.h):
 //   [x] every control at its design place, scaled for the screen
