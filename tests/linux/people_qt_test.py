@@ -7,6 +7,7 @@ Usage: people_qt_test.py QVT_UPDATE_BINARY
 """
 import importlib.util
 import os
+import signal
 import shutil
 import subprocess
 import sys
@@ -61,12 +62,18 @@ class Desktop:
         self.start(["openbox"])
         time.sleep(0.5)
 
+    # Each in a session of its own, ended with what it started: the accessibility bus's launcher
+    # leaves its dbus-daemon running when it is killed alone.
     def start(self, command):
-        self.processes.append(subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        self.processes.append(subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                               start_new_session=True))
 
     def stop(self):
         for process in reversed(self.processes):
-            process.kill()
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except OSError:
+                pass
             process.wait()
         try:
             os.kill(self.bus_pid, 9)
