@@ -69,12 +69,16 @@ class Desktop:
                                                start_new_session=True))
 
     def stop(self):
+        # Asked first, so that Xvfb takes its display's lock file away.
         for process in reversed(self.processes):
             try:
+                os.killpg(process.pid, signal.SIGTERM)
+                process.wait(timeout=2)
+            except subprocess.TimeoutExpired:
                 os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
             except OSError:
-                pass
-            process.wait()
+                process.wait()
         try:
             os.kill(self.bus_pid, 9)
         except OSError:
