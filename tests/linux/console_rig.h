@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -43,6 +44,7 @@ inline Transcript Session(std::vector<std::string_view> arguments,
     transcript.status = RunConsole(*options, **backend, out, err, log);
     transcript.out = out.str();
     transcript.err = err.str();
+    if (!path.empty()) std::remove(path.c_str());
     return transcript;
 }
 

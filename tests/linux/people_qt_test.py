@@ -141,6 +141,7 @@ class Window:
         if self.process.poll() is None:
             self.process.kill()
         self.process.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 class Reader:

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
 #include <set>
@@ -210,11 +211,11 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
     EXPECT_TRUE(copied.contains(QStringLiteral(" log: [ResetDevice]OpenHid count:0\n")));
     EXPECT_TRUE(copied.endsWith(
         QStringLiteral(" outcome: update completed (the unit came back current)\n")));
-    const QString path = QDir(QDir::tempPath()).filePath(QStringLiteral("qvt-saved.log"));
     // Over an earlier, longer file, of which nothing is left.
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("qvt-saved.log"));
     QFile earlier(path);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write(QByteArray(100000, '~'));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write(QByteArray(100000, '~')));
     earlier.close();
     ASSERT_TRUE(w.SaveLogTo(path));
     QFile saved(path);
@@ -230,8 +231,8 @@ TEST(QtWindow, TheMessageBoxOffersTheLogToCopyOrSave) {
 
     // A save that fails says so, where, and the system's reason: a folder that is not there, a
     // full disk.
-    for (const QString& where : {QDir(QDir::tempPath()).filePath(QStringLiteral("no/such.log")),
-                                 QStringLiteral("/dev/full")}) {
+    for (const QString& where :
+         {folder.filePath(QStringLiteral("no/such.log")), QStringLiteral("/dev/full")}) {
         w.SaveLogAs(where);
         ASSERT_FALSE(rig.boxes.empty()) << where.toStdString();
         const std::string said = rig.boxes.back();
@@ -251,11 +252,9 @@ TEST(QtWindow, TheTraceIsSavedBesideTheLogButNeverOverAnythingElse) {
     w.AttachRecord(rig.updater.record, [&] { return rig.updater.Standing(); });
     const std::string trace = trace::HeaderLine({}) + "\n{\"outcome\":\"no update run\"}\n";
     w.AttachTrace([&] { return trace; });
-    const QDir folder(QDir::tempPath());
-    const QString log = folder.filePath(QStringLiteral("qvt-beside-%1.log").arg(getpid()));
-    const QString beside =
-        folder.filePath(QStringLiteral("qvt-beside-%1.trace.jsonl").arg(getpid()));
-    QFile::remove(beside);
+    const QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("qvt-beside.log"));
+    const QString beside = folder.filePath(QStringLiteral("qvt-beside.trace.jsonl"));
     const auto read = [](const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();

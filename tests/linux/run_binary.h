@@ -6,8 +6,11 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace qvt::linux_app {
 
@@ -23,6 +26,30 @@ inline std::string TestPath(const std::string& stem) {
            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" + stem + "-" +
            std::to_string(getpid());
 }
+
+// A passing test's files (every name TestPath gave it, and those made from one) are removed when
+// it ends, so that runs do not fill the temporary folder; a failing test's stay to be read.
+class TestFilesSweep : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        if (!test.result()->Passed()) return;
+        const std::string prefix = std::string("qvt-") + test.name() + "-";
+        const std::string pid = "-" + std::to_string(getpid());
+        std::error_code ignored;
+        std::vector<std::filesystem::path> files;
+        for (std::filesystem::directory_iterator it(::testing::TempDir(), ignored), end;
+             !ignored && it != end; it.increment(ignored)) {
+            const std::string name = it->path().filename().string();
+            if (name.starts_with(prefix) && name.find(pid) != std::string::npos)
+                files.push_back(it->path());
+        }
+        for (const auto& file : files) std::filesystem::remove_all(file, ignored);
+    }
+};
+inline const bool kTestFilesSwept = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(
+        std::make_unique<TestFilesSweep>().release());  // the listeners own it
+    return true;
+}();
 
 // A file of the test's own holding that text, for the program to be given.
 inline std::string Written(const std::string& stem, const std::string& text) {
