@@ -1,4 +1,4 @@
-"""The line checked in place of a line of JSON output, for check-events and check-traces.
+"""The line checked in place of a line of JSON output, for check-schemas.
 
 Lines that differ only in fields of which the schema asks no more than a whole number (a time,
 a handle) or hex pairs (bytes written or read) are validated once: 0 stands for any whole

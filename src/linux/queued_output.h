@@ -15,18 +15,23 @@ namespace qvt::linux_app {
 // about 1.5 KiB (its events about 5 KiB), but a station's grows with every unit and never ends:
 // a reader this far behind counts as gone, so that memory stays bounded whatever it does.
 inline constexpr std::size_t kQueuedOutputBytes = std::size_t{1} << 20;
+// The same for a file of the program's own (the log, the trace). No reader goes away from a
+// file, but its disk may lag for a moment (writing back a build's objects, say) while a run in
+// virtual time hands over a whole update's trace, about 1 MB, within milliseconds: that lag, not
+// what a run writes, is what this bounds.
+inline constexpr std::size_t kQueuedFileBytes = std::size_t{64} << 20;
 
 // An output on a descriptor that a thread of its own writes: a flush hands the text over and
 // returns at once, so that no reader, however slow, stopped or gone, holds a run. A reader that
 // is there gets every line, late. Once a write fails (EPIPE, EIO, ENOSPC, EFBIG...) or the
-// reader falls kQueuedOutputBytes behind (ENOBUFS), the rest is dropped and every later flush
+// reader falls its bound behind (ENOBUFS), the rest is dropped and every later flush
 // fails with errno set to that reason, as a failed write would leave it for the outputs' watch.
 class QueuedOutput final : public std::ostream {
   public:
     // Writes to `fd`, which stays open while the program runs (a standard descriptor).
     explicit QueuedOutput(int fd, std::size_t bound = kQueuedOutputBytes);
-    // Writes to `fd` and closes it once nothing more can be written.
-    explicit QueuedOutput(UniqueFd fd, std::size_t bound = kQueuedOutputBytes);
+    // Writes to `fd`, a file of the program's own, and closes it once nothing more can be written.
+    explicit QueuedOutput(UniqueFd fd, std::size_t bound = kQueuedFileBytes);
     // Waits for the writer when it is done; one still blocked in a write is left to the
     // process's end (the caller gave up waiting with Drain).
     ~QueuedOutput() override;
