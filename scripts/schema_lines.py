@@ -23,13 +23,32 @@ def _subschemas(schema, keyword):
 
 
 def _resolved(schema, subschema):
-    reference = subschema.get("$ref", "")
-    return schema["$defs"][reference.removeprefix("#/$defs/")] if reference else subschema
+    """The subschema itself, or the definition it is nothing but a reference to."""
+    if set(subschema) == {"$ref"}:
+        return schema["$defs"][subschema["$ref"].removeprefix("#/$defs/")]
+    return subschema
+
+
+def _objects_constrained_otherwise(schema):
+    """Whether the schema reaches a field by a way other than its name under "properties"."""
+    if isinstance(schema, dict):
+        if "patternProperties" in schema or isinstance(schema.get("additionalProperties"), dict):
+            return True
+        if isinstance(schema.get("const"), (dict, list)):
+            return True  # a whole object's value
+        if any(isinstance(value, (dict, list)) for value in schema.get("enum", [])):
+            return True
+        return any(_objects_constrained_otherwise(value) for value in schema.values())
+    if isinstance(schema, list):
+        return any(_objects_constrained_otherwise(value) for value in schema)
+    return False
 
 
 def stand_in(schema, fields):
     """A function from a line to the line validated in its place, for `fields` (name: WHOLE or
     HEX_PAIRS). Raises ValueError naming a field of which the schema asks more."""
+    if _objects_constrained_otherwise(schema):
+        raise ValueError("the schema constrains fields beyond their names under \"properties\"")
     for properties in _subschemas(schema, "properties"):
         for name, plain in fields.items():
             if name in properties and _resolved(schema, properties[name]) != plain:

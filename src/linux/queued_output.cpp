@@ -1,5 +1,7 @@
 #include "queued_output.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -115,8 +117,19 @@ struct QueuedOutput::State {
 
 QueuedOutput::QueuedOutput(int fd, std::size_t bound) : QueuedOutput(fd, UniqueFd(), bound) {}
 
+QueuedOutput::QueuedOutput(UniqueFd fd)
+    : QueuedOutput(Owned{.bound = BoundFor(fd.get()), .fd = std::move(fd)}) {}
+
 QueuedOutput::QueuedOutput(UniqueFd fd, std::size_t bound)
     : QueuedOutput(-1, std::move(fd), bound) {}
+
+QueuedOutput::QueuedOutput(Owned owned) : QueuedOutput(-1, std::move(owned.fd), owned.bound) {}
+
+std::size_t QueuedOutput::BoundFor(int fd) {
+    struct stat status {};
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? kQueuedFileBytes
+                                                              : kQueuedOutputBytes;
+}
 
 QueuedOutput::QueuedOutput(int borrowed, UniqueFd owned, std::size_t bound)
     : std::ostream(nullptr),

@@ -15,10 +15,11 @@ namespace qvt::linux_app {
 // about 1.5 KiB (its events about 5 KiB), but a station's grows with every unit and never ends:
 // a reader this far behind counts as gone, so that memory stays bounded whatever it does.
 inline constexpr std::size_t kQueuedOutputBytes = std::size_t{1} << 20;
-// The same for a file of the program's own (the log, the trace). No reader goes away from a
-// file, but its disk may lag for a moment (writing back a build's objects, say) while a run in
-// virtual time hands over a whole update's trace, about 1 MB, within milliseconds: that lag, not
-// what a run writes, is what this bounds.
+// The same for a regular file of the program's own (the log, the trace). No reader goes away
+// from a file, but its disk may lag for a moment (writing back a build's objects, say) while a
+// run in virtual time hands over a whole update's trace, about 1 MB, within milliseconds: that
+// lag, not what a run writes, is what this bounds. A FIFO given as the log has a reader, and
+// the reader's bound.
 inline constexpr std::size_t kQueuedFileBytes = std::size_t{64} << 20;
 
 // An output on a descriptor that a thread of its own writes: a flush hands the text over and
@@ -30,8 +31,12 @@ class QueuedOutput final : public std::ostream {
   public:
     // Writes to `fd`, which stays open while the program runs (a standard descriptor).
     explicit QueuedOutput(int fd, std::size_t bound = kQueuedOutputBytes);
-    // Writes to `fd`, a file of the program's own, and closes it once nothing more can be written.
-    explicit QueuedOutput(UniqueFd fd, std::size_t bound = kQueuedFileBytes);
+    // Writes to `fd`, the program's own, and closes it once nothing more can be written; bounded
+    // as what it is: kQueuedFileBytes for a regular file, kQueuedOutputBytes for anything else.
+    explicit QueuedOutput(UniqueFd fd);
+    QueuedOutput(UniqueFd fd, std::size_t bound);
+    // The bound an output of the program's own gets on `fd`.
+    static std::size_t BoundFor(int fd);
     // Waits for the writer when it is done; one still blocked in a write is left to the
     // process's end (the caller gave up waiting with Drain).
     ~QueuedOutput() override;
@@ -57,6 +62,11 @@ class QueuedOutput final : public std::ostream {
         State& state_;
     };
 
+    struct Owned {
+        std::size_t bound;  // first: a braced list is evaluated in order, before fd is moved
+        UniqueFd fd;
+    };
+    explicit QueuedOutput(Owned owned);
     QueuedOutput(int borrowed, UniqueFd owned, std::size_t bound);
 
     std::shared_ptr<State> state_;  // shared with the writer, which may outlive this

@@ -13,6 +13,7 @@
 #include "console_rig.h"
 #include "fakes.h"
 #include "json_events.h"
+#include "run_binary.h"
 #include "sha256.h"
 #include "time_stamp.h"
 
@@ -44,7 +45,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 TEST(Console, TheLogFileIsTheTranscriptWithTimeStampsAfterItsHeader) {
-    const std::string path = ::testing::TempDir() + "console-log-" + std::to_string(getpid());
+    const std::string path = TestPath("console.log");
     std::ofstream log(path);
     const auto options = ParseOptions({"--simulate", "--virtual-time"});
     auto backend = Backend::Create(*options);

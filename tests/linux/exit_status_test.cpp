@@ -15,6 +15,7 @@
 
 #include "backend.h"
 #include "options.h"
+#include "run_binary.h"
 #include "sessions.h"
 
 namespace qvt::linux_app {
@@ -67,7 +68,7 @@ struct Ended {
 };
 
 Ended Check(const std::string& scenario) {
-    const std::string path = ::testing::TempDir() + "exit-status-scenario.json";
+    const std::string path = TestPath("scenario.json");
     std::ofstream(path, std::ios::binary) << scenario;
     const auto options =
         ParseOptions({"--console", "--virtual-time", "--check", "--json", "--scenario", path});

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "run_binary.h"
 #include "scenarios.h"
 
 extern char** environ;
@@ -21,7 +22,7 @@ namespace qvt::linux_app {
 namespace {
 
 std::string TempFile(const std::string& stem, const std::string& text) {
-    const std::string path = ::testing::TempDir() + stem + "-" + std::to_string(getpid());
+    const std::string path = TestPath(stem);
     std::ofstream(path) << text;
     return path;
 }
@@ -118,7 +119,7 @@ TEST(Process, AClosedOrFullOutputNeverEndsARunInAnyFormat) {
     // write, a file-size limit of 0 or 2 blocks stops the log on the way. Either way the run
     // goes on to its outcome, which the exit status tells, and the program's own failed write
     // is never taken for a close request (a box line in the transcript).
-    const std::string log = ::testing::TempDir() + "closed-output-" + std::to_string(getpid());
+    const std::string log = TestPath("closed-output.log");
     struct Case {
         std::string limit, log, out;
     };
@@ -145,7 +146,6 @@ TEST(Process, AClosedOrFullOutputNeverEndsARunInAnyFormat) {
             EXPECT_STREQ(boxes, "0\n") << command;
         }
     }
-    std::remove(log.c_str());
 }
 
 // Every signal whose default action ends the process, as kill(1) sends it: all but those that

@@ -27,20 +27,25 @@ inline std::string TestPath(const std::string& stem) {
            std::to_string(getpid());
 }
 
-// A passing test's files (every name TestPath gave it, and those made from one) are removed when
-// it ends, so that runs do not fill the temporary folder; a failing test's stay to be read.
+// A passing test's files (every name TestPath gave it, and those made from one by a suffix) are
+// removed when it ends, so that runs do not fill the temporary folder; a failing test's stay to
+// be read. Only this process's: the same test may run in another tree at the same time.
 class TestFilesSweep : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo& test) override {
         if (!test.result()->Passed()) return;
         const std::string prefix = std::string("qvt-") + test.name() + "-";
         const std::string pid = "-" + std::to_string(getpid());
+        const auto ours = [&](const std::string& name) {
+            const std::size_t at = name.rfind(pid);
+            return name.starts_with(prefix) && at != std::string::npos &&
+                   (at + pid.size() == name.size() || name[at + pid.size()] == '.');
+        };
         std::error_code ignored;
         std::vector<std::filesystem::path> files;
         for (std::filesystem::directory_iterator it(::testing::TempDir(), ignored), end;
              !ignored && it != end; it.increment(ignored)) {
             const std::string name = it->path().filename().string();
-            if (name.starts_with(prefix) && name.find(pid) != std::string::npos)
-                files.push_back(it->path());
+            if (ours(name)) files.push_back(it->path());
         }
         for (const auto& file : files) std::filesystem::remove_all(file, ignored);
     }

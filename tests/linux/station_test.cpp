@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "console_rig.h"
+#include "run_binary.h"
 
 namespace qvt::linux_app {
 namespace {
@@ -27,7 +28,7 @@ std::vector<std::string> LinesStarting(const std::string& text, const std::strin
 }
 
 TEST(Station, FiveUnitsEachWithItsRecordThenTheSummaryAlsoInTheLog) {
-    const std::string log_path = ::testing::TempDir() + "station-" + std::to_string(getpid());
+    const std::string log_path = TestPath("station.log");
     std::ofstream log(log_path);
     const LogTarget target{log, "the log file"};
     const auto t = Session({"--station", "--virtual-time"}, kFiveUnits.c_str(), nullptr, &target);
