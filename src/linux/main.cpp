@@ -127,8 +127,10 @@ int Main(int argc, char** argv) {
         return Code(ExitStatus::kUsage);
     }
     FileTraceOutput* trace_file = trace_output->get();
-    // From here on no output holds the session: each is written by a thread of its own.
-    QueuedOutput out(STDOUT_FILENO), errors(STDERR_FILENO);
+    // From here on no output holds the session: each is written by a thread of its own, and
+    // bounded as what it is (a redirection to a file has no reader to lose).
+    QueuedOutput out(STDOUT_FILENO, QueuedOutput::BoundFor(STDOUT_FILENO)),
+        errors(STDERR_FILENO, QueuedOutput::BoundFor(STDERR_FILENO));
     const OutputDrain drain = [&](const std::function<bool()>& stop) {
         return out.Drain(stop) && (!log || log->Drain(stop)) &&
                (!trace_file || trace_file->Drain(stop)) && errors.Drain(stop);

@@ -18,8 +18,8 @@ inline constexpr std::size_t kQueuedOutputBytes = std::size_t{1} << 20;
 // The same for a regular file of the program's own (the log, the trace). No reader goes away
 // from a file, but its disk may lag for a moment (writing back a build's objects, say) while a
 // run in virtual time hands over a whole update's trace, about 1 MB, within milliseconds: that
-// lag, not what a run writes, is what this bounds. A FIFO given as the log has a reader, and
-// the reader's bound.
+// lag, not what a run writes, is what this bounds. So is a standard output redirected to a
+// file; a FIFO given as the log has a reader, and the reader's bound.
 inline constexpr std::size_t kQueuedFileBytes = std::size_t{64} << 20;
 
 // An output on a descriptor that a thread of its own writes: a flush hands the text over and
@@ -35,7 +35,8 @@ class QueuedOutput final : public std::ostream {
     // as what it is: kQueuedFileBytes for a regular file, kQueuedOutputBytes for anything else.
     explicit QueuedOutput(UniqueFd fd);
     QueuedOutput(UniqueFd fd, std::size_t bound);
-    // The bound an output of the program's own gets on `fd`.
+    // The bound an output gets on `fd`: kQueuedFileBytes for a regular file, which no reader
+    // can leave, kQueuedOutputBytes for anything else.
     static std::size_t BoundFor(int fd);
     // Waits for the writer when it is done; one still blocked in a write is left to the
     // process's end (the caller gave up waiting with Drain).
