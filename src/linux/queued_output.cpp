@@ -80,12 +80,6 @@ struct QueuedOutput::State {
         }
         pending.append(text);
     }
-    void HandOver() {
-        if (pending.empty()) return;
-        queue += pending;
-        pending.clear();
-        wake.notify_one();
-    }
     void Lose(int reason) {
         error = reason;
         std::string().swap(pending);
@@ -134,19 +128,31 @@ std::size_t QueuedOutput::BoundFor(int fd) {
 QueuedOutput::QueuedOutput(int borrowed, UniqueFd owned, std::size_t bound)
     : std::ostream(nullptr),
       state_(std::make_shared<State>(borrowed, std::move(owned), bound)),
-      buffer_(*state_) {
+      buffer_(*this) {
     rdbuf(&buffer_);
-    const SignalsBlocked blocked;
-    writer_ = std::thread([state = state_] { state->Run(); });
+}
+
+void QueuedOutput::HandOver() {
+    State& state = *state_;
+    if (state.pending.empty()) return;
+    state.queue += state.pending;
+    state.pending.clear();
+    if (!writer_.joinable()) {
+        const SignalsBlocked blocked;
+        writer_ = std::thread([shared = state_] { shared->Run(); });
+    }
+    state.wake.notify_one();
 }
 
 QueuedOutput::~QueuedOutput() {
-    bool done = false;
+    bool started = false, done = false;
     {
         const std::lock_guard lock(state_->mutex);
         state_->closing = true;
+        started = writer_.joinable();
         done = !state_->writing && (state_->queue.empty() || state_->error != 0);
     }
+    if (!started) return;  // never given anything to write
     state_->wake.notify_all();
     if (done) {
         writer_.join();
@@ -157,7 +163,7 @@ QueuedOutput::~QueuedOutput() {
 
 bool QueuedOutput::Drain(const std::function<bool()>& stop) {
     std::unique_lock lock(state_->mutex);
-    state_->HandOver();
+    HandOver();
     while (!state_->Settled()) {
         if (stop && stop()) return false;
         state_->settled.wait_for(lock, std::chrono::milliseconds(20));
@@ -168,23 +174,25 @@ bool QueuedOutput::Drain(const std::function<bool()>& stop) {
 QueuedOutput::Buffer::int_type QueuedOutput::Buffer::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     const char byte = traits_type::to_char_type(c);
-    const std::lock_guard lock(state_.mutex);
-    state_.Take(std::string_view(&byte, 1));
+    State& state = *output_.state_;
+    const std::lock_guard lock(state.mutex);
+    state.Take(std::string_view(&byte, 1));
     return c;
 }
 
 std::streamsize QueuedOutput::Buffer::xsputn(const char* text, std::streamsize count) {
-    const std::lock_guard lock(state_.mutex);
-    state_.Take(std::string_view(text, static_cast<std::size_t>(count)));
+    State& state = *output_.state_;
+    const std::lock_guard lock(state.mutex);
+    state.Take(std::string_view(text, static_cast<std::size_t>(count)));
     return count;
 }
 
 int QueuedOutput::Buffer::sync() {
     int error = 0;
     {
-        const std::lock_guard lock(state_.mutex);
-        state_.HandOver();
-        error = state_.error;
+        const std::lock_guard lock(output_.state_->mutex);
+        output_.HandOver();
+        error = output_.state_->error;
     }
     if (error == 0) return 0;
     errno = error;

@@ -88,8 +88,10 @@ Transfer SimUnit::Write(std::span<const std::uint8_t> report, std::uint32_t time
 void SimUnit::Deliver(std::span<const std::uint8_t> report) {
     const std::uint8_t command = report[wire::kCommandAt];
     ++reports_received[command];
-    history.emplace_back();
-    std::copy(report.begin(), report.end(), history.back().begin());
+    if (keep_history) {
+        history.emplace_back();
+        std::copy(report.begin(), report.end(), history.back().begin());
+    }
     ++total_received;
 
     const std::uint32_t address = wire::Address(report);

@@ -35,6 +35,12 @@ void SimulatedWorld::AddUnit(const UnitSetup& setup) {
                         UnitTimings{scenario_.boot_switch_delay_ms, scenario_.reset_delay_ms,
                                     scenario_.transfer_ms},
                         tamper_);
+    units_.back().keep_history = keep_histories_;
+}
+
+void SimulatedWorld::KeepHistories() {
+    keep_histories_ = true;
+    for (SimUnit& unit : units_) unit.keep_history = true;
 }
 
 void SimulatedWorld::Advance() {

@@ -61,6 +61,8 @@ class SimulatedWorld {
 
     // A boot loader that answers reads with whatever `tamper` makes of its true replies.
     void SetReplyTamper(ReplyTamper tamper) { tamper_ = std::move(tamper); }
+    // Every unit, and every one plugged in later, keeps every report it is sent (SimUnit::history).
+    void KeepHistories();
 
     // What a person does with the cable or the power switch.
     void Unplug(std::size_t unit);
@@ -103,6 +105,7 @@ class SimulatedWorld {
     Scenario scenario_;
     FaultBook faults_;
     ReplyTamper tamper_;
+    bool keep_histories_ = false;
     std::deque<SimUnit> units_;  // a deque: units plugged in later never move the others
     long total_reports_ = 0;
     std::uint64_t began_ms_ = 0;

@@ -10,6 +10,7 @@ namespace qvt::testing {
 // bar step rises.
 struct ProtocolRig : Rig {
     explicit ProtocolRig(std::string_view json = testing::kOneBootLoader) : Rig(json) {
+        world.KeepHistories();
         updater.loader.LoadFirmwareImage();
     }
     BootProtocol& protocol() { return updater.protocol; }
