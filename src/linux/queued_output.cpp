@@ -8,8 +8,10 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace qvt::linux_app {
 namespace {
@@ -138,8 +140,19 @@ void QueuedOutput::HandOver() {
     state.queue += state.pending;
     state.pending.clear();
     if (!writer_.joinable()) {
-        const SignalsBlocked blocked;
-        writer_ = std::thread([shared = state_] { shared->Run(); });
+        // A process at its limit of threads (a container's pids, a bench account's nproc)
+        // or of memory gets no writer: the output is lost as a failed write loses it, told
+        // and drained at once, rather than queued for a writer that never comes.
+        try {
+            const SignalsBlocked blocked;
+            writer_ = std::thread([shared = state_] { shared->Run(); });
+        } catch (const std::system_error& failure) {
+            state.Lose(failure.code().value() != 0 ? failure.code().value() : EAGAIN);
+            return;
+        } catch (const std::bad_alloc&) {
+            state.Lose(ENOMEM);
+            return;
+        }
     }
     state.wake.notify_one();
 }

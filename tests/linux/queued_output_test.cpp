@@ -3,9 +3,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <thread>
@@ -57,6 +61,38 @@ TEST(QueuedOutput, AFileKeepsEveryByteWhileItsDiskLagsWhereAReaderThatFallsBehin
     for (const int reader : {write_end.get(), fifo_fd.get(), null_fd.get()}) {
         EXPECT_EQ(QueuedOutput::BoundFor(reader), kQueuedOutputBytes) << reader;
     }
+}
+
+// A process at its limit of threads (a container's pids, a bench account's nproc) starts no
+// writer for its first text: that text is lost as a failed write loses it, with the reason, and
+// a drain ends at once. A queue left for a writer that never came held the program after a
+// finished update until a signal ended it.
+TEST(QueuedOutput, AWriterThatCannotStartLosesTheTextAsAFailedWriteWould) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to become a user with no room for a thread";
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const UniqueFd read_end(ends[0]);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit no_more{0, 0};
+        if (setgid(65534) != 0 || setuid(65534) != 0 || setrlimit(RLIMIT_NPROC, &no_more) != 0) {
+            _exit(2);
+        }
+        QueuedOutput output{UniqueFd(ends[1])};
+        output << "a line\n" << std::flush;
+        if (output || errno != EAGAIN) _exit(3);
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        _exit(output.Drain([&] { return std::chrono::steady_clock::now() > give_up; }) ? 0 : 4);
+    }
+    close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    if (WEXITSTATUS(status) == 2) GTEST_SKIP() << "could not become an unprivileged user";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: the text was taken, 4: the drain waited";
+    char byte = 0;
+    EXPECT_EQ(read(read_end.get(), &byte, 1), 0);  // nothing was written
 }
 
 }  // namespace
