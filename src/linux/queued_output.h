@@ -25,10 +25,10 @@ inline constexpr std::size_t kQueuedFileBytes = std::size_t{64} << 20;
 // An output on a descriptor that a thread of its own writes: a flush hands the text over and
 // returns at once, so that no reader, however slow, stopped or gone, holds a run. The thread
 // starts with the first text handed over: an output that is never written to (standard error
-// in a run that goes well) costs none. A reader that
-// is there gets every line, late. Once a write fails (EPIPE, EIO, ENOSPC, EFBIG...) or the
-// reader falls its bound behind (ENOBUFS), the rest is dropped and every later flush
-// fails with errno set to that reason, as a failed write would leave it for the outputs' watch.
+// in a run that goes well) costs none. A reader that is there gets every line, late. Once a
+// write fails (EPIPE, EIO, ENOSPC, EFBIG...), the reader falls its bound behind (ENOBUFS) or
+// the thread cannot start (EAGAIN), the rest is dropped and every later flush fails with errno
+// set to that reason, as a failed write would leave it for the outputs' watch.
 class QueuedOutput final : public std::ostream {
   public:
     // Writes to `fd`, which stays open while the program runs (a standard descriptor).
@@ -71,7 +71,8 @@ class QueuedOutput final : public std::ostream {
     };
     explicit QueuedOutput(Owned owned);
     QueuedOutput(int borrowed, UniqueFd owned, std::size_t bound);
-    // Hands what the stream holds to the writer, started first if need be; under the mutex.
+    // Hands what the stream holds to the writer, started first if need be. The caller holds
+    // state_->mutex.
     void HandOver();
 
     std::shared_ptr<State> state_;  // shared with the writer, which may outlive this
