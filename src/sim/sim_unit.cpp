@@ -1,6 +1,7 @@
 #include "sim_unit.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "synthetic_firmware.h"
 
@@ -85,12 +86,17 @@ Transfer SimUnit::Write(std::span<const std::uint8_t> report, std::uint32_t time
     return Transfer::kCompleted;
 }
 
+const std::vector<WireReport>& SimUnit::history() const {
+    if (!keep_history) throw std::logic_error("this unit keeps no history: KeepHistories first");
+    return history_;
+}
+
 void SimUnit::Deliver(std::span<const std::uint8_t> report) {
     const std::uint8_t command = report[wire::kCommandAt];
     ++reports_received[command];
     if (keep_history) {
-        history.emplace_back();
-        std::copy(report.begin(), report.end(), history.back().begin());
+        history_.emplace_back();
+        std::copy(report.begin(), report.end(), history_.back().begin());
     }
     ++total_received;
 

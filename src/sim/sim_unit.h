@@ -88,12 +88,13 @@ class SimUnit {
     // Every re-enumeration invalidates the handles opened before it.
     std::uint64_t generation = 0;
 
-    // What the unit was sent; counted per command byte, as offered and as delivered.
-    // Every delivered report, where the protocol's tests ask for it (SimulatedWorld::
-    // KeepHistories): a whole update's is 160 KiB that a session never reads, 106 of a
-    // simulated run's 927 page faults. Unkept, it stays empty.
+    // Every delivered report, kept only once asked for (SimulatedWorld::KeepHistories, for the
+    // protocol's tests): a whole update's is 160 KiB that a session never reads, 106 of a
+    // simulated run's 927 page faults. Asked for unkept, it throws rather than read as empty.
+    const std::vector<WireReport>& history() const;
     bool keep_history = false;
-    std::vector<WireReport> history;
+
+    // What the unit was sent, counted per command byte, as offered and as delivered.
     std::map<std::uint8_t, long> writes_offered;
     std::map<std::uint8_t, long> reports_received;
     long total_received = 0;
@@ -125,6 +126,7 @@ class SimUnit {
     UnitState restart_to_ = UnitState::kGone;
     std::deque<InFlight> in_flight_;
     std::vector<InputBuffer*> open_buffers_;
+    std::vector<WireReport> history_;
 };
 
 }  // namespace qvt::sim

@@ -20,7 +20,7 @@ struct ProtocolRig : Rig {
     }
     bool ProgramVerify() { return ProgramVerify(updater.protocol); }
     const std::vector<std::array<std::uint8_t, kReportSize>>& history(std::size_t unit = 0) {
-        return world.unit(unit).history;
+        return world.unit(unit).history();
     }
     BootCommandReport Report(std::size_t i, std::size_t unit = 0) {
         BootCommandReport report;
