@@ -1,9 +1,13 @@
 #include "log_file.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -30,6 +34,23 @@ bool KeepsNothing(const struct stat& target) {
     const unsigned minor_number = minor(target.st_rdev);
     return S_ISCHR(target.st_mode) && major(target.st_rdev) == 1 &&
            (minor_number == 3 || minor_number == 5 || minor_number == 7);
+}
+
+// The kernel's own file systems (/proc, /sys and the like): their files say they are regular,
+// but what is written to one sets what it stands for (a process's name, a kernel setting).
+bool IsKernelInterface(const struct statfs& place) {
+    constexpr std::array<unsigned long, 13> kKernelFileSystems = {
+        PROC_SUPER_MAGIC, SYSFS_MAGIC,    DEBUGFS_MAGIC, TRACEFS_MAGIC,      SECURITYFS_MAGIC,
+        SELINUX_MAGIC,    SMACK_MAGIC,    BPF_FS_MAGIC,  CGROUP_SUPER_MAGIC, CGROUP2_SUPER_MAGIC,
+        PSTOREFS_MAGIC,   EFIVARFS_MAGIC, BINFMTFS_MAGIC};
+    return std::ranges::find(kKernelFileSystems, static_cast<unsigned long>(place.f_type)) !=
+           kKernelFileSystems.end();
+}
+
+Result<void> RefuseKernelInterface(const std::string& path, const std::string& what) {
+    return Result<void>::Failure(what + " " + path +
+                                 " is a kernel interface, not a file; writing it would change "
+                                 "the system");
 }
 
 }  // namespace
@@ -70,7 +91,16 @@ Result<void> CheckLogTarget(const std::string& path, const struct stat& target,
 Result<void> CheckLogPlace(const std::string& path, const Options& options,
                            const std::string& what) {
     struct stat target = {};
-    if (stat(path.c_str(), &target) == 0) return CheckLogTarget(path, target, options, what);
+    if (stat(path.c_str(), &target) == 0) {
+        if (Result<void> usable = CheckLogTarget(path, target, options, what); !usable) {
+            return usable;
+        }
+        struct statfs place = {};
+        if (statfs(path.c_str(), &place) == 0 && IsKernelInterface(place)) {
+            return RefuseKernelInterface(path, what);
+        }
+        return {};
+    }
     if (struct stat link = {};
         errno == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Opening it would create the file it points to, wherever that is.
@@ -103,6 +133,11 @@ Result<UniqueFd> OpenLogFile(const std::string& path, const Options& options,
     if (fstat(fd.get(), &target) != 0) return failed();
     if (const Result<void> usable = CheckLogTarget(path, target, options, what); !usable) {
         return Opened::Failure(usable.error());
+    }
+    if (struct statfs place = {}; fstatfs(fd.get(), &place) != 0) {
+        return failed();
+    } else if (IsKernelInterface(place)) {
+        return Opened::Failure(RefuseKernelInterface(path, what).error());
     }
     // Its writer waits for a slow reader, and not the run.
     if (fcntl(fd.get(), F_SETFL, 0) != 0) return failed();

@@ -113,6 +113,10 @@ TEST(ProgramUsage, EveryUsageErrorIsOneLineOnStderrAndExit64) {
          "the log file " + dangling + " is a symbolic link to nothing; no file is made through it"},
         {log + "/dev/random",
          "the log file /dev/random is a device; the record goes to a file, a FIFO or /dev/null"},
+        // Regular by its mode, but what is written there renames the process.
+        {log + "/proc/self/comm",
+         "the log file /proc/self/comm is a kernel interface, not a file; "
+         "writing it would change the system"},
         {log + "--json", "--log needs a file, not \"--json\" (a file of that name is ./--json)"},
         {log + "-", "--log needs a file, not \"-\" (a file of that name is ./-)"},
     };
