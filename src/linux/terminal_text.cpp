@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "utf8.h"
+
 namespace qvt::linux_app {
 namespace {
 
@@ -13,26 +15,6 @@ std::string Escaped(std::uint32_t code) {
     return text.data();
 }
 
-// The length of the well-formed UTF-8 sequence at `at` and its code point; 0 when there is
-// none (a stray continuation byte, a cut or overlong sequence, a surrogate).
-std::size_t Sequence(std::string_view text, std::size_t at, std::uint32_t& code) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    std::uint32_t least = 0;
-    if (lead < 0x80) return code = lead, 1;
-    if ((lead & 0xE0) == 0xC0) length = 2, code = lead & 0x1F, least = 0x80;
-    if ((lead & 0xF0) == 0xE0) length = 3, code = lead & 0x0F, least = 0x800;
-    if ((lead & 0xF8) == 0xF0) length = 4, code = lead & 0x07, least = 0x10000;
-    if (length == 0 || at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
 }  // namespace
 
 std::string ForTerminal(std::string_view text) {
@@ -40,7 +22,7 @@ std::string ForTerminal(std::string_view text) {
     shown.reserve(text.size());
     for (std::size_t at = 0; at < text.size();) {
         std::uint32_t code = 0;
-        const std::size_t length = Sequence(text, at, code);
+        const std::size_t length = Utf8SequenceAt(text, at, code);
         if (length == 0) {
             shown += "\xEF\xBF\xBD";  // U+FFFD for one byte that is not UTF-8
             ++at;

@@ -5,6 +5,7 @@
 #include "flat_json.h"
 #include "trace.h"
 #include "trace_lines.h"
+#include "utf8.h"
 
 namespace qvt::trace {
 namespace {
@@ -16,27 +17,6 @@ using Type = FlatValue::Type;
 struct Bad : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-bool ValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = byte < 0x80           ? 1
-                             : (byte >> 5) == 0x6  ? 2
-                             : (byte >> 4) == 0xE  ? 3
-                             : (byte >> 3) == 0x1E ? 4
-                                                   : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 void OnlyKeys(const Line& line, std::initializer_list<std::string_view> keys) {
     for (const auto& [key, value] : line.members) {
@@ -286,7 +266,7 @@ Result<Trace> ParseTrace(std::string_view text) {
             at = end + 1;
             if (line.size() > kMaxLineBytes) throw Bad("longer than 64 KiB");
             if (line.find('\0') != std::string_view::npos) throw Bad("a NUL byte");
-            if (!ValidUtf8(line)) throw Bad("not UTF-8");
+            if (!IsUtf8(line)) throw Bad("not UTF-8");
             if (ended) throw Bad("a line after the outcome");
             const Result<Line> read = ParseFlatObject(line);
             if (!read && number == 1) throw Bad(kNotATrace);

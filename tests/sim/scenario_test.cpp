@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 namespace qvt::sim {
 namespace {
 
@@ -180,6 +182,13 @@ TEST(Scenario, TheReaderHasLimitsAndItsMessagesQuoteOnlyShortExcerpts) {
     // A long token is cut too.
     EXPECT_EQ(ErrorOf("{\"units\": " + std::string(100000, 'x') + "}"),
               "malformed JSON at byte 11: unexpected \"" + std::string(40, 'x') + "...\"");
+    // Read in time linear in its size: a file at the bound full of empty objects took half a
+    // minute when every member's end looked through its whole container.
+    std::string many = "{\"units\": [{}";
+    while (many.size() + 5 < kMaxScenarioBytes) many += ",{}";
+    const std::clock_t began = std::clock();
+    EXPECT_EQ(ErrorOf(many + "]}"), "units: at most 16 entries");
+    EXPECT_LT(std::clock() - began, 5 * CLOCKS_PER_SEC);
 }
 
 TEST(Scenario, AFileThatIsMissingOrNoFileIsRefusedByNameBeforeAnythingIsRead) {

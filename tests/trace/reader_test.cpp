@@ -37,6 +37,14 @@ TEST(TraceReader, EveryMalformedTraceIsOneLineThatSaysWhere) {
          "line 2: a NUL byte"},
         {Header() + "{\"call\":\"driver_open\",\"name\":\"\xff\",\"h\":0}\n" + kEnd,
          "line 2: not UTF-8"},
+        // Well-formed by lead and continuation bytes alone: an overlong NUL, a surrogate, and a
+        // code point past U+10FFFF.
+        {Header() + "{\"call\":\"driver_open\",\"name\":\"\xc0\x80\",\"h\":0}\n" + kEnd,
+         "line 2: not UTF-8"},
+        {Header() + "{\"call\":\"driver_open\",\"name\":\"\xed\xa0\x80\",\"h\":0}\n" + kEnd,
+         "line 2: not UTF-8"},
+        {Header() + "{\"call\":\"driver_open\",\"name\":\"\xf5\x80\x80\x80\",\"h\":0}\n" + kEnd,
+         "line 2: not UTF-8"},
         {Header() +
              R"({"call":"sleep","ms":1,"n":100001})"
              "\n" +
