@@ -256,7 +256,9 @@ Result<Trace> ParseTrace(std::string_view text) {
     std::size_t number = 0, calls = 0;
     bool ended = false;
     std::uint64_t t = 0;
-    trace.calls.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+    // No more than a trace may hold: a file of bare newlines would otherwise reserve gigabytes.
+    trace.calls.reserve(
+        std::min(kMaxCalls, static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'))));
     try {
         for (std::size_t at = 0; at < text.size();) {
             ++number;

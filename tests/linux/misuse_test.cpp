@@ -263,6 +263,11 @@ TEST(ProgramUsage, MemoryThatRunsOutIsTheErrorPathNotACrash) {
     const auto result = under(high + 256, "--console --virtual-time --scenario " + scenario);
     EXPECT_EQ(result.status, 70) << result.err;
     EXPECT_EQ(result.err, "qvt-update: cannot go on: std::bad_alloc\n");
+    // A trace of bare lines is refused as malformed, not by memory: room for more calls than a
+    // trace may hold was reserved for every line (1.3 GB for these).
+    const std::string lines = Written("lines.trace.jsonl", std::string(8 << 20, '\n'));
+    const auto replayed = under(high + 64 * 1024, "--console --replay " + lines);
+    EXPECT_EQ(replayed.status, 65) << replayed.err;
 }
 
 // A display that does not answer, or a platform Qt does not have, is one line and the console,
