@@ -10,20 +10,8 @@ namespace {
 
 // Where the JSON reader gave up, and whether on a number beyond a double's range; every value
 // it reads on the way is let through and dropped.
-class ErrorPlace final : public nlohmann::json_sax<json> {
+class ErrorPlace final : public PassingReader {
   public:
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
     bool parse_error(std::size_t at, const std::string&, const json::exception& error) override {
         last_read = at;
         too_large = error.id == 406;  // the library's number for a float that overflows
